@@ -1,0 +1,129 @@
+// The engine's shared routines: one generator, the draws on data arrays, and the summary statistics and
+// sorts that every procedure computes its figures with. Qt-free.
+//
+// Arrays are zero-based spans here: the documentation's position i (1..n) is element [i - 1], and n is the
+// span's size. Everything is single precision (float) where the figures are defined that way; running sums
+// are rounded to float after every addition, and the results do not depend on the compiler contracting
+// a*b+c (the project builds with -ffp-contract=off).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+
+namespace brevant {
+
+// ---------------------------------------------------------------------------------------------------------
+// Generator: three-seed combined congruential generator.
+
+struct Seeds {
+    std::int32_t a = 0;  // multiplied by 171 modulo 30269
+    std::int32_t b = 0;  // multiplied by 172 modulo 30307
+    std::int32_t c = 0;  // multiplied by 170 modulo 30323
+    friend bool operator==(const Seeds&, const Seeds&) = default;
+};
+
+inline constexpr std::int32_t kModulusA = 30269;
+inline constexpr std::int32_t kModulusB = 30307;
+inline constexpr std::int32_t kModulusC = 30323;
+
+// A value type so hot loops can work on a local copy and store it back when done.
+struct Generator {
+    Seeds seeds;
+
+    // u in [0, 1); advances the three seeds.
+    double Uniform() noexcept {
+        seeds.a = (seeds.a * 171) % kModulusA;
+        seeds.b = (seeds.b * 172) % kModulusB;
+        seeds.c = (seeds.c * 170) % kModulusC;
+        double s = static_cast<double>(seeds.b) / 30307.0 + static_cast<double>(seeds.a) / 30269.0;
+        s = s + static_cast<double>(seeds.c) / 30323.0;
+        return s - std::floor(s);
+    }
+
+    // k in 1..m for m >= 1: floor(u * (m - 0.0001) + 1); one draw.
+    std::int32_t Index(std::int32_t m) noexcept {
+        const double u = Uniform();
+        return static_cast<std::int32_t>(std::floor(u * (static_cast<double>(m) - 0.0001) + 1.0));
+    }
+};
+
+// The program's one stream. Runs are serialized (one at a time), so it needs no lock.
+Generator& TheGenerator() noexcept;
+
+double RandomUniform() noexcept;                 // TheGenerator().Uniform()
+std::int32_t RandomIndex(std::int32_t m) noexcept;  // TheGenerator().Index(m)
+
+// Throws std::invalid_argument unless each seed lies in 1..modulus-1 (a zero seed would freeze the stream).
+void SetSeeds(Seeds seeds);
+Seeds GetSeeds() noexcept;
+bool SeedsValid(Seeds seeds) noexcept;
+
+// Start-up seeds from three uniform draws in [0, 1): A = floor(u1*10000)+1, B = floor(u2*9000)+1,
+// C = floor(u3*23423)+1.
+Seeds StartupSeeds(float u1, float u2, float u3) noexcept;
+// Draws u1, u2, u3 strictly below 1 from a clock-seeded general-purpose generator and returns their seeds.
+Seeds ClockSeeds();
+// What the main window does once at start-up: SetSeeds(ClockSeeds()).
+void SeedFromClock();
+
+// ---------------------------------------------------------------------------------------------------------
+// Draws on data arrays.
+
+// The 7-significant-digit text round trip: the float read back from the value's general text (%.7G).
+// A pure function of the value; no string is built.
+float RoundTrip7(float value) noexcept;
+
+// Downward Fisher-Yates shuffle in place; n - 1 draws (none when n < 2). Any 4-byte element type.
+template <typename T>
+void ShuffleArray(Generator& g, std::span<T> values) noexcept {
+    for (auto i = static_cast<std::int32_t>(values.size()); i >= 2; --i) {
+        const std::int32_t j = g.Index(i);
+        std::swap(values[static_cast<std::size_t>(j - 1)], values[static_cast<std::size_t>(i - 1)]);
+    }
+}
+template <typename T>
+void ShuffleArray(std::span<T> values) noexcept { ShuffleArray(TheGenerator(), values); }
+
+// Replaces values by n values drawn with replacement from them as they were on entry, each passed through
+// RoundTrip7; n draws.
+void BootstrapDraw(Generator& g, std::span<float> values);
+void BootstrapDraw(std::span<float> values);
+// The same draws from a source already passed through RoundTrip7 (precompute it once per run):
+// out[i] = source[Index(n) - 1], n = source.size() = out.size(); n draws. Bit-identical to BootstrapDraw.
+void BootstrapDrawFrom(Generator& g, std::span<const float> roundedSource, std::span<float> out) noexcept;
+
+// ---------------------------------------------------------------------------------------------------------
+// Summary statistics (single-precision running sums, double results).
+
+double ArrayMean(std::span<const float> x) noexcept;
+// Sample variance by the one-pass sums formula, n - 1 in the denominator.
+double ArrayVariance(std::span<const float> x) noexcept;
+double ArrayCovariance(std::span<const float> x, std::span<const float> y) noexcept;  // n = x.size()
+// Within-group mean square: sum(var_j * (n_j - 1)) / (sum n_j - k), as a float.
+float PooledVariance(std::span<const float> variances, std::span<const std::int32_t> sizes) noexcept;
+
+// Largest / smallest by a strict comparison from the first element; an empty span gives 0.
+float ArrayMax(std::span<const float> x) noexcept;
+float ArrayMin(std::span<const float> x) noexcept;
+
+// Median. Sorts x ascending in place; every position but the last holds its value passed through
+// RoundTrip7 (the exchange goes through text). Even n: mean of the two middle values, rounded to float.
+float ArrayMedian(std::span<float> x);
+
+// Ascending sort in place. progress(i, n) is told how far the sort has come (only when n < 65,000).
+using SortProgress = std::function<void(std::int32_t done, std::int32_t n)>;
+void SortArray(std::span<float> x, const SortProgress& progress = {});
+
+// Records for SortRecords: a float key and two 4-byte fields carried along.
+struct Record {
+    float key = 0.0f;
+    std::int32_t field2 = 0;
+    float field3 = 0.0f;
+};
+// Descending order of key, in exactly the order a selection sort taking the first maximum leaves.
+void SortRecords(std::span<Record> records);
+
+}  // namespace brevant
