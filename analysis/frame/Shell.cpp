@@ -1,0 +1,57 @@
+#include "analysis/frame/Shell.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+#include <vector>
+
+namespace brevant::frame {
+
+namespace {
+std::function<void()> showMainWindowHook;
+std::function<void()> showDataEditorHook;
+std::vector<QPointer<QWidget>> loadedWindows;
+
+void DropUnloaded() {
+    std::erase_if(loadedWindows, [](const QPointer<QWidget>& w) { return w.isNull(); });
+}
+}  // namespace
+
+void SetShowMainWindowHook(std::function<void()> hook) { showMainWindowHook = std::move(hook); }
+void SetShowDataEditorHook(std::function<void()> hook) { showDataEditorHook = std::move(hook); }
+
+void ShowMainWindow() {
+    if (showMainWindowHook) showMainWindowHook();
+}
+
+void ShowDataEditor() {
+    if (showDataEditorHook) showDataEditorHook();
+}
+
+void RegisterLoadedWindow(QWidget* window) {
+    DropUnloaded();
+    loadedWindows.emplace_back(window);
+}
+
+int LoadedWindowCount() {
+    DropUnloaded();
+    return static_cast<int>(loadedWindows.size());
+}
+
+QWidget* LoadedWindow(int index) {
+    DropUnloaded();
+    if (index < 0 || index >= static_cast<int>(loadedWindows.size())) return nullptr;
+    return loadedWindows[static_cast<std::size_t>(index)];
+}
+
+void QuitAll() {
+    for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
+        QWidget* window = LoadedWindow(i);
+        if (window == nullptr) continue;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        if (!window->close()) return;  // the user kept this window open: stop the quit here
+    }
+    QApplication::quit();
+}
+
+}  // namespace brevant::frame

@@ -1,0 +1,32 @@
+// What the analysis windows need from the program's shell, without depending on it: the main window and
+// the data editor are reached through hooks the shell sets at start-up, and every loaded window is listed
+// here so a quit can unload them all, most recently loaded first.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace brevant::frame {
+
+void SetShowMainWindowHook(std::function<void()> hook);
+void SetShowDataEditorHook(std::function<void()> hook);
+void ShowMainWindow();  // does nothing until the shell sets the hook
+void ShowDataEditor();
+
+// The program's list of loaded windows, in the order they were loaded. A window registers when it is
+// created and is removed when it is destroyed.
+void RegisterLoadedWindow(QWidget* window);
+int LoadedWindowCount();
+QWidget* LoadedWindow(int index);
+
+// Unloads every loaded window, from the most recently loaded to the first; the program ends with the last.
+// Windows may refuse to close (for example an editor whose user cancels); the quit then stops there.
+void QuitAll();
+
+// Shows the analysis window of that name (IndepT, BootstMean, ...), creating it on first use, non-modal
+// and in front; a window already open is only brought forward. Returns it, or nullptr for an unknown name.
+QWidget* ShowAnalysisWindow(const QString& windowName);
+
+}  // namespace brevant::frame
