@@ -11,6 +11,7 @@ namespace {
 std::function<void()> showMainWindowHook;
 std::function<void()> showDataEditorHook;
 std::vector<QPointer<QWidget>> loadedWindows;
+bool quitting = false;
 
 void DropUnloaded() {
     std::erase_if(loadedWindows, [](const QPointer<QWidget>& w) { return w.isNull(); });
@@ -44,13 +45,21 @@ QWidget* LoadedWindow(int index) {
     return loadedWindows[static_cast<std::size_t>(index)];
 }
 
+bool Quitting() { return quitting; }
+
 void QuitAll() {
+    if (quitting) return;
+    quitting = true;
     for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
         QWidget* window = LoadedWindow(i);
         if (window == nullptr) continue;
         window->setAttribute(Qt::WA_DeleteOnClose);
-        if (!window->close()) return;  // the user kept this window open: stop the quit here
+        if (!window->close()) {  // the user kept this window open: the quit stops here
+            quitting = false;
+            return;
+        }
     }
+    quitting = false;
     QApplication::quit();
 }
 

@@ -24,6 +24,8 @@ QWidget* LoadedWindow(int index);
 // Unloads every loaded window, from the most recently loaded to the first; the program ends with the last.
 // Windows may refuse to close (for example an editor whose user cancels); the quit then stops there.
 void QuitAll();
+// True while QuitAll is unloading windows (a window closing then must not show the main window again).
+bool Quitting();
 
 // Shows the analysis window of that name (IndepT, BootstMean, ...), creating it on first use, non-modal
 // and in front; a window already open is only brought forward. Returns it, or nullptr for an unknown name.
