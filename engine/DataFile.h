@@ -25,9 +25,11 @@ public:
     // The same over text already in memory; name is used in messages.
     static DataFile FromText(std::string text, std::string name);
 
-    // Next item as a whole number in [min, max]; what names it in messages ("the size of group 1").
+    // Next item as a whole number in [min, max]; what names it in messages ("the size of group 1"). A count
+    // is taken by its value: "10", "10.0" and "1e1" are all 10; "2.5" is refused.
     std::int32_t ReadCount(std::string_view what, std::int32_t min, std::int32_t max);
-    // Next item as a finite single-precision value.
+    // Next item as a finite single-precision value, rounded to nearest as strtof does in the C locale
+    // (a leading "+" is allowed; hexadecimal is not). Magnitudes below the smallest float read as 0.
     float ReadValue(std::string_view what);
     // Next n items as values; refuses (without allocating) when fewer than n items are left.
     std::vector<float> ReadValues(std::size_t n, std::string_view what);
@@ -36,17 +38,23 @@ public:
     const std::string& Name() const noexcept { return name_; }
 
 private:
+    // Items are found as they are read (a cursor over the text), so no table of items is built; their
+    // number is counted once at the start so ReadValues can refuse before allocating.
     struct Item {
         std::string_view text;
-        std::size_t line;
+        std::size_t number;  // 1-based
+        std::size_t line;    // 1-based
     };
     DataFile(std::string text, std::string name);
-    const Item& Next(std::string_view what);
+    Item Next(std::string_view what);
+    [[noreturn]] void Fail(const Item& item, std::string_view what, const std::string& problem) const;
 
     std::string text_;
     std::string name_;
-    std::vector<Item> items_;
-    std::size_t next_ = 0;
+    std::size_t itemCount_ = 0;
+    std::size_t itemsRead_ = 0;
+    std::size_t position_ = 0;  // where the search for the next item starts
+    std::size_t line_ = 1;      // line of position_
 };
 
 }  // namespace brevant
