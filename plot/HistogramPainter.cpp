@@ -1,0 +1,186 @@
+#include "plot/HistogramPainter.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cmath>
+
+namespace brevant::plot {
+
+namespace {
+
+namespace layout = histogram_layout;
+
+// Each text line below the axis (labels 4300, caption 4500, note 4700) and each legend line has a little
+// under 200 logical units of height.
+constexpr float kLogicalLineHeight = 195.0f;
+
+class Mapper {
+public:
+    explicit Mapper(const QRectF& target)
+        : origin_(target.topLeft()),
+          sx_(target.width() / double(kHistogramWidth)),
+          sy_(target.height() / double(kHistogramHeight)) {}
+    QPointF operator()(float x, float y) const { return origin_ + QPointF(x * sx_, y * sy_); }
+    double ScaleX() const { return sx_; }
+    double ScaleY() const { return sy_; }
+
+private:
+    QPointF origin_;
+    double sx_, sy_;
+};
+
+QFont FittingFont(const QFont& font, QPaintDevice* device, double scaleY) {
+    const double room = kLogicalLineHeight * scaleY;
+    const double spacing = QFontMetricsF(font, device).lineSpacing();
+    if (spacing <= room || room <= 0) return font;
+    QFont smaller = font;
+    const double ratio = room / spacing;
+    if (font.pixelSize() > 0)
+        smaller.setPixelSize(std::max(1, int(std::floor(font.pixelSize() * ratio))));
+    else
+        smaller.setPointSizeF(std::max(1.0, font.pointSizeF() * ratio));
+    return smaller;
+}
+
+QString TextOf(const HistogramText& t) {
+    return t.value ? HistogramLabel(*t.value) : QString::fromStdString(t.text);
+}
+
+// Left edge in device units of a text whose measured width is `width`.
+double LeftOf(const HistogramText& t, const Mapper& map, const QRectF& target, double width) {
+    switch (t.anchor) {
+        case TextAnchor::RightEdgeAt: return map(t.x, 0).x() - width;
+        case TextAnchor::CentredInWidth: return target.left() + (target.width() - width) / 2;
+        case TextAnchor::LeftEdgeAt: break;
+    }
+    return map(t.x, 0).x();
+}
+
+}  // namespace
+
+QString HistogramLabel(double value, const QLocale& locale) {
+    if (std::fabs(value) < 0.0005) value = 0.0;  // no "-0.000"
+    return locale.toString(value, 'f', 3);
+}
+
+QFont HistogramFontFor(QSize size) {
+    QFont font;
+    font.setPixelSize(std::max(6, int(std::lround(size.height() * 12.0 / 400.0))));
+    return font;
+}
+
+void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeometry& geometry, const QFont& font) {
+    if (target.width() <= 0 || target.height() <= 0) return;
+    const Mapper map(target);
+    painter.save();
+    painter.setClipRect(target);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+
+    const QPen red(QColor(255, 0, 0), 0), black(QColor(0, 0, 0), 0);  // cosmetic: one device pixel
+    for (const HistogramLine& line : geometry.lines) {
+        painter.setPen(line.ink == HistogramInk::Red ? red : black);
+        painter.drawLine(map(line.x1, line.y1), map(line.x2, line.y2));
+    }
+
+    const QFont textFont = FittingFont(font, painter.device(), map.ScaleY());
+    painter.setFont(textFont);
+    painter.setPen(black);
+    const QFontMetricsF metrics(textFont, painter.device());
+    for (const HistogramText& t : geometry.texts) {
+        const QString text = TextOf(t);
+        const double left = LeftOf(t, map, target, metrics.horizontalAdvance(text));
+        painter.drawText(QPointF(left, map(0, t.top).y() + metrics.ascent()), text);
+    }
+
+    const HistogramColumn& legend = geometry.legend;
+    double top = map(0, legend.top).y();
+    for (const std::string& line : legend.lines) {
+        const QString text = QString::fromStdString(line);
+        const double left = map(legend.centreX, 0).x() - metrics.horizontalAdvance(text) / 2;
+        if (!text.isEmpty()) painter.drawText(QPointF(left, top + metrics.ascent()), text);
+        top += metrics.lineSpacing();
+    }
+    painter.restore();
+}
+
+namespace {
+
+QString SaveFailure(const QString& path, const QString& reason) {
+    return QStringLiteral("The histogram could not be saved as %1: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// Opens the temporary file that replaces path on commit.
+QString OpenSaveFile(QSaveFile& file, const QString& path, QSize size) {
+    if (size.width() < 1 || size.height() < 1) return SaveFailure(path, QStringLiteral("the picture has no size."));
+    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
+    return {};
+}
+
+QString Commit(QSaveFile& file, const QString& path) {
+    if (file.commit()) return {};
+    // Qt reports some failures of the final rename without a reason.
+    const QString reason = file.errorString();
+    return SaveFailure(path, reason.isEmpty() || reason == QLatin1String("Unknown error")
+                                 ? QStringLiteral("the file could not be written there.")
+                                 : reason);
+}
+
+}  // namespace
+
+QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
+                         const std::optional<QFont>& font) {
+    QSaveFile file(path);
+    if (QString error = OpenSaveFile(file, path, size); !error.isEmpty()) return error;
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        file.cancelWriting();
+        return SaveFailure(path, QStringLiteral("not enough memory for a picture of %1 x %2 pixels.")
+                                     .arg(size.width())
+                                     .arg(size.height()));
+    }
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry, font ? *font : HistogramFontFor(size));
+    }
+    if (!image.save(&file, "PNG")) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                     : QStringLiteral("the PNG image could not be written.");
+        file.cancelWriting();
+        return SaveFailure(path, reason);
+    }
+    return Commit(file, path);
+}
+
+QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
+                         const std::optional<QFont>& font) {
+    QSaveFile file(path);
+    if (QString error = OpenSaveFile(file, path, size); !error.isEmpty()) return error;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&file);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    // The same resolution as an image, so a point-sized font measures the same as in the PNG.
+    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
+    svg.setTitle(QStringLiteral("Histogram"));
+    {
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            file.cancelWriting();
+            return SaveFailure(path, QStringLiteral("the SVG image could not be started."));
+        }
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        painter.fillRect(target, Qt::white);
+        PaintHistogram(painter, target, geometry, font ? *font : HistogramFontFor(size));
+        painter.end();
+    }
+    return Commit(file, path);
+}
+
+}  // namespace brevant::plot

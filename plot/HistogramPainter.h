@@ -1,0 +1,38 @@
+// Painting a histogram geometry with QPainter. One routine draws for the screen, the PNG and the SVG file,
+// so the three cannot drift apart. Needs Qt Gui and Svg only (no widgets).
+#pragma once
+
+#include <QFont>
+#include <QLocale>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+#include "engine/Histogram.h"
+
+class QPainter;
+
+namespace brevant::plot {
+
+// Maps the geometry's logical units onto target and draws it over whatever the painter's device shows.
+// Texts are measured in `font` on the painter's device, so labels keep their right edges, centres and
+// legend lines at any size; the font is made smaller when the legend's lines would not fit beside the axis.
+void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeometry& geometry, const QFont& font);
+
+// A value label: three decimals, signs and grouping of the locale; -0.000 shows as 0.000.
+QString HistogramLabel(double value, const QLocale& locale = QLocale());
+
+// A font for a picture of that size with no font of its own (the batch tool): legible, and small enough
+// for the legend to fit.
+QFont HistogramFontFor(QSize size);
+
+// Save the picture on a white background. The file is written in full beside the target and then renamed
+// over it, so a failed save leaves an existing file as it was. Return an empty string on success, otherwise
+// what went wrong, ready to show to the user.
+QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
+                         const std::optional<QFont>& font = std::nullopt);
+QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
+                         const std::optional<QFont>& font = std::nullopt);
+
+}  // namespace brevant::plot

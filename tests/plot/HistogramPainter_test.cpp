@@ -1,0 +1,238 @@
+// The histogram painter on the offscreen platform: real pictures, checked pixel by pixel against the layout.
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/Histogram.h"
+#include "engine/Module1.h"
+#include "plot/HistogramPainter.h"
+
+using namespace brevant;
+
+namespace {
+
+// A t-like sample with 5 degrees of freedom from the engine's generator: a normal from twelve uniforms over
+// the root of a mean of five squared normals.
+std::vector<float> TLikeSample(int n) {
+    Generator g{Seeds{101, 202, 303}};
+    const auto normal = [&g] {
+        double s = 0;
+        for (int i = 0; i < 12; ++i) s += g.Uniform();
+        return s - 6.0;
+    };
+    std::vector<float> v;
+    for (int i = 0; i < n; ++i) {
+        const double z = normal();
+        double chi = 0;
+        for (int j = 0; j < 5; ++j) {
+            const double w = normal();
+            chi += w * w;
+        }
+        v.push_back(float(z / std::sqrt(chi / 5.0)));
+    }
+    return v;
+}
+
+bool IsInk(QRgb p) { return qRed(p) < 128 && qGreen(p) < 128 && qBlue(p) < 128; }  // black text, not red
+bool IsRed(QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; }
+bool IsReddish(QRgb p) { return qRed(p) > 200 && qGreen(p) < 170 && qBlue(p) < 170; }  // antialiased red
+
+struct Extent {
+    int left = INT_MAX, right = -1, top = INT_MAX, bottom = -1;
+    bool Empty() const { return right < 0; }
+};
+
+Extent InkIn(const QImage& image, QRect area) {
+    area = area.intersected(image.rect());
+    Extent e;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (IsInk(image.pixel(x, y))) {
+                e.left = std::min(e.left, x);
+                e.right = std::max(e.right, x);
+                e.top = std::min(e.top, y);
+                e.bottom = std::max(e.bottom, y);
+            }
+    return e;
+}
+
+QString WorkPath(const QString& name) { return QDir(QStringLiteral(BREVANT_TEST_WORK_DIR)).filePath(name); }
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+}  // namespace
+
+class HistogramPainterTest : public QObject {
+    Q_OBJECT
+
+private:
+    HistogramGeometry tSample_;
+    const QSize size_{600, 500};  // 0.1 pixel per logical unit in both directions
+    const float observed_ = 2.1f;
+
+private slots:
+    void initTestCase() {
+        std::vector<float> values = TLikeSample(10000);
+        tSample_ = ComputeHistogram(values, "t Value", observed_, std::pair{-5.0f, 5.0f});
+        QVERIFY(tSample_.maxBinCount > 100);
+    }
+
+    void pngShowsAxesBarsAndTexts() {
+        const QString path = WorkPath(QStringLiteral("histogram-t.png"));
+        QFile::remove(path);
+        QCOMPARE(plot::SaveHistogramPng(path, tSample_, size_), QString());
+        QImage image(path);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size(), size_);
+
+        // Red axes: x = 570 from y = 500 to 4000, y = 4030 from x = 570 to 5400.
+        for (int y : {60, 200, 390}) QVERIFY2(IsRed(image.pixel(57, y)), qPrintable(QString::number(y)));
+        for (int x : {70, 300, 530}) QVERIFY2(IsRed(image.pixel(x, 403)), qPrintable(QString::number(x)));
+        QVERIFY(!IsRed(image.pixel(57, 30)));
+
+        // The tallest bar reaches the top of the vertical axis (y = 500 logical, 50 pixels).
+        const auto tallest = std::max_element(tSample_.heights.begin(), tSample_.heights.end());
+        QCOMPARE(*tallest, 350);
+        const int k = int(tallest - tSample_.heights.begin());
+        const int barX = int(std::lround(60 + 4.8 * k));
+        const Extent bar = InkIn(image, QRect(barX - 1, 20, 3, 380));
+        QVERIFY(!bar.Empty());
+        QVERIFY2(std::abs(bar.top - 50) <= 1, qPrintable(QString::number(bar.top)));
+        QVERIFY(bar.bottom >= 398);
+
+        // Value labels end at the first, middle and last bar (x = 600, 3000, 5400 logical).
+        const QFont font = plot::HistogramFontFor(size_);
+        const QFontMetricsF metrics(font, &image);
+        const int labelTop = 430, labelBottom = labelTop + int(metrics.ascent());
+        for (int right : {60, 300, 540}) {
+            const Extent label = InkIn(image, QRect(right - 70, labelTop, 100, labelBottom - labelTop));
+            QVERIFY(!label.Empty());
+            QVERIFY2(label.right <= right && label.right >= right - 4,
+                     qPrintable(QStringLiteral("label ending at %1 has its ink end at %2").arg(right).arg(label.right)));
+        }
+
+        // Caption and marker note centred in the width.
+        for (int top : {450, 470}) {
+            const Extent line = InkIn(image, QRect(0, top + 2, 600, int(metrics.ascent()) - 2));
+            QVERIFY(!line.Empty());
+            QVERIFY2(std::abs((line.left + line.right) / 2.0 - 300) <= 3, qPrintable(QString::number(top)));
+        }
+
+        // The marker: left edge at 600 + 48p logical, top at 4200, below the axis.
+        const double markerX = 60 + 4.8 * ((observed_ + 5.0) / 0.1);
+        const Extent marker = InkIn(image, QRect(int(markerX) - 10, 420, 30, 8));
+        QVERIFY(!marker.Empty());
+        QVERIFY2(marker.left >= markerX - 1 && marker.left <= markerX + 4, qPrintable(QString::number(marker.left)));
+
+        // The legend: 17 letters one above the other, centred on x = 400 logical, above the axis bottom.
+        const Extent legend = InkIn(image, QRect(0, 40, 55, 370));
+        QVERIFY(!legend.Empty());
+        QVERIFY2(std::abs((legend.left + legend.right) / 2.0 - 40) <= 3, qPrintable(QString::number(legend.left)));
+        QVERIFY(legend.top >= 47);
+        // One character per text line from y = 475 logical; the ninth line, the blank, stays empty.
+        for (int line = 0; line < 18; ++line) {
+            const double top = 47.5 + line * metrics.lineSpacing();
+            const bool ink = !InkIn(image, QRect(0, int(top) + 1, 55, int(metrics.ascent()) - 1)).Empty();
+            QVERIFY2(ink == (line != 8), qPrintable(QStringLiteral("legend line %1").arg(line)));
+        }
+        QVERIFY(legend.bottom < 47.5 + 18 * metrics.lineSpacing());
+
+        QFile::remove(QStringLiteral("/tmp/histogram-sample.png"));
+        QFile::copy(path, QStringLiteral("/tmp/histogram-sample.png"));  // for looking at it by eye
+    }
+
+    void svgIsValidAndHoldsTheTexts() {
+        const QString path = WorkPath(QStringLiteral("histogram-t.svg"));
+        QFile::remove(path);
+        QCOMPARE(plot::SaveHistogramSvg(path, tSample_, size_), QString());
+        QSvgRenderer renderer(path);
+        QVERIFY(renderer.isValid());
+        const QByteArray svg = ReadAll(path);
+        QVERIFY(svg.contains("t Value"));
+        QVERIFY(svg.contains("^ shows position of obtained statistic"));
+        QVERIFY(svg.contains("#ff0000"));
+
+        // Rendered back, it shows the same axes and tallest bar as the PNG.
+        QImage image(size_, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        renderer.render(&painter);
+        painter.end();
+        QVERIFY(IsReddish(image.pixel(56, 200)) || IsReddish(image.pixel(57, 200)));
+        QVERIFY(IsReddish(image.pixel(300, 402)) || IsReddish(image.pixel(300, 403)));
+        const int k = int(std::max_element(tSample_.heights.begin(), tSample_.heights.end()) - tSample_.heights.begin());
+        const Extent bar = InkIn(image, QRect(int(std::lround(60 + 4.8 * k)) - 1, 20, 3, 380));
+        QVERIFY(!bar.Empty());
+        QVERIFY(std::abs(bar.top - 50) <= 2);
+    }
+
+    void smallPictureKeepsTheLegendAboveTheAxisBottom() {
+        // A 12-pixel font does not fit 18 legend lines into 150 x 125 pixels; the painter makes it smaller.
+        const QSize small(150, 125);
+        QFont font;
+        font.setPixelSize(12);
+        QImage image(small, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        plot::PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(small)), tSample_, font);
+        painter.end();
+        const Extent legend = InkIn(image, QRect(0, 0, 14, 100));  // left of the axis at x = 14.25
+        QVERIFY(!legend.Empty());
+        QVERIFY2(legend.bottom < 100, qPrintable(QString::number(legend.bottom)));  // axis bottom: y = 4000 logical
+    }
+
+    void labelsFollowTheLocale() {
+        QCOMPARE(plot::HistogramLabel(-1234.5, QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("-1.234,500"));
+        QCOMPARE(plot::HistogramLabel(-1234.5, QLocale(QLocale::English, QLocale::UnitedStates)),
+                 QStringLiteral("-1,234.500"));
+        QCOMPARE(plot::HistogramLabel(0.0495, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("0.050"));
+        QCOMPARE(plot::HistogramLabel(-0.0001, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("0.000"));
+    }
+
+    void failedSaveKeepsTheOldFile() {
+        // The temporary file beside a 254-character name cannot be named, so the final step fails.
+        const QString longName = WorkPath(QString(250, QLatin1Char('h')) + QStringLiteral(".png"));
+        WriteText(longName, "old picture");
+        QString error = plot::SaveHistogramPng(longName, tSample_, size_);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(error.startsWith(QStringLiteral("The histogram could not be saved as")));
+        QCOMPARE(ReadAll(longName), QByteArray("old picture"));
+        error = plot::SaveHistogramSvg(longName, tSample_, size_);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ReadAll(longName), QByteArray("old picture"));
+        QFile::remove(longName);
+
+        const QString kept = WorkPath(QStringLiteral("kept.png"));
+        WriteText(kept, "old picture");
+        QVERIFY(!plot::SaveHistogramPng(kept, tSample_, QSize(0, 0)).isEmpty());
+        QCOMPARE(ReadAll(kept), QByteArray("old picture"));
+
+        const QString missingFolder = WorkPath(QStringLiteral("no-such-folder/histogram.png"));
+        error = plot::SaveHistogramPng(missingFolder, tSample_, size_);
+        QVERIFY(error.contains(QStringLiteral("no-such-folder")));
+        QVERIFY(!QFile::exists(missingFolder));
+
+        // A save that succeeds replaces the old file whole.
+        QCOMPARE(plot::SaveHistogramPng(kept, tSample_, size_), QString());
+        QVERIFY(ReadAll(kept).startsWith("\x89PNG"));
+    }
+};
+
+QTEST_MAIN(HistogramPainterTest)
+#include "HistogramPainter_test.moc"
