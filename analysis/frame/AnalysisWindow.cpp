@@ -1,0 +1,377 @@
+#include "analysis/frame/AnalysisWindow.h"
+
+#include "analysis/frame/Description.h"
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Shell.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+namespace brevant::frame {
+
+namespace {
+
+// The histogram box keeps the 6:5 shape of the histogram's logical page.
+constexpr int kHistogramWidth = 360;
+constexpr int kHistogramHeight = 300;
+constexpr int kResultBoxWidth = 110;
+constexpr int kDescriptionHeight = 170;
+
+QString ArrayName(const QString& name, int index) { return name + QLatin1Char('_') + QString::number(index); }
+
+QWidget* MakeHistogramBox(QWidget* parent) {
+    auto* box = new QFrame(parent);
+    box->setObjectName(QStringLiteral("Histogram"));
+    box->setFrameShape(QFrame::Box);
+    box->setFixedSize(kHistogramWidth, kHistogramHeight);
+    box->setAutoFillBackground(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    box->setPalette(palette);
+    return box;
+}
+
+QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLineEdit* MakeResultBox(const QString& name, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setFixedWidth(kResultBoxWidth);
+    return box;
+}
+
+}  // namespace
+
+StoredValues& StoredValuesOf(const QString& windowName) {
+    static std::map<QString, StoredValues> store;
+    return store[windowName];
+}
+
+AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWindow(parent), row_(row) {
+    setObjectName(row_.name);
+    setWindowTitle(row_.caption);
+    setAttribute(Qt::WA_DeleteOnClose);  // unloading discards the controls; StoredValues outlive them
+    BuildMenus();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(BuildOptions(), 0, Qt::AlignTop);
+    auto* results = new QWidget(central);
+    results->setObjectName(QStringLiteral("ResultArea"));
+    resultLayout_ = new QGridLayout(results);
+    resultLayout_->setContentsMargins(12, 4, 12, 4);
+    resultLayout_->setVerticalSpacing(8);
+    resultLayout_->setColumnStretch(2, 1);
+    resultLayout_->setRowStretch(0, 1);  // rows are added above a final stretch (see AddResultRow)
+    results->setMinimumWidth(240);
+    top->addWidget(results, 1);
+    histogram_ = MakeHistogramBox(central);
+    top->addWidget(histogram_, 0, Qt::AlignTop);
+    layout->addLayout(top, 1);
+
+    layout->addWidget(BuildProgressRows());
+
+    txtFile_ = new QPlainTextEdit(central);
+    txtFile_->setObjectName(QStringLiteral("txtFile"));
+    txtFile_->setReadOnly(true);
+    txtFile_->setFixedHeight(kDescriptionHeight);
+    txtFile_->hide();
+    layout->addWidget(txtFile_);
+
+    layout->addWidget(BuildButtons());
+    setCentralWidget(central);
+
+    RegisterLoadedWindow(this);
+}
+
+AnalysisWindow::~AnalysisWindow() = default;
+
+StoredValues& AnalysisWindow::Stored() const { return StoredValuesOf(row_.name); }
+
+void AnalysisWindow::BuildMenus() {
+    for (const Menu& menu : row_.menus) {
+        QMenu* qmenu = menuBar()->addMenu(menu.caption);
+        qmenu->setObjectName(menu.name);
+        qmenu->menuAction()->setObjectName(menu.name);
+        for (const MenuEntry& entry : menu.entries) {
+            QAction* action = qmenu->addAction(entry.caption);
+            action->setObjectName(entry.name);
+            const Handler handler = entry.handler;
+            connect(action, &QAction::triggered, this, [this, handler] { RunHandler(handler); });
+        }
+    }
+}
+
+QWidget* AnalysisWindow::BuildOptions() {
+    auto* column = new QWidget(this);
+    optionsLayout_ = new QVBoxLayout(column);
+    optionsLayout_->setContentsMargins(0, 0, 0, 0);
+
+    auto* frame1 = new QGroupBox(row_.frame1Caption, column);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* frame1Layout = new QVBoxLayout(frame1);
+    option1_ = new QButtonGroup(this);
+    for (int i = 0; i < 5; ++i) {
+        const QString caption = i < 4 ? kCountCaptions[i] : row_.fifthCountCaption;
+        auto* button = new QRadioButton(caption, frame1);
+        button->setObjectName(ArrayName(QStringLiteral("Option1"), i));
+        option1_->addButton(button, i);
+        frame1Layout->addWidget(button);
+    }
+    option1_->button(0)->setChecked(true);  // selected at opening; raises no click
+    connect(option1_, &QButtonGroup::idClicked, this, &AnalysisWindow::Option1_Click);
+    optionsLayout_->addWidget(frame1);
+
+    if (row_.hasOption2) {
+        auto* frame2 = new QGroupBox(row_.frame2Caption, column);
+        frame2->setObjectName(QStringLiteral("Frame2"));
+        auto* frame2Layout = new QVBoxLayout(frame2);
+        option2_ = new QButtonGroup(this);
+        for (int i = 0; i < 3; ++i) {
+            auto* button = new QRadioButton(kQuantileCaptions[i], frame2);
+            button->setObjectName(ArrayName(QStringLiteral("Option2"), i));
+            option2_->addButton(button, i);
+            frame2Layout->addWidget(button);
+        }
+        option2_->button(1)->setChecked(true);
+        connect(option2_, &QButtonGroup::idClicked, this, &AnalysisWindow::Option2_Click);
+        optionsLayout_->addWidget(frame2);
+    }
+    column->setMinimumWidth(130);
+    return column;
+}
+
+QWidget* AnalysisWindow::BuildProgressRows() {
+    auto* rows = new QWidget(this);
+    auto* grid = new QGridLayout(rows);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setColumnMinimumWidth(0, 80);
+    grid->setColumnStretch(1, 1);
+    auto addRow = [&](int at, const Caption& label, const QString& barName) {
+        if (!label.name.isEmpty()) grid->addWidget(MakeLabel(label.name, label.text, rows), at, 0);
+        auto* bar = new QProgressBar(rows);
+        bar->setObjectName(barName);
+        QSizePolicy policy = bar->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);  // the rows keep their place while the bars are hidden
+        bar->setSizePolicy(policy);
+        bar->hide();
+        grid->addWidget(bar, at, 1);
+        return bar;
+    };
+    progress1_ = addRow(0, row_.progress1Label, QStringLiteral("ProgressBar1"));
+    if (row_.hasProgressBar2) progress2_ = addRow(1, row_.progress2Label, QStringLiteral("ProgressBar2"));
+    return rows;
+}
+
+QWidget* AnalysisWindow::BuildButtons() {
+    auto* bar = new QWidget(this);
+    auto* buttons = new QHBoxLayout(bar);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->addStretch(1);
+    auto add = [&](const Button& spec, void (AnalysisWindow::*slot)()) {
+        auto* button = new QPushButton(spec.caption, bar);
+        button->setObjectName(spec.name);
+        button->setMinimumWidth(96);
+        connect(button, &QPushButton::clicked, this, slot);
+        buttons->addWidget(button);
+        return button;
+    };
+    runButton_ = add(row_.run, &AnalysisWindow::cmdRun_Click);
+    add(row_.mainMenu, &AnalysisWindow::cmdMainMenu_Click);
+    add(row_.quit, &AnalysisWindow::Quit_Click);  // PairedCorr's "Exit" too: it quits like the others
+    return bar;
+}
+
+void AnalysisWindow::RunHandler(Handler handler) {
+    switch (handler) {
+        case Handler::None: return;
+        case Handler::OpenDataFile: mnuOpenFile_Click(); return;
+        case Handler::OpenOutputFile: mnuOpenOut_Click(); return;
+        case Handler::NewDataFile: mnuNewFile_Click(); return;
+        case Handler::About: mnuAbout_Click(); return;
+        case Handler::Description: mnuDescript_Click(); return;
+        case Handler::ReturnToMain: cmdMainMenu_Click(); return;
+        case Handler::QuitAll: Quit_Click(); return;
+        case Handler::EndAtOnce: mnuExitItem_Click(); return;
+    }
+}
+
+QRadioButton* AnalysisWindow::CountButton(int index) const {
+    return qobject_cast<QRadioButton*>(option1_->button(index));
+}
+
+QRadioButton* AnalysisWindow::ConfidenceButton(int index) const {
+    return option2_ == nullptr ? nullptr : qobject_cast<QRadioButton*>(option2_->button(index));
+}
+
+void AnalysisWindow::Option1_Click(int index) {
+    if (index >= 0 && index < 4) Stored().resampleCount = kCountValues[index];
+    else if (index == 4) Stored().resampleCount = row_.fifthCount;
+}
+
+void AnalysisWindow::Option2_Click(int index) {
+    if (!row_.option2Acts) return;
+    if (index >= 0 && index < 3) Stored().quantile = kQuantileValues[index];
+}
+
+void AnalysisWindow::mnuOpenFile_Click() {
+    const QString name = ShowFileDialog(this, FileDialogKind::Open, row_.dataFilter);
+    if (name.isEmpty()) return;  // cancelled: the stored name stays
+    // The dialog accepts typed names; a file that cannot be read is refused now rather than at the run.
+    QFile file(name);
+    if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+        const QString reason = QFileInfo(name).isDir() ? QStringLiteral("it is a folder") : file.errorString();
+        ShowMessage(this, QStringLiteral("The data file %1 cannot be opened: %2.")
+                              .arg(QDir::toNativeSeparators(name), reason));
+        return;
+    }
+    file.close();
+    Stored().dataFile = name;
+    dataFileChosen_ = true;
+}
+
+void AnalysisWindow::mnuOpenOut_Click() {
+    const QString name = ShowFileDialog(this, FileDialogKind::Open, kOutputFilter);
+    if (!name.isEmpty()) Stored().outputFile = name;  // nothing is written until a run
+}
+
+void AnalysisWindow::mnuNewFile_Click() { ShowDataEditor(); }
+
+void AnalysisWindow::mnuAbout_Click() {
+    if (!row_.aboutText.isEmpty()) ShowMessage(this, row_.aboutText);
+}
+
+void AnalysisWindow::mnuDescript_Click() {
+    if (row_.descriptionFile.isEmpty()) return;
+    txtFile_->setVisible(true);
+    // Lines end in CR LF; the box shows line breaks only. Rebuilt from empty each time.
+    QString text = ReadDescription(row_.descriptionFile);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    txtFile_->setPlainText(text);
+    txtFile_->setEnabled(!row_.descriptionDisabled);
+}
+
+void AnalysisWindow::cmdMainMenu_Click() { close(); }  // closeEvent shows the main window
+
+void AnalysisWindow::Quit_Click() { QuitAll(); }
+
+// "End the program at once" would discard an editor's unsaved text and a run in progress; it quits the
+// same careful way as the quit button, so every window can finish or refuse.
+void AnalysisWindow::mnuExitItem_Click() { QuitAll(); }
+
+void AnalysisWindow::closeEvent(QCloseEvent* event) {
+    if (!Quitting()) ShowMainWindow();
+    event->accept();
+}
+
+void AnalysisWindow::cmdRun_Click() {
+    if (row_.hideDescriptionFirst) txtFile_->hide();
+    if (!dataFileChosen_) {
+        ShowMessage(this, kNoDataFileMessage);
+        return;
+    }
+    txtFile_->hide();
+    StoredValues& stored = Stored();
+    // The selection present at opening raised no click, so the run applies it itself.
+    if (CountButton(0)->isChecked()) stored.resampleCount = kCountValues[0];
+    if (row_.option2Acts && ConfidenceButton(1)->isChecked()) stored.quantile = kQuantileValues[1];
+    const RunSettings settings{stored.resampleCount, stored.quantile, stored.dataFile, stored.outputFile};
+    if (OutputWouldReplaceData(settings)) return;
+    RunProcedure(settings);
+}
+
+// Writing the resampled values over the data file would destroy the user's data.
+bool AnalysisWindow::OutputWouldReplaceData(const RunSettings& settings) {
+    if (settings.outputFile.isEmpty()) return false;
+    const QFileInfo data(settings.dataFile);
+    const QFileInfo output(settings.outputFile);
+    const QString dataPath = data.canonicalFilePath().isEmpty() ? data.absoluteFilePath() : data.canonicalFilePath();
+    const QString outPath =
+        output.canonicalFilePath().isEmpty() ? output.absoluteFilePath() : output.canonicalFilePath();
+    if (dataPath != outPath) return false;
+    ShowMessage(this, QStringLiteral("The output file %1 is the data file. Choose another output file, so "
+                                     "that the data are not overwritten.")
+                          .arg(QDir::toNativeSeparators(settings.outputFile)));
+    return true;
+}
+
+void AnalysisWindow::RunProcedure(const RunSettings&) {
+    ShowMessage(this, QStringLiteral("The procedure of this window (%1) is not available in this build.")
+                          .arg(row_.caption));
+}
+
+void AnalysisWindow::ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum) {
+    if (bar == nullptr) return;
+    bar->setRange(1, std::max(1, maximum));
+    bar->setValue(value);
+    bar->setVisible(true);
+}
+
+void AnalysisWindow::ShowProgress1(std::int32_t value, std::int32_t maximum) { ShowBar(progress1_, value, maximum); }
+void AnalysisWindow::ShowProgress2(std::int32_t value, std::int32_t maximum) { ShowBar(progress2_, value, maximum); }
+
+SortProgress AnalysisWindow::SortProgressOnBar2() {
+    return [this](std::int32_t done, std::int32_t n) { ShowProgress2(done, n); };
+}
+
+QLineEdit* AnalysisWindow::AddResultBox(const ResultBox& box) {
+    QWidget* area = resultLayout_->parentWidget();
+    // Rows go above the stretch row that keeps them packed at the top.
+    const int at = resultRows_++;
+    resultLayout_->setRowStretch(at, 0);
+    resultLayout_->setRowStretch(at + 1, 1);
+    QLabel* label = MakeLabel(box.label, box.caption, area);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    resultLayout_->addWidget(label, at, 0);
+    QLineEdit* first = MakeResultBox(box.box, area);
+    resultLayout_->addWidget(first, at, 1);
+    if (!box.secondBox.isEmpty()) resultLayout_->addWidget(MakeResultBox(box.secondBox, area), at, 2, Qt::AlignLeft);
+    return first;
+}
+
+void AnalysisWindow::AddResultBoxes(std::initializer_list<ResultBox> boxes) {
+    for (const ResultBox& box : boxes) AddResultBox(box);
+}
+
+QLineEdit* AnalysisWindow::ResultBoxNamed(const QString& name) const { return findChild<QLineEdit*>(name); }
+
+void AnalysisWindow::AddResultWidget(QWidget* widget) {
+    const int at = resultRows_++;
+    resultLayout_->setRowStretch(at, 0);
+    resultLayout_->setRowStretch(at + 1, 1);
+    widget->setParent(resultLayout_->parentWidget());
+    resultLayout_->addWidget(widget, at, 0, 1, 3);
+}
+
+void AnalysisWindow::AddOptionWidget(QWidget* widget) {
+    widget->setParent(optionsLayout_->parentWidget());
+    optionsLayout_->addWidget(widget);
+}
+
+}  // namespace brevant::frame

@@ -1,0 +1,151 @@
+// The frame every analysis window is built on: the resample-count and confidence buttons, data-file and
+// output-file choice, description box, About message, return to the main window, quit, the run start,
+// progress bars and the histogram box, all laid out from the window's row in the window table.
+//
+// Control names (objectName), so tests and later code can find them:
+//   Frame1, Frame2            the "NReps" and "CI %" group boxes
+//   Option1_0 .. Option1_4    the count buttons Option1(0)..Option1(4)
+//   Option2_0 .. Option2_2    the confidence buttons Option2(0)..Option2(2)
+//   other control arrays follow the same scheme: element i of Name is "Name_i" (Label2(0) is "Label2_0")
+//   txtFile, ProgressBar1, ProgressBar2, Histogram, and the row's button, label and menu names.
+//   Each QMenu and its menuAction() carry the menu's name; each entry's QAction carries the entry's name.
+//
+// A window for one analysis derives from AnalysisWindow, adds its result boxes in its constructor
+// (AddResultBoxes) and overrides RunProcedure.
+#pragma once
+
+#include "analysis/frame/WindowTable.h"
+#include "engine/Module1.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+class QButtonGroup;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+
+namespace brevant::frame {
+
+// The four values each analysis window keeps for the whole run of the program, whether it is open or not.
+struct StoredValues {
+    std::int32_t resampleCount = 0;  // 0 until a count button is clicked or a run starts
+    float quantile = 0.0f;           // likewise for the confidence buttons
+    QString dataFile;
+    QString outputFile;
+};
+// The store of the window of that name (created empty on first use).
+StoredValues& StoredValuesOf(const QString& windowName);
+
+// What a run is given once the run start has passed.
+struct RunSettings {
+    std::int32_t resampleCount = 0;
+    float quantile = 0.0f;  // meaningful in windows with confidence buttons
+    QString dataFile;
+    QString outputFile;  // empty: write no output file
+};
+
+// One labelled result box of an analysis window: the label (name and caption) to the left of a read-only
+// text box; secondBox, when given, is a second box beside the first under the same label.
+struct ResultBox {
+    QString box;
+    QString label;
+    QString caption;
+    QString secondBox = {};
+};
+
+class AnalysisWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit AnalysisWindow(const WindowRow& row, QWidget* parent = nullptr);
+    ~AnalysisWindow() override;
+
+    const WindowRow& Row() const { return row_; }
+    StoredValues& Stored() const;
+    // True once a data file has been chosen in this opening of the window.
+    bool DataFileChosen() const { return dataFileChosen_; }
+
+    QRadioButton* CountButton(int index) const;
+    QRadioButton* ConfidenceButton(int index) const;  // nullptr in windows without Option2
+    QPlainTextEdit* DescriptionBox() const { return txtFile_; }
+    QProgressBar* ProgressBar1() const { return progress1_; }
+    QProgressBar* ProgressBar2() const { return progress2_; }  // nullptr in windows without a sort bar
+    QWidget* HistogramBox() const { return histogram_; }
+    QPushButton* RunButton() const { return runButton_; }
+
+    // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
+    void ShowProgress1(std::int32_t value, std::int32_t maximum);
+    void ShowProgress2(std::int32_t value, std::int32_t maximum);  // ignored without ProgressBar2
+    // A SortArray progress callback that drives ProgressBar2.
+    SortProgress SortProgressOnBar2();
+
+public slots:
+    void Option1_Click(int index);  // handler 1
+    void Option2_Click(int index);  // handler 2
+    void mnuOpenFile_Click();       // handler 3
+    void mnuOpenOut_Click();        // handler 4
+    void mnuNewFile_Click();        // handler 5
+    void mnuAbout_Click();          // handler 6
+    void mnuDescript_Click();       // handler 7
+    void cmdMainMenu_Click();       // handler 8
+    void Quit_Click();              // handler 9
+    void mnuExitItem_Click();       // handler 10
+    void cmdRun_Click();            // the run start, then RunProcedure
+
+protected:
+    // The analysis's own run, called once the run start has passed. The frame's own says plainly that the
+    // procedure is not available.
+    virtual void RunProcedure(const RunSettings& settings);
+
+    // Result area, between the options and the histogram: one row per result box, in the order added.
+    QLineEdit* AddResultBox(const ResultBox& box);  // returns the (first) box
+    void AddResultBoxes(std::initializer_list<ResultBox> boxes);
+    QLineEdit* ResultBoxNamed(const QString& name) const;
+    // A widget on a result row of its own (a note, a check box that belongs with the results).
+    void AddResultWidget(QWidget* widget);
+    // A widget under the option groups on the left (a check box that sets how the run works).
+    void AddOptionWidget(QWidget* widget);
+
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    QWidget* BuildOptions();
+    QWidget* BuildProgressRows();
+    QWidget* BuildButtons();
+    void RunHandler(Handler handler);
+    void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
+    bool OutputWouldReplaceData(const RunSettings& settings);
+
+    const WindowRow& row_;
+    bool dataFileChosen_ = false;
+    QButtonGroup* option1_ = nullptr;
+    QButtonGroup* option2_ = nullptr;
+    QVBoxLayout* optionsLayout_ = nullptr;
+    QGridLayout* resultLayout_ = nullptr;
+    int resultRows_ = 0;
+    QPlainTextEdit* txtFile_ = nullptr;
+    QProgressBar* progress1_ = nullptr;
+    QProgressBar* progress2_ = nullptr;
+    QWidget* histogram_ = nullptr;
+    QPushButton* runButton_ = nullptr;
+};
+
+// Later windows register their class here (see AnalysisWindows.cpp); a name without a registered class
+// opens as the plain frame. Returns false for a name that is not in the window table.
+using AnalysisWindowFactory = std::function<AnalysisWindow*(const WindowRow& row)>;
+bool RegisterAnalysisWindowFactory(const QString& windowName, AnalysisWindowFactory factory);
+
+// The open window of that name, or nullptr.
+AnalysisWindow* OpenAnalysisWindow(const QString& windowName);
+
+}  // namespace brevant::frame

@@ -1,0 +1,70 @@
+// Opening analysis windows by name: one window per name at a time, created on first use from the class
+// registered for that name (the plain frame when none is).
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/frame/Shell.h"
+
+#include <QPointer>
+#include <map>
+
+namespace brevant::frame {
+
+// Defined in WindowClasses.cpp: registers the class of every window that has one.
+void RegisterWindowClasses();
+
+namespace {
+
+std::map<QString, AnalysisWindowFactory>& Factories() {
+    static std::map<QString, AnalysisWindowFactory> factories;
+    return factories;
+}
+
+std::map<QString, QPointer<AnalysisWindow>>& OpenWindows() {
+    static std::map<QString, QPointer<AnalysisWindow>> windows;
+    return windows;
+}
+
+// The built-in classes are registered before anything else touches the factories, so a registration made
+// later (a test's) replaces a built-in one rather than being replaced by it.
+void EnsureWindowClasses() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    RegisterWindowClasses();
+}
+
+AnalysisWindow* Create(const WindowRow& row) {
+    const auto found = Factories().find(row.name);
+    if (found != Factories().end() && found->second) return found->second(row);
+    return new AnalysisWindow(row);
+}
+
+}  // namespace
+
+bool RegisterAnalysisWindowFactory(const QString& windowName, AnalysisWindowFactory factory) {
+    EnsureWindowClasses();
+    if (FindWindowRow(windowName) == nullptr) return false;
+    Factories()[windowName] = std::move(factory);
+    return true;
+}
+
+AnalysisWindow* OpenAnalysisWindow(const QString& windowName) {
+    const auto found = OpenWindows().find(windowName);
+    return found == OpenWindows().end() ? nullptr : found->second.data();
+}
+
+QWidget* ShowAnalysisWindow(const QString& windowName) {
+    EnsureWindowClasses();
+    const WindowRow* row = FindWindowRow(windowName);
+    if (row == nullptr) return nullptr;
+    AnalysisWindow* window = OpenAnalysisWindow(windowName);
+    if (window == nullptr) {
+        window = Create(*row);
+        OpenWindows()[windowName] = window;  // a QPointer: cleared when the window is unloaded
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+}  // namespace brevant::frame

@@ -1,0 +1,11 @@
+// The analysis windows that have a class of their own. Add one line per window, for example
+//     RegisterAnalysisWindowFactory("IndepT", [](const WindowRow& row) { return new IndepT(row); });
+// A window not listed opens as the plain frame. Registering here, rather than from each window's source,
+// keeps every window linked into the program (static libraries drop object files nothing refers to).
+#include "analysis/frame/AnalysisWindow.h"
+
+namespace brevant::frame {
+
+void RegisterWindowClasses() {}
+
+}  // namespace brevant::frame
