@@ -1,0 +1,102 @@
+#include "analysis/Procedure.h"
+
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
+
+#include <cmath>
+#include <filesystem>
+
+namespace brevant {
+
+void CheckResamples(std::int32_t resamples) {
+    if (resamples < 1 || resamples > kMaxResamples) {
+        throw SettingsError("The number of resamples must lie between 1 and " + std::to_string(kMaxResamples) +
+                            "; " + std::to_string(resamples) + " was asked for.");
+    }
+}
+
+std::string BoxText(const ResultBox& box) {
+    return std::visit(
+        [&box](auto value) -> std::string {
+            using T = decltype(value);
+            if constexpr (std::is_same_v<T, std::int64_t>) {
+                return box.format == BoxFormat::ThreeDecimals ? ThreeDecimalText(static_cast<double>(value))
+                                                               : GeneralText(value);
+            } else {
+                // Non-finite values show as inf / -inf / nan in either format.
+                if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) {
+                    return ThreeDecimalText(static_cast<double>(value));
+                }
+                return GeneralText(value);
+            }
+        },
+        box.value);
+}
+
+double BoxValue(const ResultBox& box) {
+    return std::visit([](auto value) { return static_cast<double>(value); }, box.value);
+}
+
+std::vector<std::string> ResultLines(std::span<const ResultBox> boxes) {
+    std::vector<std::string> lines;
+    std::string lastLabelControl;
+    for (const ResultBox& box : boxes) {
+        if (!lines.empty() && box.labelControl == lastLabelControl) {
+            lines.back() += " | " + BoxText(box);
+        } else {
+            lines.push_back(box.label + ": " + BoxText(box));
+        }
+        lastLabelControl = box.labelControl;
+    }
+    return lines;
+}
+
+void WriteOutputFile(const RunSettings& settings, std::span<const float> resampled) {
+    if (settings.outputPath.empty()) return;
+    WriteFileWhole(settings.outputPath, ValueLines(resampled));
+}
+
+void CheckOutputIsNotData(const std::string& outputPath, const std::string& dataPath) {
+    if (outputPath.empty() || dataPath.empty()) return;
+    std::error_code ec;
+    if (std::filesystem::equivalent(outputPath, dataPath, ec) && !ec) {
+        throw OutputFileError("The output file " + outputPath +
+                              " is the data file itself; writing the resampled values would replace the data. "
+                              "Choose another output file.");
+    }
+}
+
+PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) noexcept {
+    const double wide = static_cast<double>(q);
+    const double r = static_cast<double>(resamples);
+    return {static_cast<std::int32_t>(std::nearbyint((1.0 - wide) * r)),
+            static_cast<std::int32_t>(std::nearbyint(wide * r))};
+}
+
+void CheckNearestPercentileSettings(std::int32_t resamples, float q) {
+    CheckResamples(resamples);
+    if (!(q > 0.5f && q < 1.0f)) {
+        throw SettingsError("The confidence quantile must lie strictly between 0.5 and 1; " + GeneralText(q) +
+                            " was asked for.");
+    }
+    const PercentilePositions p = NearestPercentilePositions(resamples, q);
+    if (p.lower < 1 || p.upper > resamples) {
+        throw SettingsError(std::to_string(resamples) + " resamples are too few for a " +
+                            GeneralText(std::round((2.0 * q - 1.0) * 1000.0) / 10.0) +
+                            " % interval: its lower limit would lie below the first sorted value.");
+    }
+}
+
+NonFiniteCount CountNonFinite(std::span<const float> values) noexcept {
+    NonFiniteCount count;
+    for (const float v : values) {
+        if (std::isnan(v)) {
+            ++count.undefined;
+        } else if (std::isinf(v)) {
+            ++(v > 0 ? count.positiveInfinite : count.negativeInfinite);
+        }
+    }
+    return count;
+}
+
+}  // namespace brevant

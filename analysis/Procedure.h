@@ -1,0 +1,175 @@
+// What every procedure shares: the settings of a run, the control a running run is watched and cancelled
+// through, the result boxes, and the result of a run. Qt-free.
+//
+// A procedure is three plain functions (analysis/<family>/<Name>.h):
+//   Read<Name>Data(DataFile&)     reads and checks the data layout; a data problem throws DataFileError
+//                                 (engine/DataFile.h) with a clear message, before anything is computed;
+//   Run<Name>(data, settings, generator, control)
+//                                 the resamples; returns the typed figures and the resampled values;
+//   <Name>Procedure(DataFile&, settings, generator, control)
+//                                 both, presented as a RunResult (boxes in window order, histogram request,
+//                                 notes): the one entry point the windows and the batch tool call.
+// None of them writes a file. The caller then, in this order, writes the output file from the resampled
+// values (WriteOutputFile) and draws the histogram, which shifts the values in place.
+//
+// Threads: a run may execute on a worker thread. It touches nothing global: it draws from the Generator
+// it is given (the caller passes TheGenerator(), and no other run may use it meanwhile), and it reports
+// progress and polls for cancellation only through its RunControl.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace brevant {
+
+// Capacities. The old windows held 1,000 values; ours only guard against files that would exhaust memory.
+inline constexpr std::int32_t kMaxDataValues = 1'000'000;  // values in one data file, all groups together
+// Resample counts up to this keep every proportion's counts exact in single precision (below 2^24).
+inline constexpr std::int32_t kMaxResamples = 10'000'000;
+
+struct RunSettings {
+    std::int32_t resamples = 1000;  // R
+    float confidence = 0.975f;      // quantile q of the bootstrap windows: 0.95, 0.975 or 0.995
+    std::string outputPath;         // empty: no output file
+};
+
+// Settings no window can produce (a resample count out of range, a quantile outside (0.5, 1)).
+class SettingsError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// Checks 1 <= R <= kMaxResamples; throws SettingsError.
+void CheckResamples(std::int32_t resamples);
+
+// Shared between a running run and whoever watches it (a window's timer, the batch tool's progress bar).
+// All members are relaxed atomics: the run stores, the watcher loads.
+struct RunControl {
+    std::atomic<std::int64_t> resamplesDone{0};  // resamples completed so far
+    std::atomic<std::int64_t> resampleTotal{0};  // R, set when the loop starts
+    std::atomic<std::int64_t> sortDone{0};       // the sorting phase, where a procedure has one
+    std::atomic<std::int64_t> sortTotal{0};
+    std::atomic<bool> cancelRequested{false};
+
+    void RequestCancel() noexcept { cancelRequested.store(true, std::memory_order_relaxed); }
+    bool CancelRequested() const noexcept { return cancelRequested.load(std::memory_order_relaxed); }
+};
+
+// Thrown by a run that saw RunControl::cancelRequested. Nothing has been written; the generator has
+// advanced by the draws made so far.
+class RunCancelled : public std::runtime_error {
+public:
+    RunCancelled() : std::runtime_error("The run was cancelled.") {}
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// Result boxes.
+
+enum class BoxFormat {
+    ThreeDecimals,  // fixed point, three decimals (the windows follow the user's locale)
+    General,        // general number text: up to 7 significant digits for a float, 15 for a double
+};
+
+// One result box as its window shows it. The value keeps its type, because the general text of a float
+// and of a double differ. A non-finite value (only ever with a note saying why) shows as inf, -inf or nan
+// whatever the format.
+struct ResultBox {
+    std::string control;       // objectName of the text box: "txtObtT"
+    std::string labelControl;  // objectName of its label: "label1"; two boxes may share one label
+    std::string label;         // the label's text exactly as the window shows it: "Obtained t"
+    std::variant<float, double, std::int64_t> value;
+    BoxFormat format = BoxFormat::General;
+};
+
+// The box's text in the C locale (the batch tool's form): ThreeDecimalText or GeneralText by format.
+std::string BoxText(const ResultBox& box);
+// The value as a double, whatever its type (exact for float and for integers below 2^53).
+double BoxValue(const ResultBox& box);
+
+// The boxes as the batch tool prints them: one "Label: text" line per label, in window order; boxes
+// sharing a label go on its one line separated by " | ", left box first.
+std::vector<std::string> ResultLines(std::span<const ResultBox> boxes);
+
+// ---------------------------------------------------------------------------------------------------------
+// The result of a run.
+
+// What the histogram call needs besides the values (engine/Histogram.h ComputeHistogram).
+struct HistogramRequest {
+    std::string caption;                              // "t Value", "Bootstrapped Mean"
+    float observed = 0.0f;                            // where the "^" goes
+    std::optional<std::pair<float, float>> bounds;    // lower, upper; none: from the values
+};
+
+struct RunResult {
+    std::vector<ResultBox> boxes;  // window order
+    // The resampled statistic, positions 1..R in generation order: the output file's lines and the
+    // histogram's values. May hold inf or NaN where a resample was degenerate (see each procedure).
+    std::vector<float> resampled;
+    HistogramRequest histogram;
+    std::vector<std::string> notes;  // sentences for the user, e.g. how many resamples were degenerate
+};
+
+// Writes the resampled values to settings.outputPath, if one is named: exactly R lines, generation order,
+// each the default number text ended by CR LF, the file replaced whole (engine/OutputFile.h). Throws
+// OutputFileError on failure, leaving any old file as it was. Call it before the histogram.
+void WriteOutputFile(const RunSettings& settings, std::span<const float> resampled);
+
+// Refuses (OutputFileError) an output path that names the data file itself, before a run replaces the
+// user's data with resampled values. Paths that do not exist yet are always accepted.
+void CheckOutputIsNotData(const std::string& outputPath, const std::string& dataPath);
+
+// ---------------------------------------------------------------------------------------------------------
+// Shared arithmetic of the procedures.
+
+// Percentile positions by the nearest-integer rule: q widened to double, each product taken to the nearest
+// integer with ties to even. lower = nearest((1 - q) * R), upper = nearest(q * R); 1-based positions.
+struct PercentilePositions {
+    std::int32_t lower = 0;
+    std::int32_t upper = 0;
+};
+PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) noexcept;
+
+// Checks a confidence quantile q in (0.5, 1) and that both nearest-rule positions fall in 1..R (R too small
+// for q would read position 0, which holds no value); throws SettingsError.
+void CheckNearestPercentileSettings(std::int32_t resamples, float q);
+
+// How many of the values are +inf, -inf and NaN; a note sentence when any is, naming the cause.
+struct NonFiniteCount {
+    std::int64_t positiveInfinite = 0;
+    std::int64_t negativeInfinite = 0;
+    std::int64_t undefined = 0;  // NaN
+    std::int64_t Total() const noexcept { return positiveInfinite + negativeInfinite + undefined; }
+};
+NonFiniteCount CountNonFinite(std::span<const float> values) noexcept;
+
+// The single-precision running sums behind ArrayMean and ArrayVariance, one value at a time, so a
+// procedure can fold them into its own resample loop instead of making passes over a work array. Gives
+// bit for bit what those routines give over the same values in the same order.
+struct RunningSums {
+    float sum = 0.0f;
+    float squares = 0.0f;  // each square formed in double, the sum rounded to single after every addition
+
+    void Add(float v) noexcept {
+        sum = sum + v;
+        squares = static_cast<float>(static_cast<double>(squares) + static_cast<double>(v) * static_cast<double>(v));
+    }
+    double Mean(std::int32_t n) const noexcept { return static_cast<double>(sum) / static_cast<double>(n); }
+    // Sample variance by the one-pass sums formula; n >= 2. Can come out slightly negative for equal values.
+    double Variance(std::int32_t n) const noexcept {
+        const double s = sum;
+        return (static_cast<double>(squares) - s * s / static_cast<double>(n)) / static_cast<double>(n - 1);
+    }
+};
+
+// Data whose squares could overflow single-precision sums. limit is the largest sum of squares a run may
+// form (the sum over all values for a shuffle, n times the largest square for a draw with replacement).
+inline constexpr double kLargestSumOfSquares = 1e37;
+
+}  // namespace brevant

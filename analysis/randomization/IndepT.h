@@ -1,0 +1,72 @@
+// Two independent samples by randomization: the pooled-variance t of two groups, against the t of many
+// shuffles of the pooled values split into groups of the observed sizes. Qt-free; see analysis/Procedure.h
+// for the shape every procedure shares.
+//
+// Data file: nA, nB (each at least 2, at most kMaxDataValues values in all), then group A's values, then
+// group B's. Refused with a DataFileError: a group of fewer than 2, too many values, fewer values than
+// announced, a non-number, values so large that sums of their squares could overflow, and data with no
+// spread within the groups (each group's values all equal, or a pooled variance that computes as 0 or less
+// in single precision), for which t is undefined.
+//
+// Degenerate shuffles: a shuffle can leave no spread within either group (for example A = 1 1, B = 2 2
+// from the data 1 2 / 1 2). Its spread is then taken as exactly 0, also when the single-precision sums
+// leave a tiny positive or negative pooled variance, and its t is the IEEE quotient d / 0: +inf or -inf,
+// counted as at least as extreme on its side, or NaN when the means are equal as well, counted on neither
+// side, like a t of exactly 0. Such values stay in generation order, are written as " inf ", "-inf " and
+// " nan ", are not counted by the histogram, and a note says how many there were.
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace brevant {
+
+struct IndepTData {
+    std::vector<float> pooled;  // group A's values, then group B's, in the file's order
+    std::int32_t sizeA = 0;
+    std::int32_t SizeB() const noexcept { return static_cast<std::int32_t>(pooled.size()) - sizeA; }
+};
+
+IndepTData ReadIndepTData(DataFile& file);
+
+// The t computation, every named quantity rounded to single precision when stored.
+struct TFigures {
+    float meanA = 0, meanB = 0, varianceA = 0, varianceB = 0;
+    float pooledVariance = 0;  // in double from the single values, then rounded
+    float difference = 0;      // meanA - meanB
+    float standardError = 0;   // sqrt((1/nA + 1/nB) * s2), the sum in double; 0 when zeroSpread
+    float t = 0;
+    bool zeroSpread = false;   // each group's values all equal, or s2 <= 0: spread taken as 0
+};
+TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB) noexcept;
+
+// t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
+float ComparisonT(float t) noexcept;
+
+struct IndepTResult {
+    TFigures observed;
+    float comparisonT = 0;  // t'
+    float effectSize = 0;   // sqrt((h / 2) / s2), h = d^2 / 2 as a float: |mA - mB| / (2 s)
+    std::int64_t countLess = 0, countGreater = 0;
+    double proportionLess = 0, proportionGreater = 0;  // count / R in double
+    float probMore = 0;                                // (greater + less) / R, sum and quotient single
+    std::vector<float> resampled;                      // t of shuffles 1..R, generation order
+    NonFiniteCount nonFinite;                          // among resampled
+};
+
+// Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;
+// draws N - 1 numbers per resample from generator (a local copy in the loop, stored back at the end or on
+// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
+IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control);
+
+// Reads, runs and presents: boxes txtObtT, txtNumLess, txtNumGreater, txtProbMore, txtEffectSize; the
+// histogram of the resampled t between -5 and 5 with t' marked.
+RunResult IndepTProcedure(DataFile& file, const RunSettings& settings, Generator& generator, RunControl& control);
+RunResult PresentIndepT(IndepTResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

@@ -1,0 +1,251 @@
+// The two-independent-samples run against its literal transcription (tests/literal/LiteralIndepT.h): every
+// result box, every resampled t, the output file's bytes and the generator's final seeds; then the cases
+// the window must get right (equal groups, separated groups, shuffles with no spread) and data it refuses.
+#include "analysis/randomization/IndepT.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralIndepT.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using brevant::DataFile;
+using brevant::Generator;
+using brevant::RunControl;
+using brevant::RunSettings;
+using brevant::Seeds;
+
+std::string FileText(const std::vector<float>& a, const std::vector<float>& b) {
+    std::string text = std::to_string(a.size()) + "\n" + std::to_string(b.size()) + "\n";
+    for (const float v : a) text += brevant::ShortestText(v) + "\n";
+    for (const float v : b) text += brevant::ShortestText(v) + "\n";
+    return text;
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool SameBits(float x, float y) { return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y); }
+
+// Values with ties, negatives and more than seven significant digits.
+std::vector<float> MixedValues(std::mt19937& random, int n, float centre) {
+    std::uniform_real_distribution<float> spread(-10.0f, 10.0f);
+    std::vector<float> values;
+    for (int i = 0; i < n; ++i) {
+        const float v = centre + spread(random);
+        values.push_back(i % 3 == 0 ? std::round(v) : v);
+    }
+    return values;
+}
+
+struct Case {
+    std::vector<float> a, b;
+    Seeds seeds;
+    std::int32_t resamples;
+};
+
+// Runs the fast procedure as a caller does (read from file text, run, write the output file) and the
+// literal transcription from the same seeds, and compares everything.
+void ExpectSameAsLiteral(const Case& c) {
+    SCOPED_TRACE("nA=" + std::to_string(c.a.size()) + " nB=" + std::to_string(c.b.size()));
+    const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "IndepT_test_out.dat";
+    RunSettings settings{c.resamples, 0.975f, out.string()};
+    Generator generator{c.seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(c.a, c.b), "test.dat");
+    const brevant::IndepTResult fast = brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control);
+    brevant::WriteOutputFile(settings, fast.resampled);
+
+    std::vector<float> pooled = c.a;
+    pooled.insert(pooled.end(), c.b.begin(), c.b.end());
+    brevant::literal::seedTable = c.seeds;
+    const auto literal = brevant::literal::RunIndepT(pooled, static_cast<std::int32_t>(c.a.size()),
+                                                     static_cast<std::int32_t>(c.b.size()), c.resamples);
+
+    EXPECT_TRUE(SameBits(fast.observed.t, literal.obtainedT)) << fast.observed.t << " " << literal.obtainedT;
+    EXPECT_TRUE(SameBits(fast.comparisonT, literal.tPrime));
+    EXPECT_TRUE(SameBits(fast.effectSize, literal.effectSize));
+    EXPECT_EQ(fast.countGreater, static_cast<std::int64_t>(literal.countGreater));
+    EXPECT_EQ(fast.countLess, static_cast<std::int64_t>(literal.countLess));
+    EXPECT_EQ(fast.proportionGreater, literal.numGreater);
+    EXPECT_EQ(fast.proportionLess, literal.numLess);
+    EXPECT_TRUE(SameBits(fast.probMore, literal.probMore));
+    ASSERT_EQ(fast.resampled.size(), literal.resampled.size());
+    for (std::size_t k = 0; k < fast.resampled.size(); ++k) {
+        ASSERT_TRUE(SameBits(fast.resampled[k], literal.resampled[k]))
+            << "resample " << k + 1 << ": " << fast.resampled[k] << " vs " << literal.resampled[k];
+    }
+    EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+    EXPECT_EQ(ReadWhole(out), literal.outputText);
+    EXPECT_EQ(control.resamplesDone.load(), c.resamples);
+}
+
+TEST(IndepT, MatchesTheLiteralRunBitForBit) {
+    std::mt19937 random(20240611);
+    const std::pair<int, int> sizes[] = {{5, 7}, {2, 2}, {3, 20}, {30, 30}, {17, 4}, {2, 9}};
+    int i = 0;
+    for (const auto& [nA, nB] : sizes) {
+        const Seeds seeds{1 + 1000 * i, 2 + 1500 * i, 3 + 2000 * i};
+        ExpectSameAsLiteral({MixedValues(random, nA, 0.5f * i), MixedValues(random, nB, 0.0f), seeds, 1000});
+        ++i;
+    }
+    // Large magnitudes where single-precision sums lose digits.
+    ExpectSameAsLiteral({{123456.7f, 123457.9f, 123455.1f, 123456.2f}, {123458.3f, 123459.9f, 123457.4f},
+                         Seeds{4711, 815, 12345}, 2000});
+}
+
+TEST(IndepT, EqualGroupsGiveTZeroAndCountEachSideOnItsOwn) {
+    const std::vector<float> same{3.0f, 1.0f, 4.0f, 1.5f, 9.0f, 2.6f};
+    Generator generator{Seeds{11, 22, 33}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(same, same), "same.dat");
+    const auto r = brevant::RunIndepT(brevant::ReadIndepTData(file), {1000, 0.975f, {}}, generator, control);
+    EXPECT_EQ(r.observed.t, 0.0f);
+    EXPECT_EQ(r.comparisonT, static_cast<float>(-0.0001));
+    std::int64_t positive = 0, negative = 0;
+    for (const float t : r.resampled) {
+        positive += t >= 0.0001f;
+        negative += t <= -0.0001f;
+    }
+    EXPECT_EQ(r.countGreater, positive);
+    EXPECT_EQ(r.countLess, negative);
+    EXPECT_GT(positive, 0);
+    EXPECT_GT(negative, 0);
+    EXPECT_FLOAT_EQ(r.probMore, static_cast<float>(positive + negative) / 1000.0f);
+}
+
+TEST(IndepT, SeparatedGroupsShowZeroInAllThreeProportionBoxes) {
+    std::vector<float> low, high;
+    for (int i = 0; i < 20; ++i) {
+        low.push_back(static_cast<float>(i));
+        high.push_back(100.0f + static_cast<float>(i));
+    }
+    Generator generator{Seeds{5, 6, 7}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(low, high), "apart.dat");
+    const brevant::RunResult run = brevant::IndepTProcedure(file, {1000, 0.975f, {}}, generator, control);
+    ASSERT_EQ(run.boxes.size(), 5u);
+    const char* controls[] = {"txtObtT", "txtNumLess", "txtNumGreater", "txtProbMore", "txtEffectSize"};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(run.boxes[i].control, controls[i]);
+    EXPECT_EQ(brevant::BoxText(run.boxes[1]), "0");
+    EXPECT_EQ(brevant::BoxText(run.boxes[2]), "0");
+    EXPECT_EQ(brevant::BoxText(run.boxes[3]), "0");
+    // t of 0..19 against 100..119: d = -100, both variances 35, s2 = 35, se = sqrt(0.1 * 35).
+    EXPECT_EQ(brevant::BoxText(run.boxes[0]), "-53.452");
+    EXPECT_EQ(brevant::BoxText(run.boxes[4]), "8.452");  // 100 / (2 * sqrt(35))
+    EXPECT_EQ(run.boxes[1].label, "% < - t   | % >  +t");
+    EXPECT_EQ(brevant::ResultLines(run.boxes)[1], "% < - t   | % >  +t: 0 | 0");
+    EXPECT_EQ(run.histogram.caption, "t Value");
+    EXPECT_EQ(run.histogram.bounds, (std::pair{-5.0f, 5.0f}));
+    EXPECT_TRUE(run.notes.empty());
+}
+
+TEST(IndepT, ValuesOnOneLineWithCommasReadLikeOneValuePerLine) {
+    const std::string oneLine = "5,7,1.5,2,3,4,5,6,7,8,9,10,11,12.25";
+    const std::string lines = "5\r\n7\r\n1.5\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12.25\r\n";
+    DataFile first = DataFile::FromText(oneLine, "a.dat");
+    DataFile second = DataFile::FromText(lines, "b.dat");
+    const brevant::IndepTData x = brevant::ReadIndepTData(first);
+    const brevant::IndepTData y = brevant::ReadIndepTData(second);
+    EXPECT_EQ(x.sizeA, 5);
+    EXPECT_EQ(x.SizeB(), 7);
+    EXPECT_EQ(x.pooled, y.pooled);
+    EXPECT_EQ(x.pooled.back(), 12.25f);
+}
+
+TEST(IndepT, ShufflesWithNoSpreadAreInfiniteAndCountedAsExtreme) {
+    // 1 2 / 1 2: a shuffle to 1 1 / 2 2 has no spread and t = -inf; 2 2 / 1 1 gives +inf.
+    Case c{{1.0f, 2.0f}, {1.0f, 2.0f}, Seeds{101, 202, 303}, 1000};
+    ExpectSameAsLiteral(c);
+    Generator generator{c.seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(c.a, c.b), "two.dat");
+    const brevant::RunResult run = brevant::IndepTProcedure(file, {1000, 0.975f, {}}, generator, control);
+    std::int64_t plus = 0, minus = 0;
+    for (const float t : run.resampled) {
+        ASSERT_TRUE(t == 0.0f || std::isinf(t)) << t;
+        plus += t > 0;
+        minus += t < 0;
+    }
+    EXPECT_GT(plus, 0);
+    EXPECT_GT(minus, 0);
+    // t' = -0.0001: every infinite t is at least as extreme; the zeros are counted on neither side.
+    EXPECT_EQ(brevant::BoxValue(run.boxes[2]), static_cast<double>(plus) / 1000);
+    EXPECT_EQ(brevant::BoxValue(run.boxes[1]), static_cast<double>(minus) / 1000);
+    ASSERT_EQ(run.notes.size(), 1u);
+    EXPECT_NE(run.notes[0].find(std::to_string(plus + minus) + " of the 1000"), std::string::npos) << run.notes[0];
+
+    // Groups of equal values that single-precision sums give a tiny variance are treated alike.
+    ExpectSameAsLiteral({{0.1f, 0.3f, 0.1f}, {0.3f, 0.1f, 0.3f}, Seeds{9, 99, 999}, 1000});
+}
+
+TEST(IndepT, RefusesDataThatCannotGiveAT) {
+    struct Bad {
+        const char* text;
+        const char* why;
+    };
+    const Bad bad[] = {
+        {"1 3  5  1 2 3", "group of one"},
+        {"3 1  5 6 7  1", "group of one"},
+        {"2 2  4 4 4 4", "all values equal"},
+        {"2 3  1 1  2 2 2", "no spread within either group"},
+        {"3 3  1 2 3  4 5", "fewer values than announced"},
+        {"3 3  1 2 x  4 5 6", "not a number"},
+        {"600000 600000", "more values than we hold"},
+        {"2 2  1e19 2e19 3e19 4e19", "squares overflow single precision"},
+        {"", "empty"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.why);
+        Generator generator{Seeds{1, 2, 3}};
+        RunControl control;
+        EXPECT_THROW(
+            {
+                DataFile file = DataFile::FromText(b.text, "bad.dat");
+                brevant::IndepTProcedure(file, {1000, 0.975f, {}}, generator, control);
+            },
+            brevant::DataFileError);
+        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
+    }
+    DataFile file = DataFile::FromText("2 3  1 1  2 2 2", "flat.dat");
+    try {
+        brevant::ReadIndepTData(file);
+    } catch (const brevant::DataFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("flat.dat"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("pooled variance is 0"), std::string::npos) << e.what();
+    }
+}
+
+TEST(IndepT, CancelledRunThrowsAndResultsAreTheSameOnAWorkerThread) {
+    DataFile file = DataFile::FromText("4 4 1 2 3 4 5 6 7 9", "c.dat");
+    const brevant::IndepTData data = brevant::ReadIndepTData(file);
+    RunControl cancelled;
+    cancelled.RequestCancel();
+    Generator g{Seeds{3, 4, 5}};
+    EXPECT_THROW(brevant::RunIndepT(data, {1000, 0.975f, {}}, g, cancelled), brevant::RunCancelled);
+    EXPECT_THROW(brevant::RunIndepT(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
+
+    Generator here{Seeds{3, 4, 5}}, there{Seeds{3, 4, 5}};
+    RunControl control1, control2;
+    const auto expected = brevant::RunIndepT(data, {5000, 0.975f, {}}, here, control1);
+    brevant::IndepTResult onWorker;
+    std::thread worker([&] { onWorker = brevant::RunIndepT(data, {5000, 0.975f, {}}, there, control2); });
+    worker.join();
+    EXPECT_EQ(onWorker.resampled, expected.resampled);
+    EXPECT_EQ(there.seeds, here.seeds);
+    EXPECT_EQ(control2.resampleTotal.load(), 5000);
+}
+
+}  // namespace
