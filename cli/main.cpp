@@ -1,5 +1,9 @@
-#include <cstdio>
-int main() {
-    std::puts("brevant-cli: not built yet");
-    return 0;
+#include "cli/BatchTool.h"
+#include "cli/Progress.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    using namespace brevant::cli;
+    return RunCli(argc, argv, std::cout, std::cerr, BuiltinProcedures(), StandardErrorIsTerminal());
 }

@@ -1,0 +1,277 @@
+#include "cli/BatchTool.h"
+
+#include "cli/OutputFile.h"
+#include "cli/Progress.h"
+#include "engine/DataFile.h"
+#include "engine/NumberText.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+namespace brevant::cli {
+
+namespace {
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// A whole number written with digits only, or nothing.
+std::optional<std::int64_t> WholeNumber(std::string_view text) {
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    std::int64_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.front() == '-') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::int32_t ParseResamples(const std::string& text) {
+    const auto value = WholeNumber(text);
+    if (!value || *value < 1 || *value > kMaxResamples) {
+        throw UsageError("--resamples must be a whole number from 1 to " + std::to_string(kMaxResamples) +
+                         ", not " + Quoted(text) + ".");
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+// The confidence level and its quantile, the constants of the windows' "90 %", "95 %" and "99 %" buttons.
+std::pair<int, float> ParseConfidence(const std::string& text) {
+    if (text == "90") return {90, 0.95f};
+    if (text == "95") return {95, 0.975f};
+    if (text == "99") return {99, 0.995f};
+    throw UsageError("--confidence must be 90, 95 or 99, not " + Quoted(text) + ".");
+}
+
+Seeds ParseSeeds(const std::string& text) {
+    std::int64_t parts[3] = {0, 0, 0};
+    std::size_t start = 0;
+    bool ok = true;
+    for (int i = 0; i < 3 && ok; ++i) {
+        const std::size_t comma = i < 2 ? text.find(',', start) : text.size();
+        if (comma == std::string::npos) {
+            ok = false;
+            break;
+        }
+        const auto value = WholeNumber(std::string_view(text).substr(start, comma - start));
+        ok = value.has_value();
+        if (ok) parts[i] = *value;
+        start = comma + 1;
+    }
+    const Seeds seeds{static_cast<std::int32_t>(std::min<std::int64_t>(parts[0], kModulusA)),
+                      static_cast<std::int32_t>(std::min<std::int64_t>(parts[1], kModulusB)),
+                      static_cast<std::int32_t>(std::min<std::int64_t>(parts[2], kModulusC))};
+    if (!ok || !SeedsValid(seeds)) {
+        throw UsageError("--seed must be three whole numbers A,B,C with A from 1 to " + std::to_string(kModulusA - 1) +
+                         ", B from 1 to " + std::to_string(kModulusB - 1) + " and C from 1 to " +
+                         std::to_string(kModulusC - 1) + ", not " + Quoted(text) + ".");
+    }
+    return seeds;
+}
+
+std::string Lowercase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// True when the two names reach the same file (or would, once created).
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error)) {
+        return std::filesystem::equivalent(a, b, error);
+    }
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+// The checks that need the procedure and more than one option.
+void CheckOptions(const Options& o, const std::string& confidenceText) {
+    const Procedure& p = *o.procedure;
+    const std::string name(p.name);
+    if (!confidenceText.empty() && !p.hasConfidence) {
+        throw UsageError(name + " has no confidence level; leave out --confidence.");
+    }
+    if (o.bootstrapErrors && !p.hasBootstrapErrors) {
+        throw UsageError(name + " has no \"Bootstrap Errors\" choice; leave out --errors.");
+    }
+    if (!o.output.empty() && !p.writesOutput) throw UsageError(name + " writes no output file; leave out --output.");
+    if (!o.histogram.empty()) {
+        const std::string extension = Lowercase(std::filesystem::path(o.histogram).extension().string());
+        if (extension != ".svg" && extension != ".png") {
+            throw UsageError("--histogram must name an .svg or .png file, not " + Quoted(o.histogram) + ".");
+        }
+    }
+    // Never write over the data, nor two results into one file.
+    if (!o.output.empty() && SameFile(o.output, o.dataFile)) {
+        throw UsageError("--output names the data file itself; choose another output file.");
+    }
+    if (!o.histogram.empty() && SameFile(o.histogram, o.dataFile)) {
+        throw UsageError("--histogram names the data file itself; choose another file.");
+    }
+    if (!o.output.empty() && !o.histogram.empty() && SameFile(o.output, o.histogram)) {
+        throw UsageError("--output and --histogram name the same file.");
+    }
+}
+
+std::string Footer(const ProcedureTable& procedures) {
+    return "Procedures (window names, any case): " + procedures.NameList() +
+           ".\n--resamples: 1 to " + std::to_string(kMaxResamples) +
+           " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
+           "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
+           "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written.";
+}
+
+// "Label: text" lines need no second colon when a label ends with one.
+std::string LabelOf(std::string label) {
+    while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
+    return label;
+}
+
+// The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for
+// infinities and NaN, which JSON cannot hold (the box's text says which).
+nlohmann::ordered_json JsonValue(const std::variant<float, double, std::int64_t>& value) {
+    if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
+    const double d = std::holds_alternative<float>(value) ? static_cast<double>(std::get<float>(value))
+                                                          : std::get<double>(value);
+    if (!std::isfinite(d)) return nullptr;
+    if (const auto* f = std::get_if<float>(&value)) {
+        const std::string text = ShortestText(*f);
+        double shortest = 0;
+        std::from_chars(text.data(), text.data() + text.size(), shortest);
+        return shortest;
+    }
+    return d;
+}
+
+void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const Result& result) {
+    nlohmann::ordered_json json;
+    json["procedure"] = std::string(o.procedure->name);
+    json["dataFile"] = o.dataFile;
+    json["seeds"] = {seeds.a, seeds.b, seeds.c};
+    nlohmann::ordered_json options;
+    options["resamples"] = o.resamples;
+    if (o.procedure->hasConfidence) {
+        options["confidence"] = o.confidence.value_or(95);
+        options["quantile"] = JsonValue(o.quantile);
+    }
+    if (o.procedure->hasBootstrapErrors) options["bootstrapErrors"] = o.bootstrapErrors;
+    options["output"] = o.output.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.output);
+    options["histogram"] = o.histogram.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.histogram);
+    json["options"] = options;
+    nlohmann::ordered_json boxes = nlohmann::ordered_json::object();
+    for (const Box& box : result.boxes) {
+        boxes[box.control] = {{"label", LabelOf(box.label)}, {"value", JsonValue(box.value)}, {"text", box.text}};
+    }
+    json["results"] = boxes;
+    out << json.dump(2) << "\n";
+}
+
+}  // namespace
+
+std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
+                                  Options& options, std::ostream& out, std::ostream& err) {
+    CLI::App app("Runs one resampling procedure on one data file and prints its results.", "brevant-cli");
+    std::string procedureName, resamplesText, confidenceText, seedText;
+    app.add_option("PROCEDURE", procedureName, "The window name of the procedure, e.g. IndepT")->required();
+    app.add_option("DATAFILE", options.dataFile, "The data file")->required();
+    app.add_option("--resamples", resamplesText, "How many resamples to draw")->type_name("N");
+    app.add_option("--confidence", confidenceText, "Confidence level in percent")->type_name("90|95|99");
+    app.add_option("--output", options.output, "Write the resampled values to this file")->type_name("FILE");
+    app.add_option("--seed", seedText, "Start the generator from these three seeds")->type_name("A,B,C");
+    app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
+    app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
+    app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
+    app.footer(Footer(procedures));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
+        return kExitUsage;
+    }
+
+    try {
+        options.procedure = procedures.Find(procedureName);
+        if (options.procedure == nullptr) {
+            throw UsageError("no procedure named " + Quoted(procedureName) +
+                             "; available: " + procedures.NameList() + ".");
+        }
+        if (!resamplesText.empty()) options.resamples = ParseResamples(resamplesText);
+        if (!confidenceText.empty()) std::tie(options.confidence, options.quantile) = ParseConfidence(confidenceText);
+        if (!seedText.empty()) options.seeds = ParseSeeds(seedText);
+        CheckOptions(options, confidenceText);
+    } catch (const UsageError& e) {
+        err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           const ProcedureTable& procedures, bool showProgress) {
+    Options options;
+    if (const auto exit = ParseArguments(argc, argv, procedures, options, out, err)) return *exit;
+
+    if (options.seeds) {
+        SetSeeds(*options.seeds);
+    } else {
+        SeedFromClock();
+    }
+    const Seeds seeds = GetSeeds();
+    if (!options.json) out << "Seeds: " << seeds.a << "," << seeds.b << "," << seeds.c << "\n" << std::flush;
+
+    Request request;
+    request.dataFile = options.dataFile;
+    request.resamples = options.resamples;
+    request.quantile = options.quantile;
+    request.bootstrapErrors = options.bootstrapErrors;
+    request.wantOutput = !options.output.empty();
+    request.wantHistogram = !options.histogram.empty();
+    ProgressBar bar(err, showProgress);
+    request.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Update(done, total); };
+
+    Result result;
+    try {
+        result = options.procedure->run(request);
+    } catch (const DataFileError& e) {
+        bar.Finish();
+        err << "brevant-cli: " << e.what() << "\n";
+        return kExitData;
+    }
+    bar.Finish();
+
+    try {
+        if (request.wantOutput) WriteWholeFile(options.output, result.outputText);
+        if (request.wantHistogram) {
+            if (!result.saveHistogram) {
+                throw std::runtime_error(std::string(options.procedure->name) + " draws no histogram.");
+            }
+            result.saveHistogram(options.histogram);
+        }
+    } catch (const std::runtime_error& e) {
+        err << "brevant-cli: " << e.what() << "\n";
+        return kExitWrite;
+    }
+
+    if (options.json) {
+        PrintJson(out, options, seeds, result);
+    } else {
+        for (const Box& box : result.boxes) out << LabelOf(box.label) << ": " << box.text << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace brevant::cli

@@ -1,0 +1,291 @@
+#include "cli/BatchTool.h"
+#include "cli/OutputFile.h"
+#include "cli/Progress.h"
+#include "engine/DataFile.h"
+#include "engine/NumberText.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+using namespace brevant;
+using namespace brevant::cli;
+
+std::filesystem::path WorkFile(const std::string& name) {
+    return std::filesystem::path(BREVANT_TEST_WORK_DIR) / "cli" / name;
+}
+
+void Write(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string Read(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What the last run of the test procedure was asked and where the generator stood when it began.
+struct Seen {
+    Request request;
+    Seeds startSeeds;
+    std::string histogramPath;
+};
+Seen seen;
+
+// A small procedure shaped like the real ones: count, values, resamples with progress, boxes, output lines.
+Result RunMeanOfDraws(const Request& request) {
+    seen.request = request;
+    seen.startSeeds = GetSeeds();
+    DataFile file = DataFile::Open(request.dataFile);
+    const std::int32_t n = file.ReadCount("the number of values", 1, 1000);
+    const std::vector<float> values = file.ReadValues(static_cast<std::size_t>(n), "the values");
+    Result result;
+    double sum = 0;
+    for (std::int32_t r = 1; r <= request.resamples; ++r) {
+        const float drawn = values[static_cast<std::size_t>(RandomIndex(n) - 1)];
+        sum += drawn;
+        if (request.wantOutput) result.outputText += DefaultNumberText(drawn) + "\r\n";
+        request.progress(r, request.resamples);
+    }
+    result.boxes.push_back(GeneralBox("txtFirst", "First value", values[0]));
+    result.boxes.push_back(ThreeDecimalBox("txtMean", "Mean of draws:", sum / request.resamples));
+    result.boxes.push_back(GeneralBox("txtCount", "Values", std::int64_t{n}));
+    result.boxes.push_back(GeneralBox("txtInf", "Ratio", std::numeric_limits<float>::infinity()));
+    if (request.wantHistogram) {
+        result.saveHistogram = [](const std::string& path) {
+            seen.histogramPath = path;
+            WriteWholeFile(path, "<svg/>");
+        };
+    }
+    return result;
+}
+
+const ProcedureTable& TestTable() {
+    static const ProcedureTable table({
+        {"MeanOfDraws", "Mean of draws", true, true, true, RunMeanOfDraws},
+        {"NoExtras", "Without options", false, false, false,
+         [](const Request&) { return Result{{GeneralBox("txtX", "X", 1.5f)}, {}, {}}; }},
+    });
+    return table;
+}
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+CliRun Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "brevant-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, TestTable());
+    return {code, out.str(), err.str()};
+}
+
+class BatchTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data = WorkFile("values.dat").string();
+        Write(data, "4\r\n0.1, 2, 3.5, -7\r\n");
+    }
+    std::string data;
+};
+
+TEST_F(BatchTool, HelpListsProceduresAndExitsZero) {
+    const CliRun run = Cli({"--help"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.out.find("Usage: brevant-cli"), std::string::npos);
+    EXPECT_NE(run.out.find("MeanOfDraws, NoExtras"), std::string::npos);
+    EXPECT_TRUE(run.err.empty());
+    EXPECT_EQ(BuiltinProcedures().Find("no-such-window"), nullptr);
+}
+
+TEST_F(BatchTool, UsageErrorsExitTwo) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "PROCEDURE is required"},
+        {{"MeanOfDraws"}, "DATAFILE is required"},
+        {{"IndepT", data}, "no procedure named \"IndepT\"; available: MeanOfDraws, NoExtras."},
+        {{"MeanOfDraws", data, "--resamples", "0"}, "--resamples must be a whole number from 1 to 10000000"},
+        {{"MeanOfDraws", data, "--resamples", "-5"}, "not \"-5\""},
+        {{"MeanOfDraws", data, "--resamples", "1.5"}, "not \"1.5\""},
+        {{"MeanOfDraws", data, "--resamples", "abc"}, "not \"abc\""},
+        {{"MeanOfDraws", data, "--resamples", "10000001"}, "not \"10000001\""},
+        {{"MeanOfDraws", data, "--resamples", "99999999999999999999999"}, "--resamples must be"},
+        {{"MeanOfDraws", data, "--confidence", "80"}, "--confidence must be 90, 95 or 99, not \"80\"."},
+        {{"MeanOfDraws", data, "--confidence", "95.0"}, "--confidence must be 90, 95 or 99"},
+        {{"MeanOfDraws", data, "--seed", "0,1,1"}, "--seed must be three whole numbers A,B,C with A from 1 to 30268"},
+        {{"MeanOfDraws", data, "--seed", "30269,1,1"}, "--seed must be"},
+        {{"MeanOfDraws", data, "--seed", "1,30307,1"}, "--seed must be"},
+        {{"MeanOfDraws", data, "--seed", "1,1,30323"}, "C from 1 to 30322, not \"1,1,30323\""},
+        {{"MeanOfDraws", data, "--seed", "1,2"}, "--seed must be"},
+        {{"MeanOfDraws", data, "--seed", "1,2,3,4"}, "--seed must be"},
+        {{"MeanOfDraws", data, "--seed", "1,-2,3"}, "--seed must be"},
+        {{"MeanOfDraws", data, "--seed", "99999999999999999999,2,3"}, "--seed must be"},
+        {{"NoExtras", data, "--confidence", "95"}, "NoExtras has no confidence level"},
+        {{"NoExtras", data, "--errors"}, "NoExtras has no \"Bootstrap Errors\" choice"},
+        {{"NoExtras", data, "--output", "x.dat"}, "NoExtras writes no output file"},
+        {{"MeanOfDraws", data, "--histogram", "h.txt"}, "--histogram must name an .svg or .png file"},
+        {{"MeanOfDraws", data, "--output", data}, "--output names the data file itself"},
+        {{"MeanOfDraws", data, "--histogram", WorkFile("../cli/h.svg").string(), "--output",
+          WorkFile("h.svg").string()},
+         "--output and --histogram name the same file"},
+        {{"MeanOfDraws", data, "--frobnicate"}, "brevant-cli: "},
+        {{"MeanOfDraws", data, "--resamples"}, "brevant-cli: "},
+    };
+    for (const auto& [args, message] : cases) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.code, kExitUsage) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << "expected: " << message << "\ngot: " << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;  // nothing ran
+    }
+}
+
+TEST_F(BatchTool, PrintsSeedsAndBoxesInOrder) {
+    const CliRun run = Cli({"meanofdraws", data, "--seed", "1,2,3", "--resamples", "500"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(run.err.empty());  // no terminal, no progress bar
+    EXPECT_EQ(seen.startSeeds, (Seeds{1, 2, 3}));
+    EXPECT_EQ(seen.request.resamples, 500);
+    EXPECT_EQ(run.out.substr(0, run.out.find("Mean")),
+              "Seeds: 1,2,3\nFirst value: 0.1\n");
+    EXPECT_NE(run.out.find("\nValues: 4\nRatio: inf\n"), std::string::npos) << run.out;
+
+    // The same seeds give the same run; the largest seeds are accepted.
+    EXPECT_EQ(Cli({"MEANOFDRAWS", data, "--seed", "1,2,3", "--resamples", "500"}).out, run.out);
+    EXPECT_EQ(Cli({"MeanOfDraws", data, "--seed", "30268,30306,30322"}).code, 0);
+    EXPECT_EQ(seen.startSeeds, (Seeds{30268, 30306, 30322}));
+    EXPECT_EQ(Cli({"MeanOfDraws", data, "--resamples", "10000000"}).code, 0);
+}
+
+TEST_F(BatchTool, SeedsFromTheClockArePrinted) {
+    const CliRun run = Cli({"MeanOfDraws", data});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(SeedsValid(seen.startSeeds));
+    const std::string expected = "Seeds: " + std::to_string(seen.startSeeds.a) + "," +
+                                 std::to_string(seen.startSeeds.b) + "," + std::to_string(seen.startSeeds.c) + "\n";
+    EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+    EXPECT_EQ(seen.request.resamples, 1000);  // the windows' first count button
+}
+
+TEST_F(BatchTool, ConfidenceAndErrorsReachTheProcedure) {
+    struct Case {
+        const char* level;
+        float quantile;
+    };
+    for (const Case c : {Case{"90", 0.95f}, Case{"95", 0.975f}, Case{"99", 0.995f}}) {
+        ASSERT_EQ(Cli({"MeanOfDraws", data, "--confidence", c.level}).code, 0);
+        EXPECT_EQ(seen.request.quantile, c.quantile);
+    }
+    ASSERT_EQ(Cli({"MeanOfDraws", data}).code, 0);
+    EXPECT_EQ(seen.request.quantile, 0.975f);
+    EXPECT_FALSE(seen.request.bootstrapErrors);
+    EXPECT_FALSE(seen.request.wantOutput);
+    ASSERT_EQ(Cli({"MeanOfDraws", data, "--errors"}).code, 0);
+    EXPECT_TRUE(seen.request.bootstrapErrors);
+}
+
+TEST_F(BatchTool, DataErrorsExitThreeAndWriteNothing) {
+    const auto output = WorkFile("kept.dat");
+    Write(output, "old content");
+    Write(data, "3\n1 2");
+    CliRun run = Cli({"MeanOfDraws", data, "--output", output.string()});
+    EXPECT_EQ(run.code, kExitData);
+    EXPECT_NE(run.err.find("\"" + data + "\" holds fewer values than announced"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("First value"), std::string::npos);
+    EXPECT_EQ(Read(output), "old content");
+
+    run = Cli({"MeanOfDraws", WorkFile("missing.dat").string()});
+    EXPECT_EQ(run.code, kExitData);
+    EXPECT_NE(run.err.find("Cannot read the data file"), std::string::npos) << run.err;
+}
+
+TEST_F(BatchTool, OutputFileIsReplacedWhole) {
+    const auto output = WorkFile("out.dat");
+    Write(output, "an older and much longer content that must vanish entirely\r\n");
+    const CliRun run = Cli({"MeanOfDraws", data, "--seed", "7,8,9", "--resamples", "6", "--output", output.string()});
+    ASSERT_EQ(run.code, 0) << run.err;
+    // Six draws from the four values, in the generator's order.
+    Generator g{{7, 8, 9}};
+    const float values[] = {0.1f, 2.0f, 3.5f, -7.0f};
+    std::string expected;
+    for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
+    EXPECT_EQ(Read(output), expected);
+    for (const auto& entry : std::filesystem::directory_iterator(output.parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".out.dat."), std::string::npos) << "temporary file left";
+    }
+
+    // An output folder that does not exist: exit 4, a clear message.
+    const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
+    EXPECT_EQ(bad.code, kExitWrite);
+    EXPECT_NE(bad.err.find("Cannot write the file"), std::string::npos) << bad.err;
+    EXPECT_THROW(WriteWholeFile(output.parent_path().string(), "x"), std::runtime_error);
+}
+
+TEST_F(BatchTool, Histogram) {
+    const auto svg = WorkFile("hist.SVG");
+    ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", svg.string()}).code, 0);
+    EXPECT_EQ(seen.histogramPath, svg.string());
+    EXPECT_EQ(Read(svg), "<svg/>");
+    const CliRun run = Cli({"NoExtras", data, "--histogram", WorkFile("h.png").string()});
+    EXPECT_EQ(run.code, kExitWrite);
+    EXPECT_NE(run.err.find("NoExtras draws no histogram"), std::string::npos);
+}
+
+TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
+    const CliRun run = Cli({"MeanOfDraws", data, "--json", "--seed", "11,12,13", "--confidence", "99"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const auto json = nlohmann::ordered_json::parse(run.out);
+    EXPECT_EQ(json["procedure"], "MeanOfDraws");
+    EXPECT_EQ(json["dataFile"], data);
+    EXPECT_EQ(json["seeds"], nlohmann::ordered_json({11, 12, 13}));
+    EXPECT_EQ(json["options"]["resamples"], 1000);
+    EXPECT_EQ(json["options"]["confidence"], 99);
+    EXPECT_EQ(json["options"]["quantile"].get<double>(), 0.995);  // the float's shortest text
+    EXPECT_TRUE(json["options"]["output"].is_null());
+
+    const auto& results = json["results"];
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results.begin().key(), "txtFirst");  // the window's order is kept
+    EXPECT_EQ(results["txtFirst"]["label"], "First value");
+    EXPECT_EQ(results["txtFirst"]["text"], "0.1");
+    EXPECT_EQ(static_cast<float>(results["txtFirst"]["value"].get<double>()), 0.1f);
+    EXPECT_NE(run.out.find("\"value\": 0.1,"), std::string::npos);  // not 0.10000000149011612
+    EXPECT_EQ(results["txtMean"]["label"], "Mean of draws");
+    EXPECT_EQ(results["txtMean"]["text"], ThreeDecimalText(results["txtMean"]["value"].get<double>()));
+    EXPECT_EQ(results["txtCount"]["value"], 4);
+    EXPECT_TRUE(results["txtInf"]["value"].is_null());
+    EXPECT_EQ(results["txtInf"]["text"], "inf");
+}
+
+TEST(ProgressBar, DrawsOnlyWhenEnabledAndOnlyOnChange) {
+    std::ostringstream quiet;
+    {
+        ProgressBar bar(quiet, false);
+        for (int i = 1; i <= 1000; ++i) bar.Update(i, 1000);
+    }
+    EXPECT_TRUE(quiet.str().empty());
+
+    std::ostringstream shown;
+    ProgressBar bar(shown, true);
+    for (int i = 1; i <= 100000; ++i) bar.Update(i, 100000);
+    const std::string text = shown.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 101);  // once per percent, 0% to 100%
+    EXPECT_NE(text.find("[" + std::string(40, '#') + "] 100%"), std::string::npos);
+    EXPECT_NE(text.find("[####" + std::string(36, ' ') + "]  10%"), std::string::npos);
+    bar.Finish();
+    EXPECT_EQ(shown.str().back(), '\r');  // the line is cleared for what follows
+    bar.Update(5, 0);  // no total: nothing drawn, no division by zero
+}
+
+}  // namespace
