@@ -12,6 +12,7 @@
 #include <functional>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
 namespace brevant {
 
@@ -33,20 +34,23 @@ inline constexpr std::int32_t kModulusC = 30323;
 struct Generator {
     Seeds seeds;
 
-    // u in [0, 1); advances the three seeds.
+    // u in [0, 1); advances the three seeds. s lies in [0, 3), so truncation is its floor (and cheaper than
+    // a library call).
     double Uniform() noexcept {
         seeds.a = (seeds.a * 171) % kModulusA;
         seeds.b = (seeds.b * 172) % kModulusB;
         seeds.c = (seeds.c * 170) % kModulusC;
         double s = static_cast<double>(seeds.b) / 30307.0 + static_cast<double>(seeds.a) / 30269.0;
         s = s + static_cast<double>(seeds.c) / 30323.0;
-        return s - std::floor(s);
+        return s - static_cast<double>(static_cast<std::int32_t>(s));
     }
 
-    // k in 1..m for m >= 1: floor(u * (m - 0.0001) + 1); one draw.
+    // k in 1..m for m >= 1: floor(u * (m - 0.0001) + 1); one draw. The argument of the floor is positive
+    // and below m + 1, so k never is 0 or m + 1.
     std::int32_t Index(std::int32_t m) noexcept {
         const double u = Uniform();
-        return static_cast<std::int32_t>(std::floor(u * (static_cast<double>(m) - 0.0001) + 1.0));
+        const double k = u * (static_cast<double>(m) - 0.0001) + 1.0;
+        return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
     }
 };
 
@@ -72,9 +76,15 @@ void SeedFromClock();
 // ---------------------------------------------------------------------------------------------------------
 // Draws on data arrays.
 
-// The 7-significant-digit text round trip: the float read back from the value's general text (%.7G).
-// A pure function of the value; no string is built.
+// The 7-significant-digit text round trip: the float read back from the value's general text (%.7G), in
+// any locale. A pure function of the value; no string is built (save for rare values within rounding error
+// of a halfway case). Values with at most 7 significant digits come back as they were, except where the
+// nearest float to the 7 digits is another float (3E+10 reads back as 30000001024). -0 stays -0,
+// infinities stay as they are, a NaN becomes the quiet NaN of the same sign. Not idempotent in general.
 float RoundTrip7(float value) noexcept;
+// out[i] = RoundTrip7(in[i]) for i below both sizes; RoundedCopy returns a new array.
+void RoundTrip7All(std::span<const float> in, std::span<float> out) noexcept;
+std::vector<float> RoundedCopy(std::span<const float> values);
 
 // Downward Fisher-Yates shuffle in place; n - 1 draws (none when n < 2). Any 4-byte element type.
 template <typename T>
@@ -88,32 +98,50 @@ template <typename T>
 void ShuffleArray(std::span<T> values) noexcept { ShuffleArray(TheGenerator(), values); }
 
 // Replaces values by n values drawn with replacement from them as they were on entry, each passed through
-// RoundTrip7; n draws.
+// RoundTrip7; n draws (none for an empty span). Any n: no capacity of 1,000.
 void BootstrapDraw(Generator& g, std::span<float> values);
 void BootstrapDraw(std::span<float> values);
-// The same draws from a source already passed through RoundTrip7 (precompute it once per run):
-// out[i] = source[Index(n) - 1], n = source.size() = out.size(); n draws. Bit-identical to BootstrapDraw.
+// The same draws from a source already passed through RoundTrip7 (RoundedCopy, once per run):
+// out[i] = source[Index(n) - 1] with n = source.size(), for i in order; out.size() draws (BootstrapDraw has
+// out.size() = n). Nothing is drawn from an empty source. Bit-identical to BootstrapDraw when out is the
+// source's original array.
 void BootstrapDrawFrom(Generator& g, std::span<const float> roundedSource, std::span<float> out) noexcept;
 
 // ---------------------------------------------------------------------------------------------------------
-// Summary statistics (single-precision running sums, double results).
+// Summary statistics (single-precision running sums: each addition done in double and rounded to float;
+// squares and products formed in double). Where the result is undefined (a mean of nothing, a variance or
+// covariance of fewer than two values, a pooled variance with sum n_j = k) it is a quiet NaN.
 
 double ArrayMean(std::span<const float> x) noexcept;
-// Sample variance by the one-pass sums formula, n - 1 in the denominator.
+// Sample variance by the one-pass sums formula, n - 1 in the denominator. Can be slightly negative for
+// identical values (ten 0.1 give about -2.5e-9): take the square root with care.
 double ArrayVariance(std::span<const float> x) noexcept;
-double ArrayCovariance(std::span<const float> x, std::span<const float> y) noexcept;  // n = x.size()
-// Within-group mean square: sum(var_j * (n_j - 1)) / (sum n_j - k), as a float.
+// n = x.size(); NaN if y is shorter than x.
+double ArrayCovariance(std::span<const float> x, std::span<const float> y) noexcept;
+// Within-group mean square: sum(var_j * (n_j - 1)) / (sum n_j - k), as a float; k = the shorter span.
 float PooledVariance(std::span<const float> variances, std::span<const std::int32_t> sizes) noexcept;
 
-// Largest / smallest by a strict comparison from the first element; an empty span gives 0.
+// Largest / smallest by a strict comparison from the first element, so of -0 and +0 the first one found
+// wins. NaNs are skipped (all NaN gives NaN); an empty span gives 0.
 float ArrayMax(std::span<const float> x) noexcept;
 float ArrayMin(std::span<const float> x) noexcept;
 
-// Median. Sorts x ascending in place; every position but the last holds its value passed through
-// RoundTrip7 (the exchange goes through text). Even n: mean of the two middle values, rounded to float.
-float ArrayMedian(std::span<float> x);
+// The sorts below leave exactly the arrangement of a selection sort taking the first minimum (maximum for
+// SortRecords), including the order of -0 and +0 and of records with equal keys, for any n, in
+// O(n log n). NaN (which a comparison sort cannot place) goes behind every other value, NaNs keeping the
+// order they had; the others are arranged as if the NaNs were absent.
 
-// Ascending sort in place. progress(i, n) is told how far the sort has come (only when n < 65,000).
+// Median. Sorts x ascending in place; every position but the last holds its value passed through
+// RoundTrip7 (the exchange goes through text). Even n: mean of the two middle values, the sum in double,
+// rounded to float. Any n (no limit of 32,766); an empty span gives NaN.
+float ArrayMedian(std::span<float> x);
+// The same result as ArrayMedian for the resample loops, in O(n): x is left reordered in no particular
+// order (not sorted, not rounded).
+float MedianOf(std::span<float> x);
+
+// Ascending sort in place (exact copies, no rounding). When 2 <= n < 65,000 and progress is set, it is
+// called with (1, n) before and (n - 1, n) after the sort, the bar's first and last values; the sort takes
+// milliseconds, so nothing in between. n < 2 calls nothing.
 using SortProgress = std::function<void(std::int32_t done, std::int32_t n)>;
 void SortArray(std::span<float> x, const SortProgress& progress = {});
 
@@ -123,7 +151,8 @@ struct Record {
     std::int32_t field2 = 0;
     float field3 = 0.0f;
 };
-// Descending order of key, in exactly the order a selection sort taking the first maximum leaves.
+// Descending order of key, in exactly the order a selection sort taking the first maximum leaves (records
+// with equal keys included); NaN keys last.
 void SortRecords(std::span<Record> records);
 
 }  // namespace brevant
