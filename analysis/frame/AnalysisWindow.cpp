@@ -177,6 +177,7 @@ QWidget* AnalysisWindow::BuildProgressRows() {
         if (!label.name.isEmpty()) grid->addWidget(MakeLabel(label.name, label.text, rows), at, 0);
         auto* bar = new QProgressBar(rows);
         bar->setObjectName(barName);
+        bar->setFormat(QStringLiteral("%v / %m"));
         QSizePolicy policy = bar->sizePolicy();
         policy.setRetainSizeWhenHidden(true);  // the rows keep their place while the bars are hidden
         bar->setSizePolicy(policy);
@@ -288,6 +289,11 @@ void AnalysisWindow::mnuExitItem_Click() { QuitAll(); }
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
     if (!Quitting()) ShowMainWindow();
     event->accept();
+}
+
+void AnalysisWindow::setVisible(bool visible) {
+    if (visible && !testAttribute(Qt::WA_Resized)) resize(sizeHint());
+    QMainWindow::setVisible(visible);
 }
 
 void AnalysisWindow::cmdRun_Click() {

@@ -117,6 +117,11 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
 
+public:
+    // The first show sizes the window to its layout, result boxes included, rather than to a share of the
+    // screen.
+    void setVisible(bool visible) override;
+
 private:
     void BuildMenus();
     QWidget* BuildOptions();

@@ -124,7 +124,9 @@ std::vector<WindowRow> BuildTable() {
 
     WindowRow onewayRandom = Base("OnewayRandom", "Randomization Anova OneWay");
     onewayRandom.hideDescriptionFirst = true;
-    onewayRandom.aboutText = kTwoMeansIndependent;
+    onewayRandom.aboutText = QStringLiteral(
+        "This is a randomization procedure to test the difference between two means in independent samples. "
+        "This is version 1.1, last modified in January, 2001.");
     onewayRandom.menus = {
         M("mnuFile", "&File",
           {E("mnuOpenFile", "&Open", H::OpenDataFile), E("mnuOpenOut", "OpenOutFile", H::OpenOutputFile)}),
