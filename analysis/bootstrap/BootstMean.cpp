@@ -1,0 +1,162 @@
+#include "analysis/bootstrap/BootstMean.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace brevant {
+
+namespace {
+
+// (m* - mean) / 0 for a resample with no spread: the IEEE quotient, with one canonical NaN.
+float ZeroSpreadT(double deviation) noexcept {
+    if (deviation > 0.0) return std::numeric_limits<float>::infinity();
+    if (deviation < 0.0) return -std::numeric_limits<float>::infinity();
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+[[noreturn]] void Refuse(const DataFile& file, const std::string& problem) {
+    throw DataFileError(file.Name() + ": " + problem);
+}
+
+// Observed mean, variance and standard error of the mean, each stored as a float.
+struct Observed {
+    float mean, variance, standardError;
+};
+Observed ObservedFigures(const std::vector<float>& values) {
+    const auto n = static_cast<std::int32_t>(values.size());
+    Observed o{};
+    o.mean = static_cast<float>(ArrayMean(values));
+    o.variance = static_cast<float>(ArrayVariance(values));
+    o.standardError = static_cast<float>(std::sqrt(static_cast<double>(o.variance) / static_cast<double>(n)));
+    return o;
+}
+
+}  // namespace
+
+BootstMeanData ReadBootstMeanData(DataFile& file) {
+    BootstMeanData data;
+    const std::int32_t n = file.ReadCount("the number of values", 2, kMaxDataValues);
+    data.values = file.ReadValues(static_cast<std::size_t>(n), "a value");
+
+    double largestSquare = 0.0;
+    for (const float v : data.values) largestSquare = std::max(largestSquare, static_cast<double>(v) * v);
+    if (!(largestSquare * n < kLargestSumOfSquares)) {
+        Refuse(file, "the values are too large for single-precision sums of their squares; divide them all by "
+                     "a power of ten first.");
+    }
+    const bool allEqual = std::all_of(data.values.begin(), data.values.end(),
+                                      [&](float v) { return v == data.values.front(); });
+    const Observed o = ObservedFigures(data.values);
+    if (allEqual || !(o.variance > 0.0f) || !(o.standardError > 0.0f)) {
+        Refuse(file, "the values have no spread (they are all equal, or differ too little for single "
+                     "precision), so the standard error is 0 and the bootstrap t is undefined.");
+    }
+    return data;
+}
+
+BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
+                               RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    const std::int32_t R = settings.resamples;
+    const auto n = static_cast<std::int32_t>(data.values.size());
+
+    BootstMeanResult result;
+    const Observed o = ObservedFigures(data.values);
+    result.mean = o.mean;
+    result.variance = o.variance;
+    result.standardError = o.standardError;
+
+    // Every drawn value passes through its 7-significant-digit text: round the source once.
+    const std::vector<float> rounded = RoundedCopy(data.values);
+    result.sortedT.assign(static_cast<std::size_t>(R), 0.0f);
+    result.bootstrapMeans.assign(static_cast<std::size_t>(R), 0.0f);
+
+    // The draw and the sums of each resample in one pass: no work array.
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    const float* const source = rounded.data();
+    float* const tOut = result.sortedT.data();
+    float* const meanOut = result.bootstrapMeans.data();
+    const double observedMean = o.mean;
+    const double size = n;
+    Generator g = generator;
+    for (std::int32_t k = 0; k < R; ++k) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        RunningSums sums;
+        const float first = source[g.Index(n) - 1];
+        sums.Add(first);
+        bool constant = true;
+        for (std::int32_t i = 1; i < n; ++i) {
+            const float x = source[g.Index(n) - 1];
+            sums.Add(x);
+            constant &= x == first;
+        }
+        const double m = sums.Mean(n);
+        const double v = sums.Variance(n);
+        tOut[k] = constant || !(v > 0.0) ? ZeroSpreadT(m - observedMean)
+                                         : static_cast<float>((m - observedMean) / std::sqrt(v / size));
+        meanOut[k] = static_cast<float>(m);
+        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+    }
+    generator = g;
+
+    // Ascending, NaN last (the engine's sort puts NaNs behind everything, in the order they had).
+    result.nonFiniteT = CountNonFinite(result.sortedT);
+    control.sortTotal.store(R, std::memory_order_relaxed);
+    SortArray(result.sortedT, [&control](std::int32_t done, std::int32_t) {
+        control.sortDone.store(done, std::memory_order_relaxed);
+    });
+    control.sortDone.store(R, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();
+
+    result.positions = NearestPercentilePositions(R, settings.confidence);
+    const float tUpper = result.sortedT[static_cast<std::size_t>(result.positions.upper - 1)];
+    const float tLower = result.sortedT[static_cast<std::size_t>(result.positions.lower - 1)];
+    result.lowerLimit = result.mean - tUpper * result.standardError;
+    result.upperLimit = result.mean - tLower * result.standardError;
+
+    const double spread = ArrayVariance(result.bootstrapMeans);
+    result.bootstrapStandardError =
+        spread < 0.0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(std::sqrt(spread));
+    return result;
+}
+
+RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
+    RunResult run;
+    run.boxes = {
+        {"txtMean", "label1", "Obtained Mean", r.mean, BoxFormat::ThreeDecimals},
+        {"LowerCL", "Label2", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
+        {"UpperCL", "Label3", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
+        {"txtStError", "Label6", "St. Error of Bootstrap Distribution", r.bootstrapStandardError,
+         BoxFormat::ThreeDecimals},
+    };
+    run.histogram = {"Bootstrapped Mean", r.mean, std::nullopt};
+    const NonFiniteCount& nf = r.nonFiniteT;
+    if (nf.Total() > 0) {
+        run.notes.push_back(
+            std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
+            " resamples drew values with no spread, so their studentized distance is undefined: " +
+            std::to_string(nf.positiveInfinite) + " sorted as +inf, " + std::to_string(nf.negativeInfinite) +
+            " as -inf and " + std::to_string(nf.undefined) +
+            " (mean equal to the observed mean) as nan after all others. A limit read from one of them shows "
+            "as inf, -inf or nan.");
+    }
+    if (std::isnan(r.bootstrapStandardError)) {
+        run.notes.push_back("The bootstrap means differ too little for single-precision sums: the variance of "
+                            "their distribution computes as negative, so its standard error is shown as nan.");
+    }
+    run.resampled = std::move(r.bootstrapMeans);
+    return run;
+}
+
+RunResult BootstMeanProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                              RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    return PresentBootstMean(RunBootstMean(ReadBootstMeanData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

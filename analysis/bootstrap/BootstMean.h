@@ -1,0 +1,59 @@
+// The bootstrapped mean: the mean of one sample, the standard deviation of its bootstrap means, and a
+// bootstrap-t interval read off the sorted studentized distances of the resamples. Qt-free; see
+// analysis/Procedure.h for the shape every procedure shares.
+//
+// Data file: n (at least 2, at most kMaxDataValues), then n values. Refused with a DataFileError: n below 2,
+// fewer values than announced, a non-number, values so large that n times the largest square could
+// overflow a single-precision sum, and values with no spread (all equal, or a variance that computes as 0
+// or less in single precision), for which the studentized distance is undefined.
+//
+// Degenerate resamples: a draw can pick the same value n times (likely for small n). Its spread is then
+// taken as exactly 0, also when the single-precision sums leave a tiny positive or negative variance (a
+// negative one would otherwise give the square root of a negative number), and its studentized value is
+// the IEEE quotient (m* - mean) / 0: +inf or -inf, or NaN when m* equals the mean exactly. The sort puts
+// -inf first, +inf after every finite value and NaN after +inf; a limit read from such a position is shown
+// as -inf, inf or nan, and a note says how many resamples were degenerate. The bootstrap means themselves
+// are always finite; they fill the output file and the histogram.
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace brevant {
+
+struct BootstMeanData {
+    std::vector<float> values;  // in the file's order; never reordered
+};
+
+BootstMeanData ReadBootstMeanData(DataFile& file);
+
+struct BootstMeanResult {
+    float mean = 0;           // x̄ = ArrayMean, as a float
+    float variance = 0;       // ArrayVariance, as a float
+    float standardError = 0;  // sqrt(s2 / n), the quotient in double
+    PercentilePositions positions;
+    float lowerLimit = 0;  // x̄ - t(upper) * se
+    float upperLimit = 0;  // x̄ - t(lower) * se
+    float bootstrapStandardError = 0;  // sqrt(ArrayVariance of the bootstrap means); NaN if it computes < 0
+    std::vector<float> bootstrapMeans;  // generation order: the output file and the histogram
+    std::vector<float> sortedT;         // studentized values, ascending, NaN last
+    NonFiniteCount nonFiniteT;          // degenerate resamples
+};
+
+// R resamples of n draws each from generator (a local copy in the loop, stored back at the end or on
+// cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
+// or q out of range (including R too small for q) and RunCancelled when control asks.
+BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
+                               RunControl& control);
+
+// Reads, runs and presents: boxes txtMean, LowerCL, UpperCL, txtStError; the histogram of the bootstrap
+// means over their own range with the observed mean marked.
+RunResult BootstMeanProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                              RunControl& control);
+RunResult PresentBootstMean(BootstMeanResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

@@ -1,0 +1,208 @@
+// The bootstrapped-mean run against its literal transcription (tests/literal/LiteralBootstMean.h): the four
+// result boxes, every bootstrap mean, the sorted studentized values, the output file's bytes and the final
+// seeds; the percentile positions; resamples with no spread; data and settings it refuses.
+#include "analysis/bootstrap/BootstMean.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralBootstMean.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace {
+
+using brevant::DataFile;
+using brevant::Generator;
+using brevant::RunControl;
+using brevant::RunSettings;
+using brevant::Seeds;
+
+std::string FileText(const std::vector<float>& values) {
+    std::string text = std::to_string(values.size()) + "\n";
+    for (const float v : values) text += brevant::ShortestText(v) + " ";
+    return text;
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool SameBits(float x, float y) { return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y); }
+
+brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
+                                  Seeds* after = nullptr) {
+    Generator generator{seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(values), "boot.dat");
+    auto result = brevant::RunBootstMean(brevant::ReadBootstMeanData(file), settings, generator, control);
+    brevant::WriteOutputFile(settings, result.bootstrapMeans);
+    if (after) *after = generator.seeds;
+    EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
+    EXPECT_EQ(control.sortDone.load(), settings.resamples);
+    return result;
+}
+
+void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds) {
+    SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+    const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstMean_test_out.dat";
+    Seeds after;
+    const auto fast = RunFast(values, {R, q, out.string()}, seeds, &after);
+    brevant::literal::seedTable = seeds;
+    const auto literal = brevant::literal::RunBootstMean(values, R, q);
+
+    EXPECT_TRUE(SameBits(fast.mean, literal.mean));
+    EXPECT_TRUE(SameBits(fast.standardError, literal.se));
+    EXPECT_EQ(fast.positions.lower, literal.lowerPosition);
+    EXPECT_EQ(fast.positions.upper, literal.upperPosition);
+    EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
+    EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
+    EXPECT_TRUE(SameBits(fast.bootstrapStandardError, literal.bootstrapSE));
+    ASSERT_EQ(fast.bootstrapMeans.size(), literal.means.size());
+    for (std::size_t k = 0; k < literal.means.size(); ++k) {
+        ASSERT_TRUE(SameBits(fast.bootstrapMeans[k], literal.means[k])) << "mean " << k + 1;
+        ASSERT_TRUE(SameBits(fast.sortedT[k], literal.sortedT[k]))
+            << "sorted t " << k + 1 << ": " << fast.sortedT[k] << " vs " << literal.sortedT[k];
+    }
+    EXPECT_EQ(after, brevant::literal::seedTable);
+    EXPECT_EQ(ReadWhole(out), literal.outputText);
+}
+
+TEST(BootstMean, MatchesTheLiteralRunBitForBit) {
+    std::mt19937 random(777);
+    std::uniform_real_distribution<float> spread(-20.0f, 30.0f);
+    const int sizes[] = {2, 3, 7, 25, 60};
+    const float quantiles[] = {0.95f, 0.975f, 0.995f};
+    int i = 0;
+    for (const int n : sizes) {
+        std::vector<float> values;
+        for (int j = 0; j < n; ++j) {
+            const float v = spread(random);  // more than seven significant digits
+            values.push_back(j % 4 == 0 ? std::round(v) : v);
+        }
+        ExpectSameAsLiteral(values, 1000, quantiles[i % 3], Seeds{17 + i, 1700 + i, 2900 + 7 * i});
+        ++i;
+    }
+    ExpectSameAsLiteral({1.23456789f, 9.87654321f, 5.5f, -0.000123456789f}, 2000, 0.995f, Seeds{30000, 30000, 30000});
+}
+
+TEST(BootstMean, PercentilePositionsForEveryCountAndLevel) {
+    struct Row {
+        std::int32_t R;
+        std::int32_t positions[3][2];  // 90 %, 95 %, 99 %
+    };
+    const Row table[] = {
+        {1000, {{50, 950}, {25, 975}, {5, 995}}},
+        {2000, {{100, 1900}, {50, 1950}, {10, 1990}}},
+        {5000, {{250, 4750}, {125, 4875}, {25, 4975}}},
+        {10000, {{500, 9500}, {250, 9750}, {50, 9950}}},
+        {50000, {{2500, 47500}, {1250, 48750}, {250, 49750}}},
+    };
+    const float quantiles[] = {0.95f, 0.975f, 0.995f};
+    for (const Row& row : table) {
+        for (int level = 0; level < 3; ++level) {
+            const auto p = brevant::NearestPercentilePositions(row.R, quantiles[level]);
+            EXPECT_EQ(p.lower, row.positions[level][0]) << row.R << " " << quantiles[level];
+            EXPECT_EQ(p.upper, row.positions[level][1]) << row.R << " " << quantiles[level];
+        }
+    }
+    // Halves go to the even integer: 0.5 of the way is position 0, refused as below the first value.
+    EXPECT_EQ(brevant::NearestPercentilePositions(100, 0.995f).lower, 0);
+    EXPECT_THROW(brevant::CheckNearestPercentileSettings(100, 0.995f), brevant::SettingsError);
+    EXPECT_NO_THROW(brevant::CheckNearestPercentileSettings(101, 0.995f));
+    EXPECT_THROW(brevant::CheckNearestPercentileSettings(1000, 0.5f), brevant::SettingsError);
+    EXPECT_THROW(brevant::CheckNearestPercentileSettings(1000, 1.0f), brevant::SettingsError);
+}
+
+TEST(BootstMean, BootstrapMeansSeeOnlySevenSignificantDigits) {
+    // Drawn values pass through their 7-digit text, so 1.23456789 is drawn as 1.234568; the observed mean
+    // is taken from the data as read.
+    const auto raw = RunFast({1.23456789f, 2.5f, 7.25f, 3.0f}, {1000, 0.975f, {}}, Seeds{8, 9, 10});
+    const auto rounded = RunFast({1.234568f, 2.5f, 7.25f, 3.0f}, {1000, 0.975f, {}}, Seeds{8, 9, 10});
+    ASSERT_NE(1.23456789f, 1.234568f);
+    EXPECT_EQ(raw.bootstrapMeans, rounded.bootstrapMeans);
+}
+
+TEST(BootstMean, ResamplesWithNoSpreadGiveInfiniteOrUndefinedValuesThatSortToTheEnds) {
+    // 1 2 3: a resample of 2 2 2 has the observed mean and no spread (nan); 1 1 1 gives -inf, 3 3 3 +inf.
+    const std::vector<float> values{1.0f, 2.0f, 3.0f};
+    ExpectSameAsLiteral(values, 1000, 0.975f, Seeds{123, 456, 789});
+    ExpectSameAsLiteral({1.0f, 3.0f}, 1000, 0.975f, Seeds{123, 456, 789});
+    ExpectSameAsLiteral({0.1f, 0.1f, 0.1f, 0.2f}, 1000, 0.95f, Seeds{31, 41, 59});
+
+    Generator generator{Seeds{123, 456, 789}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(values), "three.dat");
+    const auto run = brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
+    std::int64_t finite = 0;
+    for (const float m : run.resampled) finite += std::isfinite(m);
+    EXPECT_EQ(finite, 1000) << "the bootstrap means are always finite";
+    ASSERT_FALSE(run.notes.empty());
+    EXPECT_NE(run.notes[0].find("of the 1000 resamples drew values with no spread"), std::string::npos);
+
+    // n = 2: about a quarter of the resamples are -inf and a quarter +inf, so both 95 % limits are infinite.
+    generator = Generator{Seeds{1, 2, 3}};
+    DataFile pair = DataFile::FromText("2 1 3", "pair.dat");
+    const auto two = brevant::BootstMeanProcedure(pair, {1000, 0.975f, {}}, generator, control);
+    EXPECT_EQ(brevant::BoxText(two.boxes[1]), "-inf");
+    EXPECT_EQ(brevant::BoxText(two.boxes[2]), "inf");
+    EXPECT_EQ(brevant::BoxText(two.boxes[0]), "2.000");
+}
+
+TEST(BootstMean, BoxesAndHistogramRequestAsTheWindowShowsThem) {
+    Generator generator{Seeds{2, 3, 4}};
+    RunControl control;
+    DataFile file = DataFile::FromText("8\n2 4 4 5 10 3 6 6\n", "eight.dat");
+    const auto run = brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
+    ASSERT_EQ(run.boxes.size(), 4u);
+    EXPECT_EQ(run.boxes[0].control, "txtMean");
+    EXPECT_EQ(run.boxes[0].label, "Obtained Mean");
+    EXPECT_EQ(brevant::BoxText(run.boxes[0]), "5.000");
+    EXPECT_EQ(run.boxes[1].control, "LowerCL");
+    EXPECT_EQ(run.boxes[2].control, "UpperCL");
+    EXPECT_EQ(run.boxes[3].control, "txtStError");
+    EXPECT_EQ(run.boxes[3].label, "St. Error of Bootstrap Distribution");
+    EXPECT_LT(brevant::BoxValue(run.boxes[1]), 5.0);
+    EXPECT_GT(brevant::BoxValue(run.boxes[2]), 5.0);
+    // Near the plug-in standard error of the mean: s2 = 6, sqrt(6 / 8 * 7 / 8) = 0.81.
+    EXPECT_NEAR(brevant::BoxValue(run.boxes[3]), 0.81, 0.05);
+    EXPECT_EQ(run.histogram.caption, "Bootstrapped Mean");
+    EXPECT_EQ(run.histogram.observed, 5.0f);
+    EXPECT_FALSE(run.histogram.bounds.has_value());
+    EXPECT_EQ(run.resampled.size(), 1000u);
+    EXPECT_TRUE(run.notes.empty());
+}
+
+TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
+    const char* bad[] = {"1 5", "4 2 2 2 2", "0", "-3 1 2 3", "3 1 2", "3 1 two 3", "2000000 1 2", "",
+                         "2 1e19 3e19"};
+    for (const char* text : bad) {
+        SCOPED_TRACE(text);
+        Generator generator{Seeds{1, 2, 3}};
+        RunControl control;
+        EXPECT_THROW(
+            {
+                DataFile file = DataFile::FromText(text, "bad.dat");
+                brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
+            },
+            brevant::DataFileError);
+        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
+    }
+    DataFile file = DataFile::FromText("3 1 2 3", "ok.dat");
+    const auto data = brevant::ReadBootstMeanData(file);
+    Generator generator{Seeds{1, 2, 3}};
+    RunControl control;
+    EXPECT_THROW(brevant::RunBootstMean(data, {50, 0.995f, {}}, generator, control), brevant::SettingsError);
+    EXPECT_THROW(brevant::RunBootstMean(data, {0, 0.975f, {}}, generator, control), brevant::SettingsError);
+    control.RequestCancel();
+    EXPECT_THROW(brevant::RunBootstMean(data, {1000, 0.975f, {}}, generator, control), brevant::RunCancelled);
+}
+
+}  // namespace
