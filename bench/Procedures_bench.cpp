@@ -1,0 +1,109 @@
+// Whole runs of the first two procedures against their floor: the time the engine takes just to draw the
+// same random numbers (N - 1 shuffle indices, or n bootstrap indices, per resample). The target is a run
+// within twice its floor. The literal transcriptions run at a smaller count, for scale.
+#include "analysis/bootstrap/BootstMean.h"
+#include "analysis/randomization/IndepT.h"
+#include "literal/LiteralBootstMean.h"
+#include "literal/LiteralIndepT.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+
+std::vector<float> Values(int n, float centre, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(centre, 10.0f);
+    std::vector<float> values(static_cast<std::size_t>(n));
+    for (float& v : values) v = normal(random);
+    return values;
+}
+
+brevant::IndepTData IndepTData() {
+    brevant::IndepTData data;
+    data.pooled = Values(500, 50.0f, 1);
+    const std::vector<float> b = Values(500, 51.0f, 2);
+    data.pooled.insert(data.pooled.end(), b.begin(), b.end());
+    data.sizeA = 500;
+    return data;
+}
+
+void IndepT_Run(benchmark::State& state) {
+    const brevant::IndepTData data = IndepTData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunIndepT(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
+void IndepT_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 1000; i >= 2; --i) sum += g.Index(i);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void IndepT_Literal(benchmark::State& state) {
+    const brevant::IndepTData data = IndepTData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunIndepT(data.pooled, 500, 500, R);
+        benchmark::DoNotOptimize(run.resampled.data());
+    }
+}
+
+void BootstMean_Run(benchmark::State& state) {
+    const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapMeans.data());
+    }
+}
+
+void BootstMean_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 0; i < 1000; ++i) sum += g.Index(1000);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BootstMean_Literal(benchmark::State& state) {
+    const std::vector<float> values = Values(1000, 20.0f, 3);
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunBootstMean(values, R, 0.975f);
+        benchmark::DoNotOptimize(run.means.data());
+    }
+}
+
+BENCHMARK(IndepT_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BootstMean_Run)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
