@@ -146,6 +146,30 @@ const Expected kWindows[] = {
      "OnewayBootHelp.txt", false, true, false},
 };
 
+// Group-box captions (blanks included) and the labels beside the progress bars, from each window's controls.
+struct FrameCaptions {
+    const char* name;
+    const char* frame1;
+    const char* frame2;     // nullptr: no Frame2
+    const char* progress1;  // "name=caption", nullptr: no label
+    const char* progress2;  // nullptr: no ProgressBar2
+};
+const FrameCaptions kFrameCaptions[] = {
+    {"IndepT", "NReps", nullptr, "Label4=Resamples", nullptr},
+    {"PairedT", "NReps", nullptr, nullptr, nullptr},
+    {"TwoMedianRandomTest", "           NReps     ", "     CI% ", "Label4=Resamples", "lblProg2=Sort"},
+    {"Corr1", "NReps", nullptr, "Label4=Resamples", nullptr},
+    {"OnewayRandom", "NReps", nullptr, "Label4=Resamples", nullptr},
+    {"Repeated1way", "NReps", nullptr, nullptr, nullptr},
+    {"PairedCorr", "           NReps", "     CI %", "Label4=Resamples", "Label5=Sorting"},
+    {"BootstMean", "           NReps", "     CI %", "Label4=Resamples", "Label5=Sorting"},
+    {"BootstMedian", "           NReps", "     CI %", "Label4=Resamples", "Label5=Sorting"},
+    {"BootstCorr", "           NReps", "     CI %", "Label4=Resamples", "Label5=Sorting"},
+    {"TwoMedianBootTest", "           NReps     ", "     CI% ", "Label4=Resamples", "lblProg2=Sort"},
+    {"MediationBoot", "           NReps", "     CI %", "Label4=Resamples", "Label5=Sorting"},
+    {"OnewayBoot", "NReps", nullptr, "Label4=Resamples", nullptr},
+};
+
 const QString kD = QStringLiteral("Data files(*.dat)|*.dat");
 const QString kDT = QStringLiteral("Data (*.dat)|*.dat|Text (*.txt)|*.txt");
 
@@ -357,6 +381,24 @@ private slots:
         QCOMPARE(bar2 != nullptr, e.sortBar);
         if (bar2 != nullptr) QVERIFY(!bar2->isVisible());
         QVERIFY(w->findChild<QWidget*>(QStringLiteral("Histogram"))->isVisible());
+    }
+
+    void groupCaptionsAndProgressLabels() {
+        for (const FrameCaptions& f : kFrameCaptions) {
+            AnalysisWindow* w = Show(QString::fromUtf8(f.name));
+            QCOMPARE(w->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title(), QString::fromUtf8(f.frame1));
+            auto* frame2 = w->findChild<QGroupBox*>(QStringLiteral("Frame2"));
+            QCOMPARE(frame2 != nullptr, f.frame2 != nullptr);
+            if (frame2 != nullptr) QCOMPARE(frame2->title(), QString::fromUtf8(f.frame2));
+            QCOMPARE(w->findChild<QProgressBar*>(QStringLiteral("ProgressBar2")) != nullptr, f.progress2 != nullptr);
+            QStringList labels;  // the labels of the window, all beside progress bars in the plain frame
+            for (QLabel* label : w->findChildren<QLabel*>()) labels << label->objectName() + '=' + label->text();
+            QStringList expected;
+            if (f.progress1 != nullptr) expected << QString::fromUtf8(f.progress1);
+            if (f.progress2 != nullptr) expected << QString::fromUtf8(f.progress2);
+            QCOMPARE(labels, expected);
+            w->close();
+        }
     }
 
     // Every menu entry runs its handler: 3 data file, 4 output file, 5 editor, 6 About, 7 description,
