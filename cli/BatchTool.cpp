@@ -1,9 +1,10 @@
 #include "cli/BatchTool.h"
 
-#include "cli/OutputFile.h"
+#include "cli/HistogramFile.h"
 #include "cli/Progress.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
+#include "engine/OutputFile.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -12,7 +13,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <stdexcept>
 
 namespace brevant::cli {
@@ -80,11 +83,6 @@ Seeds ParseSeeds(const std::string& text) {
     return seeds;
 }
 
-std::string Lowercase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // True when the two names reach the same file (or would, once created).
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
@@ -98,18 +96,17 @@ bool SameFile(const std::string& a, const std::string& b) {
 void CheckOptions(const Options& o, const std::string& confidenceText) {
     const Procedure& p = *o.procedure;
     const std::string name(p.name);
-    if (!confidenceText.empty() && !p.hasConfidence) {
+    if (!confidenceText.empty() && !p.Has(kConfidence)) {
         throw UsageError(name + " has no confidence level; leave out --confidence.");
     }
-    if (o.bootstrapErrors && !p.hasBootstrapErrors) {
+    if (o.bootstrapErrors && !p.Has(kBootstrapErrors)) {
         throw UsageError(name + " has no \"Bootstrap Errors\" choice; leave out --errors.");
     }
-    if (!o.output.empty() && !p.writesOutput) throw UsageError(name + " writes no output file; leave out --output.");
-    if (!o.histogram.empty()) {
-        const std::string extension = Lowercase(std::filesystem::path(o.histogram).extension().string());
-        if (extension != ".svg" && extension != ".png") {
-            throw UsageError("--histogram must name an .svg or .png file, not " + Quoted(o.histogram) + ".");
-        }
+    if (!o.output.empty() && p.Has(kNoOutputFile)) {
+        throw UsageError(name + " writes no output file; leave out --output.");
+    }
+    if (!o.histogram.empty() && !IsHistogramFileName(o.histogram)) {
+        throw UsageError("--histogram must name an .svg or .png file, not " + Quoted(o.histogram) + ".");
     }
     // Never write over the data, nor two results into one file.
     if (!o.output.empty() && SameFile(o.output, o.dataFile)) {
@@ -131,12 +128,6 @@ std::string Footer(const ProcedureTable& procedures) {
            "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written.";
 }
 
-// "Label: text" lines need no second colon when a label ends with one.
-std::string LabelOf(std::string label) {
-    while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
-    return label;
-}
-
 // The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for
 // infinities and NaN, which JSON cannot hold (the box's text says which).
 nlohmann::ordered_json JsonValue(const std::variant<float, double, std::int64_t>& value) {
@@ -153,27 +144,51 @@ nlohmann::ordered_json JsonValue(const std::variant<float, double, std::int64_t>
     return d;
 }
 
-void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const Result& result) {
-    nlohmann::ordered_json json;
+void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult& result) {
+    using Json = nlohmann::ordered_json;
+    Json json;
     json["procedure"] = std::string(o.procedure->name);
     json["dataFile"] = o.dataFile;
     json["seeds"] = {seeds.a, seeds.b, seeds.c};
-    nlohmann::ordered_json options;
+    Json options;
     options["resamples"] = o.resamples;
-    if (o.procedure->hasConfidence) {
+    if (o.procedure->Has(kConfidence)) {
         options["confidence"] = o.confidence.value_or(95);
         options["quantile"] = JsonValue(o.quantile);
     }
-    if (o.procedure->hasBootstrapErrors) options["bootstrapErrors"] = o.bootstrapErrors;
-    options["output"] = o.output.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.output);
-    options["histogram"] = o.histogram.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.histogram);
+    if (o.procedure->Has(kBootstrapErrors)) options["bootstrapErrors"] = o.bootstrapErrors;
+    options["output"] = o.output.empty() ? Json(nullptr) : Json(o.output);
+    options["histogram"] = o.histogram.empty() ? Json(nullptr) : Json(o.histogram);
     json["options"] = options;
-    nlohmann::ordered_json boxes = nlohmann::ordered_json::object();
-    for (const Box& box : result.boxes) {
-        boxes[box.control] = {{"label", LabelOf(box.label)}, {"value", JsonValue(box.value)}, {"text", box.text}};
+    Json boxes = Json::object();
+    for (const ResultBox& box : result.boxes) {
+        boxes[box.control] = {{"label", box.label}, {"value", JsonValue(box.value)}, {"text", BoxText(box)}};
     }
     json["results"] = boxes;
+    json["notes"] = result.notes;
     out << json.dump(2) << "\n";
+}
+
+void PrintText(std::ostream& out, const RunResult& result) {
+    for (const std::string& line : ResultLines(result.boxes)) out << line << "\n";
+    for (const std::string& note : result.notes) out << "Note: " << note << "\n";
+}
+
+// Runs the procedure on TheGenerator(); with a bar, on a worker thread while this one draws its progress.
+RunResult RunProcedure(const Options& o, DataFile& file, const RunSettings& settings, std::ostream& err,
+                       bool showProgress) {
+    const Choices choices{o.bootstrapErrors};
+    RunControl control;
+    const auto run = [&] { return o.procedure->run(file, settings, choices, TheGenerator(), control); };
+    if (!showProgress) return run();
+    ProgressBar bar(err, true);
+    auto result = std::async(std::launch::async, run);
+    while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        bar.Update(control.resamplesDone.load(std::memory_order_relaxed),
+                   control.resampleTotal.load(std::memory_order_relaxed));
+    }
+    bar.Finish();
+    return result.get();
 }
 
 }  // namespace
@@ -233,43 +248,30 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     const Seeds seeds = GetSeeds();
     if (!options.json) out << "Seeds: " << seeds.a << "," << seeds.b << "," << seeds.c << "\n" << std::flush;
 
-    Request request;
-    request.dataFile = options.dataFile;
-    request.resamples = options.resamples;
-    request.quantile = options.quantile;
-    request.bootstrapErrors = options.bootstrapErrors;
-    request.wantOutput = !options.output.empty();
-    request.wantHistogram = !options.histogram.empty();
-    ProgressBar bar(err, showProgress);
-    request.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Update(done, total); };
-
-    Result result;
+    RunSettings settings;
+    settings.resamples = options.resamples;
+    settings.confidence = options.quantile;
+    settings.outputPath = options.output;
     try {
-        result = options.procedure->run(request);
+        DataFile file = DataFile::Open(options.dataFile);
+        RunResult result = RunProcedure(options, file, settings, err, showProgress);
+        // The output file first: the histogram shifts the values in place.
+        WriteOutputFile(settings, result.resampled);
+        if (!options.histogram.empty()) SaveHistogramFile(options.histogram, result);
+        if (options.json) {
+            PrintJson(out, options, seeds, result);
+        } else {
+            PrintText(out, result);
+        }
     } catch (const DataFileError& e) {
-        bar.Finish();
         err << "brevant-cli: " << e.what() << "\n";
         return kExitData;
-    }
-    bar.Finish();
-
-    try {
-        if (request.wantOutput) WriteWholeFile(options.output, result.outputText);
-        if (request.wantHistogram) {
-            if (!result.saveHistogram) {
-                throw std::runtime_error(std::string(options.procedure->name) + " draws no histogram.");
-            }
-            result.saveHistogram(options.histogram);
-        }
-    } catch (const std::runtime_error& e) {
+    } catch (const SettingsError& e) {
+        err << "brevant-cli: " << e.what() << "\n";
+        return kExitUsage;
+    } catch (const OutputFileError& e) {
         err << "brevant-cli: " << e.what() << "\n";
         return kExitWrite;
-    }
-
-    if (options.json) {
-        PrintJson(out, options, seeds, result);
-    } else {
-        for (const Box& box : result.boxes) out << LabelOf(box.label) << ": " << box.text << "\n";
     }
     return kExitOk;
 }

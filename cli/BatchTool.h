@@ -5,7 +5,6 @@
 #include "cli/Procedures.h"
 #include "engine/Module1.h"
 
-#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -13,30 +12,27 @@
 namespace brevant::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 2;  // bad arguments
+inline constexpr int kExitUsage = 2;  // bad arguments, or settings the procedure refuses
 inline constexpr int kExitData = 3;   // a data file the procedure cannot use
 inline constexpr int kExitWrite = 4;  // the output file or the histogram could not be written
-
-// Far beyond the windows' 100,000, yet a run of this size still ends in minutes and its values fit in memory.
-inline constexpr std::int32_t kMaxResamples = 10'000'000;
 
 struct Options {
     const Procedure* procedure = nullptr;
     std::string dataFile;
-    std::int32_t resamples = 1000;
+    std::int32_t resamples = 1000;  // the windows' first count button
     std::optional<int> confidence;  // 90, 95 or 99 when given
-    float quantile = 0.975f;
-    std::string output;     // empty: none
-    std::optional<Seeds> seeds;
+    float quantile = 0.975f;        // the windows' "95 %" button
+    std::string output;             // empty: none
+    std::optional<Seeds> seeds;     // none: from the clock
     bool bootstrapErrors = false;
-    std::string histogram;  // empty: none
+    std::string histogram;          // empty: none
     bool json = false;
 };
 
 // Parses and checks the arguments. Returns nothing when options is ready for a run; otherwise the exit
 // code (kExitOk after --help, kExitUsage after a usage error), the text already written to out or err.
-std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures, Options& options,
-                   std::ostream& out, std::ostream& err);
+std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
+                                  Options& options, std::ostream& out, std::ostream& err);
 
 // The whole tool: arguments, seeds, run, output file, histogram, results. Returns the exit code.
 // showProgress draws a progress bar on err (main() passes whether standard error is a terminal).

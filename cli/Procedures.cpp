@@ -1,22 +1,16 @@
 #include "cli/Procedures.h"
 
-#include "engine/NumberText.h"
+#include "analysis/randomization/IndepT.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace brevant::cli {
 
-Box GeneralBox(std::string control, std::string label, std::variant<float, double, std::int64_t> value) {
-    std::string text = std::visit([](auto v) { return GeneralText(v); }, value);
-    return {std::move(control), std::move(label), value, std::move(text)};
-}
-
-Box ThreeDecimalBox(std::string control, std::string label, std::variant<float, double> value) {
-    const double shown = std::visit([](auto v) { return static_cast<double>(v); }, value);
-    std::variant<float, double, std::int64_t> kept = std::visit(
-        [](auto v) { return std::variant<float, double, std::int64_t>(v); }, value);
-    return {std::move(control), std::move(label), kept, ThreeDecimalText(shown)};
+Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure) {
+    return {name, caption, features,
+            [procedure](DataFile& file, const RunSettings& settings, const Choices&, Generator& generator,
+                        RunControl& control) { return procedure(file, settings, generator, control); }};
 }
 
 const Procedure* ProcedureTable::Find(std::string_view name) const {
@@ -40,8 +34,9 @@ std::string ProcedureTable::NameList() const {
 }
 
 const ProcedureTable& BuiltinProcedures() {
-    // One row per procedure: {name, caption, hasConfidence, writesOutput, hasBootstrapErrors, run}.
-    static const ProcedureTable table(std::vector<Procedure>{});
+    static const ProcedureTable table({
+        Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
+    });
     return table;
 }
 

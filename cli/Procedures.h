@@ -1,59 +1,48 @@
-// The procedures the batch tool can run, by window name. Each entry adapts one Qt-free procedure: it reads
-// the data file, runs the resamples and hands back the window's result boxes in the window's order, the
-// output-file text and, when asked, a way to save the histogram.
-//
-// Adding a procedure is one row in BuiltinProcedures() (Procedures.cpp) plus its adapter function.
+// The procedures the batch tool runs, by window name. Each row names a procedure's one entry point
+// (<Name>Procedure, analysis/Procedure.h) and which of the tool's options it takes; adding a procedure is
+// one row in BuiltinProcedures() (Procedures.cpp).
 #pragma once
 
-#include <cstdint>
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace brevant::cli {
 
-// What the tool asks of a run; the options already checked against the entry.
-struct Request {
-    std::string dataFile;
-    std::int32_t resamples = 1000;
-    float quantile = 0.975f;       // 0.95, 0.975 or 0.995 (entries with a confidence level)
-    bool bootstrapErrors = false;  // entries with a "Bootstrap Errors" choice
-    bool wantOutput = false;       // fill Result::outputText
-    bool wantHistogram = false;    // fill Result::saveHistogram
-    // Told how far the resamples have come; always callable (does nothing when no bar is shown).
-    std::function<void(std::int64_t done, std::int64_t total)> progress = [](std::int64_t, std::int64_t) {};
+// Choices of a run beyond RunSettings that only some procedures have.
+struct Choices {
+    bool bootstrapErrors = false;  // the "Bootstrap Errors" check box
 };
 
-// One result box: its control name, its label, the value it holds and the text the window shows.
-struct Box {
-    std::string control;
-    std::string label;
-    std::variant<float, double, std::int64_t> value;
-    std::string text;
-};
-// A box showing the value in the general number text.
-Box GeneralBox(std::string control, std::string label, std::variant<float, double, std::int64_t> value);
-// A box showing the value with three decimals (C locale); the value keeps its full precision.
-Box ThreeDecimalBox(std::string control, std::string label, std::variant<float, double> value);
+using ProcedureRun =
+    std::function<RunResult(DataFile&, const RunSettings&, const Choices&, Generator&, RunControl&)>;
+// The shape of almost every procedure's entry point.
+using PlainProcedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
-struct Result {
-    std::vector<Box> boxes;  // in the window's order
-    std::string outputText;  // the whole output file, lines ending in CR LF (when Request::wantOutput)
-    // Saves the histogram as SVG or PNG by the path's extension; throws std::runtime_error on failure.
-    std::function<void(const std::string& path)> saveHistogram;
+// What a procedure takes besides a data file and a resample count.
+enum Feature : unsigned {
+    kNoFeature = 0,
+    kConfidence = 1,       // --confidence (the window's "CI %" buttons)
+    kNoOutputFile = 2,     // the window writes no output file: --output is refused
+    kBootstrapErrors = 4,  // --errors
 };
 
 struct Procedure {
     std::string_view name;     // the window name, e.g. "IndepT"
-    std::string_view caption;  // the window caption, for the help text
-    bool hasConfidence = false;
-    bool writesOutput = true;
-    bool hasBootstrapErrors = false;
-    // Throws DataFileError for a data file it cannot use (unreadable, malformed, statistic undefined).
-    std::function<Result(const Request&)> run;
+    std::string_view caption;  // the window caption
+    unsigned features = kNoFeature;
+    ProcedureRun run;
+
+    bool Has(Feature f) const noexcept { return (features & f) != 0; }
 };
+
+// The usual row: a procedure without extra choices.
+Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure);
 
 class ProcedureTable {
 public:

@@ -1,8 +1,9 @@
 #include "cli/BatchTool.h"
-#include "cli/OutputFile.h"
+#include "analysis/randomization/IndepT.h"
 #include "cli/Progress.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
+#include "engine/OutputFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -34,47 +35,54 @@ std::string Read(const std::filesystem::path& path) {
     return text.str();
 }
 
-// What the last run of the test procedure was asked and where the generator stood when it began.
+// What the last run of the test procedure was given and where the generator stood when it began.
 struct Seen {
-    Request request;
+    RunSettings settings;
+    Choices choices;
     Seeds startSeeds;
-    std::string histogramPath;
 };
 Seen seen;
 
-// A small procedure shaped like the real ones: count, values, resamples with progress, boxes, output lines.
-Result RunMeanOfDraws(const Request& request) {
-    seen.request = request;
-    seen.startSeeds = GetSeeds();
-    DataFile file = DataFile::Open(request.dataFile);
+// A small procedure shaped like the real ones: count, values, resamples with progress, boxes in window
+// order, the resampled values.
+RunResult RunMeanOfDraws(DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
+                         RunControl& control) {
+    seen = {settings, choices, generator.seeds};
     const std::int32_t n = file.ReadCount("the number of values", 1, 1000);
     const std::vector<float> values = file.ReadValues(static_cast<std::size_t>(n), "the values");
-    Result result;
+    CheckResamples(settings.resamples);
+    RunResult result;
+    control.resampleTotal = settings.resamples;
     double sum = 0;
-    for (std::int32_t r = 1; r <= request.resamples; ++r) {
-        const float drawn = values[static_cast<std::size_t>(RandomIndex(n) - 1)];
+    for (std::int32_t r = 1; r <= settings.resamples; ++r) {
+        const float drawn = values[static_cast<std::size_t>(generator.Index(n) - 1)];
         sum += drawn;
-        if (request.wantOutput) result.outputText += DefaultNumberText(drawn) + "\r\n";
-        request.progress(r, request.resamples);
+        result.resampled.push_back(drawn);
+        control.resamplesDone = r;
     }
-    result.boxes.push_back(GeneralBox("txtFirst", "First value", values[0]));
-    result.boxes.push_back(ThreeDecimalBox("txtMean", "Mean of draws:", sum / request.resamples));
-    result.boxes.push_back(GeneralBox("txtCount", "Values", std::int64_t{n}));
-    result.boxes.push_back(GeneralBox("txtInf", "Ratio", std::numeric_limits<float>::infinity()));
-    if (request.wantHistogram) {
-        result.saveHistogram = [](const std::string& path) {
-            seen.histogramPath = path;
-            WriteWholeFile(path, "<svg/>");
-        };
-    }
+    result.boxes.push_back({"txtFirst", "label1", "First value", values[0], BoxFormat::General});
+    result.boxes.push_back({"txtMean", "label2", "Mean of draws", sum / settings.resamples, BoxFormat::ThreeDecimals});
+    result.boxes.push_back({"txtCount", "label3", "Values", std::int64_t{n}, BoxFormat::General});
+    result.boxes.push_back({"txtInf", "label4", "Ratio", std::numeric_limits<float>::infinity(), BoxFormat::General});
+    result.histogram = {"Drawn value", values[0], std::nullopt};
+    result.notes.push_back("A note.");
     return result;
 }
 
 const ProcedureTable& TestTable() {
     static const ProcedureTable table({
-        {"MeanOfDraws", "Mean of draws", true, true, true, RunMeanOfDraws},
-        {"NoExtras", "Without options", false, false, false,
-         [](const Request&) { return Result{{GeneralBox("txtX", "X", 1.5f)}, {}, {}}; }},
+        {"MeanOfDraws", "Mean of draws", kConfidence | kBootstrapErrors, RunMeanOfDraws},
+        Entry("NoExtras", "Without options", kNoOutputFile,
+              [](DataFile&, const RunSettings&, Generator&, RunControl&) {
+                  RunResult result;
+                  result.boxes.push_back({"txtX", "label1", "X", 1.5f, BoxFormat::General});
+                  return result;
+              }),
+        Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
+        Entry("Picky", "Refuses its settings", kNoFeature,
+              [](DataFile&, const RunSettings&, Generator&, RunControl&) -> RunResult {
+                  throw SettingsError("1000 resamples are too few for this level.");
+              }),
     });
     return table;
 }
@@ -106,7 +114,7 @@ TEST_F(BatchTool, HelpListsProceduresAndExitsZero) {
     const CliRun run = Cli({"--help"});
     EXPECT_EQ(run.code, 0);
     EXPECT_NE(run.out.find("Usage: brevant-cli"), std::string::npos);
-    EXPECT_NE(run.out.find("MeanOfDraws, NoExtras"), std::string::npos);
+    EXPECT_NE(run.out.find("MeanOfDraws, NoExtras, IndepT, Picky"), std::string::npos);
     EXPECT_TRUE(run.err.empty());
     EXPECT_EQ(BuiltinProcedures().Find("no-such-window"), nullptr);
 }
@@ -115,7 +123,7 @@ TEST_F(BatchTool, UsageErrorsExitTwo) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "PROCEDURE is required"},
         {{"MeanOfDraws"}, "DATAFILE is required"},
-        {{"IndepT", data}, "no procedure named \"IndepT\"; available: MeanOfDraws, NoExtras."},
+        {{"Indep", data}, "no procedure named \"Indep\"; available: MeanOfDraws, NoExtras, IndepT, Picky."},
         {{"MeanOfDraws", data, "--resamples", "0"}, "--resamples must be a whole number from 1 to 10000000"},
         {{"MeanOfDraws", data, "--resamples", "-5"}, "not \"-5\""},
         {{"MeanOfDraws", data, "--resamples", "1.5"}, "not \"1.5\""},
@@ -156,10 +164,10 @@ TEST_F(BatchTool, PrintsSeedsAndBoxesInOrder) {
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(run.err.empty());  // no terminal, no progress bar
     EXPECT_EQ(seen.startSeeds, (Seeds{1, 2, 3}));
-    EXPECT_EQ(seen.request.resamples, 500);
+    EXPECT_EQ(seen.settings.resamples, 500);
     EXPECT_EQ(run.out.substr(0, run.out.find("Mean")),
               "Seeds: 1,2,3\nFirst value: 0.1\n");
-    EXPECT_NE(run.out.find("\nValues: 4\nRatio: inf\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nValues: 4\nRatio: inf\nNote: A note.\n"), std::string::npos) << run.out;
 
     // The same seeds give the same run; the largest seeds are accepted.
     EXPECT_EQ(Cli({"MEANOFDRAWS", data, "--seed", "1,2,3", "--resamples", "500"}).out, run.out);
@@ -175,7 +183,7 @@ TEST_F(BatchTool, SeedsFromTheClockArePrinted) {
     const std::string expected = "Seeds: " + std::to_string(seen.startSeeds.a) + "," +
                                  std::to_string(seen.startSeeds.b) + "," + std::to_string(seen.startSeeds.c) + "\n";
     EXPECT_EQ(run.out.substr(0, expected.size()), expected);
-    EXPECT_EQ(seen.request.resamples, 1000);  // the windows' first count button
+    EXPECT_EQ(seen.settings.resamples, 1000);  // the windows' first count button
 }
 
 TEST_F(BatchTool, ConfidenceAndErrorsReachTheProcedure) {
@@ -185,14 +193,14 @@ TEST_F(BatchTool, ConfidenceAndErrorsReachTheProcedure) {
     };
     for (const Case c : {Case{"90", 0.95f}, Case{"95", 0.975f}, Case{"99", 0.995f}}) {
         ASSERT_EQ(Cli({"MeanOfDraws", data, "--confidence", c.level}).code, 0);
-        EXPECT_EQ(seen.request.quantile, c.quantile);
+        EXPECT_EQ(seen.settings.confidence, c.quantile);
     }
     ASSERT_EQ(Cli({"MeanOfDraws", data}).code, 0);
-    EXPECT_EQ(seen.request.quantile, 0.975f);
-    EXPECT_FALSE(seen.request.bootstrapErrors);
-    EXPECT_FALSE(seen.request.wantOutput);
+    EXPECT_EQ(seen.settings.confidence, 0.975f);
+    EXPECT_FALSE(seen.choices.bootstrapErrors);
+    EXPECT_TRUE(seen.settings.outputPath.empty());
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--errors"}).code, 0);
-    EXPECT_TRUE(seen.request.bootstrapErrors);
+    EXPECT_TRUE(seen.choices.bootstrapErrors);
 }
 
 TEST_F(BatchTool, DataErrorsExitThreeAndWriteNothing) {
@@ -221,25 +229,25 @@ TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     std::string expected;
     for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
     EXPECT_EQ(Read(output), expected);
-    for (const auto& entry : std::filesystem::directory_iterator(output.parent_path())) {
-        EXPECT_EQ(entry.path().filename().string().find(".out.dat."), std::string::npos) << "temporary file left";
-    }
 
     // An output folder that does not exist: exit 4, a clear message.
     const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
     EXPECT_EQ(bad.code, kExitWrite);
-    EXPECT_NE(bad.err.find("Cannot write the file"), std::string::npos) << bad.err;
-    EXPECT_THROW(WriteWholeFile(output.parent_path().string(), "x"), std::runtime_error);
+    EXPECT_NE(bad.err.find("no/such/folder/out.dat"), std::string::npos) << bad.err;
 }
 
-TEST_F(BatchTool, Histogram) {
+TEST_F(BatchTool, HistogramPictures) {
     const auto svg = WorkFile("hist.SVG");
+    const auto png = WorkFile("hist.png");
+    std::filesystem::remove(svg);
+    std::filesystem::remove(png);
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", svg.string()}).code, 0);
-    EXPECT_EQ(seen.histogramPath, svg.string());
-    EXPECT_EQ(Read(svg), "<svg/>");
-    const CliRun run = Cli({"NoExtras", data, "--histogram", WorkFile("h.png").string()});
-    EXPECT_EQ(run.code, kExitWrite);
-    EXPECT_NE(run.err.find("NoExtras draws no histogram"), std::string::npos);
+    EXPECT_NE(Read(svg).find("<svg"), std::string::npos);
+    ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", png.string()}).code, 0);
+    EXPECT_EQ(Read(png).substr(1, 3), "PNG");
+    const CliRun bad = Cli({"MeanOfDraws", data, "--histogram", WorkFile("no/such/folder/h.png").string()});
+    EXPECT_EQ(bad.code, kExitWrite);
+    EXPECT_FALSE(bad.err.empty());
 }
 
 TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
@@ -256,6 +264,7 @@ TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
 
     const auto& results = json["results"];
     ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(json["notes"], nlohmann::ordered_json({"A note."}));
     EXPECT_EQ(results.begin().key(), "txtFirst");  // the window's order is kept
     EXPECT_EQ(results["txtFirst"]["label"], "First value");
     EXPECT_EQ(results["txtFirst"]["text"], "0.1");
@@ -266,6 +275,30 @@ TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
     EXPECT_EQ(results["txtCount"]["value"], 4);
     EXPECT_TRUE(results["txtInf"]["value"].is_null());
     EXPECT_EQ(results["txtInf"]["text"], "inf");
+}
+
+TEST_F(BatchTool, RunsARealProcedureAsItsOwnEntryPointDoes) {
+    const auto output = WorkFile("indept-out.dat");
+    Write(data, "3 4\r\n1 2 3.5\r\n4 5 9 2.25\r\n");
+    const CliRun run = Cli({"indept", data, "--seed", "5,6,7", "--resamples", "300", "--output", output.string()});
+    ASSERT_EQ(run.code, 0) << run.err;
+
+    DataFile file = DataFile::Open(data);
+    Generator generator{{5, 6, 7}};
+    RunControl control;
+    const RunResult direct = IndepTProcedure(file, RunSettings{300, 0.975f, {}}, generator, control);
+    std::string expected = "Seeds: 5,6,7\n";
+    for (const std::string& line : ResultLines(direct.boxes)) expected += line + "\n";
+    for (const std::string& note : direct.notes) expected += "Note: " + note + "\n";
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(Read(output), ValueLines(direct.resampled));
+    EXPECT_EQ(GetSeeds(), generator.seeds);  // the tool drew from the one generator, as far as the run did
+}
+
+TEST_F(BatchTool, SettingsTheProcedureRefusesExitTwo) {
+    const CliRun run = Cli({"Picky", data});
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_NE(run.err.find("1000 resamples are too few for this level."), std::string::npos);
 }
 
 TEST(ProgressBar, DrawsOnlyWhenEnabledAndOnlyOnChange) {
