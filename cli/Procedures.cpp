@@ -1,5 +1,6 @@
 #include "cli/Procedures.h"
 
+#include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ std::string ProcedureTable::NameList() const {
 const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
+        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
     });
     return table;
 }

@@ -117,6 +117,9 @@ TEST_F(BatchTool, HelpListsProceduresAndExitsZero) {
     EXPECT_NE(run.out.find("MeanOfDraws, NoExtras, IndepT, Picky"), std::string::npos);
     EXPECT_TRUE(run.err.empty());
     EXPECT_EQ(BuiltinProcedures().Find("no-such-window"), nullptr);
+    ASSERT_NE(BuiltinProcedures().Find("BOOTSTMEAN"), nullptr);
+    EXPECT_TRUE(BuiltinProcedures().Find("bootstmean")->Has(kConfidence));
+    EXPECT_FALSE(BuiltinProcedures().Find("indept")->Has(kConfidence));
 }
 
 TEST_F(BatchTool, UsageErrorsExitTwo) {
