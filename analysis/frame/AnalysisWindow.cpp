@@ -2,6 +2,7 @@
 
 #include "analysis/frame/Description.h"
 #include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
 #include "analysis/frame/Shell.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
@@ -29,25 +30,10 @@ namespace brevant::frame {
 
 namespace {
 
-// The histogram box keeps the 6:5 shape of the histogram's logical page.
-constexpr int kHistogramWidth = 360;
-constexpr int kHistogramHeight = 300;
 constexpr int kResultBoxWidth = 110;
 constexpr int kDescriptionHeight = 170;
 
 QString ArrayName(const QString& name, int index) { return name + QLatin1Char('_') + QString::number(index); }
-
-QWidget* MakeHistogramBox(QWidget* parent) {
-    auto* box = new QFrame(parent);
-    box->setObjectName(QStringLiteral("Histogram"));
-    box->setFrameShape(QFrame::Box);
-    box->setFixedSize(kHistogramWidth, kHistogramHeight);
-    box->setAutoFillBackground(true);
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    box->setPalette(palette);
-    return box;
-}
 
 QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -89,10 +75,9 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     resultLayout_->setVerticalSpacing(8);
     resultLayout_->setColumnStretch(2, 1);
     resultLayout_->setRowStretch(0, 1);  // rows are added above a final stretch (see AddResultRow)
-    results->setMinimumWidth(240);
-    top->addWidget(results, 1);
-    histogram_ = MakeHistogramBox(central);
-    top->addWidget(histogram_, 0, Qt::AlignTop);
+    top->addWidget(results);
+    histogram_ = new HistogramBox(central);
+    top->addWidget(histogram_, 1);  // the picture takes the room the window is given
     layout->addLayout(top, 1);
 
     layout->addWidget(BuildProgressRows());
@@ -177,7 +162,6 @@ QWidget* AnalysisWindow::BuildProgressRows() {
         if (!label.name.isEmpty()) grid->addWidget(MakeLabel(label.name, label.text, rows), at, 0);
         auto* bar = new QProgressBar(rows);
         bar->setObjectName(barName);
-        bar->setFormat(QStringLiteral("%v / %m"));
         QSizePolicy policy = bar->sizePolicy();
         policy.setRetainSizeWhenHidden(true);  // the rows keep their place while the bars are hidden
         bar->setSizePolicy(policy);
@@ -270,7 +254,13 @@ void AnalysisWindow::mnuAbout_Click() {
 
 void AnalysisWindow::mnuDescript_Click() {
     if (row_.descriptionFile.isEmpty()) return;
-    txtFile_->setVisible(true);
+    if (!txtFile_->isVisible()) {
+        txtFile_->setVisible(true);
+        // Grow to make room for the box rather than squeeze the histogram, within the screen.
+        QSize room = sizeHint();
+        if (screen() != nullptr) room = room.boundedTo(screen()->availableGeometry().size());
+        resize(size().expandedTo(room).expandedTo(minimumSizeHint()));
+    }
     // Lines end in CR LF; the box shows line breaks only. Rebuilt from empty each time.
     QString text = ReadDescription(row_.descriptionFile);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -306,7 +296,8 @@ void AnalysisWindow::cmdRun_Click() {
     StoredValues& stored = Stored();
     // The selection present at opening raised no click, so the run applies it itself.
     if (CountButton(0)->isChecked()) stored.resampleCount = kCountValues[0];
-    if (row_.option2Acts && ConfidenceButton(1)->isChecked()) stored.quantile = kQuantileValues[1];
+    QRadioButton* ninetyFive = ConfidenceButton(1);
+    if (row_.option2Acts && ninetyFive != nullptr && ninetyFive->isChecked()) stored.quantile = kQuantileValues[1];
     const RunSettings settings{stored.resampleCount, stored.quantile, stored.dataFile, stored.outputFile};
     if (OutputWouldReplaceData(settings)) return;
     RunProcedure(settings);
@@ -336,6 +327,7 @@ void AnalysisWindow::ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t
     if (bar == nullptr) return;
     bar->setRange(1, std::max(1, maximum));
     bar->setValue(value);
+    bar->setFormat(QStringLiteral("%v / ") + QString::number(maximum));  // "%m" would be the span, max - min
     bar->setVisible(true);
 }
 

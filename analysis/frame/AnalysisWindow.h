@@ -35,6 +35,8 @@ class QVBoxLayout;
 
 namespace brevant::frame {
 
+class HistogramBox;
+
 // The four values each analysis window keeps for the whole run of the program, whether it is open or not.
 struct StoredValues {
     std::int32_t resampleCount = 0;  // 0 until a count button is clicked or a run starts
@@ -79,7 +81,7 @@ public:
     QPlainTextEdit* DescriptionBox() const { return txtFile_; }
     QProgressBar* ProgressBar1() const { return progress1_; }
     QProgressBar* ProgressBar2() const { return progress2_; }  // nullptr in windows without a sort bar
-    QWidget* HistogramBox() const { return histogram_; }
+    HistogramBox* Histogram() const { return histogram_; }
     QPushButton* RunButton() const { return runButton_; }
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
@@ -141,7 +143,7 @@ private:
     QPlainTextEdit* txtFile_ = nullptr;
     QProgressBar* progress1_ = nullptr;
     QProgressBar* progress2_ = nullptr;
-    QWidget* histogram_ = nullptr;
+    HistogramBox* histogram_ = nullptr;
     QPushButton* runButton_ = nullptr;
 };
 
