@@ -168,8 +168,9 @@ struct RunningSums {
     }
 };
 
-// Data whose squares could overflow single-precision sums. limit is the largest sum of squares a run may
-// form (the sum over all values for a shuffle, n times the largest square for a draw with replacement).
+// Data is refused when the largest sum of squares a resample can form (the sum over all values for a
+// shuffle, n times the largest square for a draw with replacement) reaches this, well inside the float
+// range, so no single-precision running sum can overflow to infinity.
 inline constexpr double kLargestSumOfSquares = 1e37;
 
 }  // namespace brevant

@@ -3,6 +3,7 @@
 // the window must get right (equal groups, separated groups, shuffles with no spread) and data it refuses.
 #include "analysis/randomization/IndepT.h"
 #include "engine/NumberText.h"
+#include "engine/OutputFile.h"
 #include "literal/LiteralIndepT.h"
 
 #include <gtest/gtest.h>
@@ -246,6 +247,29 @@ TEST(IndepT, CancelledRunThrowsAndResultsAreTheSameOnAWorkerThread) {
     EXPECT_EQ(onWorker.resampled, expected.resampled);
     EXPECT_EQ(there.seeds, here.seeds);
     EXPECT_EQ(control2.resampleTotal.load(), 5000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OutputPath, TheDataFileItselfIsRefusedAsOutputFile) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(BREVANT_TEST_WORK_DIR) / "IndepT_test_paths";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path data = folder / "data.dat";
+    std::ofstream(data) << "2 2 1 2 3 4";
+    fs::create_hard_link(data, folder / "same.dat");
+    EXPECT_THROW(brevant::CheckOutputIsNotData(data.string(), data.string()), brevant::OutputFileError);
+    EXPECT_THROW(brevant::CheckOutputIsNotData((folder / "." / "data.dat").string(), data.string()),
+                 brevant::OutputFileError);
+    EXPECT_THROW(brevant::CheckOutputIsNotData((folder / "same.dat").string(), data.string()),
+                 brevant::OutputFileError);
+    EXPECT_NO_THROW(brevant::CheckOutputIsNotData((folder / "new.dat").string(), data.string()));
+    EXPECT_NO_THROW(brevant::CheckOutputIsNotData("", data.string()));
+    EXPECT_EQ(ReadWhole(data), "2 2 1 2 3 4");
+    fs::remove_all(folder);
 }
 
 }  // namespace
