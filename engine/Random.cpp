@@ -20,8 +20,10 @@ bool SeedsValid(Seeds s) noexcept {
 
 void SetSeeds(Seeds s) {
     if (!SeedsValid(s)) {
-        throw std::invalid_argument("seeds must lie in 1.." + std::to_string(kModulusA - 1) + ", 1.." +
-                                    std::to_string(kModulusB - 1) + " and 1.." + std::to_string(kModulusC - 1) +
+        throw std::invalid_argument("seeds " + std::to_string(s.a) + "," + std::to_string(s.b) + "," +
+                                    std::to_string(s.c) + " refused: they must lie in 1.." +
+                                    std::to_string(kModulusA - 1) + ", 1.." + std::to_string(kModulusB - 1) +
+                                    " and 1.." + std::to_string(kModulusC - 1) +
                                     " (a zero seed would freeze the generator)");
     }
     theGenerator.seeds = s;
