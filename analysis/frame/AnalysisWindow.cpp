@@ -74,7 +74,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     resultLayout_->setContentsMargins(12, 4, 12, 4);
     resultLayout_->setVerticalSpacing(8);
     resultLayout_->setColumnStretch(2, 1);
-    resultLayout_->setRowStretch(0, 1);  // rows are added above a final stretch (see AddResultRow)
+    resultLayout_->setRowStretch(0, 1);  // rows are added above a final stretch (see NextResultRow)
     top->addWidget(results);
     histogram_ = new HistogramBox(central);
     top->addWidget(histogram_, 1);  // the picture takes the room the window is given
@@ -338,12 +338,17 @@ SortProgress AnalysisWindow::SortProgressOnBar2() {
     return [this](std::int32_t done, std::int32_t n) { ShowProgress2(done, n); };
 }
 
-QLineEdit* AnalysisWindow::AddResultBox(const ResultBox& box) {
-    QWidget* area = resultLayout_->parentWidget();
-    // Rows go above the stretch row that keeps them packed at the top.
+// Rows go above a stretch row that keeps them packed at the top.
+int AnalysisWindow::NextResultRow() {
     const int at = resultRows_++;
     resultLayout_->setRowStretch(at, 0);
     resultLayout_->setRowStretch(at + 1, 1);
+    return at;
+}
+
+QLineEdit* AnalysisWindow::AddResultBox(const ResultBox& box) {
+    QWidget* area = resultLayout_->parentWidget();
+    const int at = NextResultRow();
     QLabel* label = MakeLabel(box.label, box.caption, area);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     resultLayout_->addWidget(label, at, 0);
@@ -360,9 +365,7 @@ void AnalysisWindow::AddResultBoxes(std::initializer_list<ResultBox> boxes) {
 QLineEdit* AnalysisWindow::ResultBoxNamed(const QString& name) const { return findChild<QLineEdit*>(name); }
 
 void AnalysisWindow::AddResultWidget(QWidget* widget) {
-    const int at = resultRows_++;
-    resultLayout_->setRowStretch(at, 0);
-    resultLayout_->setRowStretch(at + 1, 1);
+    const int at = NextResultRow();
     widget->setParent(resultLayout_->parentWidget());
     resultLayout_->addWidget(widget, at, 0, 1, 3);
 }

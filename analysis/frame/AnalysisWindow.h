@@ -130,6 +130,7 @@ private:
     QWidget* BuildProgressRows();
     QWidget* BuildButtons();
     void RunHandler(Handler handler);
+    int NextResultRow();
     void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
     bool OutputWouldReplaceData(const RunSettings& settings);
 

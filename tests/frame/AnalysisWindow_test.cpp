@@ -692,6 +692,16 @@ private slots:
         auto* w = new FullWindow(*FindWindowRow(name));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        // A label sits left of its box on the same line; a second box follows the first.
+        auto* label = w->findChild<QLabel*>(QStringLiteral("Label2_0"));
+        auto* less = w->findChild<QLineEdit*>(QStringLiteral("txtNumLess"));
+        auto* greater = w->findChild<QLineEdit*>(QStringLiteral("txtNumGreater"));
+        QVERIFY(label != nullptr && less != nullptr && greater != nullptr);
+        QVERIFY(label->geometry().right() < less->geometry().left());
+        QVERIFY(less->geometry().right() < greater->geometry().left());
+        QVERIFY(qAbs(label->geometry().center().y() - less->geometry().center().y()) <= 2);
+        QVERIFY(less->isReadOnly() && greater->isReadOnly());
+        QVERIFY(w->findChild<QLineEdit*>(QStringLiteral("txtObtT"))->y() < less->y());  // in the order added
         CheckLayout(w, name);
         if (QTest::currentTestFailed()) return;
         w->ShowProgress1(500, 1000);
