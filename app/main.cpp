@@ -1,6 +1,28 @@
-// Placeholder until the main window lands: the program is started through the batch tool for now.
-#include <cstdio>
-int main() {
-    std::puts("Brevant Procedures: the windows are not built yet; run build/cli/brevant-cli --help.");
-    return 0;
+// Brevant Procedures: starts at the main window. Description files are read by bare name from the working
+// directory (the start script runs the program inside help/); built-in copies stand in when one is missing.
+#include "app/DataEntryForm.h"
+#include "app/Pictures.h"
+#include "app/StartForm.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPointer>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brevant Procedures"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3"));
+    QApplication::setWindowIcon(QIcon(brevant::app::HistogramPicture(QSize(64, 64))));
+    // The program ends through its quit and exit commands, which first unload the windows (or ask the
+    // data editor's user), not merely because the last visible window went away.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QPointer<brevant::app::StartForm> mainWindow = new brevant::app::StartForm();
+    mainWindow->show();
+    const int code = QApplication::exec();
+
+    // "E&Xit" ends without unloading the windows: release what is still loaded.
+    delete brevant::app::DataEntryForm::Existing();
+    delete mainWindow.data();
+    return code;
 }
