@@ -62,7 +62,7 @@ StartForm::StartForm(QWidget* parent) : QMainWindow(parent) {
     frame::SetShowDataEditorHook([] { DataEntryForm::ShowShared(); });
     BuildMenus();
     BuildControls();
-    resize(680, 440);
+    resize(680, sizeHint().height());
     Form_Load();
 }
 
@@ -153,6 +153,7 @@ void StartForm::BuildControls() {
     Dir1_ = new QListWidget(central);
     Dir1_->setObjectName(QStringLiteral("Dir1"));
     Dir1_->setMinimumHeight(96);
+    Dir1_->setMaximumHeight(140);  // the description box, when shown, gets the room below
     FillDirectoryList();
 
     auto* Quit = new QPushButton(QStringLiteral("Quit"), central);
@@ -180,6 +181,7 @@ void StartForm::BuildControls() {
     folders->setSpacing(2);
     folders->addWidget(lblFolder_);
     folders->addWidget(Dir1_, 1);
+    folders->addStretch(0);
 
     auto* quitColumn = new QVBoxLayout();
     quitColumn->addStretch(1);

@@ -67,6 +67,7 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::Window) {
     top->addWidget(Picture1);
     top->addSpacing(12);
     top->addLayout(titles, 1);
+    top->addSpacing(12);
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
@@ -76,6 +77,7 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addLayout(top);
     layout->addWidget(Text1, 1);
     layout->addLayout(buttons);
+    resize(560, 400);
 }
 
 void frmSplash::cmdClose_Click() {
