@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <future>
 #include <stdexcept>
+#include <vector>
 
 namespace brevant::cli {
 
@@ -58,24 +59,20 @@ std::pair<int, float> ParseConfidence(const std::string& text) {
 }
 
 Seeds ParseSeeds(const std::string& text) {
-    std::int64_t parts[3] = {0, 0, 0};
-    std::size_t start = 0;
-    bool ok = true;
-    for (int i = 0; i < 3 && ok; ++i) {
-        const std::size_t comma = i < 2 ? text.find(',', start) : text.size();
-        if (comma == std::string::npos) {
-            ok = false;
-            break;
-        }
-        const auto value = WholeNumber(std::string_view(text).substr(start, comma - start));
-        ok = value.has_value();
-        if (ok) parts[i] = *value;
+    std::vector<std::optional<std::int64_t>> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(WholeNumber(std::string_view(text).substr(start, comma - start)));
+        if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    const Seeds seeds{static_cast<std::int32_t>(std::min<std::int64_t>(parts[0], kModulusA)),
-                      static_cast<std::int32_t>(std::min<std::int64_t>(parts[1], kModulusB)),
-                      static_cast<std::int32_t>(std::min<std::int64_t>(parts[2], kModulusC))};
-    if (!ok || !SeedsValid(seeds)) {
+    // 0 (never a valid seed) stands for a part that is missing or not a whole number.
+    const auto seed = [&parts](std::size_t i, std::int32_t modulus) {
+        return parts.size() == 3 && parts[i] ? static_cast<std::int32_t>(std::min<std::int64_t>(*parts[i], modulus))
+                                             : 0;
+    };
+    const Seeds seeds{seed(0, kModulusA), seed(1, kModulusB), seed(2, kModulusC)};
+    if (!SeedsValid(seeds)) {
         throw UsageError("--seed must be three whole numbers A,B,C with A from 1 to " + std::to_string(kModulusA - 1) +
                          ", B from 1 to " + std::to_string(kModulusB - 1) + " and C from 1 to " +
                          std::to_string(kModulusC - 1) + ", not " + Quoted(text) + ".");
