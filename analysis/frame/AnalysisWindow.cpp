@@ -82,6 +82,11 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
 
     layout->addWidget(BuildProgressRows());
 
+    notes_ = MakeLabel(QStringLiteral("lblNotes"), QString(), central);
+    notes_->setWordWrap(true);
+    notes_->hide();  // shown when a run has something to say
+    layout->addWidget(notes_);
+
     txtFile_ = new QPlainTextEdit(central);
     txtFile_->setObjectName(QStringLiteral("txtFile"));
     txtFile_->setReadOnly(true);
@@ -91,6 +96,14 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
 
     layout->addWidget(BuildButtons());
     setCentralWidget(central);
+
+    driver_ = new RunDriver({[this](const RunControl& control) { ShowRunProgress(control); },
+                             [this](RunResult&& result) { FinishRun(std::move(result)); },
+                             [this](const QString& message) { FailRun(message); }},
+                            this);
+    // One run at a time in the whole program: every Run button follows the gate.
+    runButton_->setEnabled(!TheRunGate().Busy());
+    connect(&TheRunGate(), &RunGate::busyChanged, runButton_, [this](bool busy) { runButton_->setEnabled(!busy); });
 
     RegisterLoadedWindow(this);
 }
@@ -277,6 +290,7 @@ void AnalysisWindow::Quit_Click() { QuitAll(); }
 void AnalysisWindow::mnuExitItem_Click() { QuitAll(); }
 
 void AnalysisWindow::closeEvent(QCloseEvent* event) {
+    driver_->Cancel();  // a run in progress ends here: nothing is written, nothing shown
     if (!Quitting()) ShowMainWindow();
     event->accept();
 }
@@ -287,6 +301,10 @@ void AnalysisWindow::setVisible(bool visible) {
 }
 
 void AnalysisWindow::cmdRun_Click() {
+    if (TheRunGate().Busy()) {  // the Run buttons are disabled meanwhile; this catches any other way in
+        ShowMessage(this, kRunInProgressMessage);
+        return;
+    }
     if (row_.hideDescriptionFirst) txtFile_->hide();
     if (!dataFileChosen_) {
         ShowMessage(this, kNoDataFileMessage);
@@ -298,27 +316,36 @@ void AnalysisWindow::cmdRun_Click() {
     if (CountButton(0)->isChecked()) stored.resampleCount = kCountValues[0];
     QRadioButton* ninetyFive = ConfidenceButton(1);
     if (row_.option2Acts && ninetyFive != nullptr && ninetyFive->isChecked()) stored.quantile = kQuantileValues[1];
-    const RunSettings settings{stored.resampleCount, stored.quantile, stored.dataFile, stored.outputFile};
-    if (OutputWouldReplaceData(settings)) return;
-    RunProcedure(settings);
+    RunRequest request;
+    request.settings.resamples = stored.resampleCount;
+    if (stored.quantile > 0.0f) request.settings.confidence = stored.quantile;  // else unused by the window
+    request.settings.outputPath = QFile::encodeName(stored.outputFile).toStdString();
+    request.dataFile = stored.dataFile;
+    if (OutputWouldReplaceData(request)) return;
+    RunProcedure(request);
 }
 
 // Writing the resampled values over the data file would destroy the user's data.
-bool AnalysisWindow::OutputWouldReplaceData(const RunSettings& settings) {
-    if (settings.outputFile.isEmpty()) return false;
-    const QFileInfo data(settings.dataFile);
-    const QFileInfo output(settings.outputFile);
+bool AnalysisWindow::OutputWouldReplaceData(const RunRequest& request) {
+    if (request.settings.outputPath.empty()) return false;
+    const QString outputFile = QFile::decodeName(request.settings.outputPath.c_str());
+    const QFileInfo data(request.dataFile);
+    const QFileInfo output(outputFile);
     const QString dataPath = data.canonicalFilePath().isEmpty() ? data.absoluteFilePath() : data.canonicalFilePath();
     const QString outPath =
         output.canonicalFilePath().isEmpty() ? output.absoluteFilePath() : output.canonicalFilePath();
     if (dataPath != outPath) return false;
     ShowMessage(this, QStringLiteral("The output file %1 is the data file. Choose another output file, so "
                                      "that the data are not overwritten.")
-                          .arg(QDir::toNativeSeparators(settings.outputFile)));
+                          .arg(QDir::toNativeSeparators(outputFile)));
     return true;
 }
 
-void AnalysisWindow::RunProcedure(const RunSettings&) {
+void AnalysisWindow::RunProcedure(const RunRequest& request) {
+    if (prepare_) {
+        StartRun(request);
+        return;
+    }
     ShowMessage(this, QStringLiteral("The procedure of this window (%1) is not available in this build.")
                           .arg(row_.caption));
 }
@@ -346,7 +373,7 @@ int AnalysisWindow::NextResultRow() {
     return at;
 }
 
-QLineEdit* AnalysisWindow::AddResultBox(const ResultBox& box) {
+QLineEdit* AnalysisWindow::AddResultBox(const ResultRow& box) {
     QWidget* area = resultLayout_->parentWidget();
     const int at = NextResultRow();
     QLabel* label = MakeLabel(box.label, box.caption, area);
@@ -358,8 +385,8 @@ QLineEdit* AnalysisWindow::AddResultBox(const ResultBox& box) {
     return first;
 }
 
-void AnalysisWindow::AddResultBoxes(std::initializer_list<ResultBox> boxes) {
-    for (const ResultBox& box : boxes) AddResultBox(box);
+void AnalysisWindow::AddResultBoxes(std::initializer_list<ResultRow> rows) {
+    for (const ResultRow& row : rows) AddResultBox(row);
 }
 
 QLineEdit* AnalysisWindow::ResultBoxNamed(const QString& name) const { return findChild<QLineEdit*>(name); }

@@ -10,11 +10,15 @@
 //   txtFile, ProgressBar1, ProgressBar2, Histogram, and the row's button, label and menu names.
 //   Each QMenu and its menuAction() carry the menu's name; each entry's QAction carries the entry's name.
 //
-// A window for one analysis derives from AnalysisWindow, adds its result boxes in its constructor
-// (AddResultBoxes) and overrides RunProcedure.
+// A window for one analysis derives from AnalysisWindow and, in its constructor, adds its result boxes
+// (AddResultBoxes) and names its procedure (UseProcedure); the frame does the rest of every run: it reads
+// and checks the data, runs the resamples off the window's thread (RunDriver.h), writes the output file,
+// and shows the histogram, the result boxes and the run's notes (lblNotes).
 #pragma once
 
 #include "analysis/frame/WindowTable.h"
+#include "analysis/Procedure.h"
+#include "analysis/frame/RunDriver.h"
 #include "engine/Module1.h"
 
 #include <QMainWindow>
@@ -47,17 +51,17 @@ struct StoredValues {
 // The store of the window of that name (created empty on first use).
 StoredValues& StoredValuesOf(const QString& windowName);
 
-// What a run is given once the run start has passed.
-struct RunSettings {
-    std::int32_t resampleCount = 0;
-    float quantile = 0.0f;  // meaningful in windows with confidence buttons
+// What a run is given once the run start has passed: the procedure's settings (analysis/Procedure.h; the
+// output path in the file system's encoding, empty for none) and the data file to read.
+struct RunRequest {
+    RunSettings settings;
     QString dataFile;
-    QString outputFile;  // empty: write no output file
 };
 
-// One labelled result box of an analysis window: the label (name and caption) to the left of a read-only
-// text box; secondBox, when given, is a second box beside the first under the same label.
-struct ResultBox {
+// One row of an analysis window's result area: the label (name and caption) to the left of a read-only
+// text box; secondBox, when given, is a second box beside the first under the same label. The boxes are
+// named as the procedure names them in its RunResult (analysis/Procedure.h ResultBox::control).
+struct ResultRow {
     QString box;
     QString label;
     QString caption;
@@ -83,6 +87,9 @@ public:
     QProgressBar* ProgressBar2() const { return progress2_; }  // nullptr in windows without a sort bar
     HistogramBox* Histogram() const { return histogram_; }
     QPushButton* RunButton() const { return runButton_; }
+    QLabel* NotesLabel() const { return notes_; }
+    // True while this window's run is in progress.
+    bool Running() const;
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
     void ShowProgress1(std::int32_t value, std::int32_t maximum);
@@ -104,13 +111,14 @@ public slots:
     void cmdRun_Click();            // the run start, then RunProcedure
 
 protected:
-    // The analysis's own run, called once the run start has passed. The frame's own says plainly that the
-    // procedure is not available.
-    virtual void RunProcedure(const RunSettings& settings);
+    // The analysis's own run, called once the run start has passed. The frame's own runs the procedure
+    // named by UseProcedure, and without one says plainly that the procedure is not available.
+    virtual void RunProcedure(const RunRequest& request);
+    void UseProcedure(PrepareRun prepare) { prepare_ = std::move(prepare); }
 
     // Result area, between the options and the histogram: one row per result box, in the order added.
-    QLineEdit* AddResultBox(const ResultBox& box);  // returns the (first) box
-    void AddResultBoxes(std::initializer_list<ResultBox> boxes);
+    QLineEdit* AddResultBox(const ResultRow& row);  // returns the (first) box
+    void AddResultBoxes(std::initializer_list<ResultRow> rows);
     QLineEdit* ResultBoxNamed(const QString& name) const;
     // A widget on a result row of its own (a note, a check box that belongs with the results).
     void AddResultWidget(QWidget* widget);
@@ -132,7 +140,15 @@ private:
     void RunHandler(Handler handler);
     int NextResultRow();
     void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
-    bool OutputWouldReplaceData(const RunSettings& settings);
+    bool OutputWouldReplaceData(const RunRequest& request);
+    // The run (AnalysisWindowRun.cpp).
+    void StartRun(const RunRequest& request);
+    bool OutputPathUsable(const QString& outputFile);
+    void ShowRunProgress(const RunControl& control);
+    void FinishRun(RunResult&& result);
+    void FailRun(const QString& message);
+    void ShowNotes(const QStringList& notes);
+    void ShowBoxes(const RunResult& result);
 
     const WindowRow& row_;
     bool dataFileChosen_ = false;
@@ -146,7 +162,15 @@ private:
     QProgressBar* progress2_ = nullptr;
     HistogramBox* histogram_ = nullptr;
     QPushButton* runButton_ = nullptr;
+    QLabel* notes_ = nullptr;
+    PrepareRun prepare_;
+    RunDriver* driver_ = nullptr;
+    RunSettings running_;  // the settings of the run in progress
 };
+
+// A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the
+// general number text, by the box's format; non-finite values as inf, -inf or nan.
+QString ResultBoxText(const ResultBox& box);
 
 // Later windows register their class here (see AnalysisWindows.cpp); a name without a registered class
 // opens as the plain frame. Returns false for a name that is not in the window table.

@@ -2,10 +2,16 @@
 //     RegisterAnalysisWindowFactory("IndepT", [](const WindowRow& row) { return new IndepT(row); });
 // A window not listed opens as the plain frame. Registering here, rather than from each window's source,
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
+#include "analysis/bootstrap/BootstMeanWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
+#include "analysis/randomization/IndepTWindow.h"
 
 namespace brevant::frame {
 
-void RegisterWindowClasses() {}
+void RegisterWindowClasses() {
+    RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
+                                  [](const WindowRow& row) { return new BootstMean(row); });
+}
 
 }  // namespace brevant::frame

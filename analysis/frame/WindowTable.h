@@ -88,6 +88,9 @@ inline const QString kQuantileCaptions[3] = {QStringLiteral("90 %"), QStringLite
                                              QStringLiteral("99 %")};
 
 inline const QString kNoDataFileMessage = QStringLiteral("First open a file from the file menu");
+// A Run reached while another run is in progress somewhere in the program (the generator is one stream).
+inline const QString kRunInProgressMessage =
+    QStringLiteral("Another run is in progress. Press Run again when it has finished.");
 
 // All thirteen rows, in the order of the main window's menus (randomization tests, then bootstrap).
 const std::vector<WindowRow>& WindowTable();

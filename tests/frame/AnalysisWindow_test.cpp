@@ -214,13 +214,14 @@ void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::Deferr
 class RecordingWindow : public AnalysisWindow {
 public:
     using AnalysisWindow::AnalysisWindow;
-    QList<RunSettings> runs;
+    QList<RunRequest> runs;
 
 protected:
-    void RunProcedure(const RunSettings& settings) override {
-        runs << settings;
-        ShowProgress1(settings.resampleCount, settings.resampleCount);
-        SortProgressOnBar2()(settings.resampleCount - 1, settings.resampleCount);
+    void RunProcedure(const RunRequest& request) override {
+        runs << request;
+        const std::int32_t count = request.settings.resamples;
+        ShowProgress1(count, count);
+        SortProgressOnBar2()(count - 1, count);
     }
 };
 
@@ -391,8 +392,9 @@ private slots:
             QCOMPARE(frame2 != nullptr, f.frame2 != nullptr);
             if (frame2 != nullptr) QCOMPARE(frame2->title(), QString::fromUtf8(f.frame2));
             QCOMPARE(w->findChild<QProgressBar*>(QStringLiteral("ProgressBar2")) != nullptr, f.progress2 != nullptr);
-            QStringList labels;  // the labels of the window, all beside progress bars in the plain frame
-            for (QLabel* label : w->findChildren<QLabel*>()) labels << label->objectName() + '=' + label->text();
+            QStringList labels;  // the labels beside the progress bars
+            QWidget* rows = w->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->parentWidget();
+            for (QLabel* label : rows->findChildren<QLabel*>()) labels << label->objectName() + '=' + label->text();
             QStringList expected;
             if (f.progress1 != nullptr) expected << QString::fromUtf8(f.progress1);
             if (f.progress2 != nullptr) expected << QString::fromUtf8(f.progress2);
@@ -479,19 +481,19 @@ private slots:
         ChooseData(w);
         w->RunButton()->click();
         QCOMPARE(w->runs.size(), 1);
-        QCOMPARE(w->runs[0].resampleCount, 1000);
+        QCOMPARE(w->runs[0].settings.resamples, 1000);
         QCOMPARE(w->runs[0].dataFile, dataFile_);
-        if (e.option2) QCOMPARE(w->runs[0].quantile, 0.975f);
+        if (e.option2) QCOMPARE(w->runs[0].settings.confidence, 0.975f);
         ClickCount(w, 4);
         w->RunButton()->click();
-        QCOMPARE(w->runs.last().resampleCount, e.fifthValue);
+        QCOMPARE(w->runs.last().settings.resamples, e.fifthValue);
         ClickCount(w, 0);
         w->RunButton()->click();
-        QCOMPARE(w->runs.last().resampleCount, 1000);
+        QCOMPARE(w->runs.last().settings.resamples, 1000);
         if (e.option2) {
             w->ConfidenceButton(0)->click();
             w->RunButton()->click();
-            QCOMPARE(w->runs.last().quantile, 0.95f);
+            QCOMPARE(w->runs.last().settings.confidence, 0.95f);
         }
         QVERIFY(messages_.isEmpty());
     }
@@ -527,7 +529,8 @@ private slots:
         ChooseData(again);
         again->RunButton()->click();
         QCOMPARE(again->runs.size(), 1);
-        QCOMPARE(again->runs[0].outputFile, dir_.filePath(QStringLiteral("out.dat")));  // from the earlier opening
+        QCOMPARE(QFile::decodeName(again->runs[0].settings.outputPath.c_str()),
+                 dir_.filePath(QStringLiteral("out.dat")));  // from the earlier opening
     }
 
     // The description box is rebuilt from empty each time, enabled except where the table disables it, and

@@ -1,0 +1,160 @@
+// The run of an analysis window once its run start has passed: the data are read and checked here, on the
+// window's thread; the resamples run on a worker (RunDriver); the result comes back here, where the output
+// file is written first, then the histogram (which shifts the values) and the result boxes are shown.
+#include "analysis/frame/AnalysisWindow.h"
+
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
+#include "engine/Histogram.h"
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <variant>
+
+namespace brevant::frame {
+
+namespace {
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// Three decimals in the user's locale; a value that rounds to zero shows no sign.
+QString LocaleThreeDecimals(double value) {
+    const QLocale locale;
+    const QString text = locale.toString(value, 'f', 3);
+    if (value < 0 && locale.toString(-value, 'f', 3) == locale.toString(0.0, 'f', 3)) {
+        return locale.toString(0.0, 'f', 3);
+    }
+    return text;
+}
+
+}  // namespace
+
+QString ResultBoxText(const brevant::ResultBox& box) {
+    return std::visit(
+        [&box](auto value) {
+            if (box.format == BoxFormat::ThreeDecimals && std::isfinite(static_cast<double>(value))) {
+                return LocaleThreeDecimals(static_cast<double>(value));
+            }
+            return QString::fromStdString(GeneralText(value));  // inf, -inf, nan as the procedures say
+        },
+        box.value);
+}
+
+bool AnalysisWindow::Running() const { return driver_->Running(); }
+
+// The output file is only written at the end of a run; a folder that is missing or cannot be written to is
+// refused now rather than after all the resamples.
+bool AnalysisWindow::OutputPathUsable(const QString& outputFile) {
+    const QFileInfo output(outputFile);
+    const QFileInfo folder(output.absolutePath());
+    QString problem;
+    if (output.isDir()) {
+        problem = QStringLiteral("it is a folder");
+    } else if (!folder.isDir()) {
+        problem = QStringLiteral("its folder %1 does not exist").arg(Native(folder.absoluteFilePath()));
+    } else if (!folder.isWritable()) {
+        problem = QStringLiteral("its folder %1 cannot be written to").arg(Native(folder.absoluteFilePath()));
+    }
+    if (problem.isEmpty()) return true;
+    ShowMessage(this, QStringLiteral("The output file %1 cannot be written: %2. Choose another output file.")
+                          .arg(Native(outputFile), problem));
+    return false;
+}
+
+void AnalysisWindow::StartRun(const RunRequest& request) {
+    ResampleWork work;
+    try {
+        DataFile file = DataFile::Open(QFile::encodeName(request.dataFile).toStdString());
+        work = prepare_(file, request.settings);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")
+                              .arg(Native(request.dataFile)));
+        return;
+    } catch (const std::exception& e) {  // DataFileError, SettingsError: the message says what is wrong
+        ShowMessage(this, QString::fromStdString(e.what()));
+        return;
+    }
+    if (!request.settings.outputPath.empty() &&
+        !OutputPathUsable(QFile::decodeName(request.settings.outputPath.c_str())))
+        return;
+
+    // The data are good: the last run's results go.
+    for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
+    histogram_->Clear();
+    ShowNotes({});
+    running_ = request.settings;
+    if (!driver_->Start(std::move(work))) ShowMessage(this, kRunInProgressMessage);
+}
+
+void AnalysisWindow::ShowRunProgress(const RunControl& control) {
+    const auto bar = [](std::int64_t done, std::int64_t total) {
+        return std::pair{static_cast<std::int32_t>(std::max<std::int64_t>(1, done)),
+                         static_cast<std::int32_t>(total)};
+    };
+    if (const std::int64_t total = control.resampleTotal.load(std::memory_order_relaxed); total > 0) {
+        const auto [value, maximum] = bar(control.resamplesDone.load(std::memory_order_relaxed), total);
+        ShowProgress1(value, maximum);
+    }
+    if (const std::int64_t total = control.sortTotal.load(std::memory_order_relaxed); total > 0) {
+        const auto [value, maximum] = bar(control.sortDone.load(std::memory_order_relaxed), total);
+        ShowProgress2(value, maximum);
+    }
+}
+
+void AnalysisWindow::FinishRun(RunResult&& result) {
+    QString writeProblem;
+    try {
+        WriteOutputFile(running_, result.resampled);
+    } catch (const std::exception& e) {  // OutputFileError; the old file is as it was
+        writeProblem = QString::fromStdString(e.what());
+    }
+    // After the output file: the histogram shifts the values in place.
+    const HistogramRequest& h = result.histogram;
+    histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds));
+    QStringList notes;
+    for (const std::string& note : result.notes) notes << QString::fromStdString(note);
+    ShowNotes(notes);
+    ShowBoxes(result);
+    if (!writeProblem.isEmpty()) {
+        ShowMessage(this, writeProblem + QStringLiteral(" The results of the run are shown in the window, but "
+                                                        "the resampled values were not saved."));
+    }
+}
+
+void AnalysisWindow::FailRun(const QString& message) { ShowMessage(this, message); }
+
+void AnalysisWindow::ShowBoxes(const RunResult& result) {
+    QStringList missing;
+    for (const brevant::ResultBox& box : result.boxes) {
+        QLineEdit* edit = ResultBoxNamed(QString::fromStdString(box.control));
+        if (edit == nullptr) {
+            missing << QString::fromStdString(box.label + ": " + BoxText(box));
+            continue;
+        }
+        edit->setText(ResultBoxText(box));
+        edit->setCursorPosition(0);  // a long text shows its start
+    }
+    // A result without a box of its own is still shown, never dropped.
+    if (!missing.isEmpty()) ShowNotes(QStringList{notes_->text()} + missing);
+}
+
+void AnalysisWindow::ShowNotes(const QStringList& notes) {
+    QStringList lines;
+    for (const QString& note : notes)
+        if (!note.isEmpty()) lines << note;
+    notes_->setText(lines.join(QLatin1Char('\n')));
+    notes_->setVisible(!lines.isEmpty());
+}
+
+}  // namespace brevant::frame
