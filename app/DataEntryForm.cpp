@@ -208,6 +208,13 @@ void DataEntryForm::BuildControls() {
 }
 
 bool DataEntryForm::Load(const QString& fileName) {
+    const QString fullName = QFileInfo(fileName).absoluteFilePath();
+    // Asked before reading, so a file saved here and then loaded is read as just saved.
+    if (!ConfirmDiscard(QStringLiteral("The text in the data editor has changed since it was last loaded or "
+                                       "saved. Save it before loading %1?")
+                            .arg(fullName))) {
+        return false;
+    }
     ReadResult read;
     {
         BusyCursor busy;
@@ -215,12 +222,6 @@ bool DataEntryForm::Load(const QString& fileName) {
     }
     if (!read.text) {
         frame::ShowMessage(this, read.error);
-        return false;
-    }
-    const QString fullName = QFileInfo(fileName).absoluteFilePath();
-    if (!ConfirmDiscard(QStringLiteral("The text in the data editor has changed since it was last loaded or "
-                                       "saved. Save it before loading %1?")
-                            .arg(fullName))) {
         return false;
     }
     {

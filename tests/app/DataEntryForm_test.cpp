@@ -267,11 +267,20 @@ private slots:
         QCOMPARE(box()->toPlainText(), QStringLiteral("1\n6\n"));
         QVERIFY(!editor()->HasUnsavedChanges());
 
+        // Saved over the very file being loaded: the box shows the file as just saved.
+        box()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(box(), "9");
+        answers_ << QMessageBox::Yes;
+        dialogAnswers_ << path("b.dat") << path("b.dat");
+        trigger("mnuOpen");
+        QCOMPARE(box()->toPlainText(), QStringLiteral("1\n6\n9\n"));
+        QVERIFY(!editor()->HasUnsavedChanges());
+
         QTest::keyClicks(box(), "8");
         answers_ << QMessageBox::No;
         loadThroughMenu(path("a.dat"));
         QCOMPARE(box()->toPlainText(), QStringLiteral("1\n5\n"));
-        QCOMPARE(questions_.size(), 3);
+        QCOMPARE(questions_.size(), 4);
     }
 
     void doneAndHideOnlyHide() {
