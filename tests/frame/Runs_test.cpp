@@ -1,0 +1,449 @@
+// Runs of the IndepT and BootstMean windows through their buttons, with the resamples on the worker thread.
+// What a window shows and writes is checked against the procedure called directly on this thread with the
+// same seeds; the texts expected in the boxes are formed here from the values (QLocale for three decimals,
+// the engine's general text otherwise).
+#include "analysis/bootstrap/BootstMean.h"
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
+#include "analysis/frame/RunDriver.h"
+#include "analysis/frame/Shell.h"
+#include "analysis/randomization/IndepT.h"
+#include "engine/Histogram.h"
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+#include <limits>
+
+using namespace brevant;
+using namespace brevant::frame;
+
+namespace {
+
+using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
+
+constexpr Seeds kSeeds{1234, 5678, 9012};
+constexpr int kRunTimeout = 60000;
+
+QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/examples/") + QLatin1String(name); }
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+// The same run on this thread, from the same seeds; leaves the generator where the run left it.
+RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
+    SetSeeds(kSeeds);
+    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
+    RunSettings settings;
+    settings.resamples = resamples;
+    settings.confidence = confidence;
+    RunControl control;
+    return procedure(file, settings, TheGenerator(), control);
+}
+
+QString Expected(const brevant::ResultBox& box) {
+    const double value = BoxValue(box);
+    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
+    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
+}
+
+// n values with spread, no two equal: "nA nB" then the values, eight to a line.
+QByteArray ManyValues(int nA, int nB) {
+    QByteArray text = QByteArray::number(nA) + ' ' + QByteArray::number(nB) + "\r\n";
+    for (int i = 0; i < nA + nB; ++i) {
+        text += QByteArray::number(100.0 + std::fmod(i * 37.17, 53.0) + i * 0.001, 'f', 3);
+        text += (i % 8 == 7) ? "\r\n" : " ";
+    }
+    return text;
+}
+
+// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
+void Shot(QWidget* w, const char* name) {
+    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
+    if (shots.isEmpty()) return;
+    QDir().mkpath(shots);
+    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+}  // namespace
+
+class RunsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QStringList messages_;
+    QStringList answers_;  // the next file dialogs' answers
+
+    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+
+    static AnalysisWindow* Open(const char* name) {
+        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
+    }
+    // Chooses a file through the window's own menu entry and the replaced file dialog.
+    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
+        answers_ << file;
+        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
+        QVERIFY(action != nullptr);
+        action->trigger();
+    }
+    void ChooseData(AnalysisWindow* w, const QString& file) {
+        Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenfile" : "mnuOpenFile", file);
+    }
+    void ChooseOutput(AnalysisWindow* w, const QString& file) {
+        Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenOut" : "mnuOutput", file);
+    }
+    static void Click(AnalysisWindow* w, const char* name) {
+        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
+        QVERIFY2(button != nullptr, name);
+        button->click();
+    }
+    static QString Box(AnalysisWindow* w, const std::string& name) {
+        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
+        return box == nullptr ? QStringLiteral("<no box %1>").arg(QString::fromStdString(name)) : box->text();
+    }
+    static QStringList Boxes(AnalysisWindow* w) {
+        QStringList texts;
+        for (const char* name : {"txtObtT", "txtNumLess", "txtNumGreater", "txtProbMore", "txtEffectSize", "txtMean",
+                                 "LowerCL", "UpperCL", "txtStError"})
+            if (QLineEdit* box = w->findChild<QLineEdit*>(QLatin1String(name))) texts << box->text();
+        return texts;
+    }
+    // Run with the generator at kSeeds, and wait for the result.
+    static void RunAndWait(AnalysisWindow* w) {
+        SetSeeds(kSeeds);
+        w->RunButton()->click();
+        QVERIFY(w->Running());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
+    }
+
+    // The window shows the direct run's boxes, histogram, notes and final progress, and left the generator
+    // where the direct run leaves it.
+    void CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data, std::int32_t resamples,
+                           float confidence, const QString& output) {
+        const Seeds afterWindow = GetSeeds();
+        const QByteArray written = output.isEmpty() ? QByteArray() : FileBytes(output);
+        RunResult direct = Direct(procedure, data, resamples, confidence);
+        QCOMPARE(GetSeeds(), afterWindow);
+        for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), Expected(box));
+        if (!output.isEmpty()) QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
+
+        const HistogramRequest& h = direct.histogram;
+        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
+        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
+        QVERIFY(shown.has_value());
+        QVERIFY(shown->counts == expected.counts);
+        QCOMPARE(shown->lower, expected.lower);
+        QCOMPARE(shown->markerX, expected.markerX);
+
+        QStringList notes;
+        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
+        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        QCOMPARE(w->NotesLabel()->isVisible(), !notes.isEmpty());
+
+        QCOMPARE(w->ProgressBar1()->value(), resamples);
+        QCOMPARE(w->ProgressBar1()->maximum(), resamples);
+        if (w->ProgressBar2() != nullptr) QCOMPARE(w->ProgressBar2()->value(), resamples);
+        QVERIFY(w->RunButton()->isEnabled());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        SetMessageHook([this](const QString& text) { messages_ << text; });
+        SetFileDialogHook([this](FileDialogKind, const QString&) {
+            return answers_.isEmpty() ? QString() : answers_.takeFirst();
+        });
+    }
+
+    void init() {
+        messages_.clear();
+        answers_.clear();
+    }
+
+    void cleanup() {
+        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
+            if (QWidget* w = LoadedWindow(i)) w->close();
+        FlushDeletes();
+        QVERIFY(!TheRunGate().Busy());
+        QLocale::setDefault(QLocale::c());
+    }
+
+    // "  5,000" resamples of the example, with an output file: boxes, file, histogram and generator as the
+    // direct run; then the example's degenerate cousin, whose shuffles can leave no spread, shows its note.
+    void indepTRunsLikeTheDirectCall() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        AnalysisWindow* w = Open("IndepT");
+        const QString data = Example("IndepT-reaction-times.dat");
+        const QString output = Temp("indept-out.dat");
+        ChooseData(w, data);
+        ChooseOutput(w, output);
+        Click(w, "Option1_2");
+        RunAndWait(w);
+        QVERIFY(messages_.isEmpty());
+        CompareWithDirect(w, IndepTProcedure, data, 5000, 0.975f, output);
+        Shot(w, "IndepT-run");
+
+        const QString tied = Temp("tied.dat");
+        WriteText(tied, "2,2\r\n1,2\r\n1,2\r\n");  // a shuffle to A = 1 1, B = 2 2 has no spread
+        ChooseData(w, tied);
+        Click(w, "Option1_0");
+        RunAndWait(w);
+        CompareWithDirect(w, IndepTProcedure, tied, 1000, 0.975f, output);
+        Shot(w, "IndepT-notes");
+        QVERIFY(!w->NotesLabel()->text().isEmpty());
+        QVERIFY(FileBytes(output).contains(" inf \r\n"));
+    }
+
+    // A locale with comma decimals and dot grouping shows the three-decimal boxes in its own form.
+    void threeDecimalsFollowTheLocale() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        AnalysisWindow* w = Open("BootstMean");
+        const QString data = Temp("big.dat");
+        WriteText(data, "3\r\n1234.5 1236.5 1240\r\n");
+        ChooseData(w, data);
+        RunAndWait(w);
+        // mean of the three values, by hand: 3711 / 3 = 1237
+        QCOMPARE(Box(w, "txtMean"), QStringLiteral("1.237,000"));
+        CompareWithDirect(w, BootstMeanProcedure, data, 1000, 0.975f, QString());
+
+        brevant::ResultBox box{"x", "l", "L", -0.0004f, BoxFormat::ThreeDecimals};
+        QCOMPARE(ResultBoxText(box), QStringLiteral("0,000"));  // rounds to zero: no sign
+        box.value = -std::numeric_limits<float>::infinity();
+        QCOMPARE(ResultBoxText(box), QStringLiteral("-inf"));
+        box.value = 0.00001;  // a double in the general text
+        box.format = BoxFormat::General;
+        QCOMPARE(ResultBoxText(box), QStringLiteral("1E-05"));
+    }
+
+    // "99 %" and "  2,000", run twice: both runs use 0.995; reopened, the window runs with 1,000 and 0.975.
+    void bootstMeanKeepsItsChoicesUntilReopened() {
+        AnalysisWindow* w = Open("BootstMean");
+        const QString data = Example("BootstMean-daily-screen-hours.dat");
+        const QString output = Temp("mean-out.dat");
+        ChooseData(w, data);
+        ChooseOutput(w, output);
+        Click(w, "Option1_1");
+        Click(w, "Option2_2");
+        RunAndWait(w);
+        CompareWithDirect(w, BootstMeanProcedure, data, 2000, 0.995f, output);
+        RunAndWait(w);
+        CompareWithDirect(w, BootstMeanProcedure, data, 2000, 0.995f, output);
+        QVERIFY(messages_.isEmpty());
+        Shot(w, "BootstMean-run");
+
+        Click(w, "Command1");  // "Main Menu" unloads the window
+        FlushDeletes();
+        w = Open("BootstMean");
+        QVERIFY(w->ConfidenceButton(1)->isChecked());
+        QVERIFY(w->CountButton(0)->isChecked());
+        ChooseData(w, data);  // the output file is still the one chosen before
+        RunAndWait(w);
+        CompareWithDirect(w, BootstMeanProcedure, data, 1000, 0.975f, output);
+    }
+
+    // Data a run cannot use: one message naming the problem; the boxes, the histogram and the output file
+    // stay as the last good run left them, and no new output file appears.
+    void badDataChangesNothing() {
+        const struct {
+            const char* window;
+            const char* text;
+            const char* says;
+        } cases[] = {
+            {"IndepT", "2 2\r\n1 a 3 4\r\n", "item 4"},
+            {"IndepT", "1 2\r\n1 2 3\r\n", "group A"},
+            {"IndepT", "2 2\r\n5 5 5 5\r\n", "no spread"},
+            {"IndepT", "3 3\r\n1 2 3 4\r\n", "group"},  // fewer values than announced
+            {"BootstMean", "4\r\n7 7 7 7\r\n", "no spread"},
+            {"BootstMean", "1\r\n7\r\n", "number of values"},
+            {"BootstMean", "", "empty"},
+        };
+        const QString good = Temp("good.dat");
+        WriteText(good, "3 3\r\n1 2 3\r\n4 5 7\r\n");
+        const QString bad = Temp("bad.dat");
+        const QString output = Temp("kept.dat");
+        const QString never = Temp("never.dat");
+        for (const auto& c : cases) {
+            AnalysisWindow* w = Open(c.window);
+            ChooseData(w, good);
+            ChooseOutput(w, output);
+            RunAndWait(w);
+            const QStringList before = Boxes(w);
+            const QByteArray file = FileBytes(output);
+            QVERIFY(!file.isEmpty());
+            const auto counts = w->Histogram()->Picture()->counts;
+
+            WriteText(bad, c.text);
+            ChooseData(w, bad);
+            messages_.clear();
+            w->RunButton()->click();
+            QVERIFY(!w->Running());
+            QCOMPARE(messages_.size(), 1);
+            QVERIFY2(messages_[0].contains(QLatin1String(c.says), Qt::CaseInsensitive), qPrintable(messages_[0]));
+            QCOMPARE(Boxes(w), before);
+            QCOMPARE(FileBytes(output), file);
+            QVERIFY(w->Histogram()->Picture().has_value() && w->Histogram()->Picture()->counts == counts);
+
+            ChooseOutput(w, never);
+            w->RunButton()->click();
+            QVERIFY(!QFile::exists(never));
+            QVERIFY(w->RunButton()->isEnabled());
+            w->close();
+            FlushDeletes();
+        }
+    }
+
+    // While one window runs, no Run button anywhere can start another, and a start that gets through is
+    // refused; afterwards every Run button is enabled again.
+    void oneRunAtATimeInTheProgram() {
+        const QString data = Temp("thousand.dat");
+        WriteText(data, ManyValues(500, 500));
+        AnalysisWindow* mean = Open("BootstMean");
+        ChooseData(mean, Example("BootstMean-daily-screen-hours.dat"));
+        AnalysisWindow* t = Open("IndepT");
+        ChooseData(t, data);
+        Click(t, "Option1_3");
+        t->RunButton()->click();
+        QVERIFY(t->Running());
+        QVERIFY(!t->RunButton()->isEnabled());
+        QVERIFY(!mean->RunButton()->isEnabled());
+        AnalysisWindow* later = Open("OnewayBoot");  // opened during the run: disabled too
+        QVERIFY(!later->RunButton()->isEnabled());
+
+        mean->cmdRun_Click();
+        QCOMPARE(messages_, QStringList{kRunInProgressMessage});
+        QVERIFY(!mean->Running());
+        QVERIFY(mean->findChild<QLineEdit*>(QStringLiteral("txtMean"))->text().isEmpty());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!t->Running(), kRunTimeout);
+        QVERIFY(t->RunButton()->isEnabled() && mean->RunButton()->isEnabled() && later->RunButton()->isEnabled());
+        QVERIFY(!Box(t, "txtProbMore").isEmpty());
+    }
+
+    // 100,000 shuffles of 1,000 values, stopped by "Main Menu", by the title bar's close and by the quit
+    // button: the worker ends, the old output file is untouched, the window goes, and the next run works.
+    void closingDuringARunCancelsIt() {
+        const QString data = Temp("thousand.dat");
+        WriteText(data, ManyValues(500, 500));
+        const QString output = Temp("old-output.dat");
+        for (const char* how : {"Main Menu", "close", "Quit"}) {
+            WriteText(output, "old\r\n");
+            AnalysisWindow* w = Open("IndepT");
+            ChooseData(w, data);
+            ChooseOutput(w, output);
+            Click(w, "Option1_4");
+            w->RunButton()->click();
+            // The window stays responsive: the progress bar moves while the resamples run.
+            QTRY_VERIFY_WITH_TIMEOUT(w->ProgressBar1()->isVisible() && w->ProgressBar1()->value() > 1, kRunTimeout);
+            QVERIFY(w->Running());
+            QPointer<AnalysisWindow> alive = w;
+            QElapsedTimer clock;
+            clock.start();
+            if (QLatin1String(how) == QLatin1String("Quit")) {
+                QTimer::singleShot(0, w, [w] { w->findChild<QPushButton*>(QStringLiteral("Quit"))->click(); });
+                QTimer guard;
+                guard.setSingleShot(true);
+                connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+                guard.start(10000);
+                QCOMPARE(QApplication::exec(), 0);
+            } else if (QLatin1String(how) == QLatin1String("close")) {
+                w->close();
+            } else {
+                Click(w, "cmdMainMenu");
+            }
+            const qint64 waited = clock.elapsed();
+            FlushDeletes();
+            QVERIFY2(alive.isNull(), how);
+            QVERIFY(!TheRunGate().Busy());
+            QCOMPARE(FileBytes(output), QByteArray("old\r\n"));
+            QVERIFY(messages_.isEmpty());
+            qInfo("%s during a run: closed in %lld ms", how, static_cast<long long>(waited));
+        }
+        AnalysisWindow* w = Open("IndepT");
+        ChooseData(w, Example("IndepT-reaction-times.dat"));
+        RunAndWait(w);
+        QVERIFY(!Box(w, "txtObtT").isEmpty());
+    }
+
+    // An output folder that does not exist is refused before the run. A file that cannot be replaced when
+    // the run ends: a message, the old file as it was, and the results shown all the same.
+    void outputFileProblems() {
+        AnalysisWindow* w = Open("IndepT");
+        const QString data = Example("IndepT-reaction-times.dat");
+        ChooseData(w, data);
+        ChooseOutput(w, Temp("no-such-folder/out.dat"));
+        w->RunButton()->click();
+        QVERIFY(!w->Running());
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains(QStringLiteral("does not exist")));
+        QVERIFY(Box(w, "txtObtT").isEmpty());
+
+        // /proc takes no new files, not even from root, and its folder passes the check before the run.
+        const QString fixed = QStringLiteral("/proc/version");
+        const QByteArray old = FileBytes(fixed);
+        if (old.isEmpty() || !QFileInfo(QStringLiteral("/proc")).isWritable()) QSKIP("no /proc to test against");
+        messages_.clear();
+        ChooseOutput(w, fixed);
+        RunAndWait(w);
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("not saved")), qPrintable(messages_[0]));
+        QCOMPARE(FileBytes(fixed), old);
+        CompareWithDirect(w, IndepTProcedure, data, 1000, 0.975f, QString());
+    }
+
+    // How long the largest runs take in the window, the wait for the result included.
+    void timings() {
+        const QString data = Temp("thousand.dat");
+        WriteText(data, ManyValues(500, 500));
+        AnalysisWindow* t = Open("IndepT");
+        ChooseData(t, data);
+        ChooseOutput(t, Temp("timing-t.dat"));
+        Click(t, "Option1_4");
+        QElapsedTimer clock;
+        clock.start();
+        RunAndWait(t);
+        qInfo("IndepT, 100,000 shuffles of 1,000 values, output file: %lld ms", static_cast<long long>(clock.elapsed()));
+
+        const QString values = Temp("thousand-mean.dat");
+        QByteArray text = ManyValues(500, 500);
+        text.replace(0, text.indexOf('\r'), "1000");
+        WriteText(values, text);
+        AnalysisWindow* m = Open("BootstMean");
+        ChooseData(m, values);
+        ChooseOutput(m, Temp("timing-mean.dat"));
+        Click(m, "Option1_4");
+        clock.restart();
+        RunAndWait(m);
+        qInfo("BootstMean, 50,000 resamples of 1,000 values, output file: %lld ms",
+              static_cast<long long>(clock.elapsed()));
+        QVERIFY(messages_.isEmpty());
+    }
+};
+
+QTEST_MAIN(RunsTest)
+#include "Runs_test.moc"
