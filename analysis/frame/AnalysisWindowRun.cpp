@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProgressBar>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -93,6 +94,9 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
     for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
     histogram_->Clear();
     ShowNotes({});
+    // The bars start again; the sort's bar comes back with the sort, not showing the last run's end.
+    ShowProgress1(1, request.settings.resamples);
+    if (progress2_ != nullptr) progress2_->hide();
     running_ = request.settings;
     if (!driver_->Start(std::move(work))) ShowMessage(this, kRunInProgressMessage);
 }

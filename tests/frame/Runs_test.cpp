@@ -282,6 +282,7 @@ private slots:
             {"BootstMean", "4\r\n7 7 7 7\r\n", "no spread"},
             {"BootstMean", "1\r\n7\r\n", "number of values"},
             {"BootstMean", "", "empty"},
+            {"BootstMean", nullptr, "cannot read"},  // the file is gone by the time of the run
         };
         const QString good = Temp("good.dat");
         WriteText(good, "3 3\r\n1 2 3\r\n4 5 7\r\n");
@@ -298,8 +299,9 @@ private slots:
             QVERIFY(!file.isEmpty());
             const auto counts = w->Histogram()->Picture()->counts;
 
-            WriteText(bad, c.text);
+            WriteText(bad, c.text == nullptr ? "" : c.text);
             ChooseData(w, bad);
+            if (c.text == nullptr) QVERIFY(QFile::remove(bad));
             messages_.clear();
             w->RunButton()->click();
             QVERIFY(!w->Running());
