@@ -363,6 +363,8 @@ private slots:
             // The window stays responsive: the progress bar moves while the resamples run.
             QTRY_VERIFY_WITH_TIMEOUT(w->ProgressBar1()->isVisible() && w->ProgressBar1()->value() > 1, kRunTimeout);
             QVERIFY(w->Running());
+            QVERIFY(!w->RunButton()->isEnabled());
+            Shot(w, "IndepT-during-run");
             QPointer<AnalysisWindow> alive = w;
             QElapsedTimer clock;
             clock.start();
