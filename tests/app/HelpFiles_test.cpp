@@ -11,7 +11,7 @@
 namespace {
 
 const QString kHelpDir = QStringLiteral(BREVANT_SOURCE_DIR "/help/");
-const QString kExamplesDir = QStringLiteral(BREVANT_SOURCE_DIR "/examples/");
+const QString kExamplesDir = QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/");
 
 // The description file of each window that has one; PairedCorr has none.
 const QStringList kDescriptionFiles = {
@@ -104,7 +104,7 @@ private slots:
             if (name == QStringLiteral("BrevantHelp.txt")) continue;
             const QRegularExpressionMatch m = example.match(ReadText(kHelpDir + name));
             QVERIFY2(m.hasMatch(), qPrintable(name));
-            QVERIFY2(QFile::exists(QStringLiteral(BREVANT_SOURCE_DIR "/") + m.captured(0)), qPrintable(m.captured(0)));
+            QVERIFY2(QFile::exists(QStringLiteral(BREVANT_SOURCE_DIR "/help/") + m.captured(0)), qPrintable(m.captured(0)));
             QVERIFY2(name.startsWith(m.captured(1)) || (m.captured(1) == "TwoMedianBootTest" &&
                                                         name == QStringLiteral("Bootst2MediansHelp.txt")),
                      qPrintable(name));

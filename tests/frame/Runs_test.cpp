@@ -41,7 +41,7 @@ using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunCo
 constexpr Seeds kSeeds{1234, 5678, 9012};
 constexpr int kRunTimeout = 60000;
 
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/examples/") + QLatin1String(name); }
+QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
 
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
