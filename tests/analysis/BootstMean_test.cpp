@@ -4,6 +4,7 @@
 #include "analysis/bootstrap/BootstMean.h"
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstMean.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -28,14 +29,8 @@ std::string FileText(const std::vector<float>& values) {
     return text;
 }
 
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool SameBits(float x, float y) { return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y); }
+using brevant::testing::ReadWhole;
+using brevant::testing::SameBits;
 
 brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
                                   Seeds* after = nullptr) {

@@ -5,6 +5,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "literal/LiteralIndepT.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -31,14 +32,8 @@ std::string FileText(const std::vector<float>& a, const std::vector<float>& b) {
     return text;
 }
 
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool SameBits(float x, float y) { return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y); }
+using brevant::testing::ReadWhole;
+using brevant::testing::SameBits;
 
 // Values with ties, negatives and more than seven significant digits.
 std::vector<float> MixedValues(std::mt19937& random, int n, float centre) {

@@ -4,6 +4,8 @@
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/CliRun.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -23,17 +25,6 @@ std::filesystem::path WorkFile(const std::string& name) {
     return std::filesystem::path(BREVANT_TEST_WORK_DIR) / "cli" / name;
 }
 
-void Write(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string Read(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // What the last run of the test procedure was given and where the generator stood when it began.
 struct Seen {
@@ -87,25 +78,14 @@ const ProcedureTable& TestTable() {
     return table;
 }
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "brevant-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, TestTable());
-    return {code, out.str(), err.str()};
-}
+using brevant::testing::CliRun;
+CliRun Cli(std::vector<std::string> args) { return brevant::testing::Cli(std::move(args), TestTable()); }
 
 class BatchTool : public ::testing::Test {
 protected:
     void SetUp() override {
         data = WorkFile("values.dat").string();
-        Write(data, "4\r\n0.1, 2, 3.5, -7\r\n");
+        brevant::testing::WriteWhole(data, "4\r\n0.1, 2, 3.5, -7\r\n");
     }
     std::string data;
 };
@@ -208,13 +188,13 @@ TEST_F(BatchTool, ConfidenceAndErrorsReachTheProcedure) {
 
 TEST_F(BatchTool, DataErrorsExitThreeAndWriteNothing) {
     const auto output = WorkFile("kept.dat");
-    Write(output, "old content");
-    Write(data, "3\n1 2");
+    brevant::testing::WriteWhole(output, "old content");
+    brevant::testing::WriteWhole(data, "3\n1 2");
     CliRun run = Cli({"MeanOfDraws", data, "--output", output.string()});
     EXPECT_EQ(run.code, kExitData);
     EXPECT_NE(run.err.find("\"" + data + "\" holds fewer values than announced"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("First value"), std::string::npos);
-    EXPECT_EQ(Read(output), "old content");
+    EXPECT_EQ(brevant::testing::ReadWhole(output), "old content");
 
     run = Cli({"MeanOfDraws", WorkFile("missing.dat").string()});
     EXPECT_EQ(run.code, kExitData);
@@ -223,7 +203,7 @@ TEST_F(BatchTool, DataErrorsExitThreeAndWriteNothing) {
 
 TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     const auto output = WorkFile("out.dat");
-    Write(output, "an older and much longer content that must vanish entirely\r\n");
+    brevant::testing::WriteWhole(output, "an older and much longer content that must vanish entirely\r\n");
     const CliRun run = Cli({"MeanOfDraws", data, "--seed", "7,8,9", "--resamples", "6", "--output", output.string()});
     ASSERT_EQ(run.code, 0) << run.err;
     // Six draws from the four values, in the generator's order.
@@ -231,7 +211,7 @@ TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     const float values[] = {0.1f, 2.0f, 3.5f, -7.0f};
     std::string expected;
     for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
-    EXPECT_EQ(Read(output), expected);
+    EXPECT_EQ(brevant::testing::ReadWhole(output), expected);
 
     // An output folder that does not exist: exit 4, a clear message.
     const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
@@ -245,9 +225,9 @@ TEST_F(BatchTool, HistogramPictures) {
     std::filesystem::remove(svg);
     std::filesystem::remove(png);
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", svg.string()}).code, 0);
-    EXPECT_NE(Read(svg).find("<svg"), std::string::npos);
+    EXPECT_NE(brevant::testing::ReadWhole(svg).find("<svg"), std::string::npos);
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", png.string()}).code, 0);
-    EXPECT_EQ(Read(png).substr(1, 3), "PNG");
+    EXPECT_EQ(brevant::testing::ReadWhole(png).substr(1, 3), "PNG");
     const CliRun bad = Cli({"MeanOfDraws", data, "--histogram", WorkFile("no/such/folder/h.png").string()});
     EXPECT_EQ(bad.code, kExitWrite);
     EXPECT_FALSE(bad.err.empty());
@@ -282,7 +262,7 @@ TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
 
 TEST_F(BatchTool, RunsARealProcedureAsItsOwnEntryPointDoes) {
     const auto output = WorkFile("indept-out.dat");
-    Write(data, "3 4\r\n1 2 3.5\r\n4 5 9 2.25\r\n");
+    brevant::testing::WriteWhole(data, "3 4\r\n1 2 3.5\r\n4 5 9 2.25\r\n");
     const CliRun run = Cli({"indept", data, "--seed", "5,6,7", "--resamples", "300", "--output", output.string()});
     ASSERT_EQ(run.code, 0) << run.err;
 
@@ -294,7 +274,7 @@ TEST_F(BatchTool, RunsARealProcedureAsItsOwnEntryPointDoes) {
     for (const std::string& line : ResultLines(direct.boxes)) expected += line + "\n";
     for (const std::string& note : direct.notes) expected += "Note: " + note + "\n";
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(Read(output), ValueLines(direct.resampled));
+    EXPECT_EQ(brevant::testing::ReadWhole(output), ValueLines(direct.resampled));
     EXPECT_EQ(GetSeeds(), generator.seeds);  // the tool drew from the one generator, as far as the run did
 }
 

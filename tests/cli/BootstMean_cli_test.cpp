@@ -2,6 +2,8 @@
 // infinite limits from resamples with no spread; refused data and settings.
 #include "cli/BatchTool.h"
 #include "literal/LiteralBootstMean.h"
+#include "support/CliRun.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,33 +15,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using brevant::testing::Cli;
+using brevant::testing::CliRun;
+using brevant::testing::ReadWhole;
+using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_bootstmean" / name; }
-
-void Write(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "brevant-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = brevant::cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
 
 std::string ThreeDecimals(float value) {
     char buffer[64];
@@ -52,7 +33,7 @@ TEST(BootstMeanCli, EachConfidenceLevelPrintsTheLiteralRunsLimits) {
     std::string text = "12\n";
     for (const float v : values) text += std::to_string(v) + ", ";
     const fs::path data = WorkFile("sample.dat"), out = WorkFile("means.dat");
-    Write(data, text);
+    WriteWhole(data, text);
     const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
     for (const auto& [level, q] : levels) {
         const CliRun run = Cli({"BootstMean", data.string(), "--confidence", level, "--seed", "222,333,444",
@@ -66,14 +47,14 @@ TEST(BootstMeanCli, EachConfidenceLevelPrintsTheLiteralRunsLimits) {
                            "Upper CI: " + ThreeDecimals(literal.upperLimit) + "\n"
                            "St. Error of Bootstrap Distribution: " + ThreeDecimals(literal.bootstrapSE) + "\n")
             << level;
-        EXPECT_EQ(Read(out), literal.outputText) << level;
+        EXPECT_EQ(ReadWhole(out), literal.outputText) << level;
         EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
     }
 }
 
 TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
     const fs::path data = WorkFile("two.dat");
-    Write(data, "2 1 3");
+    WriteWhole(data, "2 1 3");
     const CliRun run = Cli({"BootstMean", data.string(), "--seed", "5,5,5"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.out.find("Lower CI: -inf\n"), std::string::npos) << run.out;
@@ -83,16 +64,16 @@ TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
 
 TEST(BootstMeanCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("old.dat");
-    Write(out, "old\r\n");
-    Write(data, "3 5 5 5");
+    WriteWhole(out, "old\r\n");
+    WriteWhole(data, "3 5 5 5");
     CliRun run = Cli({"BootstMean", data.string(), "--output", out.string()});
     EXPECT_EQ(run.code, 3);
     EXPECT_NE(run.err.find("no spread"), std::string::npos) << run.err;
-    Write(data, "1 5");
+    WriteWhole(data, "1 5");
     EXPECT_EQ(Cli({"BootstMean", data.string(), "--output", out.string()}).code, 3);
-    EXPECT_EQ(Read(out), "old\r\n");
+    EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-    Write(data, "3 1 2 3");
+    WriteWhole(data, "3 1 2 3");
     run = Cli({"BootstMean", data.string(), "--resamples", "100", "--confidence", "99"});
     EXPECT_EQ(run.code, 2);
     EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;

@@ -2,6 +2,8 @@
 // the literal transcription of the run; a refused data file leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralIndepT.h"
+#include "support/CliRun.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -14,33 +16,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using brevant::testing::Cli;
+using brevant::testing::CliRun;
+using brevant::testing::ReadWhole;
+using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_indept" / name; }
-
-void Write(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "brevant-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = brevant::cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
 
 std::string Printf(const char* format, double value) {
     char buffer[64];
@@ -50,7 +31,7 @@ std::string Printf(const char* format, double value) {
 
 TEST(IndepTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     const fs::path data = WorkFile("groups.dat"), out = WorkFile("t.dat");
-    Write(data, "5,7\n12.5,14.1,9.75,11,13.2\n15.5 16.1 12.8 17 14.4 18.9 13.3\n");
+    WriteWhole(data, "5,7\n12.5,14.1,9.75,11,13.2\n15.5 16.1 12.8 17 14.4 18.9 13.3\n");
     const CliRun run = Cli({"indept", data.string(), "--seed", "4321,8765,10987", "--resamples", "2000", "--output",
                             out.string()});
     ASSERT_EQ(run.code, 0) << run.err;
@@ -65,14 +46,14 @@ TEST(IndepTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
                                  "p more extreme: " + Printf("%.7G", literal.probMore) + "\n"
                                  "Effect size: " + Printf("%.3f", literal.effectSize) + "\n";
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(Read(out), literal.outputText);
+    EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
     EXPECT_GT(literal.countLess, 0.0f) << "the case should exercise both boxes";
 }
 
 TEST(IndepTCli, JsonKeysTheBoxesByControlName) {
     const fs::path data = WorkFile("json.dat");
-    Write(data, "3 3 1 2 3 4 5 6.5");
+    WriteWhole(data, "3 3 1 2 3 4 5 6.5");
     const CliRun run = Cli({"IndepT", data.string(), "--seed", "1,2,3", "--json"});
     ASSERT_EQ(run.code, 0) << run.err;
     const auto json = nlohmann::json::parse(run.out);
@@ -84,7 +65,7 @@ TEST(IndepTCli, JsonKeysTheBoxesByControlName) {
 
 TEST(IndepTCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
     const fs::path out = WorkFile("kept.dat");
-    Write(out, " 1.5 \r\n");
+    WriteWhole(out, " 1.5 \r\n");
     const std::pair<const char*, const char*> bad[] = {
         {"1 3 5 6 7 8", "group A"},       // a group of one
         {"3 3 2 2 2 2 2 2", "pooled variance is 0"},
@@ -92,21 +73,21 @@ TEST(IndepTCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
     };
     for (const auto& [text, words] : bad) {
         const fs::path data = WorkFile("bad.dat");
-        Write(data, text);
+        WriteWhole(data, text);
         const CliRun run = Cli({"IndepT", data.string(), "--seed", "1,2,3", "--output", out.string()});
         EXPECT_EQ(run.code, 3) << text;
         EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
-        EXPECT_EQ(Read(out), " 1.5 \r\n");
+        EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
     }
 }
 
 TEST(IndepTCli, DegenerateShufflesAreNotedAndWrittenAsInf) {
     const fs::path data = WorkFile("pairs.dat"), out = WorkFile("inf.dat");
-    Write(data, "2 2 1 2 1 2");
+    WriteWhole(data, "2 2 1 2 1 2");
     const CliRun run = Cli({"IndepT", data.string(), "--seed", "7,8,9", "--output", out.string()});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.out.find("Note: "), std::string::npos) << run.out;
-    const std::string text = Read(out);
+    const std::string text = ReadWhole(out);
     EXPECT_NE(text.find(" inf \r\n"), std::string::npos);
     EXPECT_NE(text.find("-inf \r\n"), std::string::npos);
     std::size_t lines = 0;

@@ -1,4 +1,5 @@
 #include "engine/DataFile.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -53,10 +54,7 @@ std::filesystem::path WorkFile(const std::string& name) {
     return std::filesystem::path(BREVANT_TEST_WORK_DIR) / name;
 }
 
-void Write(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using brevant::testing::WriteWhole;
 
 TEST(DataFile, SeparatorsAndLayout) {
     DataFile file = Text("3, 1.5\t2\r\n  -4,,,\n\n 99 junk after the last value");
@@ -90,7 +88,7 @@ TEST(DataFile, EmptyFiles) {
         EXPECT_NE(message.find("\"test.dat\" holds no data"), std::string::npos) << message;
     }
     const auto path = WorkFile("empty.dat");
-    Write(path, "\n\n");
+    WriteWhole(path, "\n\n");
     EXPECT_NE(ErrorOf([&] { DataFile::Open(path.string()); }).find("holds no data"), std::string::npos);
 }
 
@@ -105,7 +103,7 @@ TEST(DataFile, UnreadableFiles) {
 
     // A huge (sparse) file is refused by its size before anything is read.
     const auto huge = WorkFile("huge.dat");
-    Write(huge, "1");
+    WriteWhole(huge, "1");
     std::filesystem::resize_file(huge, 300u * 1024u * 1024u);
     const auto start = std::chrono::steady_clock::now();
     message = ErrorOf([&] { DataFile::Open(huge.string()); });
@@ -116,7 +114,7 @@ TEST(DataFile, UnreadableFiles) {
 
 TEST(DataFile, OpenReadsAFile) {
     const auto path = WorkFile("two-groups.dat");
-    Write(path, "\xEF\xBB\xBF" "2 3\r\n1.25 2.5\r\n-1 -2 -3\r\n");
+    WriteWhole(path, "\xEF\xBB\xBF" "2 3\r\n1.25 2.5\r\n-1 -2 -3\r\n");
     DataFile file = DataFile::Open(path.string());
     EXPECT_EQ(file.Name(), path.string());
     const std::int32_t a = file.ReadCount("the size of group 1", 1, 100);
@@ -271,7 +269,7 @@ TEST(DataFile, LargeFileReadsQuickly) {
         expected.push_back(std::strtof(buffer, nullptr));
     }
     const auto path = WorkFile("large.dat");
-    Write(path, text);
+    WriteWhole(path, text);
     const auto start = std::chrono::steady_clock::now();
     DataFile file = DataFile::Open(path.string());
     const std::int32_t n = file.ReadCount("n", 1, 10000000);

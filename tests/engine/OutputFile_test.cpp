@@ -1,6 +1,7 @@
 // Output files replaced whole: exact bytes, permissions kept, symbolic links followed, and every failure a
 // clear error that leaves the old file as it was and no temporary file behind.
 #include "engine/OutputFile.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    static void Write(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    static std::string Read(const fs::path& path) { return brevant::testing::ReadWhole(path); }
+    static void Write(const fs::path& path, const std::string& text) { brevant::testing::WriteWhole(path, text); }
     std::size_t EntriesInFolder() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
     }
