@@ -5,6 +5,7 @@
 #include "plot/HistogramPainter.h"
 
 #include <QGuiApplication>
+#include <QString>
 
 #include <cctype>
 #include <filesystem>
@@ -19,6 +20,13 @@ std::string Extension(const std::string& path) {
     return extension;
 }
 
+// Qt's start-up complains on standard error about a missing runtime folder, which the tool never uses;
+// the user's terminal should show only the tool's own output.
+void QuietStartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QStringLiteral("QStandardPaths:"))) return;
+    qt_message_output(type, context, message);
+}
+
 // Fonts and painting on images need a GUI application object; the tool has no screen, so it uses the
 // offscreen platform unless one is set.
 void EnsureGuiApplication() {
@@ -27,8 +35,10 @@ void EnsureGuiApplication() {
     static int argc = 1;
     static char name[] = "brevant-cli";
     static char* argv[] = {name, nullptr};
+    const QtMessageHandler previous = qInstallMessageHandler(QuietStartupMessages);
     // Kept to the end of the process: destroying it among static objects at exit is not safe.
     new QGuiApplication(argc, argv);
+    qInstallMessageHandler(previous);
 }
 
 }  // namespace
