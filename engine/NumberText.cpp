@@ -76,6 +76,15 @@ std::string GeneralText(std::int64_t value) { return IntegerText(value); }
 std::string ThreeDecimalText(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    // A value exactly halfway between two three-decimal texts is an odd multiple of 1/16 (1000 = 8 x 125,
+    // and only the factor 8 can be dyadic). Such ties go away from zero, as the windows' locale formatting
+    // rounds them, so the batch tool and the windows show the same text; all else rounds to nearest. Below
+    // 2^40 one step to the next double stays well inside the half-thousandth past the tie.
+    const double sixteenths = value * 16.0;
+    if (std::fabs(value) < 1099511627776.0 && std::floor(sixteenths) == sixteenths &&
+        std::fmod(sixteenths, 2.0) != 0.0) {
+        value = std::nextafter(value, value < 0 ? -HUGE_VAL : HUGE_VAL);
+    }
     char buffer[400];  // the largest double has 309 integer digits
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
     std::string text(buffer, result.ptr);

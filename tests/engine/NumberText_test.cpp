@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -156,6 +157,20 @@ TEST(NumberText, ThreeDecimals) {
         std::string expected = buffer;
         if (expected == "-0.000") expected = "0.000";
         ASSERT_EQ(ThreeDecimalText(value), expected) << value;
+    }
+}
+
+// Exact ties (odd multiples of 1/16) round away from zero, as the windows' locale formatting does: the
+// expected text comes from integer arithmetic on sixteenths, |j| / 16 = |j| x 62.5 thousandths.
+TEST(NumberText, ThreeDecimalTiesGoAwayFromZero) {
+    EXPECT_EQ(ThreeDecimalText(9.0625), "9.063");
+    EXPECT_EQ(ThreeDecimalText(-0.0625), "-0.063");
+    for (long long j = -40001; j <= 40001; j += 2) {
+        const long long thousandths = (std::llabs(j) * 125 + 1) / 2;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%s%lld.%03lld", j < 0 ? "-" : "", thousandths / 1000,
+                      thousandths % 1000);
+        ASSERT_EQ(ThreeDecimalText(static_cast<double>(j) / 16.0), expected) << j;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "engine/Histogram.h"
 #include "engine/Module1.h"
+#include "engine/NumberText.h"
 #include "plot/HistogramPainter.h"
 
 using namespace brevant;
@@ -203,6 +204,16 @@ private slots:
                  QStringLiteral("-1,234.500"));
         QCOMPARE(plot::HistogramLabel(0.0495, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("0.050"));
         QCOMPARE(plot::HistogramLabel(-0.0001, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("0.000"));
+    }
+
+    // The windows' locale labels and the batch tool's C-locale texts agree, exact ties included.
+    void localeLabelsMatchTheBatchToolTexts() {
+        const QLocale c = QLocale::c();
+        for (int j = -4001; j <= 4001; ++j) {
+            for (const double value : {j / 16.0, j / 1000.0 + 0.0004, j * 0.37}) {
+                QCOMPARE(plot::HistogramLabel(value, c), QString::fromStdString(ThreeDecimalText(value)));
+            }
+        }
     }
 
     void failedSaveKeepsTheOldFile() {
