@@ -41,8 +41,8 @@ int CreateTemporary(const fs::path& target, fs::path& temporary) {
     std::random_device entropy;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name(1, '.');
-        name += target.filename().string();
+        // A short name of its own, so a target name near the file-name length limit still gets one.
+        std::string name = ".brevant";
         for (const unsigned part : {static_cast<unsigned>(::getpid()), counter.fetch_add(1), entropy() % 1000000}) {
             name += '.';
             name += std::to_string(part);
@@ -83,6 +83,7 @@ void WriteFileWhole(const std::string& path, std::string_view content) {
 
     fs::path temporary;
     const int fd = CreateTemporary(target, temporary);
+    if (fd < 0 && errno == ENOENT) Fail(path, "its folder does not exist", 0);
     if (fd < 0) Fail(path, "its folder cannot be written to", errno);
 
     auto abandon = [&](const std::string& what, int error) {

@@ -73,6 +73,7 @@ TEST_F(OutputFileTest, FailuresAreClearErrorsThatLeaveEverythingAsItWas) {
         FAIL() << "no error for a missing folder";
     } catch (const brevant::OutputFileError& e) {
         EXPECT_NE(std::string(e.what()).find(missing.string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("does not exist"), std::string::npos) << e.what();
     }
     // A name that belongs to a folder: the folder stays.
     const fs::path sub = folder / "sub";
@@ -82,6 +83,15 @@ TEST_F(OutputFileTest, FailuresAreClearErrorsThatLeaveEverythingAsItWas) {
     EXPECT_EQ(Read(sub / "inside.txt"), "kept");
     // No name at all.
     EXPECT_THROW(brevant::WriteFileWhole("", "x"), brevant::OutputFileError);
+    EXPECT_EQ(EntriesInFolder(), 1u);
+}
+
+// A name close to the file-name length limit (255 bytes) is written like any other.
+TEST_F(OutputFileTest, ANameNearTheLengthLimitIsWritten) {
+    const fs::path target = folder / (std::string(251, 'n') + ".dat");
+    Write(target, "old");
+    brevant::WriteFileWhole(target.string(), "new\r\n");
+    EXPECT_EQ(Read(target), "new\r\n");
     EXPECT_EQ(EntriesInFolder(), 1u);
 }
 
