@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -122,7 +123,8 @@ std::string Footer(const ProcedureTable& procedures) {
            ".\n--resamples: 1 to " + std::to_string(kMaxResamples) +
            " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
-           "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written.";
+           "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written (the results are\n"
+           "printed all the same), 1 any other failure.";
 }
 
 // The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for
@@ -252,14 +254,29 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     try {
         DataFile file = DataFile::Open(options.dataFile);
         RunResult result = RunProcedure(options, file, settings, err, showProgress);
-        // The output file first: the histogram shifts the values in place.
-        WriteOutputFile(settings, result.resampled);
-        if (!options.histogram.empty()) SaveHistogramFile(options.histogram, result);
+        // The output file first: the histogram shifts the values in place. A file that cannot be written
+        // does not cost the user the results: they are printed all the same, then the failure is reported.
+        std::vector<std::string> writeErrors;
+        try {
+            WriteOutputFile(settings, result.resampled);
+        } catch (const OutputFileError& e) {
+            writeErrors.emplace_back(e.what());
+        }
+        if (!options.histogram.empty()) {
+            try {
+                SaveHistogramFile(options.histogram, result);
+            } catch (const OutputFileError& e) {
+                writeErrors.emplace_back(e.what());
+            }
+        }
         if (options.json) {
             PrintJson(out, options, seeds, result);
         } else {
             PrintText(out, result);
         }
+        out << std::flush;
+        for (const std::string& message : writeErrors) err << "brevant-cli: " << message << "\n";
+        if (!writeErrors.empty()) return kExitWrite;
     } catch (const DataFileError& e) {
         err << "brevant-cli: " << e.what() << "\n";
         return kExitData;
@@ -269,6 +286,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const OutputFileError& e) {
         err << "brevant-cli: " << e.what() << "\n";
         return kExitWrite;
+    } catch (const std::bad_alloc&) {
+        err << "brevant-cli: there is not enough memory for this run; choose fewer resamples or a smaller data "
+               "file.\n";
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        err << "brevant-cli: the run stopped because of an unexpected error: " << e.what() << "\n";
+        return kExitFailure;
     }
     return kExitOk;
 }

@@ -213,10 +213,16 @@ TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
     EXPECT_EQ(brevant::testing::ReadWhole(output), expected);
 
-    // An output folder that does not exist: exit 4, a clear message.
+    // An output folder that does not exist: exit 4, a clear message, and the results still printed, in
+    // JSON too, so a clock-seeded run can be repeated.
     const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
     EXPECT_EQ(bad.code, kExitWrite);
     EXPECT_NE(bad.err.find("no/such/folder/out.dat"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.out.find("Mean of draws: "), std::string::npos) << bad.out;
+    const CliRun badJson =
+        Cli({"MeanOfDraws", data, "--json", "--output", WorkFile("no/such/folder/out.dat").string()});
+    EXPECT_EQ(badJson.code, kExitWrite);
+    EXPECT_EQ(nlohmann::json::parse(badJson.out)["seeds"].size(), 3u) << badJson.out;
 }
 
 TEST_F(BatchTool, HistogramPictures) {
