@@ -29,7 +29,7 @@
 
 namespace brevant {
 
-// Capacities. The old windows held 1,000 values; ours only guard against files that would exhaust memory.
+// Capacities only guard against files that would exhaust memory.
 inline constexpr std::int32_t kMaxDataValues = 1'000'000;  // values in one data file, all groups together
 // Resample counts up to this keep every proportion's counts exact in single precision (below 2^24).
 inline constexpr std::int32_t kMaxResamples = 10'000'000;

@@ -15,7 +15,7 @@
 namespace brevant::literal {
 
 // One line of an output file: " " or "-", %.7G of the magnitude, a blank, CR LF. Our rules for the values
-// the old format never met: -0 is written as 0, infinities as inf, NaN as nan.
+// the %.7G form does not cover: -0 is written as 0, infinities as inf, NaN as nan.
 inline std::string OutputLine(float value) {
     if (std::isnan(value)) return " nan \r\n";
     if (std::isinf(value)) return value > 0 ? " inf \r\n" : "-inf \r\n";
