@@ -293,13 +293,8 @@ void DataEntryForm::mnuSaveAsFile_Click() { SaveAs(); }
 void DataEntryForm::mnuExit_Click() { hide(); }
 void DataEntryForm::Done_Click() { hide(); }
 
-void DataEntryForm::closeEvent(QCloseEvent* event) {
-    // Outside a quit, closing only hides the editor with its text; a quit must not lose unsaved text.
-    if (frame::Quitting() && !ConfirmQuit()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-}
+// Outside a quit, closing only hides the editor with its text. A quit has asked about unsaved text
+// (MayQuit) before it closes anything.
+void DataEntryForm::closeEvent(QCloseEvent* event) { event->accept(); }
 
 }  // namespace brevant::app

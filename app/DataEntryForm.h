@@ -2,6 +2,8 @@
 // program; "Done" and "Hide" only hide it, and a quit asks before its unsaved text is lost.
 #pragma once
 
+#include "analysis/frame/Shell.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -13,7 +15,7 @@ class QPushButton;
 
 namespace brevant::app {
 
-class DataEntryForm : public QMainWindow {
+class DataEntryForm : public QMainWindow, public frame::QuitGuard {
     Q_OBJECT
 
 public:
@@ -42,6 +44,7 @@ public:
     bool ConfirmDiscard(const QString& question);
     // The same with the question asked when the program ends.
     bool ConfirmQuit();
+    bool MayQuit() override { return ConfirmQuit(); }
 
 public slots:
     void mnuNewFile_Click();

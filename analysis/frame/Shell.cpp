@@ -49,15 +49,22 @@ bool Quitting() { return quitting; }
 
 void QuitAll() {
     if (quitting) return;
+    for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
+        auto* guard = dynamic_cast<QuitGuard*>(LoadedWindow(i));
+        if (guard != nullptr && !guard->MayQuit()) return;
+    }
     quitting = true;
     for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
         QWidget* window = LoadedWindow(i);
         if (window == nullptr) continue;
+        const bool deletedOnClose = window->testAttribute(Qt::WA_DeleteOnClose);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        if (!window->close()) {  // the user kept this window open: the quit stops here
+        if (!window->close()) {  // a window still refused: it stays as it was, and so does the program
+            window->setAttribute(Qt::WA_DeleteOnClose, deletedOnClose);
             quitting = false;
             return;
         }
+        window->deleteLater();  // close() does not delete a window that was already hidden (the editor)
     }
     quitting = false;
     QApplication::quit();

@@ -21,8 +21,16 @@ void RegisterLoadedWindow(QWidget* window);
 int LoadedWindowCount();
 QWidget* LoadedWindow(int index);
 
+// A loaded window that may hold unsaved work: a quit asks every such window first, before it unloads
+// anything, so a user who cancels finds the program exactly as it was.
+class QuitGuard {
+public:
+    virtual ~QuitGuard() = default;
+    virtual bool MayQuit() = 0;  // false keeps the program running
+};
+
 // Unloads every loaded window, from the most recently loaded to the first; the program ends with the last.
-// Windows may refuse to close (for example an editor whose user cancels); the quit then stops there.
+// Every QuitGuard window is asked first; if one says no, nothing is unloaded.
 void QuitAll();
 // True while QuitAll is unloading windows (a window closing then must not show the main window again).
 bool Quitting();

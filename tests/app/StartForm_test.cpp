@@ -314,12 +314,14 @@ private slots:
         QCOMPARE(brevant::frame::LoadedWindowCount(), 0);
     }
 
-    // Closing the main window quits as well, asking about the editor's unsaved text first.
+    // Closing the main window quits as well, asking about the editor's unsaved text before it unloads
+    // anything: a cancelled quit leaves every window loaded, and the editor still only hides when closed.
     void closingTheMainWindowQuits() {
         QPointer<StartForm> form = new StartForm();
         form->show();
         trigger(form, "mnuCorr1");
         trigger(form, "mnuNewFile");
+        trigger(form, "mnuBootMean");
         auto* text = DataEntryForm::Existing()->findChild<QPlainTextEdit*>(QStringLiteral("DataForm"));
         text->setPlainText(QStringLiteral("1\n9"));
         text->document()->setModified(true);
@@ -327,7 +329,13 @@ private slots:
         answers_ << QMessageBox::Cancel;
         QCOMPARE(RunProgram([form] { form->close(); }, 500), -1);  // the program goes on
         QVERIFY(!form.isNull() && form->isVisible());
-        QVERIFY(DataEntryForm::Existing() != nullptr);
+        QCOMPARE(brevant::frame::LoadedWindowCount(), 4);
+        QPointer<DataEntryForm> editor = DataEntryForm::Existing();
+        QVERIFY(!editor.isNull());
+        editor->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!editor.isNull());
+        QCOMPARE(text->toPlainText(), QStringLiteral("1\n9"));
 
         answers_ << QMessageBox::Yes;
         dialogAnswers_ << dir_->filePath(QStringLiteral("kept.dat"));
