@@ -1,10 +1,10 @@
 // The engine's shared routines: one generator, the draws on data arrays, and the summary statistics and
 // sorts that every procedure computes its figures with. Qt-free.
 //
-// Arrays are zero-based spans here: the documentation's position i (1..n) is element [i - 1], and n is the
-// span's size. Everything is single precision (float) where the figures are defined that way; running sums
-// are rounded to float after every addition, and the results do not depend on the compiler contracting
-// a*b+c (the project builds with -ffp-contract=off).
+// Arrays are zero-based spans here: position i (1..n) of a data array, as users and help texts count, is
+// element [i - 1], and n is the span's size. Everything is single precision (float) where the figures are
+// defined that way; running sums are rounded to float after every addition, and the results do not depend
+// on the compiler contracting a*b+c (the project builds with -ffp-contract=off).
 #pragma once
 
 #include <cmath>
