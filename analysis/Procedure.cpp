@@ -1,10 +1,13 @@
 #include "analysis/Procedure.h"
 
+#include "engine/DataFile.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 namespace brevant {
 
@@ -83,7 +86,36 @@ void CheckNearestPercentileSettings(std::int32_t resamples, float q) {
     if (p.lower < 1 || p.upper > resamples) {
         throw SettingsError(std::to_string(resamples) + " resamples are too few for a " +
                             GeneralText(std::round((2.0 * q - 1.0) * 1000.0) / 10.0) +
-                            " % interval: its lower limit would lie below the first sorted value.");
+                            " % interval; it needs at least " + std::to_string(SmallestResamplesFor(q)) +
+                            " resamples.");
+    }
+}
+
+// The lower position grows with R and the upper one never passes R for q < 1, so the answer is the first R
+// whose lower position is 1: just above 0.5 / (1 - q), found from just below it.
+std::int32_t SmallestResamplesFor(float q) noexcept {
+    const double start = std::floor(0.5 / (1.0 - static_cast<double>(q)));
+    auto r = static_cast<std::int32_t>(std::clamp(start, 1.0, static_cast<double>(kMaxResamples)));
+    while (r < kMaxResamples && NearestPercentilePositions(r, q).lower < 1) ++r;
+    return r;
+}
+
+float ZeroSpreadQuotient(double numerator) noexcept {
+    if (numerator > 0.0) return std::numeric_limits<float>::infinity();
+    if (numerator < 0.0) return -std::numeric_limits<float>::infinity();
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+void RefuseData(const DataFile& file, const std::string& problem) {
+    throw DataFileError("The data file \"" + file.Name() + "\" " + problem);
+}
+
+std::string ValueCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
+
+void CheckSumsOfSquaresFit(const DataFile& file, double largestSumOfSquares) {
+    if (!(largestSumOfSquares < kLargestSumOfSquares)) {
+        RefuseData(file, "holds values too large for single-precision sums of their squares; divide them all by "
+                         "a power of ten first.");
     }
 }
 

@@ -29,6 +29,8 @@
 
 namespace brevant {
 
+class DataFile;
+
 // Capacities only guard against files that would exhaust memory.
 inline constexpr std::int32_t kMaxDataValues = 1'000'000;  // values in one data file, all groups together
 // Resample counts up to this keep every proportion's counts exact in single precision (below 2^24).
@@ -122,7 +124,8 @@ struct RunResult {
 void WriteOutputFile(const RunSettings& settings, std::span<const float> resampled);
 
 // Refuses (OutputFileError) an output path that names the data file itself, before a run replaces the
-// user's data with resampled values. Paths that do not exist yet are always accepted.
+// user's data with resampled values: the same path in another spelling, a link to it or a hard link of it.
+// Paths that do not exist yet are always accepted.
 void CheckOutputIsNotData(const std::string& outputPath, const std::string& dataPath);
 
 // ---------------------------------------------------------------------------------------------------------
@@ -137,8 +140,10 @@ struct PercentilePositions {
 PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) noexcept;
 
 // Checks a confidence quantile q in (0.5, 1) and that both nearest-rule positions fall in 1..R (R too small
-// for q would read position 0, which holds no value); throws SettingsError.
+// for q would read position 0, which holds no value); throws SettingsError, naming the smallest R for q.
 void CheckNearestPercentileSettings(std::int32_t resamples, float q);
+// The smallest R whose nearest-rule positions both fall in 1..R, for q in (0.5, 1).
+std::int32_t SmallestResamplesFor(float q) noexcept;
 
 // How many of the values are +inf, -inf and NaN; a note sentence when any is, naming the cause.
 struct NonFiniteCount {
@@ -172,5 +177,20 @@ struct RunningSums {
 // shuffle, n times the largest square for a draw with replacement) reaches this, well inside the float
 // range, so no single-precision running sum can overflow to infinity.
 inline constexpr double kLargestSumOfSquares = 1e37;
+
+// A statistic over a spread taken as 0: the IEEE quotient numerator / 0 (+inf or -inf), with one canonical
+// NaN for 0 / 0.
+float ZeroSpreadQuotient(double numerator) noexcept;
+
+// ---------------------------------------------------------------------------------------------------------
+// Shared data refusals. Every one throws DataFileError in the reader's form: The data file "NAME" <problem>.
+
+[[noreturn]] void RefuseData(const DataFile& file, const std::string& problem);
+
+// "1 value", "3 values".
+std::string ValueCount(std::int64_t n);
+
+// Refuses data whose largest resample sum of squares (see kLargestSumOfSquares) is not below it.
+void CheckSumsOfSquaresFit(const DataFile& file, double largestSumOfSquares);
 
 }  // namespace brevant

@@ -9,17 +9,6 @@ namespace brevant {
 
 namespace {
 
-// (m* - mean) / 0 for a resample with no spread: the IEEE quotient, with one canonical NaN.
-float ZeroSpreadT(double deviation) noexcept {
-    if (deviation > 0.0) return std::numeric_limits<float>::infinity();
-    if (deviation < 0.0) return -std::numeric_limits<float>::infinity();
-    return std::numeric_limits<float>::quiet_NaN();
-}
-
-[[noreturn]] void Refuse(const DataFile& file, const std::string& problem) {
-    throw DataFileError(file.Name() + ": " + problem);
-}
-
 // Observed mean, variance and standard error of the mean, each stored as a float.
 struct Observed {
     float mean, variance, standardError;
@@ -37,21 +26,20 @@ Observed ObservedFigures(const std::vector<float>& values) {
 
 BootstMeanData ReadBootstMeanData(DataFile& file) {
     BootstMeanData data;
-    const std::int32_t n = file.ReadCount("the number of values", 2, kMaxDataValues);
+    // Read as any count, so that too few values for a standard error are refused in plain words.
+    const std::int32_t n = file.ReadCount("the number of values", 0, kMaxDataValues);
+    if (n < 2) RefuseData(file, "announces " + ValueCount(n) + "; a standard error needs at least 2 values.");
     data.values = file.ReadValues(static_cast<std::size_t>(n), "a value");
 
     double largestSquare = 0.0;
     for (const float v : data.values) largestSquare = std::max(largestSquare, static_cast<double>(v) * v);
-    if (!(largestSquare * n < kLargestSumOfSquares)) {
-        Refuse(file, "the values are too large for single-precision sums of their squares; divide them all by "
-                     "a power of ten first.");
-    }
+    CheckSumsOfSquaresFit(file, largestSquare * n);
     const bool allEqual = std::all_of(data.values.begin(), data.values.end(),
                                       [&](float v) { return v == data.values.front(); });
     const Observed o = ObservedFigures(data.values);
     if (allEqual || !(o.variance > 0.0f) || !(o.standardError > 0.0f)) {
-        Refuse(file, "the values have no spread (they are all equal, or differ too little for single "
-                     "precision), so the standard error is 0 and the bootstrap t is undefined.");
+        RefuseData(file, "holds values with no spread (they are all equal, or differ too little for single "
+                         "precision), so the standard error is 0 and the bootstrap t is undefined.");
     }
     return data;
 }
@@ -97,7 +85,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
         }
         const double m = sums.Mean(n);
         const double v = sums.Variance(n);
-        tOut[k] = constant || !(v > 0.0) ? ZeroSpreadT(m - observedMean)
+        tOut[k] = constant || !(v > 0.0) ? ZeroSpreadQuotient(m - observedMean)
                                          : static_cast<float>((m - observedMean) / std::sqrt(v / size));
         meanOut[k] = static_cast<float>(m);
         control.resamplesDone.store(k + 1, std::memory_order_relaxed);

@@ -1,19 +1,11 @@
 #include "analysis/randomization/IndepT.h"
 
 #include <cmath>
-#include <limits>
 #include <string>
 
 namespace brevant {
 
 namespace {
-
-// d / 0 for a split with no spread: the IEEE quotient, with one canonical NaN.
-float ZeroSpreadT(float difference) noexcept {
-    if (difference > 0.0f) return std::numeric_limits<float>::infinity();
-    if (difference < 0.0f) return -std::numeric_limits<float>::infinity();
-    return std::numeric_limits<float>::quiet_NaN();
-}
 
 // The t computation over two groups. The sums of both groups are formed in one interleaved pass so their
 // dependency chains overlap; each group's own sums still add its values in order.
@@ -50,7 +42,7 @@ inline TFigures TComputation(const float* a, std::int32_t nA, const float* b, st
     f.zeroSpread = (constantA && constantB) || !(f.pooledVariance > 0.0f);
     if (f.zeroSpread) {
         f.standardError = 0.0f;
-        f.t = ZeroSpreadT(f.difference);
+        f.t = ZeroSpreadQuotient(f.difference);  // d / 0
     } else {
         f.standardError = static_cast<float>(std::sqrt(sizeFactor * static_cast<double>(f.pooledVariance)));
         f.t = f.difference / f.standardError;
@@ -68,8 +60,14 @@ float EffectSize(const TFigures& observed) noexcept {
     return static_cast<float>(std::sqrt(static_cast<double>((h / 2.0f) / observed.pooledVariance)));
 }
 
-[[noreturn]] void Refuse(const DataFile& file, const std::string& problem) {
-    throw DataFileError(file.Name() + ": " + problem);
+// A group size, read as any count so that a group too small for a variance is refused in plain words.
+std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
+    const std::int32_t n = file.ReadCount("the size of " + group, 0, kMaxDataValues);
+    if (n < 2) {
+        RefuseData(file, "announces " + ValueCount(n) + " for " + group +
+                             "; each group needs at least 2 values.");
+    }
+    return n;
 }
 
 }  // namespace
@@ -87,11 +85,11 @@ float ComparisonT(float t) noexcept {
 
 IndepTData ReadIndepTData(DataFile& file) {
     IndepTData data;
-    data.sizeA = file.ReadCount("the size of group A", 2, kMaxDataValues);
-    const std::int32_t sizeB = file.ReadCount("the size of group B", 2, kMaxDataValues);
+    data.sizeA = ReadGroupSize(file, "group A");
+    const std::int32_t sizeB = ReadGroupSize(file, "group B");
     if (static_cast<std::int64_t>(data.sizeA) + sizeB > kMaxDataValues) {
-        Refuse(file, "the two groups announce " + std::to_string(static_cast<std::int64_t>(data.sizeA) + sizeB) +
-                         " values in all; at most " + std::to_string(kMaxDataValues) + " can be analysed.");
+        RefuseData(file, "announces " + ValueCount(static_cast<std::int64_t>(data.sizeA) + sizeB) +
+                             " in its two groups; at most " + std::to_string(kMaxDataValues) + " can be analysed.");
     }
     data.pooled = file.ReadValues(static_cast<std::size_t>(data.sizeA), "a value of group A");
     const std::vector<float> groupB = file.ReadValues(static_cast<std::size_t>(sizeB), "a value of group B");
@@ -99,16 +97,13 @@ IndepTData ReadIndepTData(DataFile& file) {
 
     double sumOfSquares = 0.0;
     for (const float v : data.pooled) sumOfSquares += static_cast<double>(v) * v;
-    if (!(sumOfSquares < kLargestSumOfSquares)) {
-        Refuse(file, "the values are too large for single-precision sums of their squares; divide them all by "
-                     "a power of ten first.");
-    }
+    CheckSumsOfSquaresFit(file, sumOfSquares);
     const std::span<const float> all(data.pooled);
     const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
                                        all.subspan(static_cast<std::size_t>(data.sizeA)));
     if (observed.zeroSpread || !std::isfinite(observed.t)) {
-        Refuse(file, "there is no spread within the groups (the values of each group are all equal, or differ "
-                     "too little for single precision), so the pooled variance is 0 and t is undefined.");
+        RefuseData(file, "has no spread within the groups (the values of each group are all equal, or differ "
+                         "too little for single precision), so the pooled variance is 0 and t is undefined.");
     }
     return data;
 }

@@ -176,18 +176,31 @@ TEST(BootstMean, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
-    const char* bad[] = {"1 5", "4 2 2 2 2", "0", "-3 1 2 3", "3 1 2", "3 1 two 3", "2000000 1 2", "",
-                         "2 1e19 3e19"};
-    for (const char* text : bad) {
+    // Every refusal, the reader's and the procedure's own, names the file the same way and says what is wrong.
+    const std::pair<const char*, const char*> bad[] = {
+        {"1 5", "announces 1 value; a standard error needs at least 2 values."},
+        {"0", "announces 0 values"},
+        {"4 2 2 2 2", "holds values with no spread"},
+        {"-3 1 2 3", "is out of range"},
+        {"3 1 2", "holds fewer values than announced"},
+        {"3 1 two 3", "is not a number"},
+        {"2000000 1 2", "is out of range"},
+        {"", "holds no data"},
+        {"2 1e19 3e19", "holds values too large for single-precision sums of their squares"},
+    };
+    for (const auto& [text, says] : bad) {
         SCOPED_TRACE(text);
         Generator generator{Seeds{1, 2, 3}};
         RunControl control;
-        EXPECT_THROW(
-            {
-                DataFile file = DataFile::FromText(text, "bad.dat");
-                brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
-            },
-            brevant::DataFileError);
+        try {
+            DataFile file = DataFile::FromText(text, "bad.dat");
+            brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
+            ADD_FAILURE() << "not refused";
+        } catch (const brevant::DataFileError& e) {
+            const std::string message = e.what();
+            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
+            EXPECT_NE(message.find(says), std::string::npos) << message;
+        }
         EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
     }
     DataFile file = DataFile::FromText("3 1 2 3", "ok.dat");
@@ -198,6 +211,33 @@ TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
     EXPECT_THROW(brevant::RunBootstMean(data, {0, 0.975f, {}}, generator, control), brevant::SettingsError);
     control.RequestCancel();
     EXPECT_THROW(brevant::RunBootstMean(data, {1000, 0.975f, {}}, generator, control), brevant::RunCancelled);
+}
+
+// Too few resamples for a level: the message names the smallest count that works. The nearest-rule lower
+// position (1 - q) R must round to 1, so R must pass 0.5 / (1 - q) (ties go to 0). 0.95f lies a little
+// below 0.95, so 10 is enough for 90 %; 0.975f and 0.995f lie a little above theirs, so 95 % needs 21 rather
+// than 20 and 99 % needs 101 rather than 100.
+TEST(BootstMean, TooFewResamplesNameTheSmallestCountThatWorks) {
+    const struct {
+        float q;
+        std::int32_t smallest;
+        const char* level;
+    } levels[] = {{0.95f, 10, "90"}, {0.975f, 21, "95"}, {0.995f, 101, "99"}};
+    for (const auto& l : levels) {
+        SCOPED_TRACE(l.level);
+        EXPECT_EQ(brevant::SmallestResamplesFor(l.q), l.smallest);
+        EXPECT_NO_THROW(brevant::CheckNearestPercentileSettings(l.smallest, l.q));
+        try {
+            brevant::CheckNearestPercentileSettings(l.smallest - 1, l.q);
+            ADD_FAILURE() << "not refused";
+        } catch (const brevant::SettingsError& e) {
+            EXPECT_EQ(std::string(e.what()), std::to_string(l.smallest - 1) + " resamples are too few for a " +
+                                                 l.level + " % interval; it needs at least " +
+                                                 std::to_string(l.smallest) + " resamples.");
+        }
+    }
+    // A level just above one half needs only 2: the one below rounds (1 - q) to 0.
+    EXPECT_EQ(brevant::SmallestResamplesFor(0.5000001f), 2);
 }
 
 }  // namespace
