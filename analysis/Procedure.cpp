@@ -63,8 +63,8 @@ void CheckOutputIsNotData(const std::string& outputPath, const std::string& data
     if (outputPath.empty() || dataPath.empty()) return;
     std::error_code ec;
     if (std::filesystem::equivalent(outputPath, dataPath, ec) && !ec) {
-        throw OutputFileError("The output file " + outputPath +
-                              " is the data file itself; writing the resampled values would replace the data. "
+        throw OutputFileError("The output file \"" + outputPath +
+                              "\" is the data file itself; writing the resampled values would replace the data. "
                               "Choose another output file.");
     }
 }

@@ -4,6 +4,7 @@
 #include "analysis/frame/Dialogs.h"
 #include "analysis/frame/Histogram.h"
 #include "analysis/frame/Shell.h"
+#include "engine/OutputFile.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -325,20 +326,16 @@ void AnalysisWindow::cmdRun_Click() {
     RunProcedure(request);
 }
 
-// Writing the resampled values over the data file would destroy the user's data.
+// Writing the resampled values over the data file would destroy the user's data: the check the batch tool
+// makes too, which also knows a hard link of the data file.
 bool AnalysisWindow::OutputWouldReplaceData(const RunRequest& request) {
-    if (request.settings.outputPath.empty()) return false;
-    const QString outputFile = QFile::decodeName(request.settings.outputPath.c_str());
-    const QFileInfo data(request.dataFile);
-    const QFileInfo output(outputFile);
-    const QString dataPath = data.canonicalFilePath().isEmpty() ? data.absoluteFilePath() : data.canonicalFilePath();
-    const QString outPath =
-        output.canonicalFilePath().isEmpty() ? output.absoluteFilePath() : output.canonicalFilePath();
-    if (dataPath != outPath) return false;
-    ShowMessage(this, QStringLiteral("The output file %1 is the data file. Choose another output file, so "
-                                     "that the data are not overwritten.")
-                          .arg(QDir::toNativeSeparators(outputFile)));
-    return true;
+    try {
+        CheckOutputIsNotData(request.settings.outputPath, QFile::encodeName(request.dataFile).toStdString());
+    } catch (const OutputFileError& e) {
+        ShowMessage(this, QString::fromStdString(e.what()));
+        return true;
+    }
+    return false;
 }
 
 void AnalysisWindow::RunProcedure(const RunRequest& request) {

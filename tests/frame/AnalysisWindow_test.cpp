@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <filesystem>
 
 using namespace brevant::frame;
 
@@ -659,7 +660,8 @@ private slots:
     }
 
     // A data file that cannot be read is refused when chosen; a cancelled dialog changes nothing; an output
-    // file that is the data file itself stops the run before it writes over the data.
+    // file that is the data file itself, in another spelling or as a hard link, stops the run before it
+    // writes over the data.
     void fileChoicesThatWouldFail() {
         RecordingWindow* w = ShowRecording(QStringLiteral("OnewayRandom"));
         ChooseData(w);
@@ -681,6 +683,17 @@ private slots:
         w->RunButton()->click();
         QCOMPARE(messages_.size(), 3);
         QVERIFY(w->runs.isEmpty());
+        QVERIFY2(messages_[2].contains(QStringLiteral("/./groups.dat\" is the data file itself")),
+                 qPrintable(messages_[2]));
+        const QString link = dir_.filePath(QStringLiteral("same-data.dat"));
+        std::filesystem::create_hard_link(QFile::encodeName(dataFile_).toStdString(),
+                                          QFile::encodeName(link).toStdString());
+        Answer(link);
+        w->mnuOpenOut_Click();
+        w->RunButton()->click();
+        QCOMPARE(messages_.size(), 4);
+        QVERIFY(w->runs.isEmpty());
+        QVERIFY2(messages_[3].contains(QStringLiteral("is the data file itself")), qPrintable(messages_[3]));
         QFile data(dataFile_);
         QVERIFY(data.open(QIODevice::ReadOnly));
         QCOMPARE(data.readAll(), QByteArray("2 2\r\n1 2 3 4\r\n"));
