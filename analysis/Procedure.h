@@ -1,14 +1,17 @@
 // What every procedure shares: the settings of a run, the control a running run is watched and cancelled
 // through, the result boxes, and the result of a run. Qt-free.
 //
-// A procedure is three plain functions (analysis/<family>/<Name>.h):
+// A procedure is four plain functions (analysis/<family>/<Name>.h):
 //   Read<Name>Data(DataFile&)     reads and checks the data layout; a data problem throws DataFileError
 //                                 (engine/DataFile.h) with a clear message, before anything is computed;
+//   Observed<Name>Boxes(data)     the boxes known before the resamples (the observed statistic), built by
+//                                 the same code as the final boxes, so a window can show them while the
+//                                 run goes on and the final result shows the same texts;
 //   Run<Name>(data, settings, generator, control)
 //                                 the resamples; returns the typed figures and the resampled values;
 //   <Name>Procedure(DataFile&, settings, generator, control)
-//                                 both, presented as a RunResult (boxes in window order, histogram request,
-//                                 notes): the one entry point the windows and the batch tool call.
+//                                 read and run, presented as a RunResult (boxes in window order, histogram
+//                                 request, notes): the one entry point the batch tool calls.
 // None of them writes a file. The caller then, in this order, writes the output file from the resampled
 // values (WriteOutputFile) and draws the histogram, which shifts the values in place.
 //

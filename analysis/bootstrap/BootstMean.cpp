@@ -22,6 +22,10 @@ Observed ObservedFigures(const std::vector<float>& values) {
     return o;
 }
 
+ResultBox ObtainedMeanBox(float mean) {
+    return {"txtMean", "label1", "Obtained Mean", mean, BoxFormat::ThreeDecimals};
+}
+
 }  // namespace
 
 BootstMeanData ReadBootstMeanData(DataFile& file) {
@@ -42,6 +46,10 @@ BootstMeanData ReadBootstMeanData(DataFile& file) {
                          "precision), so the standard error is 0 and the bootstrap t is undefined.");
     }
     return data;
+}
+
+std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data) {
+    return {ObtainedMeanBox(ObservedFigures(data.values).mean)};
 }
 
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
@@ -116,7 +124,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
 RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
-        {"txtMean", "label1", "Obtained Mean", r.mean, BoxFormat::ThreeDecimals},
+        ObtainedMeanBox(r.mean),
         {"LowerCL", "Label2", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
         {"UpperCL", "Label3", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
         {"txtStError", "Label6", "St. Error of Bootstrap Distribution", r.bootstrapStandardError,

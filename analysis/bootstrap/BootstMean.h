@@ -30,6 +30,8 @@ struct BootstMeanData {
 };
 
 BootstMeanData ReadBootstMeanData(DataFile& file);
+// txtMean, as the final result shows it.
+std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data);
 
 struct BootstMeanResult {
     float mean = 0;           // x̄ = ArrayMean, as a float

@@ -10,11 +10,14 @@ BootstMean::BootstMean(const WindowRow& row, QWidget* parent) : AnalysisWindow(r
                     {QStringLiteral("UpperCL"), QStringLiteral("Label3"), QStringLiteral("Upper CI")},
                     {QStringLiteral("txtStError"), QStringLiteral("Label6"),
                      QStringLiteral("St. Error of Bootstrap Distribution")}});
-    UseProcedure([](DataFile& file, const RunSettings& settings) -> ResampleWork {
+    UseProcedure([](DataFile& file, const RunSettings& settings) -> PreparedRun {
         CheckNearestPercentileSettings(settings.resamples, settings.confidence);
-        return [data = ReadBootstMeanData(file), settings](Generator& generator, RunControl& control) {
-            return PresentBootstMean(RunBootstMean(data, settings, generator, control), settings);
-        };
+        BootstMeanData data = ReadBootstMeanData(file);
+        std::vector<ResultBox> observed = ObservedBootstMeanBoxes(data);
+        return {[data = std::move(data), settings](Generator& generator, RunControl& control) {
+                    return PresentBootstMean(RunBootstMean(data, settings, generator, control), settings);
+                },
+                std::move(observed)};
     });
 }
 

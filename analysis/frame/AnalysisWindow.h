@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 
 class QButtonGroup;
 class QGridLayout;
@@ -148,7 +149,7 @@ private:
     void FinishRun(RunResult&& result);
     void FailRun(const QString& message);
     void ShowNotes(const QStringList& notes);
-    void ShowBoxes(const RunResult& result);
+    void ShowBoxes(std::span<const ResultBox> boxes);
 
     const WindowRow& row_;
     bool dataFileChosen_ = false;

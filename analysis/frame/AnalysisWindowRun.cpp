@@ -1,6 +1,8 @@
 // The run of an analysis window once its run start has passed: the data are read and checked here, on the
-// window's thread; the resamples run on a worker (RunDriver); the result comes back here, where the output
-// file is written first, then the histogram (which shifts the values) and the result boxes are shown.
+// window's thread, and the boxes they already give (the observed statistic) are shown; the resamples run on
+// a worker (RunDriver); the result comes back here, where the output file is written first, then the
+// histogram (which shifts the values) and all the result boxes are shown. A run that fails on the worker
+// leaves the observed boxes showing: they are right whatever the resamples did.
 #include "analysis/frame/AnalysisWindow.h"
 
 #include "analysis/frame/Dialogs.h"
@@ -74,10 +76,10 @@ bool AnalysisWindow::OutputPathUsable(const QString& outputFile) {
 }
 
 void AnalysisWindow::StartRun(const RunRequest& request) {
-    ResampleWork work;
+    PreparedRun prepared;
     try {
         DataFile file = DataFile::Open(QFile::encodeName(request.dataFile).toStdString());
-        work = prepare_(file, request.settings);
+        prepared = prepare_(file, request.settings);
     } catch (const std::bad_alloc&) {
         ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")
                               .arg(Native(request.dataFile)));
@@ -90,15 +92,16 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
         !OutputPathUsable(QFile::decodeName(request.settings.outputPath.c_str())))
         return;
 
-    // The data are good: the last run's results go.
+    // The data are good: the last run's results go, and what is known before the resamples shows.
     for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
     histogram_->Clear();
     ShowNotes({});
+    ShowBoxes(prepared.observed);
     // The bars start again; the sort's bar comes back with the sort, not showing the last run's end.
     ShowProgress1(1, request.settings.resamples);
     if (progress2_ != nullptr) progress2_->hide();
     running_ = request.settings;
-    if (!driver_->Start(std::move(work))) ShowMessage(this, kRunInProgressMessage);
+    if (!driver_->Start(std::move(prepared.work))) ShowMessage(this, kRunInProgressMessage);
 }
 
 void AnalysisWindow::ShowRunProgress(const RunControl& control) {
@@ -129,7 +132,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     QStringList notes;
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);
-    ShowBoxes(result);
+    ShowBoxes(result.boxes);
     if (!writeProblem.isEmpty()) {
         ShowMessage(this, writeProblem + QStringLiteral(" The results of the run are shown in the window, but "
                                                         "the resampled values were not saved."));
@@ -138,9 +141,9 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
 
 void AnalysisWindow::FailRun(const QString& message) { ShowMessage(this, message); }
 
-void AnalysisWindow::ShowBoxes(const RunResult& result) {
+void AnalysisWindow::ShowBoxes(std::span<const brevant::ResultBox> boxes) {
     QStringList missing;
-    for (const brevant::ResultBox& box : result.boxes) {
+    for (const brevant::ResultBox& box : boxes) {
         QLineEdit* edit = ResultBoxNamed(QString::fromStdString(box.control));
         if (edit == nullptr) {
             missing << QString::fromStdString(box.label + ": " + BoxText(box));

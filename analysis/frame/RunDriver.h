@@ -3,7 +3,7 @@
 // The engine's generator is one stream, so at most one run may be in progress anywhere: RunGate says
 // whether one is, and every analysis window follows it to enable or disable its Run button. A run is split
 // in two: the window reads and checks the data on its own thread (PrepareRun), which gives back the
-// resample work (ResampleWork); RunDriver executes that work on a worker thread with TheGenerator() and a
+// resample work (ResampleWork) and the boxes already known, to show while it runs; RunDriver executes that work on a worker thread with TheGenerator() and a
 // RunControl, and a timer on the window's thread polls the control's counters for the progress bars and
 // hands the result back once the worker has ended. The worker never touches a widget, so a window that is
 // closed or destroyed mid-run only has to cancel and wait for it (RunDriver's destructor does).
@@ -17,6 +17,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -25,9 +26,15 @@ namespace brevant::frame {
 // The resample work of one run, to execute off the window's thread. It may draw only from the generator it
 // is given and must poll control for cancellation (the procedures do, at every resample).
 using ResampleWork = std::function<RunResult(Generator& generator, RunControl& control)>;
+// What the window's thread prepares: the work, and the boxes known before the resamples (a procedure's
+// Observed<Name>Boxes), which the window shows from the start of the run.
+struct PreparedRun {
+    ResampleWork work;
+    std::vector<ResultBox> observed;
+};
 // Reads and checks a run's data on the window's thread; throws DataFileError or SettingsError with a
-// message for the user, or returns the work.
-using PrepareRun = std::function<ResampleWork(DataFile& file, const RunSettings& settings)>;
+// message for the user, or returns the prepared run.
+using PrepareRun = std::function<PreparedRun(DataFile& file, const RunSettings& settings)>;
 
 // Whether a run is in progress anywhere in the program; busyChanged follows it.
 class RunGate : public QObject {

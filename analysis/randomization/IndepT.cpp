@@ -70,6 +70,12 @@ std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
     return n;
 }
 
+ResultBox ObtainedTBox(float t) { return {"txtObtT", "label1", "Obtained t", t, BoxFormat::ThreeDecimals}; }
+
+ResultBox EffectSizeBox(float effectSize) {
+    return {"txtEffectSize", "Label3(1)", "Effect size", effectSize, BoxFormat::ThreeDecimals};
+}
+
 }  // namespace
 
 TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB) noexcept {
@@ -106,6 +112,13 @@ IndepTData ReadIndepTData(DataFile& file) {
                          "too little for single precision), so the pooled variance is 0 and t is undefined.");
     }
     return data;
+}
+
+std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
+    const std::span<const float> all(data.pooled);
+    const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
+                                       all.subspan(static_cast<std::size_t>(data.sizeA)));
+    return {ObtainedTBox(observed.t), EffectSizeBox(EffectSize(observed))};
 }
 
 IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control) {
@@ -155,11 +168,11 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
     const std::string proportions = "% < - t   | % >  +t";
     RunResult run;
     run.boxes = {
-        {"txtObtT", "label1", "Obtained t", r.observed.t, BoxFormat::ThreeDecimals},
+        ObtainedTBox(r.observed.t),
         {"txtNumLess", "Label2(0)", proportions, r.proportionLess, BoxFormat::General},
         {"txtNumGreater", "Label2(0)", proportions, r.proportionGreater, BoxFormat::General},
         {"txtProbMore", "Label3(0)", "p more extreme", r.probMore, BoxFormat::General},
-        {"txtEffectSize", "Label3(1)", "Effect size", r.effectSize, BoxFormat::ThreeDecimals},
+        EffectSizeBox(r.effectSize),
     };
     run.histogram = {"t Value", r.comparisonT, std::pair{-5.0f, 5.0f}};
     const NonFiniteCount& nf = r.nonFinite;

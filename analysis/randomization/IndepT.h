@@ -33,6 +33,8 @@ struct IndepTData {
 };
 
 IndepTData ReadIndepTData(DataFile& file);
+// txtObtT and txtEffectSize, as the final result shows them.
+std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data);
 
 // The t computation, every named quantity rounded to single precision when stored.
 struct TFigures {

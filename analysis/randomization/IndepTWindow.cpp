@@ -10,11 +10,14 @@ IndepT::IndepT(const WindowRow& row, QWidget* parent) : AnalysisWindow(row, pare
                      QStringLiteral("txtNumGreater")},
                     {QStringLiteral("txtProbMore"), QStringLiteral("Label3_0"), QStringLiteral("p more extreme")},
                     {QStringLiteral("txtEffectSize"), QStringLiteral("Label3_1"), QStringLiteral("Effect size")}});
-    UseProcedure([](DataFile& file, const RunSettings& settings) -> ResampleWork {
+    UseProcedure([](DataFile& file, const RunSettings& settings) -> PreparedRun {
         CheckResamples(settings.resamples);
-        return [data = ReadIndepTData(file), settings](Generator& generator, RunControl& control) mutable {
-            return PresentIndepT(RunIndepT(std::move(data), settings, generator, control), settings);
-        };
+        IndepTData data = ReadIndepTData(file);
+        std::vector<ResultBox> observed = ObservedIndepTBoxes(data);
+        return {[data = std::move(data), settings](Generator& generator, RunControl& control) mutable {
+                    return PresentIndepT(RunIndepT(std::move(data), settings, generator, control), settings);
+                },
+                std::move(observed)};
     });
 }
 

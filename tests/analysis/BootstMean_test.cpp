@@ -173,6 +173,14 @@ TEST(BootstMean, BoxesAndHistogramRequestAsTheWindowShowsThem) {
     EXPECT_FALSE(run.histogram.bounds.has_value());
     EXPECT_EQ(run.resampled.size(), 1000u);
     EXPECT_TRUE(run.notes.empty());
+
+    // Known before the resamples, and shown while they run: the same box, 40 / 8 = 5.
+    DataFile again = DataFile::FromText("8\n2 4 4 5 10 3 6 6\n", "eight.dat");
+    const auto observed = brevant::ObservedBootstMeanBoxes(brevant::ReadBootstMeanData(again));
+    ASSERT_EQ(observed.size(), 1u);
+    EXPECT_EQ(observed[0].control, "txtMean");
+    EXPECT_EQ(observed[0].labelControl, run.boxes[0].labelControl);
+    EXPECT_EQ(brevant::BoxText(observed[0]), "5.000");
 }
 
 TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {

@@ -73,6 +73,14 @@ void ExpectSameAsLiteral(const Case& c) {
     EXPECT_TRUE(SameBits(fast.observed.t, literal.obtainedT)) << fast.observed.t << " " << literal.obtainedT;
     EXPECT_TRUE(SameBits(fast.comparisonT, literal.tPrime));
     EXPECT_TRUE(SameBits(fast.effectSize, literal.effectSize));
+    // The boxes a window shows while the shuffles run hold the same figures.
+    DataFile again = DataFile::FromText(FileText(c.a, c.b), "test.dat");
+    const std::vector<brevant::ResultBox> observed = brevant::ObservedIndepTBoxes(brevant::ReadIndepTData(again));
+    ASSERT_EQ(observed.size(), 2u);
+    EXPECT_EQ(observed[0].control, "txtObtT");
+    EXPECT_TRUE(SameBits(std::get<float>(observed[0].value), literal.obtainedT));
+    EXPECT_EQ(observed[1].control, "txtEffectSize");
+    EXPECT_TRUE(SameBits(std::get<float>(observed[1].value), literal.effectSize));
     EXPECT_EQ(fast.countGreater, static_cast<std::int64_t>(literal.countGreater));
     EXPECT_EQ(fast.countLess, static_cast<std::int64_t>(literal.countLess));
     EXPECT_EQ(fast.proportionGreater, literal.numGreater);

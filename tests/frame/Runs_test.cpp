@@ -220,6 +220,40 @@ private slots:
         QVERIFY(FileBytes(output).contains(" inf \r\n"));
     }
 
+    // The obtained figures show from the moment the run starts, with the other boxes empty, and the final
+    // result shows the same texts in them.
+    void obtainedFiguresShowFromTheStartOfARun() {
+        const struct {
+            const char* window;
+            const char* data;
+            Procedure procedure;
+            std::vector<std::string> observed, later;
+        } cases[] = {
+            {"IndepT", "IndepT-reaction-times.dat", IndepTProcedure, {"txtObtT", "txtEffectSize"},
+             {"txtNumLess", "txtNumGreater", "txtProbMore"}},
+            {"BootstMean", "BootstMean-daily-screen-hours.dat", BootstMeanProcedure, {"txtMean"},
+             {"LowerCL", "UpperCL", "txtStError"}},
+        };
+        for (const auto& c : cases) {
+            AnalysisWindow* w = Open(c.window);
+            ChooseData(w, Example(c.data));
+            SetSeeds(kSeeds);
+            w->RunButton()->click();
+            QVERIFY(w->Running());  // the result comes back through the event loop, not yet entered
+            QStringList during;
+            for (const std::string& box : c.observed) {
+                during << Box(w, box);
+                QVERIFY2(!during.last().isEmpty(), box.c_str());
+            }
+            for (const std::string& box : c.later) QVERIFY2(Box(w, box).isEmpty(), box.c_str());
+            QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
+            QStringList after;
+            for (const std::string& box : c.observed) after << Box(w, box);
+            QCOMPARE(after, during);
+            CompareWithDirect(w, c.procedure, Example(c.data), 1000, 0.975f, QString());
+        }
+    }
+
     // A locale with comma decimals and dot grouping shows the three-decimal boxes in its own form.
     void threeDecimalsFollowTheLocale() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
