@@ -107,8 +107,12 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
         throw UsageError("--histogram must name an .svg or .png file, not " + Quoted(o.histogram) + ".");
     }
     // Never write over the data, nor two results into one file.
-    if (!o.output.empty() && SameFile(o.output, o.dataFile)) {
-        throw UsageError("--output names the data file itself; choose another output file.");
+    if (!o.output.empty()) {
+        try {
+            CheckOutputIsNotData(o.output, o.dataFile);
+        } catch (const OutputFileError& e) {
+            throw UsageError(e.what());
+        }
     }
     if (!o.histogram.empty() && SameFile(o.histogram, o.dataFile)) {
         throw UsageError("--histogram names the data file itself; choose another file.");

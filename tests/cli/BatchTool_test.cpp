@@ -127,7 +127,7 @@ TEST_F(BatchTool, UsageErrorsExitTwo) {
         {{"NoExtras", data, "--errors"}, "NoExtras has no \"Bootstrap Errors\" choice"},
         {{"NoExtras", data, "--output", "x.dat"}, "NoExtras writes no output file"},
         {{"MeanOfDraws", data, "--histogram", "h.txt"}, "--histogram must name an .svg or .png file"},
-        {{"MeanOfDraws", data, "--output", data}, "--output names the data file itself"},
+        {{"MeanOfDraws", data, "--output", data}, "is the data file itself"},
         {{"MeanOfDraws", data, "--histogram", WorkFile("../cli/h.svg").string(), "--output",
           WorkFile("h.svg").string()},
          "--output and --histogram name the same file"},
