@@ -7,19 +7,14 @@
 #include <QtTest>
 #include <functional>
 #include <optional>
+#include "support/DescriptionFiles.h"
 
 namespace {
 
 const QString kHelpDir = QStringLiteral(BREVANT_SOURCE_DIR "/help/");
 const QString kExamplesDir = QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/");
 
-// The description file of each window that has one; PairedCorr has none.
-const QStringList kDescriptionFiles = {
-    "BrevantHelp.txt",      "IndepTHelp.txt",        "PairedTHelp.txt",    "TwoMedianRandomTestHelp.txt",
-    "Corr1Help.txt",        "OnewayRandomHelp.txt",  "Repeated1wayHelp.txt", "BootstMeanHelp.txt",
-    "BootstMedianHelp.txt", "BootstCorrHelp.txt",    "Bootst2MediansHelp.txt", "MediationBootHelp.txt",
-    "OnewayBootHelp.txt",
-};
+using brevant::testing::kDescriptionFiles;
 
 QString ReadText(const QString& path) {
     QFile f(path);

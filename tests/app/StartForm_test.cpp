@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include "support/DescriptionFiles.h"
 
 using brevant::app::DataEntryForm;
 using brevant::app::StartForm;
@@ -65,12 +66,7 @@ const std::pair<const char*, const char*> kAnalysisEntries[] = {
     {"mnurepeated1way", "Repeated1way"},
 };
 
-const char* const kDescriptionFiles[] = {
-    "BrevantHelp.txt",       "IndepTHelp.txt",           "PairedTHelp.txt",      "TwoMedianRandomTestHelp.txt",
-    "Corr1Help.txt",         "OnewayRandomHelp.txt",     "Repeated1wayHelp.txt", "BootstMeanHelp.txt",
-    "BootstMedianHelp.txt",  "BootstCorrHelp.txt",       "Bootst2MediansHelp.txt", "MediationBootHelp.txt",
-    "OnewayBootHelp.txt",
-};
+using brevant::testing::kDescriptionFiles;
 
 // A file's lines, each followed by CR LF, read independently of the program's reader.
 QString LinesWithCrLf(const QString& path) {
@@ -257,10 +253,10 @@ private slots:
         QCOMPARE(form->findChild<QPlainTextEdit*>(QStringLiteral("txtFile"))->toPlainText(),
                  LinesWithCrLf(helpDir + "BrevantHelp.txt").replace(QStringLiteral("\r\n"), "\n"));
         QVERIFY(messages_.isEmpty());
-        for (const char* name : kDescriptionFiles) {
-            const QString text = brevant::frame::ReadDescription(QString::fromLatin1(name));
-            QVERIFY2(!text.isEmpty(), name);
-            QCOMPARE(text, LinesWithCrLf(helpDir + QString::fromLatin1(name)));
+        for (const QString& name : kDescriptionFiles) {
+            const QString text = brevant::frame::ReadDescription(name);
+            QVERIFY2(!text.isEmpty(), qPrintable(name));
+            QCOMPARE(text, LinesWithCrLf(helpDir + name));
         }
         // A folder of that name cannot be read as a file: the built-in copy again.
         QVERIFY(QDir().mkdir(QStringLiteral("IndepTHelp.txt")));
