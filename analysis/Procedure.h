@@ -157,25 +157,6 @@ struct NonFiniteCount {
 };
 NonFiniteCount CountNonFinite(std::span<const float> values) noexcept;
 
-// The single-precision running sums behind ArrayMean and ArrayVariance, one value at a time, so a
-// procedure can fold them into its own resample loop instead of making passes over a work array. Gives
-// bit for bit what those routines give over the same values in the same order.
-struct RunningSums {
-    float sum = 0.0f;
-    float squares = 0.0f;  // each square formed in double, the sum rounded to single after every addition
-
-    void Add(float v) noexcept {
-        sum = sum + v;
-        squares = static_cast<float>(static_cast<double>(squares) + static_cast<double>(v) * static_cast<double>(v));
-    }
-    double Mean(std::int32_t n) const noexcept { return static_cast<double>(sum) / static_cast<double>(n); }
-    // Sample variance by the one-pass sums formula; n >= 2. Can come out slightly negative for equal values.
-    double Variance(std::int32_t n) const noexcept {
-        const double s = sum;
-        return (static_cast<double>(squares) - s * s / static_cast<double>(n)) / static_cast<double>(n - 1);
-    }
-};
-
 // Data is refused when the largest sum of squares a resample can form (the sum over all values for a
 // shuffle, n times the largest square for a draw with replacement) reaches this, well inside the float
 // range, so no single-precision running sum can overflow to infinity.

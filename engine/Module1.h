@@ -108,18 +108,88 @@ void BootstrapDraw(std::span<float> values);
 void BootstrapDrawFrom(Generator& g, std::span<const float> roundedSource, std::span<float> out) noexcept;
 
 // ---------------------------------------------------------------------------------------------------------
-// Summary statistics (single-precision running sums: each addition done in double and rounded to float;
-// squares and products formed in double). Where the result is undefined (a mean of nothing, a variance or
-// covariance of fewer than two values, a pooled variance with sum n_j = k) it is a quiet NaN.
+// The precision of running sums: one rule for the whole program.
+//
+// Up to the sizes the windows were designed for (each procedure names its own: 1,000 values, 500 per group,
+// 200 or 10,000 cases, 10 groups or treatments; and kDesignedResamples resampled statistics), every running
+// sum is single precision, rounded to float after every addition: that defines the figures there, bit for
+// bit. Past those sizes single-precision sums drift (ten million bootstrap means, a million values around
+// 1000) and would give plainly wrong figures, so a sum over larger data is accumulated in double and rounded
+// to its variable's type only where it is stored. Each procedure decides once per run, with SumsFor, for
+// its data and for its resampled statistics, and passes the decision to every sum it forms.
+enum class SumPrecision { Single, Double };
 
-double ArrayMean(std::span<const float> x) noexcept;
+// The largest resample count of the windows' buttons.
+inline constexpr std::int64_t kDesignedResamples = 100'000;
+
+// Single while count stays within what was designed for, Double past it.
+constexpr SumPrecision SumsFor(std::int64_t count, std::int64_t designed) noexcept {
+    return count <= designed ? SumPrecision::Single : SumPrecision::Double;
+}
+// Double when either is.
+constexpr SumPrecision Wider(SumPrecision a, SumPrecision b) noexcept {
+    return a == SumPrecision::Double ? a : b;
+}
+
+// A running sum under the rule: each addition done in double; in Single it is then rounded to float,
+// which gives bit for bit the float addition (double holds more than twice float's digits, so the double
+// rounding is harmless).
+class RunningSum {
+public:
+    explicit RunningSum(SumPrecision precision) noexcept : single_(precision == SumPrecision::Single) {}
+    void Add(double v) noexcept {
+        value_ += v;
+        if (single_) value_ = static_cast<float>(value_);
+    }
+    double Value() const noexcept { return value_; }
+
+private:
+    double value_ = 0.0;
+    bool single_;
+};
+
+// The sums behind ArrayMean and ArrayVariance, one value at a time, so a procedure can fold them into its
+// own resample loop instead of making passes over a work array. Gives bit for bit what those routines give
+// over the same values in the same order and precision.
+class RunningSums {
+public:
+    explicit RunningSums(SumPrecision precision) noexcept : single_(precision == SumPrecision::Single) {}
+    void Add(float v) noexcept {
+        sum_ += static_cast<double>(v);
+        squares_ += static_cast<double>(v) * static_cast<double>(v);  // each square formed in double
+        if (single_) {
+            sum_ = static_cast<float>(sum_);
+            squares_ = static_cast<float>(squares_);
+        }
+    }
+    double Sum() const noexcept { return sum_; }
+    double Squares() const noexcept { return squares_; }
+    double Mean(std::int64_t n) const noexcept { return sum_ / static_cast<double>(n); }
+    // Sample variance by the one-pass sums formula; n >= 2. Can come out slightly negative for equal values.
+    double Variance(std::int64_t n) const noexcept {
+        return (squares_ - sum_ * sum_ / static_cast<double>(n)) / static_cast<double>(n - 1);
+    }
+
+private:
+    double sum_ = 0.0;
+    double squares_ = 0.0;
+    bool single_;
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// Summary statistics, their running sums in the precision given (see SumPrecision; squares and products
+// are always formed in double). Where the result is undefined (a mean of nothing, a variance or covariance
+// of fewer than two values, a pooled variance with sum n_j = k) it is a quiet NaN.
+
+double ArrayMean(std::span<const float> x, SumPrecision precision) noexcept;
 // Sample variance by the one-pass sums formula, n - 1 in the denominator. Can be slightly negative for
 // identical values (ten 0.1 give about -2.5e-9): take the square root with care.
-double ArrayVariance(std::span<const float> x) noexcept;
+double ArrayVariance(std::span<const float> x, SumPrecision precision) noexcept;
 // n = x.size(); NaN if y is shorter than x.
-double ArrayCovariance(std::span<const float> x, std::span<const float> y) noexcept;
+double ArrayCovariance(std::span<const float> x, std::span<const float> y, SumPrecision precision) noexcept;
 // Within-group mean square: sum(var_j * (n_j - 1)) / (sum n_j - k), as a float; k = the shorter span.
-float PooledVariance(std::span<const float> variances, std::span<const std::int32_t> sizes) noexcept;
+float PooledVariance(std::span<const float> variances, std::span<const std::int32_t> sizes,
+                     SumPrecision precision) noexcept;
 
 // Largest / smallest by a strict comparison from the first element, so of -0 and +0 the first one found
 // wins. NaNs are skipped (all NaN gives NaN); an empty span gives 0.

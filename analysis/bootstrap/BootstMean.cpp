@@ -13,11 +13,11 @@ namespace {
 struct Observed {
     float mean, variance, standardError;
 };
-Observed ObservedFigures(const std::vector<float>& values) {
+Observed ObservedFigures(const std::vector<float>& values, SumPrecision sums) {
     const auto n = static_cast<std::int32_t>(values.size());
     Observed o{};
-    o.mean = static_cast<float>(ArrayMean(values));
-    o.variance = static_cast<float>(ArrayVariance(values));
+    o.mean = static_cast<float>(ArrayMean(values, sums));
+    o.variance = static_cast<float>(ArrayVariance(values, sums));
     o.standardError = static_cast<float>(std::sqrt(static_cast<double>(o.variance) / static_cast<double>(n)));
     return o;
 }
@@ -34,13 +34,14 @@ BootstMeanData ReadBootstMeanData(DataFile& file) {
     const std::int32_t n = file.ReadCount("the number of values", 0, kMaxDataValues);
     if (n < 2) RefuseData(file, "announces " + ValueCount(n) + "; a standard error needs at least 2 values.");
     data.values = file.ReadValues(static_cast<std::size_t>(n), "a value");
+    data.sums = SumsFor(n, kBootstMeanDesignedValues);
 
     double largestSquare = 0.0;
     for (const float v : data.values) largestSquare = std::max(largestSquare, static_cast<double>(v) * v);
     CheckSumsOfSquaresFit(file, largestSquare * n);
     const bool allEqual = std::all_of(data.values.begin(), data.values.end(),
                                       [&](float v) { return v == data.values.front(); });
-    const Observed o = ObservedFigures(data.values);
+    const Observed o = ObservedFigures(data.values, data.sums);
     if (allEqual || !(o.variance > 0.0f) || !(o.standardError > 0.0f)) {
         RefuseData(file, "holds values with no spread (they are all equal, or differ too little for single "
                          "precision), so the standard error is 0 and the bootstrap t is undefined.");
@@ -49,7 +50,7 @@ BootstMeanData ReadBootstMeanData(DataFile& file) {
 }
 
 std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data) {
-    return {ObtainedMeanBox(ObservedFigures(data.values).mean)};
+    return {ObtainedMeanBox(ObservedFigures(data.values, data.sums).mean)};
 }
 
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
@@ -59,7 +60,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     const auto n = static_cast<std::int32_t>(data.values.size());
 
     BootstMeanResult result;
-    const Observed o = ObservedFigures(data.values);
+    const Observed o = ObservedFigures(data.values, data.sums);
     result.mean = o.mean;
     result.variance = o.variance;
     result.standardError = o.standardError;
@@ -82,7 +83,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
             generator = g;
             throw RunCancelled();
         }
-        RunningSums sums;
+        RunningSums sums(data.sums);
         const float first = source[g.Index(n) - 1];
         sums.Add(first);
         bool constant = true;
@@ -115,7 +116,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     result.lowerLimit = result.mean - tUpper * result.standardError;
     result.upperLimit = result.mean - tLower * result.standardError;
 
-    const double spread = ArrayVariance(result.bootstrapMeans);
+    const double spread = ArrayVariance(result.bootstrapMeans, SumsFor(R, kDesignedResamples));
     result.bootstrapStandardError =
         spread < 0.0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(std::sqrt(spread));
     return result;

@@ -25,8 +25,12 @@
 
 namespace brevant {
 
+// The window was designed for at most 1,000 values; past that its sums are double (SumPrecision).
+inline constexpr std::int64_t kBootstMeanDesignedValues = 1000;
+
 struct BootstMeanData {
     std::vector<float> values;  // in the file's order; never reordered
+    SumPrecision sums = SumPrecision::Single;  // of the data and of each resample
 };
 
 BootstMeanData ReadBootstMeanData(DataFile& file);

@@ -10,8 +10,8 @@ namespace {
 // The t computation over two groups. The sums of both groups are formed in one interleaved pass so their
 // dependency chains overlap; each group's own sums still add its values in order.
 inline TFigures TComputation(const float* a, std::int32_t nA, const float* b, std::int32_t nB,
-                             double sizeFactor) noexcept {
-    RunningSums sumsA, sumsB;
+                             double sizeFactor, SumPrecision sums) noexcept {
+    RunningSums sumsA(sums), sumsB(sums);
     bool constantA = true, constantB = true;
     const float firstA = a[0], firstB = b[0];
     const std::int32_t common = nA < nB ? nA : nB;
@@ -78,10 +78,10 @@ ResultBox EffectSizeBox(float effectSize) {
 
 }  // namespace
 
-TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB) noexcept {
+TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, SumPrecision sums) noexcept {
     const auto nA = static_cast<std::int32_t>(groupA.size());
     const auto nB = static_cast<std::int32_t>(groupB.size());
-    return TComputation(groupA.data(), nA, groupB.data(), nB, SizeFactor(nA, nB));
+    return TComputation(groupA.data(), nA, groupB.data(), nB, SizeFactor(nA, nB), sums);
 }
 
 float ComparisonT(float t) noexcept {
@@ -100,13 +100,14 @@ IndepTData ReadIndepTData(DataFile& file) {
     data.pooled = file.ReadValues(static_cast<std::size_t>(data.sizeA), "a value of group A");
     const std::vector<float> groupB = file.ReadValues(static_cast<std::size_t>(sizeB), "a value of group B");
     data.pooled.insert(data.pooled.end(), groupB.begin(), groupB.end());
+    data.sums = SumsFor(static_cast<std::int64_t>(data.pooled.size()), kIndepTDesignedValues);
 
     double sumOfSquares = 0.0;
     for (const float v : data.pooled) sumOfSquares += static_cast<double>(v) * v;
     CheckSumsOfSquaresFit(file, sumOfSquares);
     const std::span<const float> all(data.pooled);
     const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
-                                       all.subspan(static_cast<std::size_t>(data.sizeA)));
+                                       all.subspan(static_cast<std::size_t>(data.sizeA)), data.sums);
     if (observed.zeroSpread || !std::isfinite(observed.t)) {
         RefuseData(file, "has no spread within the groups (the values of each group are all equal, or differ "
                          "too little for single precision), so the pooled variance is 0 and t is undefined.");
@@ -117,7 +118,7 @@ IndepTData ReadIndepTData(DataFile& file) {
 std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
     const std::span<const float> all(data.pooled);
     const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
-                                       all.subspan(static_cast<std::size_t>(data.sizeA)));
+                                       all.subspan(static_cast<std::size_t>(data.sizeA)), data.sums);
     return {ObtainedTBox(observed.t), EffectSizeBox(EffectSize(observed))};
 }
 
@@ -129,7 +130,7 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     const double sizeFactor = SizeFactor(nA, nB);
 
     IndepTResult result;
-    result.observed = TComputation(data.pooled.data(), nA, data.pooled.data() + nA, nB, sizeFactor);
+    result.observed = TComputation(data.pooled.data(), nA, data.pooled.data() + nA, nB, sizeFactor, data.sums);
     result.comparisonT = ComparisonT(result.observed.t);
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
@@ -146,7 +147,7 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
             throw RunCancelled();
         }
         ShuffleArray(g, pooled);
-        const float t = TComputation(pooled.data(), nA, pooled.data() + nA, nB, sizeFactor).t;
+        const float t = TComputation(pooled.data(), nA, pooled.data() + nA, nB, sizeFactor, data.sums).t;
         out[k] = t;
         greater += t > 0.0f && std::fabs(t) >= limit;
         less += t < 0.0f && std::fabs(t) >= limit;

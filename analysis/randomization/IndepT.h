@@ -26,9 +26,13 @@
 
 namespace brevant {
 
+// The window was designed for at most 1,000 values in all; past that its sums are double (SumPrecision).
+inline constexpr std::int64_t kIndepTDesignedValues = 1000;
+
 struct IndepTData {
     std::vector<float> pooled;  // group A's values, then group B's, in the file's order
     std::int32_t sizeA = 0;
+    SumPrecision sums = SumPrecision::Single;  // single within kIndepTDesignedValues values in all
     std::int32_t SizeB() const noexcept { return static_cast<std::int32_t>(pooled.size()) - sizeA; }
 };
 
@@ -45,7 +49,7 @@ struct TFigures {
     float t = 0;
     bool zeroSpread = false;   // each group's values all equal, or s2 <= 0: spread taken as 0
 };
-TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB) noexcept;
+TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, SumPrecision sums) noexcept;
 
 // t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
 float ComparisonT(float t) noexcept;
