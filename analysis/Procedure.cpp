@@ -76,19 +76,45 @@ PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) 
             static_cast<std::int32_t>(std::nearbyint(wide * r))};
 }
 
-void CheckNearestPercentileSettings(std::int32_t resamples, float q) {
-    CheckResamples(resamples);
+PercentilePositions IntegerPartPercentilePositions(std::int32_t resamples, float q) noexcept {
+    const double wide = static_cast<double>(q);
+    const double r1 = static_cast<double>(resamples) + 1.0;
+    return {static_cast<std::int32_t>(std::floor((1.0 - wide) * r1)), static_cast<std::int32_t>(std::floor(wide * r1))};
+}
+
+namespace {
+
+void CheckQuantile(float q) {
     if (!(q > 0.5f && q < 1.0f)) {
         throw SettingsError("The confidence quantile must lie strictly between 0.5 and 1; " + GeneralText(q) +
                             " was asked for.");
     }
-    const PercentilePositions p = NearestPercentilePositions(resamples, q);
+}
+
+[[noreturn]] void RefuseTooFewResamples(std::int32_t resamples, float q, std::int32_t smallest) {
+    throw SettingsError(ResampleCount(resamples) + " are too few for a " +
+                        GeneralText(std::round((2.0 * q - 1.0) * 1000.0) / 10.0) + " % interval; it needs at least " +
+                        ResampleCount(smallest) + ".");
+}
+
+}  // namespace
+
+void CheckIntegerPartPercentileSettings(std::int32_t resamples, float q) {
+    CheckResamples(resamples);
+    CheckQuantile(q);
+    const PercentilePositions p = IntegerPartPercentilePositions(resamples, q);
     if (p.lower < 1 || p.upper > resamples) {
-        throw SettingsError(std::to_string(resamples) + " resamples are too few for a " +
-                            GeneralText(std::round((2.0 * q - 1.0) * 1000.0) / 10.0) +
-                            " % interval; it needs at least " + std::to_string(SmallestResamplesFor(q)) +
-                            " resamples.");
+        std::int32_t smallest = resamples;
+        while (smallest < kMaxResamples && IntegerPartPercentilePositions(smallest, q).lower < 1) ++smallest;
+        RefuseTooFewResamples(resamples, q, smallest);
     }
+}
+
+void CheckNearestPercentileSettings(std::int32_t resamples, float q) {
+    CheckResamples(resamples);
+    CheckQuantile(q);
+    const PercentilePositions p = NearestPercentilePositions(resamples, q);
+    if (p.lower < 1 || p.upper > resamples) RefuseTooFewResamples(resamples, q, SmallestResamplesFor(q));
 }
 
 // The lower position grows with R and the upper one never passes R for q < 1, so the answer is the first R
@@ -111,6 +137,14 @@ void RefuseData(const DataFile& file, const std::string& problem) {
 }
 
 std::string ValueCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
+
+std::string ResampleCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " resample" : " resamples"); }
+
+std::string IllegalValueMessage(const std::string& text, float first, std::int64_t count, std::int32_t resamples) {
+    return text + GeneralText(first) + "\n" + std::to_string(count) + " of the " + ResampleCount(resamples) +
+           (count == 1 ? " gave such a value" : " gave such values; the first is shown") +
+           ". The values are kept in the results as they came.";
+}
 
 void CheckSumsOfSquaresFit(const DataFile& file, double largestSumOfSquares) {
     if (!(largestSumOfSquares < kLargestSumOfSquares)) {

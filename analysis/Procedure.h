@@ -119,6 +119,22 @@ struct RunResult {
     std::vector<float> resampled;
     HistogramRequest histogram;
     std::vector<std::string> notes;  // sentences for the user, e.g. how many resamples were degenerate
+    // Messages the window shows in a message box once the run has ended (the batch tool prints them as
+    // notes), e.g. IllegalValueMessage: one per kind of event, never one per resample.
+    std::vector<std::string> messages;
+};
+
+// Thrown by a run that cannot go on partway (a resample whose column has no variance): the message says why
+// and at which resample. Nothing is written and no histogram drawn; the boxes known before the resamples
+// (observed) stay on show, every other box stays empty.
+class RunStopped : public std::runtime_error {
+public:
+    RunStopped(const std::string& message, std::vector<ResultBox> observed)
+        : std::runtime_error(message), observed_(std::move(observed)) {}
+    const std::vector<ResultBox>& Observed() const noexcept { return observed_; }
+
+private:
+    std::vector<ResultBox> observed_;
 };
 
 // Writes the resampled values to settings.outputPath, if one is named: exactly R lines, generation order,
@@ -141,6 +157,12 @@ struct PercentilePositions {
     std::int32_t upper = 0;
 };
 PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) noexcept;
+
+// Percentile positions by the integer-part rule, from q widened to double (exact: q has 24 bits and R + 1
+// fewer than 30): lower = Int((1 - q) * (R + 1)), upper = Int(q * (R + 1)); 1-based positions.
+PercentilePositions IntegerPartPercentilePositions(std::int32_t resamples, float q) noexcept;
+// As CheckNearestPercentileSettings, for the integer-part rule.
+void CheckIntegerPartPercentileSettings(std::int32_t resamples, float q);
 
 // Checks a confidence quantile q in (0.5, 1) and that both nearest-rule positions fall in 1..R (R too small
 // for q would read position 0, which holds no value); throws SettingsError, naming the smallest R for q.
@@ -171,8 +193,15 @@ float ZeroSpreadQuotient(double numerator) noexcept;
 
 [[noreturn]] void RefuseData(const DataFile& file, const std::string& problem);
 
+// The one message after a run in which some resamples gave an impossible value (a correlation beyond 1):
+// the window's own text followed at once by the first such value in the general number text, then how many
+// of the R resamples gave one. The values themselves stay in the results as they came.
+std::string IllegalValueMessage(const std::string& text, float first, std::int64_t count, std::int32_t resamples);
+
 // "1 value", "3 values".
 std::string ValueCount(std::int64_t n);
+// "1 resample", "3 resamples".
+std::string ResampleCount(std::int64_t n);
 
 // Refuses data whose largest resample sum of squares (see kLargestSumOfSquares) is not below it.
 void CheckSumsOfSquaresFit(const DataFile& file, double largestSumOfSquares);

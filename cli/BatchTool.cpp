@@ -128,7 +128,8 @@ std::string Footer(const ProcedureTable& procedures) {
            " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
            "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written (the results are\n"
-           "printed all the same), 1 any other failure.";
+           "printed all the same), 5 the run stopped partway on its data (what was known before is printed),\n"
+           "1 any other failure.";
 }
 
 // The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for
@@ -169,12 +170,14 @@ void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult
     }
     json["results"] = boxes;
     json["notes"] = result.notes;
+    json["messages"] = result.messages;
     out << json.dump(2) << "\n";
 }
 
 void PrintText(std::ostream& out, const RunResult& result) {
     for (const std::string& line : ResultLines(result.boxes)) out << line << "\n";
     for (const std::string& note : result.notes) out << "Note: " << note << "\n";
+    for (const std::string& message : result.messages) out << "Note: " << message << "\n";
 }
 
 // Runs the procedure on TheGenerator(); with a bar, on a worker thread while this one draws its progress.
@@ -281,6 +284,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         out << std::flush;
         for (const std::string& message : writeErrors) err << "brevant-cli: " << message << "\n";
         if (!writeErrors.empty()) return kExitWrite;
+    } catch (const RunStopped& e) {
+        // What was known before the resamples is printed; nothing was written.
+        RunResult before;
+        before.boxes = e.Observed();
+        if (options.json) {
+            PrintJson(out, options, seeds, before);
+        } else {
+            PrintText(out, before);
+        }
+        out << std::flush;
+        err << "brevant-cli: " << e.what() << "\n";
+        return kExitStopped;
     } catch (const DataFileError& e) {
         err << "brevant-cli: " << e.what() << "\n";
         return kExitData;

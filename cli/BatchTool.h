@@ -15,6 +15,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;  // bad arguments, or settings the procedure refuses
 inline constexpr int kExitData = 3;   // a data file the procedure cannot use
 inline constexpr int kExitWrite = 4;  // the output file or the histogram could not be written (results printed)
+inline constexpr int kExitStopped = 5;  // the run stopped partway on its data (results before it printed)
 inline constexpr int kExitFailure = 1;  // anything else: not enough memory, an unexpected error
 
 struct Options {

@@ -137,6 +137,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
         ShowMessage(this, writeProblem + QStringLiteral(" The results of the run are shown in the window, but "
                                                         "the resampled values were not saved."));
     }
+    for (const std::string& message : result.messages) ShowMessage(this, QString::fromStdString(message));
 }
 
 void AnalysisWindow::FailRun(const QString& message) { ShowMessage(this, message); }
