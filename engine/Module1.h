@@ -150,29 +150,35 @@ private:
 
 // The sums behind ArrayMean and ArrayVariance, one value at a time, so a procedure can fold them into its
 // own resample loop instead of making passes over a work array. Gives bit for bit what those routines give
-// over the same values in the same order and precision.
+// over the same values in the same order and precision. Single keeps float sums of its own: a float
+// addition is cheaper in the resample loops than a double one rounded back.
 class RunningSums {
 public:
     explicit RunningSums(SumPrecision precision) noexcept : single_(precision == SumPrecision::Single) {}
     void Add(float v) noexcept {
-        sum_ += static_cast<double>(v);
-        squares_ += static_cast<double>(v) * static_cast<double>(v);  // each square formed in double
+        const double square = static_cast<double>(v) * static_cast<double>(v);  // each square formed in double
         if (single_) {
-            sum_ = static_cast<float>(sum_);
-            squares_ = static_cast<float>(squares_);
+            sumSingle_ = sumSingle_ + v;
+            squaresSingle_ = static_cast<float>(static_cast<double>(squaresSingle_) + square);
+        } else {
+            sum_ += static_cast<double>(v);
+            squares_ += square;
         }
     }
-    double Sum() const noexcept { return sum_; }
-    double Squares() const noexcept { return squares_; }
-    double Mean(std::int64_t n) const noexcept { return sum_ / static_cast<double>(n); }
+    double Sum() const noexcept { return single_ ? sumSingle_ : sum_; }
+    double Squares() const noexcept { return single_ ? squaresSingle_ : squares_; }
+    double Mean(std::int64_t n) const noexcept { return Sum() / static_cast<double>(n); }
     // Sample variance by the one-pass sums formula; n >= 2. Can come out slightly negative for equal values.
     double Variance(std::int64_t n) const noexcept {
-        return (squares_ - sum_ * sum_ / static_cast<double>(n)) / static_cast<double>(n - 1);
+        const double sum = Sum();
+        return (Squares() - sum * sum / static_cast<double>(n)) / static_cast<double>(n - 1);
     }
 
 private:
     double sum_ = 0.0;
     double squares_ = 0.0;
+    float sumSingle_ = 0.0f;
+    float squaresSingle_ = 0.0f;
     bool single_;
 };
 
