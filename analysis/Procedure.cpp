@@ -92,7 +92,7 @@ void CheckQuantile(float q) {
 }
 
 [[noreturn]] void RefuseTooFewResamples(std::int32_t resamples, float q, std::int32_t smallest) {
-    throw SettingsError(ResampleCount(resamples) + " are too few for a " +
+    throw SettingsError(ResampleCount(resamples) + (resamples == 1 ? " is" : " are") + " too few for a " +
                         GeneralText(std::round((2.0 * q - 1.0) * 1000.0) / 10.0) + " % interval; it needs at least " +
                         ResampleCount(smallest) + ".");
 }

@@ -88,6 +88,35 @@ TEST(BootstMean, MatchesTheLiteralRunBitForBit) {
     ExpectSameAsLiteral({1.23456789f, 9.87654321f, 5.5f, -0.000123456789f}, 2000, 0.995f, Seeds{30000, 30000, 30000});
 }
 
+// Up to the designed sizes (1,000 values, 100,000 resamples) the sums are single precision, bit for bit.
+// Past them they are double: the standard error of three million bootstrap means is their spread, and a
+// million values around 1000 with spread 3 are neither refused for want of spread nor averaged wrongly.
+TEST(BootstMean, SumsAreSingleUpToTheDesignedSizesAndDoubleBeyond) {
+    std::mt19937 random(4242);
+    std::normal_distribution<float> around(1000.0f, 3.0f);
+    std::vector<float> designed(1000);
+    for (float& v : designed) v = around(random);
+    ExpectSameAsLiteral(designed, 100, 0.975f, Seeds{71, 72, 73});
+
+    const auto spread = [](const std::vector<float>& x) {
+        long double m = 0, q = 0;
+        for (const float v : x) m += v;
+        m /= x.size();
+        for (const float v : x) q += (v - m) * (v - m);
+        return std::pair{static_cast<double>(m), static_cast<double>(std::sqrt(q / (x.size() - 1)))};
+    };
+    const std::vector<float> ten{3.1f, 4.7f, 2.2f, 5.9f, 4.4f, 3.3f, 6.1f, 2.8f, 4.0f, 3.6f};
+    const auto many = RunFast(ten, {3'000'000, 0.975f, {}}, Seeds{11, 12, 13});
+    const double written = spread(many.bootstrapMeans).second;
+    EXPECT_NEAR(many.bootstrapStandardError, written, 0.001 * written);
+
+    std::vector<float> million(1'000'000);
+    for (float& v : million) v = around(random);
+    const auto wide = RunFast(million, {21, 0.975f, {}}, Seeds{14, 15, 16});
+    EXPECT_NEAR(wide.mean, spread(million).first, 1e-7 * 1000);
+    EXPECT_NEAR(std::sqrt(wide.variance), spread(million).second, 1e-5 * 3);
+}
+
 TEST(BootstMean, PercentilePositionsForEveryCountAndLevel) {
     struct Row {
         std::int32_t R;

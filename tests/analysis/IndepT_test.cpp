@@ -110,6 +110,37 @@ TEST(IndepT, MatchesTheLiteralRunBitForBit) {
                          Seeds{4711, 815, 12345}, 2000});
 }
 
+// The designed size, 1,000 values in all, keeps the single-precision sums bit for bit; one value more
+// switches every data sum to double, so t is the double-precision t of the data rounded to a float.
+TEST(IndepT, SumsAreSingleUpToTheDesignedSizeAndDoubleBeyond) {
+    std::mt19937 random(99);
+    ExpectSameAsLiteral({MixedValues(random, 500, 1000.0f), MixedValues(random, 500, 1000.5f), Seeds{5, 6, 7}, 200});
+
+    std::normal_distribution<float> around(1000.0f, 3.0f);
+    std::vector<float> a(600), b(401);
+    for (float& v : a) v = around(random);
+    for (float& v : b) v = around(random) + 0.5f;
+    DataFile file = DataFile::FromText(FileText(a, b), "wide.dat");
+    const brevant::IndepTData data = brevant::ReadIndepTData(file);
+    ASSERT_EQ(data.sums, brevant::SumPrecision::Double);
+    const auto moments = [](const std::vector<float>& x) {
+        long double m = 0, q = 0;
+        for (const float v : x) m += v;
+        m /= x.size();
+        for (const float v : x) q += (v - m) * (v - m);
+        return std::pair{m, q};
+    };
+    const auto [mA, qA] = moments(a);
+    const auto [mB, qB] = moments(b);
+    const long double pooled = (qA + qB) / (a.size() + b.size() - 2);
+    // Each mean and the pooled variance are right to single precision (stored as floats, as always).
+    const brevant::TFigures f = brevant::ComputeT(a, b, data.sums);
+    EXPECT_NEAR(f.meanA, static_cast<double>(mA), 1e-7 * 1000);
+    EXPECT_NEAR(f.meanB, static_cast<double>(mB), 1e-7 * 1000);
+    EXPECT_NEAR(f.pooledVariance, static_cast<double>(pooled), 1e-6 * 9);
+    EXPECT_EQ(brevant::BoxValue(brevant::ObservedIndepTBoxes(data)[0]), f.t);
+}
+
 TEST(IndepT, EqualGroupsGiveTZeroAndCountEachSideOnItsOwn) {
     const std::vector<float> same{3.0f, 1.0f, 4.0f, 1.5f, 9.0f, 2.6f};
     Generator generator{Seeds{11, 22, 33}};
