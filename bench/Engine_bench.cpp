@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 #include "literal/LiteralEngine.h"
 
 namespace {
@@ -30,6 +31,23 @@ void BM_RandomUniform(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_RandomUniform);
+
+// Draws in blocks of 4,096 on each instruction path (argument: 0 baseline, 1 AVX2).
+void BM_FillUniform(benchmark::State& state) {
+    const auto path = static_cast<DrawPath>(state.range(0));
+    if (!DrawPathAvailable(path)) {
+        state.SkipWithError("path not available on this processor");
+        return;
+    }
+    Generator g{{1, 1, 1}};
+    std::vector<double> block(4096);
+    for (auto _ : state) {
+        FillUniformWith(path, g, block);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
+}
+BENCHMARK(BM_FillUniform)->Arg(0)->Arg(1);
 
 void BM_RandomUniformLiteral(benchmark::State& state) {
     literal::seedTable = {1, 1, 1};

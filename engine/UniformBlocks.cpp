@@ -1,0 +1,183 @@
+#include "engine/UniformBlocks.h"
+
+#include <array>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define BREVANT_X86 1
+#endif
+
+namespace brevant {
+
+namespace {
+
+// One of the three generators s <- k s mod m, with what the lanes need.
+struct Stream {
+    std::int32_t k, m;
+    std::array<double, kUniformBlock> powers;  // k^(j+1) mod m
+    double inverse;                            // 1 / m rounded: only for the reduction's quotient
+    double high, low;                          // 1 / m = high + low, high cut to 38 bits
+
+    Stream(std::int32_t k_, std::int32_t m_) : k(k_), m(m_), powers{} {
+        std::int64_t p = 1;
+        for (double& power : powers) {
+            p = p * k % m;
+            power = static_cast<double>(p);
+        }
+        inverse = 1.0 / m;
+        std::uint64_t bits;
+        std::memcpy(&bits, &inverse, sizeof bits);
+        bits &= ~((std::uint64_t{1} << 15) - 1);  // 53 - 15 = 38 significant bits
+        std::memcpy(&high, &bits, sizeof high);
+        // 1 - m high is exact (m high has 15 + 38 bits and lies near 1), so low is 1/m - high rounded once.
+        low = (1.0 - static_cast<double>(m) * high) / static_cast<double>(m);
+    }
+
+    // (power * s) mod m, exact: the product is below 2^30, and its quotient by m lies at least 1/m from the
+    // next integer (m is prime, so the product is never a multiple of it), far beyond the rounding of
+    // product * inverse.
+    double Reduce(double product) const noexcept {
+        const double q = static_cast<double>(static_cast<std::int64_t>(product * inverse));
+        return product - q * static_cast<double>(m);
+    }
+    // s / m correctly rounded.
+    double Quotient(double s) const noexcept { return s * high + s * low; }
+};
+
+const Stream& StreamA() {
+    static const Stream s(171, kModulusA);
+    return s;
+}
+const Stream& StreamB() {
+    static const Stream s(172, kModulusB);
+    return s;
+}
+const Stream& StreamC() {
+    static const Stream s(170, kModulusC);
+    return s;
+}
+
+// Any processor: the one-at-a-time generator itself, the reference the lanes must equal.
+void FillBaseline(Generator& g, std::span<double> out) noexcept {
+    for (double& u : out) u = g.Uniform();
+}
+
+#ifdef BREVANT_X86
+
+struct Lanes {
+    __m256d powers[kUniformBlock / 4];
+    __m256d m, inverse, high, low;
+};
+
+__attribute__((target("avx2,fma"))) Lanes LanesOf(const Stream& s) {
+    Lanes l;
+    for (int v = 0; v < kUniformBlock / 4; ++v) l.powers[v] = _mm256_loadu_pd(s.powers.data() + 4 * v);
+    l.m = _mm256_set1_pd(s.m);
+    l.inverse = _mm256_set1_pd(s.inverse);
+    l.high = _mm256_set1_pd(s.high);
+    l.low = _mm256_set1_pd(s.low);
+    return l;
+}
+
+// The same results as Stream::Reduce and Stream::Quotient, four lanes at a time. A fused multiply-add
+// is used only where the product it fuses is exact (q m, and s high), so it rounds exactly as the separate
+// operations do.
+__attribute__((target("avx2,fma"))) inline __m256d ReduceLanes(const Lanes& l, __m256d product) {
+    const __m256d q = _mm256_round_pd(_mm256_mul_pd(product, l.inverse), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    return _mm256_fnmadd_pd(q, l.m, product);
+}
+__attribute__((target("avx2,fma"))) inline __m256d QuotientLanes(const Lanes& l, __m256d s) {
+    return _mm256_fmadd_pd(s, l.high, _mm256_mul_pd(s, l.low));
+}
+
+__attribute__((target("avx2,fma"))) void FillAvx2(Generator& g, std::span<double> out) noexcept {
+    static const Lanes A = LanesOf(StreamA()), B = LanesOf(StreamB()), C = LanesOf(StreamC());
+    std::size_t done = 0;
+    const std::size_t whole = out.size() / kUniformBlock * kUniformBlock;
+    Seeds seeds = g.seeds;
+    while (done < whole) {
+        const __m256d a0 = _mm256_set1_pd(seeds.a), b0 = _mm256_set1_pd(seeds.b), c0 = _mm256_set1_pd(seeds.c);
+        __m256d a = a0, b = b0, c = c0;
+        for (int v = 0; v < kUniformBlock / 4; ++v) {
+            a = ReduceLanes(A, _mm256_mul_pd(A.powers[v], a0));
+            b = ReduceLanes(B, _mm256_mul_pd(B.powers[v], b0));
+            c = ReduceLanes(C, _mm256_mul_pd(C.powers[v], c0));
+            __m256d s = _mm256_add_pd(QuotientLanes(B, b), QuotientLanes(A, a));
+            s = _mm256_add_pd(s, QuotientLanes(C, c));
+            const __m256d u = _mm256_sub_pd(s, _mm256_round_pd(s, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+            _mm256_storeu_pd(out.data() + done + 4 * v, u);
+        }
+        // The next block starts from the last lane's states.
+        alignas(32) double last[3][4];
+        _mm256_store_pd(last[0], a);
+        _mm256_store_pd(last[1], b);
+        _mm256_store_pd(last[2], c);
+        seeds = {static_cast<std::int32_t>(last[0][3]), static_cast<std::int32_t>(last[1][3]),
+                 static_cast<std::int32_t>(last[2][3])};
+        done += kUniformBlock;
+    }
+    g.seeds = seeds;
+    FillBaseline(g, out.subspan(done));
+}
+
+#endif
+
+}  // namespace
+
+bool DrawPathAvailable(DrawPath path) noexcept {
+    switch (path) {
+        case DrawPath::Baseline:
+            return true;
+        case DrawPath::Avx2:
+#ifdef BREVANT_X86
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+            return false;
+#endif
+    }
+    return false;
+}
+
+DrawPath ActiveDrawPath() noexcept {
+    static const DrawPath active = DrawPathAvailable(DrawPath::Avx2) ? DrawPath::Avx2 : DrawPath::Baseline;
+    return active;
+}
+
+void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcept {
+#ifdef BREVANT_X86
+    if (path == DrawPath::Avx2) {
+        FillAvx2(g, out);
+        return;
+    }
+#endif
+    (void)path;
+    FillBaseline(g, out);
+}
+
+void FillUniform(Generator& g, std::span<double> out) noexcept { FillUniformWith(ActiveDrawPath(), g, out); }
+
+namespace {
+const Stream& StreamNumber(int stream) { return stream == 0 ? StreamA() : stream == 1 ? StreamB() : StreamC(); }
+}  // namespace
+
+std::int32_t LaneState(int stream, int j, std::int32_t s) noexcept {
+    const Stream& x = StreamNumber(stream);
+    return static_cast<std::int32_t>(x.Reduce(x.powers[static_cast<std::size_t>(j)] * static_cast<double>(s)));
+}
+
+double LaneQuotient(int stream, std::int32_t s) noexcept { return StreamNumber(stream).Quotient(s); }
+
+Seeds JumpAhead(Seeds seeds, std::uint64_t n) noexcept {
+    const auto jump = [n](std::int64_t k, std::int64_t m, std::int32_t s) {
+        std::int64_t power = 1, base = k % m;
+        for (std::uint64_t e = n; e != 0; e >>= 1) {
+            if (e & 1) power = power * base % m;
+            base = base * base % m;
+        }
+        return static_cast<std::int32_t>(power * s % m);
+    };
+    return {jump(171, kModulusA, seeds.a), jump(172, kModulusB, seeds.b), jump(170, kModulusC, seeds.c)};
+}
+
+}  // namespace brevant

@@ -1,0 +1,67 @@
+// Draws in blocks against the one-at-a-time generator: the exact lane arithmetic over every state, whole
+// streams on every instruction path, and jumps ahead.
+#include "engine/UniformBlocks.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <vector>
+
+namespace {
+
+using brevant::DrawPath;
+using brevant::Generator;
+using brevant::Seeds;
+
+TEST(UniformBlocks, LaneArithmeticIsExactForEveryState) {
+    const std::int64_t k[] = {171, 172, 170};
+    const std::int32_t m[] = {brevant::kModulusA, brevant::kModulusB, brevant::kModulusC};
+    for (int stream = 0; stream < 3; ++stream) {
+        std::int64_t power = 1;
+        for (int j = 0; j < brevant::kUniformBlock; ++j) {
+            power = power * k[stream] % m[stream];
+            for (std::int32_t s = 1; s < m[stream]; ++s) {
+                ASSERT_EQ(brevant::LaneState(stream, j, s), power * s % m[stream]) << stream << " " << j << " " << s;
+            }
+        }
+        for (std::int32_t s = 1; s < m[stream]; ++s) {
+            const double exact = static_cast<double>(s) / static_cast<double>(m[stream]);
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(brevant::LaneQuotient(stream, s)), std::bit_cast<std::uint64_t>(exact))
+                << stream << " " << s;
+        }
+    }
+}
+
+TEST(UniformBlocks, StreamsEqualTheOneAtATimeGeneratorOnEveryPath) {
+    const Seeds starts[] = {{1, 1, 1}, {12345, 23456, 30000}, {30268, 30306, 30322}, {7, 9000, 23423}};
+    const std::size_t lengths[] = {0, 1, 31, 32, 33, 1000, 100'003};
+    for (const DrawPath path : {DrawPath::Baseline, DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const Seeds& start : starts) {
+            for (const std::size_t n : lengths) {
+                Generator one{start}, blocks{start};
+                std::vector<double> drawn(n);
+                brevant::FillUniformWith(path, blocks, drawn);
+                for (std::size_t i = 0; i < n; ++i) {
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn[i]), std::bit_cast<std::uint64_t>(one.Uniform()))
+                        << "path " << static_cast<int>(path) << " draw " << i;
+                }
+                EXPECT_EQ(blocks.seeds, one.seeds);
+            }
+        }
+    }
+    EXPECT_TRUE(brevant::DrawPathAvailable(brevant::ActiveDrawPath()));
+}
+
+TEST(UniformBlocks, JumpAheadLandsWhereTheDrawsWould) {
+    for (const std::uint64_t n : {0ull, 1ull, 31ull, 32ull, 1'000'003ull}) {
+        Generator g{Seeds{111, 222, 333}};
+        for (std::uint64_t i = 0; i < n; ++i) g.Uniform();
+        EXPECT_EQ(brevant::JumpAhead(Seeds{111, 222, 333}, n), g.seeds) << n;
+    }
+    // Each generator comes back to its seed after m - 1 draws.
+    const Seeds back = brevant::JumpAhead(Seeds{5, 6, 7}, std::uint64_t{brevant::kModulusA - 1});
+    EXPECT_EQ(back.a, 5);
+}
+
+}  // namespace
