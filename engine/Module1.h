@@ -86,9 +86,10 @@ float RoundTrip7(float value) noexcept;
 void RoundTrip7All(std::span<const float> in, std::span<float> out) noexcept;
 std::vector<float> RoundedCopy(std::span<const float> values);
 
-// Downward Fisher-Yates shuffle in place; n - 1 draws (none when n < 2). Any 4-byte element type.
-template <typename T>
-void ShuffleArray(Generator& g, std::span<T> values) noexcept {
+// Downward Fisher-Yates shuffle in place; n - 1 draws (none when n < 2). Any 4-byte element type; any
+// generator with Index (Generator, or BlockGenerator for draws in blocks).
+template <typename G, typename T>
+void ShuffleArray(G& g, std::span<T> values) noexcept {
     for (auto i = static_cast<std::int32_t>(values.size()); i >= 2; --i) {
         const std::int32_t j = g.Index(i);
         std::swap(values[static_cast<std::size_t>(j - 1)], values[static_cast<std::size_t>(i - 1)]);

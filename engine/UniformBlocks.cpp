@@ -157,6 +157,24 @@ void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcep
 
 void FillUniform(Generator& g, std::span<double> out) noexcept { FillUniformWith(ActiveDrawPath(), g, out); }
 
+void BlockGenerator::Refill() noexcept {
+    start_ = after_;
+    Generator g{after_};
+    FillUniform(g, std::span<double>(buffer_, kSize));
+    after_ = g.seeds;
+    next_ = 0;
+}
+
+void BootstrapDrawFrom(BlockGenerator& g, std::span<const float> roundedSource, std::span<float> out) noexcept {
+    const auto n = static_cast<std::int32_t>(roundedSource.size());
+    if (n == 0) return;
+    for (float& v : out) v = roundedSource[static_cast<std::size_t>(g.Index(n) - 1)];
+}
+
+Seeds BlockGenerator::CurrentSeeds() const noexcept {
+    return next_ == kSize ? after_ : JumpAhead(start_, next_);
+}
+
 namespace {
 const Stream& StreamNumber(int stream) { return stream == 0 ? StreamA() : stream == 1 ? StreamB() : StreamC(); }
 }  // namespace

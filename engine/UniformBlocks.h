@@ -35,6 +35,37 @@ void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcep
 // The seeds n draws ahead: (k^n mod m) s mod m for each generator, by repeated squaring.
 Seeds JumpAhead(Seeds seeds, std::uint64_t n) noexcept;
 
+// A generator that hands out draws from blocks filled ahead (FillUniform): the same draws, bit for bit, as
+// the Generator whose seeds it starts from, and the same Uniform / Index interface, so a resample loop can
+// use either. Seeds() is the state after the draws handed out so far (not after the ones filled ahead).
+class BlockGenerator {
+public:
+    explicit BlockGenerator(Seeds seeds) noexcept : start_(seeds), after_(seeds) {}
+
+    double Uniform() noexcept {
+        if (next_ == kSize) Refill();
+        return buffer_[next_++];
+    }
+    // k in 1..m: floor(u * (m - 0.0001) + 1), as Generator::Index.
+    std::int32_t Index(std::int32_t m) noexcept {
+        const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
+        return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
+    }
+    Seeds CurrentSeeds() const noexcept;
+
+private:
+    static constexpr std::size_t kSize = 2048;
+    void Refill() noexcept;
+
+    Seeds start_;  // the state before buffer_[0]
+    Seeds after_;  // the state after the last draw filled
+    std::size_t next_ = kSize;
+    double buffer_[kSize];
+};
+
+// BootstrapDrawFrom (engine/Module1.h) drawing from blocks: the same draws and values.
+void BootstrapDrawFrom(BlockGenerator& g, std::span<const float> roundedSource, std::span<float> out) noexcept;
+
 // The exact arithmetic behind the lanes, for the checks over every state. stream 0, 1, 2 is the seed a, b,
 // c generator; j in 0..kUniformBlock-1; s in 1..m-1.
 std::int32_t LaneState(int stream, int j, std::int32_t s) noexcept;  // (k^(j+1) mod m) s mod m

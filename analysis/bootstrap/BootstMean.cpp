@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/BootstMean.h"
 
+#include "engine/UniformBlocks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -77,10 +79,10 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     float* const meanOut = result.bootstrapMeans.data();
     const double observedMean = o.mean;
     const double size = n;
-    Generator g = generator;
+    BlockGenerator g(generator.seeds);  // draws in blocks; the seeds go back at the end or on cancel
     for (std::int32_t k = 0; k < R; ++k) {
         if (control.CancelRequested()) {
-            generator = g;
+            generator.seeds = g.CurrentSeeds();
             throw RunCancelled();
         }
         RunningSums sums(data.sums);
@@ -99,7 +101,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
         meanOut[k] = static_cast<float>(m);
         control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
-    generator = g;
+    generator.seeds = g.CurrentSeeds();
 
     // Ascending, NaN last (the engine's sort puts NaNs behind everything, in the order they had).
     result.nonFiniteT = CountNonFinite(result.sortedT);

@@ -50,7 +50,7 @@ struct BootstMeanResult {
     NonFiniteCount nonFiniteT;          // degenerate resamples
 };
 
-// R resamples of n draws each from generator (a local copy in the loop, stored back at the end or on
+// R resamples of n draws each from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
 // or q out of range (including R too small for q) and RunCancelled when control asks.
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,

@@ -1,5 +1,7 @@
 #include "analysis/randomization/IndepT.h"
 
+#include "engine/UniformBlocks.h"
+
 #include <cmath>
 #include <string>
 
@@ -140,10 +142,10 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     const std::span<float> pooled(data.pooled);
     float* const out = result.resampled.data();
     std::int64_t greater = 0, less = 0;
-    Generator g = generator;
+    BlockGenerator g(generator.seeds);  // draws in blocks; the seeds go back at the end or on cancel
     for (std::int32_t k = 0; k < R; ++k) {
         if (control.CancelRequested()) {
-            generator = g;
+            generator.seeds = g.CurrentSeeds();
             throw RunCancelled();
         }
         ShuffleArray(g, pooled);
@@ -153,7 +155,7 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
         less += t < 0.0f && std::fabs(t) >= limit;
         control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
-    generator = g;
+    generator.seeds = g.CurrentSeeds();
 
     result.countGreater = greater;
     result.countLess = less;

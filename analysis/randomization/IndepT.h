@@ -66,7 +66,7 @@ struct IndepTResult {
 };
 
 // Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;
-// draws N - 1 numbers per resample from generator (a local copy in the loop, stored back at the end or on
+// draws N - 1 numbers per resample from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
 IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control);
 
