@@ -105,6 +105,10 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
         ExpectSameAsLiteral(g1, g2, c.R, c.q, Seeds{29000 - i, 7 + 31 * i, 15 + i});
         ++i;
     }
+    // Values whose 7-digit forms overtake the largest value, which the median's sort leaves last and unrounded:
+    // the sorted group ends 1.234568, 1.234568, 1.2345679.
+    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f}, 1000, 0.95f,
+                        Seeds{101, 202, 303});
     // -0 beside 0, which no data file can hold (the reader gives 0), takes the plain route: the sign of a
     // zero median then depends on where the sort left each zero.
     for (const auto& [size1, size2] : {std::pair{5, 4}, std::pair{8, 9}, std::pair{1, 2}}) {
