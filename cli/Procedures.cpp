@@ -1,7 +1,9 @@
 #include "cli/Procedures.h"
 
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/TwoMedianRandomTest.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,6 +40,10 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("TwoMedianRandomTest", "Randomization of difference of two medians", kConfidence,
+              &TwoMedianRandomTestProcedure),
+        Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
+              &TwoMedianBootTestProcedure),
     });
     return table;
 }

@@ -1,0 +1,84 @@
+#include "analysis/TwoMedians.h"
+
+#include <algorithm>
+#include <string>
+
+namespace brevant {
+
+namespace {
+
+// A group size, read as any count so that an empty group is refused in plain words.
+std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
+    const std::int32_t n = file.ReadCount("the size of " + group, 0, kMaxDataValues);
+    if (n < 1) RefuseData(file, "announces 0 values for " + group + "; each group needs at least 1 value.");
+    return n;
+}
+
+ResultBox Box(const char* control, const char* label, const char* text, float value) {
+    return {control, label, text, value, BoxFormat::ThreeDecimals};
+}
+
+}  // namespace
+
+TwoMedianData ReadTwoMedianData(DataFile& file) {
+    TwoMedianData data;
+    data.size1 = ReadGroupSize(file, "group 1");
+    const std::int32_t size2 = ReadGroupSize(file, "group 2");
+    const std::int64_t total = static_cast<std::int64_t>(data.size1) + size2;
+    if (total > kMaxDataValues) {
+        RefuseData(file, "announces " + ValueCount(total) + " in its two groups; at most " +
+                             std::to_string(kMaxDataValues) + " can be analysed.");
+    }
+    data.combined = file.ReadValues(static_cast<std::size_t>(data.size1), "a value of group 1");
+    const std::vector<float> group2 = file.ReadValues(static_cast<std::size_t>(size2), "a value of group 2");
+    data.combined.insert(data.combined.end(), group2.begin(), group2.end());
+
+    const auto [low, high] = std::minmax_element(data.combined.begin(), data.combined.end());
+    if (static_cast<double>(*high) - static_cast<double>(*low) > kLargestMedianSpread) {
+        RefuseData(file, "holds values more than 3E+38 apart, too far apart for a single-precision difference "
+                         "of two medians; divide them all by a power of ten.");
+    }
+    return data;
+}
+
+ObservedMedians ComputeObservedMedians(const TwoMedianData& data) {
+    ObservedMedians o;
+    const auto split = data.combined.begin() + data.size1;
+    o.group1.assign(data.combined.begin(), split);
+    o.group2.assign(split, data.combined.end());
+    o.median1 = ArrayMedian(o.group1);
+    o.median2 = ArrayMedian(o.group2);
+    o.difference = o.median1 - o.median2;
+    return o;
+}
+
+std::vector<ResultBox> ObservedMedianBoxes(const ObservedMedians& observed) {
+    return {Box("txtMedian1", "label1", "Median Group 1", observed.median1),
+            Box("txtMedian2", "label5", "Median Group 2", observed.median2),
+            Box("txtMedDiff", "Label2", "Median Difference", observed.difference)};
+}
+
+std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float lowerLimit, float upperLimit) {
+    std::vector<ResultBox> boxes = ObservedMedianBoxes(observed);
+    boxes.push_back(Box("txtLowerCL", "Label3", "Lower CL", lowerLimit));
+    boxes.push_back(Box("txtUpperCL", "Label6", "Upper CL", upperLimit));
+    return boxes;
+}
+
+MedianLimits SortAndReadLimits(std::vector<float>& sorted, float q, RunControl& control) {
+    const auto R = static_cast<std::int32_t>(sorted.size());
+    control.sortTotal.store(R, std::memory_order_relaxed);
+    SortArray(sorted, [&control](std::int32_t done, std::int32_t) {
+        control.sortDone.store(done, std::memory_order_relaxed);
+    });
+    control.sortDone.store(R, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();
+
+    MedianLimits limits;
+    limits.positions = NearestPercentilePositions(R, q);
+    limits.lower = sorted[static_cast<std::size_t>(limits.positions.lower - 1)];
+    limits.upper = sorted[static_cast<std::size_t>(limits.positions.upper - 1)];
+    return limits;
+}
+
+}  // namespace brevant

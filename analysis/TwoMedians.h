@@ -1,0 +1,58 @@
+// What the two windows comparing the medians of two independent groups share: the data layout, the
+// observed medians and the result boxes. The randomization window (analysis/randomization/
+// TwoMedianRandomTest) shuffles the values across the groups; the bootstrap window (analysis/bootstrap/
+// TwoMedianBootTest) draws within each group. Qt-free.
+//
+// Data file: S1, S2 (each at least 1, at most kMaxDataValues values in all), then group 1's values, then
+// group 2's. A group of one value is a group: its median is that value. Refused with a DataFileError: an
+// empty group, too many values, fewer values than announced, a non-number, and values so far apart that a
+// difference of two medians could overflow single precision.
+//
+// Medians involve no running sums, so no precision rule applies: every figure is the same for any size.
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace brevant {
+
+// Values whose extremes lie further apart than this are refused: a difference of two medians, each a value
+// of the data passed through its 7-digit text (which moves it by less than one part in a million), then
+// stays below the largest float.
+inline constexpr double kLargestMedianSpread = 3e38;
+
+struct TwoMedianData {
+    std::vector<float> combined;  // group 1's values, then group 2's, in the file's order; never reordered
+    std::int32_t size1 = 0;
+    std::int32_t Size2() const noexcept { return static_cast<std::int32_t>(combined.size()) - size1; }
+};
+
+TwoMedianData ReadTwoMedianData(DataFile& file);
+
+// The obtained figures. The groups are left as the median leaves them: sorted ascending, every position
+// but the last passed through its 7-digit text.
+struct ObservedMedians {
+    std::vector<float> group1, group2;
+    float median1 = 0, median2 = 0;
+    float difference = 0;  // median1 - median2
+};
+ObservedMedians ComputeObservedMedians(const TwoMedianData& data);
+
+// txtMedian1, txtMedian2, txtMedDiff.
+std::vector<ResultBox> ObservedMedianBoxes(const ObservedMedians& observed);
+// The three above, then txtLowerCL and txtUpperCL.
+std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float lowerLimit, float upperLimit);
+
+// Sorts the resampled differences ascending (reporting through control's sort counters) and reads the two
+// limits at the nearest-integer percentile positions.
+struct MedianLimits {
+    PercentilePositions positions;
+    float lower = 0, upper = 0;
+};
+MedianLimits SortAndReadLimits(std::vector<float>& sorted, float q, RunControl& control);
+
+}  // namespace brevant

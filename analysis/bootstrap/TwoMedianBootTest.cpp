@@ -1,0 +1,166 @@
+#include "analysis/bootstrap/TwoMedianBootTest.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace brevant {
+
+namespace {
+
+// Bootstrap medians by counting. A resample's median needs only its middle order statistics: each draw of
+// a source position adds one to the count of that position's rank in the sorted source, and a walk over
+// the counts finds the middle ranks. No value is moved or compared in the loop.
+//
+// Equal values are bit-identical, so which of several equal values a rank names does not matter; the one
+// exception, -0 beside 0 (whose order a median can show), and NaN never come from a data file, and such
+// data takes the plain route (BootstrapDrawFrom and MedianOf).
+class CountedDraws {
+public:
+    explicit CountedDraws(const std::vector<float>& source) : n_(static_cast<std::int32_t>(source.size())) {
+        std::vector<std::int32_t> order(source.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&source](std::int32_t a, std::int32_t b) {
+            return source[static_cast<std::size_t>(a)] < source[static_cast<std::size_t>(b)];
+        });
+        rankOf_.resize(source.size());
+        sorted_.resize(source.size());
+        rounded_.resize(source.size());
+        for (std::size_t r = 0; r < source.size(); ++r) {
+            const auto at = static_cast<std::size_t>(order[r]);
+            rankOf_[at] = static_cast<std::int32_t>(r);
+            sorted_[r] = source[at];
+            rounded_[r] = RoundTrip7(source[at]);
+        }
+        counts_.assign(source.size(), 0);
+    }
+
+    static bool Applicable(const std::vector<float>& source) noexcept {
+        bool negativeZero = false, positiveZero = false;
+        for (const float v : source) {
+            if (std::isnan(v)) return false;
+            if (v == 0.0f) (std::signbit(v) ? negativeZero : positiveZero) = true;
+        }
+        return !(negativeZero && positiveZero);
+    }
+
+    // n draws of source positions from g, in order, and ArrayMedian of the values drawn.
+    float DrawMedian(Generator& g) noexcept {
+        Generator local = g;
+        std::int32_t* const counts = counts_.data();
+        const std::int32_t* const rankOf = rankOf_.data();
+        for (std::int32_t i = 0; i < n_; ++i) ++counts[rankOf[local.Index(n_) - 1]];
+        g = local;
+
+        float median;
+        std::int32_t below = 0;
+        if (n_ % 2 == 1) {
+            median = At((n_ + 1) / 2, Rank((n_ + 1) / 2, 0, below));
+        } else {
+            const std::int32_t low = Rank(n_ / 2, 0, below);
+            const std::int32_t high = Rank(n_ / 2 + 1, low, below);
+            median = static_cast<float>((static_cast<double>(At(n_ / 2, low)) +
+                                         static_cast<double>(At(n_ / 2 + 1, high))) / 2.0);
+        }
+        std::fill(counts_.begin(), counts_.end(), 0);
+        return median;
+    }
+
+private:
+    // The rank holding the p-th smallest value drawn, walking up from rank `from`; below counts the values
+    // drawn below `from` on entry and below the rank found on return.
+    std::int32_t Rank(std::int32_t p, std::int32_t from, std::int32_t& below) const noexcept {
+        std::int32_t r = from;
+        while (below + counts_[static_cast<std::size_t>(r)] < p) below += counts_[static_cast<std::size_t>(r++)];
+        return r;
+    }
+    // ArrayMedian's value at sorted position p: passed through the 7-digit text unless it is the last.
+    float At(std::int32_t p, std::int32_t rank) const noexcept {
+        const auto r = static_cast<std::size_t>(rank);
+        return p < n_ ? rounded_[r] : sorted_[r];
+    }
+
+    std::int32_t n_;
+    std::vector<std::int32_t> rankOf_;  // rank of each source position
+    std::vector<float> sorted_;         // the source values by rank
+    std::vector<float> rounded_;        // the same through RoundTrip7: the median's exchange
+    std::vector<std::int32_t> counts_;  // draws per rank in the current resample
+};
+
+}  // namespace
+
+TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file) { return ReadTwoMedianData(file); }
+
+std::vector<ResultBox> ObservedTwoMedianBootTestBoxes(const TwoMedianBootTestData& data) {
+    return ObservedMedianBoxes(ComputeObservedMedians(data));
+}
+
+TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, const RunSettings& settings,
+                                             Generator& generator, RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    const std::int32_t R = settings.resamples;
+
+    TwoMedianBootTestResult result;
+    result.observed = ComputeObservedMedians(data);
+    result.differences.assign(static_cast<std::size_t>(R), 0.0f);
+
+    // Every drawn value passes through its 7-digit text: round each sorted group once.
+    const std::vector<float> source1 = RoundedCopy(result.observed.group1);
+    const std::vector<float> source2 = RoundedCopy(result.observed.group2);
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    float* const out = result.differences.data();
+    Generator g = generator;
+    if (CountedDraws::Applicable(source1) && CountedDraws::Applicable(source2)) {
+        CountedDraws draws1(source1), draws2(source2);
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (control.CancelRequested()) {
+                generator = g;
+                throw RunCancelled();
+            }
+            const float b1 = draws1.DrawMedian(g);  // group 1's draws come first
+            const float b2 = draws2.DrawMedian(g);
+            out[k] = b1 - b2;
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    } else {
+        std::vector<float> work1(source1.size()), work2(source2.size());
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (control.CancelRequested()) {
+                generator = g;
+                throw RunCancelled();
+            }
+            BootstrapDrawFrom(g, source1, work1);
+            BootstrapDrawFrom(g, source2, work2);
+            // MedianOf gives ArrayMedian's median without sorting; the draws are not needed afterwards.
+            const float b1 = MedianOf(work1);
+            const float b2 = MedianOf(work2);
+            out[k] = b1 - b2;
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    }
+    generator = g;
+
+    result.sorted = result.differences;
+    const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);
+    result.positions = limits.positions;
+    result.lowerLimit = limits.lower;
+    result.upperLimit = limits.upper;
+    return result;
+}
+
+RunResult PresentTwoMedianBootTest(TwoMedianBootTestResult&& r, const RunSettings&) {
+    RunResult run;
+    run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
+    run.histogram = {"Bootstrapped Median Differences", r.observed.difference, std::nullopt};
+    run.resampled = std::move(r.differences);
+    return run;
+}
+
+RunResult TwoMedianBootTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                     RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    return PresentTwoMedianBootTest(
+        RunTwoMedianBootTest(ReadTwoMedianBootTestData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

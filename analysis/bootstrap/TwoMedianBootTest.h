@@ -1,0 +1,46 @@
+// Two medians by bootstrap: the difference of two group medians and a percentile interval for it. Each
+// resample draws, within each group, as many values as it holds with replacement from that group's own
+// values (group 1's draws first), and records the difference of the two resampled medians. Qt-free; see
+// analysis/Procedure.h for the shape every procedure shares, analysis/TwoMedians.h for the data layout and
+// its refusals.
+//
+// The draws come from each group as its median left it (sorted, every position but the last passed
+// through its 7-digit text), and each drawn value passes through its 7-digit text again, as every
+// bootstrap draw does. No resample is degenerate: a median always exists, and the data's spread is checked
+// so that no difference can overflow.
+#pragma once
+
+#include "analysis/TwoMedians.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace brevant {
+
+using TwoMedianBootTestData = TwoMedianData;
+
+TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file);
+// txtMedian1, txtMedian2, txtMedDiff, as the final result shows them.
+std::vector<ResultBox> ObservedTwoMedianBootTestBoxes(const TwoMedianBootTestData& data);
+
+struct TwoMedianBootTestResult {
+    ObservedMedians observed;
+    PercentilePositions positions;
+    float lowerLimit = 0, upperLimit = 0;  // sorted bootstrap differences at the two positions
+    std::vector<float> differences;        // resamples 1..R, generation order: output file and histogram
+    std::vector<float> sorted;             // the same, ascending
+};
+
+// R resamples of S1 + S2 draws each from generator (a local copy in the loop, stored back at the end or on
+// cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
+// or q out of range (including R too small for q) and RunCancelled when control asks.
+TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, const RunSettings& settings,
+                                             Generator& generator, RunControl& control);
+
+// Reads, runs and presents: boxes txtMedian1, txtMedian2, txtMedDiff, txtLowerCL, txtUpperCL; the histogram
+// of the bootstrap differences over their own range with the obtained difference marked.
+RunResult TwoMedianBootTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                     RunControl& control);
+RunResult PresentTwoMedianBootTest(TwoMedianBootTestResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

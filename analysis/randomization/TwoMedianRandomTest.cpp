@@ -1,0 +1,171 @@
+#include "analysis/randomization/TwoMedianRandomTest.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numeric>
+
+namespace brevant {
+
+namespace {
+
+// The shuffles by rank. A group's median needs only its middle order statistics, and shuffling the values
+// moves them exactly as shuffling their ranks in the pooled order would. So each shuffle permutes the
+// ranks of the values in the file's order, marks group 1's ranks in a bit set (group 2 holds the rest) and
+// reads each middle rank by counting bits: no value is compared in the loop.
+//
+// Equal values are bit-identical, so which of several equal values a rank names does not matter; the one
+// exception, -0 beside 0 (whose order a median can show), and NaN never come from a data file, and such
+// data takes the plain route (ShuffledMedians).
+class RankedShuffles {
+public:
+    explicit RankedShuffles(const std::vector<float>& combined) {
+        const std::size_t n = combined.size();
+        std::vector<std::int32_t> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&combined](std::int32_t a, std::int32_t b) {
+            return combined[static_cast<std::size_t>(a)] < combined[static_cast<std::size_t>(b)];
+        });
+        fileRanks_.resize(n);
+        sorted_.resize(n);
+        rounded_.resize(n);
+        for (std::size_t r = 0; r < n; ++r) {
+            const auto at = static_cast<std::size_t>(order[r]);
+            fileRanks_[at] = static_cast<std::int32_t>(r);
+            sorted_[r] = combined[at];
+            rounded_[r] = RoundTrip7(combined[at]);
+        }
+        bits_.assign((n + 63) / 64, 0);
+    }
+
+    static bool Applicable(const std::vector<float>& combined) noexcept {
+        bool negativeZero = false, positiveZero = false;
+        for (const float v : combined) {
+            if (std::isnan(v)) return false;
+            if (v == 0.0f) (std::signbit(v) ? negativeZero : positiveZero) = true;
+        }
+        return !(negativeZero && positiveZero);
+    }
+
+    const std::vector<std::int32_t>& FileRanks() const noexcept { return fileRanks_; }
+
+    // The difference of the two medians of a shuffled rank array: group 1 its first size1 ranks.
+    float Difference(std::span<const std::int32_t> ranks, std::size_t size1) noexcept {
+        std::fill(bits_.begin(), bits_.end(), 0);
+        for (std::size_t i = 0; i < size1; ++i) {
+            const auto r = static_cast<std::uint32_t>(ranks[i]);
+            bits_[r >> 6] |= std::uint64_t{1} << (r & 63);
+        }
+        const float m1 = Median(static_cast<std::int32_t>(size1), true);
+        const float m2 = Median(static_cast<std::int32_t>(ranks.size() - size1), false);
+        return m1 - m2;
+    }
+
+private:
+    // The rank of a group's p-th smallest member (p from 1): its p-th set bit, or p-th clear bit for group 2.
+    // A group of n members has its p <= n members among the first N bits, so the bits past N never count.
+    std::int32_t Select(std::int32_t p, bool member) const noexcept {
+        for (std::size_t w = 0;; ++w) {
+            std::uint64_t x = member ? bits_[w] : ~bits_[w];
+            const int c = std::popcount(x);
+            if (p <= c) {
+                for (std::int32_t i = 1; i < p; ++i) x &= x - 1;
+                return static_cast<std::int32_t>(w * 64) + std::countr_zero(x);
+            }
+            p -= c;
+        }
+    }
+    // ArrayMedian's value at sorted position p of n: passed through the 7-digit text unless it is the last.
+    float At(std::int32_t p, std::int32_t n, bool member) const noexcept {
+        const auto r = static_cast<std::size_t>(Select(p, member));
+        return p < n ? rounded_[r] : sorted_[r];
+    }
+    float Median(std::int32_t n, bool member) const noexcept {
+        if (n % 2 == 1) return At((n + 1) / 2, n, member);
+        return static_cast<float>((static_cast<double>(At(n / 2, n, member)) +
+                                   static_cast<double>(At(n / 2 + 1, n, member))) / 2.0);
+    }
+
+    std::vector<std::int32_t> fileRanks_;  // rank of each value in the file's order
+    std::vector<float> sorted_;            // the values by rank
+    std::vector<float> rounded_;           // the same through RoundTrip7
+    std::vector<std::uint64_t> bits_;      // group 1's ranks
+};
+
+}  // namespace
+
+TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file) { return ReadTwoMedianData(file); }
+
+std::vector<ResultBox> ObservedTwoMedianRandomTestBoxes(const TwoMedianRandomTestData& data) {
+    return ObservedMedianBoxes(ComputeObservedMedians(data));
+}
+
+TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& data, const RunSettings& settings,
+                                                 Generator& generator, RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    const std::int32_t R = settings.resamples;
+    const std::size_t size1 = static_cast<std::size_t>(data.size1);
+
+    TwoMedianRandomTestResult result;
+    result.observed = ComputeObservedMedians(data);
+    result.differences.assign(static_cast<std::size_t>(R), 0.0f);
+
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    float* const out = result.differences.data();
+    Generator g = generator;
+    if (RankedShuffles::Applicable(data.combined)) {
+        RankedShuffles shuffles(data.combined);
+        std::vector<std::int32_t> ranks(data.combined.size());
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (control.CancelRequested()) {
+                generator = g;
+                throw RunCancelled();
+            }
+            std::copy(shuffles.FileRanks().begin(), shuffles.FileRanks().end(), ranks.begin());  // file order
+            ShuffleArray(g, std::span<std::int32_t>(ranks));
+            out[k] = shuffles.Difference(ranks, size1);
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    } else {
+        std::vector<float> work(data.combined.size());
+        const std::span<float> all(work);
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (control.CancelRequested()) {
+                generator = g;
+                throw RunCancelled();
+            }
+            std::copy(data.combined.begin(), data.combined.end(), work.begin());  // from the file's order
+            ShuffleArray(g, all);
+            // MedianOf gives ArrayMedian's median without sorting; the groups are not needed afterwards.
+            const float m1 = MedianOf(all.first(size1));
+            const float m2 = MedianOf(all.subspan(size1));
+            out[k] = m1 - m2;
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    }
+    generator = g;
+
+    result.sorted = result.differences;
+    const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);
+    result.positions = limits.positions;
+    result.lowerLimit = limits.lower;
+    result.upperLimit = limits.upper;
+    return result;
+}
+
+RunResult PresentTwoMedianRandomTest(TwoMedianRandomTestResult&& r, const RunSettings&) {
+    RunResult run;
+    run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
+    run.histogram = {"Bootstrapped Median Differences", r.observed.difference, std::nullopt};
+    run.resampled = std::move(r.differences);
+    return run;
+}
+
+RunResult TwoMedianRandomTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                       RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    return PresentTwoMedianRandomTest(
+        RunTwoMedianRandomTest(ReadTwoMedianRandomTestData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

@@ -1,0 +1,44 @@
+// Two medians by randomization: the difference of two group medians, against the differences of many
+// shuffles of all values split again into groups of the observed sizes. Reports the two medians, their
+// difference, and two percentiles of the shuffled differences at the chosen level (no probability).
+// Qt-free; see analysis/Procedure.h for the shape every procedure shares, analysis/TwoMedians.h for the
+// data layout and its refusals.
+//
+// Every shuffle starts again from the file's order. No shuffle is degenerate: a median always exists, and
+// the data's spread is checked so that no difference can overflow.
+#pragma once
+
+#include "analysis/TwoMedians.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace brevant {
+
+using TwoMedianRandomTestData = TwoMedianData;
+
+TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file);
+// txtMedian1, txtMedian2, txtMedDiff, as the final result shows them.
+std::vector<ResultBox> ObservedTwoMedianRandomTestBoxes(const TwoMedianRandomTestData& data);
+
+struct TwoMedianRandomTestResult {
+    ObservedMedians observed;
+    PercentilePositions positions;
+    float lowerLimit = 0, upperLimit = 0;  // sorted shuffled differences at the two positions
+    std::vector<float> differences;        // shuffles 1..R, generation order: output file and histogram
+    std::vector<float> sorted;             // the same, ascending
+};
+
+// R shuffles of N values, N - 1 draws each, from generator (a local copy in the loop, stored back at the
+// end or on cancellation); then the sort, reported through control.sortDone / sortTotal. Throws
+// SettingsError for R or q out of range (including R too small for q) and RunCancelled when control asks.
+TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& data, const RunSettings& settings,
+                                                 Generator& generator, RunControl& control);
+
+// Reads, runs and presents: boxes txtMedian1, txtMedian2, txtMedDiff, txtLowerCL, txtUpperCL; the histogram
+// of the shuffled differences over their own range with the obtained difference marked.
+RunResult TwoMedianRandomTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                       RunControl& control);
+RunResult PresentTwoMedianRandomTest(TwoMedianRandomTestResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

@@ -1,0 +1,115 @@
+// Whole runs of the two-medians procedures at their heaviest setting (500 + 500 values, 100,000 resamples)
+// against their floor: the time the engine takes just to draw the same random numbers (N - 1 shuffle
+// indices, or S1 then S2 bootstrap indices, per resample). The target is a run within twice its floor. The
+// literal transcriptions run at a smaller count, for scale.
+#include "analysis/bootstrap/TwoMedianBootTest.h"
+#include "analysis/randomization/TwoMedianRandomTest.h"
+#include "literal/LiteralTwoMedianBootTest.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+constexpr std::int32_t kSize = 500;
+
+std::vector<float> Values(int n, float centre, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(centre, 10.0f);
+    std::vector<float> values(static_cast<std::size_t>(n));
+    for (float& v : values) v = normal(random);
+    return values;
+}
+
+brevant::TwoMedianData Data() {
+    brevant::TwoMedianData data;
+    data.combined = Values(kSize, 50.0f, 1);
+    const std::vector<float> b = Values(kSize, 51.0f, 2);
+    data.combined.insert(data.combined.end(), b.begin(), b.end());
+    data.size1 = kSize;
+    return data;
+}
+
+void TwoMedianRandomTest_Run(benchmark::State& state) {
+    const brevant::TwoMedianData data = Data();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunTwoMedianRandomTest(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.differences.data());
+    }
+}
+
+void TwoMedianRandomTest_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 2 * kSize; i >= 2; --i) sum += g.Index(i);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void TwoMedianBootTest_Run(benchmark::State& state) {
+    const brevant::TwoMedianData data = Data();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunTwoMedianBootTest(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.differences.data());
+    }
+}
+
+void TwoMedianBootTest_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 0; i < 2 * kSize; ++i) sum += g.Index(kSize);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void TwoMedianRandomTest_Literal(benchmark::State& state) {
+    const brevant::TwoMedianData data = Data();
+    const std::vector<float> g1(data.combined.begin(), data.combined.begin() + kSize);
+    const std::vector<float> g2(data.combined.begin() + kSize, data.combined.end());
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunTwoMedianRandomTest(g1, g2, R, 0.975f);
+        benchmark::DoNotOptimize(run.differences.data());
+    }
+}
+
+void TwoMedianBootTest_Literal(benchmark::State& state) {
+    const brevant::TwoMedianData data = Data();
+    const std::vector<float> g1(data.combined.begin(), data.combined.begin() + kSize);
+    const std::vector<float> g2(data.combined.begin() + kSize, data.combined.end());
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunTwoMedianBootTest(g1, g2, R, 0.975f);
+        benchmark::DoNotOptimize(run.differences.data());
+    }
+}
+
+// Each run next to its floor, so the pair sees the same load.
+BENCHMARK(TwoMedianRandomTest_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TwoMedianRandomTest_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TwoMedianBootTest_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TwoMedianBootTest_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TwoMedianRandomTest_Literal)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(TwoMedianBootTest_Literal)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,83 @@
+// brevant-cli TwoMedianRandomTest and TwoMedianBootTest end to end against the literal transcriptions of
+// their runs: the printed boxes, the output file's bytes and the seeds left, at each confidence level; a
+// refused data file leaves an old output file as it was.
+#include "cli/BatchTool.h"
+#include "literal/LiteralTwoMedianBootTest.h"
+#include "support/CliRun.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using brevant::testing::Cli;
+using brevant::testing::CliRun;
+using brevant::testing::ReadWhole;
+using brevant::testing::WriteWhole;
+
+fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_twomedians" / name; }
+
+std::string ThreeDecimals(float value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
+    return buffer;
+}
+
+using LiteralRun = brevant::literal::TwoMedianRun (*)(const std::vector<float>&, const std::vector<float>&,
+                                                      std::int32_t, float);
+
+TEST(TwoMediansCli, EachProcedureAndLevelPrintsTheLiteralRun) {
+    const std::vector<float> g1{12.5f, 1234.5625f, 9.75f, 11, 13.2f, -4.123456789f};
+    const std::vector<float> g2{15.5f, 16.1f, 12.8f, 17, 14.4f, 18.9f, 13.3f, 12.8f, 1234.5625f};
+    const fs::path data = WorkFile("groups.dat"), out = WorkFile("d.dat");
+    WriteWhole(data, "6 9\n12.5 1234.5625 9.75 11 13.2 -4.123456789\n15.5,16.1,12.8,17,14.4,18.9,13.3,12.8,1234.5625\n");
+    const std::pair<const char*, LiteralRun> procedures[] = {
+        {"TwoMedianRandomTest", &brevant::literal::RunTwoMedianRandomTest},
+        {"twomedianboottest", &brevant::literal::RunTwoMedianBootTest},
+    };
+    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
+    for (const auto& [name, literalRun] : procedures) {
+        for (const auto& [level, q] : levels) {
+            SCOPED_TRACE(std::string(name) + " " + level);
+            const CliRun run = Cli({name, data.string(), "--confidence", level, "--seed", "222,333,444",
+                                    "--resamples", "2000", "--output", out.string()});
+            ASSERT_EQ(run.code, 0) << run.err;
+            brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+            const auto literal = literalRun(g1, g2, 2000, q);
+            EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
+                               "Median Group 1: " + ThreeDecimals(literal.median1) + "\n"
+                               "Median Group 2: " + ThreeDecimals(literal.median2) + "\n"
+                               "Median Difference: " + ThreeDecimals(literal.difference) + "\n"
+                               "Lower CL: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                               "Upper CL: " + ThreeDecimals(literal.upperLimit) + "\n");
+            EXPECT_EQ(ReadWhole(out), literal.outputText);
+            EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
+        }
+    }
+}
+
+TEST(TwoMediansCli, RefusedDataAndSettingsLeaveTheOldOutputFile) {
+    const fs::path data = WorkFile("bad.dat"), out = WorkFile("old.dat");
+    WriteWhole(out, "old\r\n");
+    for (const char* name : {"TwoMedianRandomTest", "TwoMedianBootTest"}) {
+        WriteWhole(data, "3 0 1 2 3");
+        CliRun run = Cli({name, data.string(), "--output", out.string()});
+        EXPECT_EQ(run.code, 3);
+        EXPECT_NE(run.err.find("each group needs at least 1 value"), std::string::npos) << run.err;
+        WriteWhole(data, "3 2 1 2 3 4");
+        EXPECT_EQ(Cli({name, data.string(), "--output", out.string()}).code, 3);
+        EXPECT_EQ(ReadWhole(out), "old\r\n");
+
+        WriteWhole(data, "1 1 5 7");
+        run = Cli({name, data.string(), "--resamples", "100", "--confidence", "99", "--output", out.string()});
+        EXPECT_EQ(run.code, 2);
+        EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+        EXPECT_EQ(ReadWhole(out), "old\r\n");
+    }
+}
+
+}  // namespace
