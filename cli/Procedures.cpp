@@ -1,6 +1,7 @@
 #include "cli/Procedures.h"
 
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/bootstrap/MediationBoot.h"
 #include "analysis/randomization/IndepT.h"
 
 #include <algorithm>
@@ -38,6 +39,7 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
     });
     return table;
 }

@@ -3,6 +3,7 @@
 // A window not listed opens as the plain frame. Registering here, rather than from each window's source,
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
 #include "analysis/bootstrap/BootstMeanWindow.h"
+#include "analysis/bootstrap/MediationBootWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 
@@ -12,6 +13,8 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
                                   [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("MediationBoot"),
+                                  [](const WindowRow& row) { return new MediationBoot(row); });
 }
 
 }  // namespace brevant::frame
