@@ -1,6 +1,9 @@
 #include "analysis/bootstrap/MediationBoot.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 
 namespace brevant {
@@ -16,17 +19,28 @@ bool AllEqual(const std::vector<float>& column) {
     return std::all_of(column.begin(), column.end(), [&](float v) { return v == column.front(); });
 }
 
-// What one case adds to the eight running sums: its values and their squares and cross products, formed in
-// double from the floats (exact), once per run instead of once per draw.
-struct CaseTerms {
-    double x, y, z, xx, yy, zz, xy, yz;
+// Two- and four-lane vectors (SSE2 on x86-64): the running sums of a resample advance side by side, each lane
+// an ordinary IEEE addition, so every lane is bit for bit the scalar sum it stands for.
+using Float4 = float __attribute__((vector_size(16)));
+using Float2 = float __attribute__((vector_size(8)));
+using Double2 = double __attribute__((vector_size(16)));
+using Mask4 = std::int32_t __attribute__((vector_size(16)));
+
+// What one case adds to the eight running sums: its values and their squares and cross products, the
+// latter formed in double from the floats (exact), once per run instead of once per draw.
+struct alignas(64) CaseTerms {
+    Float4 values;        // x, y, z, 0
+    Double2 squaresXY;    // x², y²
+    Double2 squareZ_XY;   // z², x·y
+    Double2 productYZ;    // y·z, 0
 };
 
 std::vector<CaseTerms> TermsOf(const MediationBootData& data) {
     std::vector<CaseTerms> terms(data.x.size());
     for (std::size_t i = 0; i < terms.size(); ++i) {
-        const double x = data.x[i], y = data.y[i], z = data.z[i];
-        terms[i] = {x, y, z, x * x, y * y, z * z, x * y, y * z};
+        const float xf = data.x[i], yf = data.y[i], zf = data.z[i];
+        const double x = xf, y = yf, z = zf;
+        terms[i] = {Float4{xf, yf, zf, 0.0f}, Double2{x * x, y * y}, Double2{z * z, x * y}, Double2{y * z, 0.0}};
     }
     return terms;
 }
@@ -38,44 +52,57 @@ struct ResampleSums {
     bool equalX = true, equalY = true, equalZ = true;
 };
 
+// Adds in double, then (single sums) rounds each lane to float, as RunningSum does.
 template <bool kSingle>
-inline void Accumulate(double& sum, double term) noexcept {
+inline Double2 Accumulate(Double2 sum, Double2 term) noexcept {
     sum += term;
-    if constexpr (kSingle) sum = static_cast<float>(sum);
+    if constexpr (kSingle) {
+#if defined(__SSE2__)
+        // The two conversions alone, without the zeroing of the upper half a two-float vector costs.
+        sum = reinterpret_cast<Double2>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(sum))));
+#else
+        sum = __builtin_convertvector(__builtin_convertvector(sum, Float2), Double2);
+#endif
+    }
+    return sum;
 }
 
-// N draws of whole cases, summed in draw order as the columns of the bootstrap table would be.
+// N draws of whole cases, summed in draw order as the columns of the bootstrap table would be. With single
+// sums the values are summed as floats (a float sum rounded after every addition is exactly that); with
+// double sums they are widened first.
 template <bool kSingle>
 ResampleSums DrawAndSum(const CaseTerms* cases, std::int32_t n, Generator& g) noexcept {
-    ResampleSums s;
     const CaseTerms& first = cases[g.Index(n) - 1];
-    const double firstX = first.x, firstY = first.y, firstZ = first.z;
-    Accumulate<kSingle>(s.sx, first.x);
-    Accumulate<kSingle>(s.sy, first.y);
-    Accumulate<kSingle>(s.sz, first.z);
-    Accumulate<kSingle>(s.qx, first.xx);
-    Accumulate<kSingle>(s.qy, first.yy);
-    Accumulate<kSingle>(s.qz, first.zz);
-    Accumulate<kSingle>(s.pxy, first.xy);
-    Accumulate<kSingle>(s.pyz, first.yz);
-    bool equalX = true, equalY = true, equalZ = true;
+    const Float4 firstValues = first.values;
+    Float4 values = first.values;                                  // single: x, y, z sums
+    Double2 valuesXY = __builtin_convertvector(Float2{firstValues[0], firstValues[1]}, Double2);  // double
+    Double2 valuesZ = Double2{static_cast<double>(firstValues[2]), 0.0};
+    Double2 squaresXY = Accumulate<kSingle>(Double2{}, first.squaresXY);
+    Double2 squareZ_XY = Accumulate<kSingle>(Double2{}, first.squareZ_XY);
+    Double2 productYZ = Accumulate<kSingle>(Double2{}, first.productYZ);
+    Mask4 equal = firstValues == firstValues;
     for (std::int32_t i = 1; i < n; ++i) {
         const CaseTerms& c = cases[g.Index(n) - 1];
-        Accumulate<kSingle>(s.sx, c.x);
-        Accumulate<kSingle>(s.sy, c.y);
-        Accumulate<kSingle>(s.sz, c.z);
-        Accumulate<kSingle>(s.qx, c.xx);
-        Accumulate<kSingle>(s.qy, c.yy);
-        Accumulate<kSingle>(s.qz, c.zz);
-        Accumulate<kSingle>(s.pxy, c.xy);
-        Accumulate<kSingle>(s.pyz, c.yz);
-        equalX &= c.x == firstX;
-        equalY &= c.y == firstY;
-        equalZ &= c.z == firstZ;
+        if constexpr (kSingle) {
+            values += c.values;
+        } else {
+            valuesXY += __builtin_convertvector(Float2{c.values[0], c.values[1]}, Double2);
+            valuesZ += Double2{static_cast<double>(c.values[2]), 0.0};
+        }
+        squaresXY = Accumulate<kSingle>(squaresXY, c.squaresXY);
+        squareZ_XY = Accumulate<kSingle>(squareZ_XY, c.squareZ_XY);
+        productYZ = Accumulate<kSingle>(productYZ, c.productYZ);
+        equal &= c.values == firstValues;
     }
-    s.equalX = equalX;
-    s.equalY = equalY;
-    s.equalZ = equalZ;
+    ResampleSums s;
+    if constexpr (kSingle) {
+        s.sx = values[0], s.sy = values[1], s.sz = values[2];
+    } else {
+        s.sx = valuesXY[0], s.sy = valuesXY[1], s.sz = valuesZ[0];
+    }
+    s.qx = squaresXY[0], s.qy = squaresXY[1], s.qz = squareZ_XY[0];
+    s.pxy = squareZ_XY[1], s.pyz = productYZ[0];
+    s.equalX = equal[0] != 0, s.equalY = equal[1] != 0, s.equalZ = equal[2] != 0;
     return s;
 }
 
