@@ -198,6 +198,32 @@ TEST(MediationBoot, ExchangingXAndZGivesTheSameObtainedB) {
     }
 }
 
+// The 21 stack-loss observations (air flow as X, water temperature as Y, stack loss as Z): the obtained
+// b(xyz) agrees with the two correlations taken in double precision by the two-pass formulas.
+TEST(MediationBoot, ObtainedBAgreesWithDoubleArithmeticOnTheStackLossData) {
+    const Columns stackLoss{
+        {80, 80, 75, 62, 62, 62, 62, 62, 58, 58, 58, 58, 58, 58, 50, 50, 50, 50, 50, 56, 70},
+        {27, 27, 25, 24, 22, 23, 24, 24, 23, 18, 18, 17, 18, 19, 18, 18, 19, 19, 20, 20, 20},
+        {42, 37, 37, 28, 18, 18, 19, 20, 15, 14, 14, 13, 11, 12, 8, 7, 8, 8, 9, 15, 15}};
+    const auto correlation = [](const std::vector<float>& a, const std::vector<float>& b) {
+        const double n = static_cast<double>(a.size());
+        double ma = 0, mb = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) ma += a[i] / n, mb += b[i] / n;
+        double sab = 0, saa = 0, sbb = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            sab += (a[i] - ma) * (b[i] - mb);
+            saa += (a[i] - ma) * (a[i] - ma);
+            sbb += (b[i] - mb) * (b[i] - mb);
+        }
+        return sab / std::sqrt(saa * sbb);
+    };
+    const brevant::MediationFigures f = brevant::ComputeMediation(Read(stackLoss));
+    EXPECT_NEAR(f.rXY, correlation(stackLoss.x, stackLoss.y), 1e-6);
+    EXPECT_NEAR(f.rYZ, correlation(stackLoss.y, stackLoss.z), 1e-6);
+    EXPECT_NEAR(f.b, correlation(stackLoss.x, stackLoss.y) * correlation(stackLoss.y, stackLoss.z), 1e-6);
+    ExpectSameAsLiteral(stackLoss, 2000, 0.975f, Seeds{1, 2, 3});
+}
+
 TEST(MediationBoot, PercentilePositionsByTheIntegerPartRule) {
     struct Row {
         std::int32_t R;
