@@ -74,9 +74,10 @@ template <bool kSingle>
 ResampleSums DrawAndSum(const CaseTerms* cases, std::int32_t n, Generator& g) noexcept {
     const CaseTerms& first = cases[g.Index(n) - 1];
     const Float4 firstValues = first.values;
-    Float4 values = first.values;                                  // single: x, y, z sums
-    Double2 valuesXY = __builtin_convertvector(Float2{firstValues[0], firstValues[1]}, Double2);  // double
-    Double2 valuesZ = Double2{static_cast<double>(firstValues[2]), 0.0};
+    // Each sum starts at 0 and adds the first value, as the engine's sums do (0 + -0 is +0).
+    Float4 values = Float4{} + firstValues;  // single sums of x, y, z
+    Double2 valuesXY = Double2{} + __builtin_convertvector(Float2{firstValues[0], firstValues[1]}, Double2);
+    Double2 valuesZ = Double2{} + Double2{static_cast<double>(firstValues[2]), 0.0};  // double sums
     Double2 squaresXY = Accumulate<kSingle>(Double2{}, first.squaresXY);
     Double2 squareZ_XY = Accumulate<kSingle>(Double2{}, first.squareZ_XY);
     Double2 productYZ = Accumulate<kSingle>(Double2{}, first.productYZ);
