@@ -59,6 +59,18 @@ RunResult Direct(const QString& dataFile, std::int32_t resamples, float confiden
 
 QString Expected(const brevant::ResultBox& box) { return QLocale().toString(BoxValue(box), 'f', 3); }
 
+// Nine cases on nearly straight lines: bootstrap values just above 1 and a standard error of 0 with a note.
+QByteArray LinearCases() {
+    QByteArray text = "9\r\n";
+    for (int i = 1; i <= 9; ++i) {
+        const float v = 0.1f * static_cast<float>(i * i) + 0.37f * 10.0f;
+        const float y = v * 1.1f + 0.3f;
+        text += QByteArray::fromStdString(ShortestText(v) + " " + ShortestText(y) + " " +
+                                          ShortestText(y * 0.7f - 2.0f) + "\r\n");
+    }
+    return text;
+}
+
 // With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
 void Shot(QWidget* w, const char* name) {
     const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
@@ -161,12 +173,17 @@ private slots:
     void aNoVarianceStopShowsTheObtainedBAlone() {
         AnalysisWindow* w = Open();
         const QString output = Temp("kept.dat");
-        Choose(w, "mnuOpenFile", Example());
+        const QString linear = Temp("linear-first.dat");
+        WriteText(linear, LinearCases());
+        Choose(w, "mnuOpenFile", linear);
         Choose(w, "mnuOpenOUt", output);
+        Click(w, "Option1_1");
         RunAndWait(w);
         const QByteArray before = FileBytes(output);
         QVERIFY(!before.isEmpty());
         QVERIFY(w->Histogram()->Picture().has_value());
+        QVERIFY(!w->NotesLabel()->text().isEmpty());  // the last good run's note, to be cleared
+        messages_.clear();  // its values beyond 1
 
         const QString two = Temp("two.dat");
         WriteText(two, "2\r\n1 3 5\r\n2 4 7\r\n");
@@ -176,7 +193,7 @@ private slots:
         const Seeds afterWindow = GetSeeds();
         QString stop;
         try {
-            Direct(two, 1000, 0.975f);
+            Direct(two, 2000, 0.975f);
             QFAIL("the direct run did not stop");
         } catch (const RunStopped& e) {
             stop = QString::fromStdString(e.what());
@@ -205,15 +222,8 @@ private slots:
     // Nearly linear columns give bootstrap values just above 1: one message box after the run, the
     // results shown all the same.
     void valuesBeyondOneGiveOneMessage() {
-        QByteArray text = "9\r\n";
-        for (int i = 1; i <= 9; ++i) {
-            const float v = 0.1f * static_cast<float>(i * i) + 0.37f * 10.0f;
-            const float y = v * 1.1f + 0.3f;
-            text += QByteArray::fromStdString(ShortestText(v) + " " + ShortestText(y) + " " +
-                                              ShortestText(y * 0.7f - 2.0f) + "\r\n");
-        }
         const QString data = Temp("linear.dat");
-        WriteText(data, text);
+        WriteText(data, LinearCases());
         AnalysisWindow* w = Open();
         Choose(w, "mnuOpenFile", data);
         Click(w, "Option1_1");
@@ -225,6 +235,7 @@ private slots:
         QVERIFY(messages_[0].startsWith(QStringLiteral("This is an illegal value of bXYZ1.000001\n")));
         for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control.c_str()), Expected(box));
         QVERIFY(!w->NotesLabel()->text().isEmpty());  // the standard error is 0: the note says why
+        Shot(w, "MediationBoot-note");
     }
 };
 
