@@ -2,6 +2,7 @@
 
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/bootstrap/TwoMedianBootTest.h"
+#include "analysis/bootstrap/MediationBoot.h"
 #include "analysis/randomization/IndepT.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
 
@@ -44,6 +45,7 @@ const ProcedureTable& BuiltinProcedures() {
               &TwoMedianRandomTestProcedure),
         Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
               &TwoMedianBootTestProcedure),
+        Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
     });
     return table;
 }

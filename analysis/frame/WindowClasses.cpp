@@ -4,6 +4,7 @@
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
 #include "analysis/bootstrap/BootstMeanWindow.h"
 #include "analysis/bootstrap/TwoMedianBootTestWindow.h"
+#include "analysis/bootstrap/MediationBootWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 #include "analysis/randomization/TwoMedianRandomTestWindow.h"
@@ -18,6 +19,8 @@ void RegisterWindowClasses() {
                                   [](const WindowRow& row) { return new TwoMedianRandomTest(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("TwoMedianBootTest"),
                                   [](const WindowRow& row) { return new TwoMedianBootTest(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("MediationBoot"),
+                                  [](const WindowRow& row) { return new MediationBoot(row); });
 }
 
 }  // namespace brevant::frame

@@ -1,0 +1,73 @@
+// The mediation-by-bootstrap run at its heaviest window setting (1,000 cases, 50,000 resamples) against
+// its floor: the time the engine takes just to draw the same case indices (N per resample). The target is
+// a run within twice its floor. The literal transcription runs at a smaller count, for scale. Past 10,000
+// cases the sums are double; that run is timed too.
+#include "analysis/bootstrap/MediationBoot.h"
+#include "literal/LiteralMediationBoot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+
+brevant::MediationBootData Cases(int n) {
+    std::mt19937 random(static_cast<unsigned>(n));
+    std::normal_distribution<float> normal(0.0f, 10.0f);
+    brevant::MediationBootData data;
+    for (int i = 0; i < n; ++i) {
+        const float x = normal(random) + 50.0f;
+        const float y = 0.5f * x + normal(random);
+        data.x.push_back(x);
+        data.y.push_back(y);
+        data.z.push_back(0.7f * y + normal(random));
+    }
+    data.sums = brevant::SumsFor(n, brevant::kMediationBootDesignedCases);
+    return data;
+}
+
+void MediationBoot_Run(benchmark::State& state) {
+    const brevant::MediationBootData data = Cases(static_cast<int>(state.range(0)));
+    const auto R = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunMediationBoot(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapValues.data());
+    }
+}
+
+void MediationBoot_DrawFloor(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    const auto R = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 0; i < n; ++i) sum += g.Index(n);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void MediationBoot_Literal(benchmark::State& state) {
+    const brevant::MediationBootData data = Cases(static_cast<int>(state.range(0)));
+    const auto R = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunMediationBoot(data.x, data.y, data.z, R, 0.975f);
+        benchmark::DoNotOptimize(run.values.data());
+    }
+}
+
+BENCHMARK(MediationBoot_Run)->Args({1000, 50000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MediationBoot_DrawFloor)->Args({1000, 50000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MediationBoot_Run)->Args({20000, 2000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MediationBoot_DrawFloor)->Args({20000, 2000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MediationBoot_Literal)->Args({1000, 1000})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
