@@ -2,6 +2,8 @@
 
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/PairedT.h"
+#include "analysis/randomization/Repeated1way.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,6 +40,8 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
+        Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
     });
     return table;
 }

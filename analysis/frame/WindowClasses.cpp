@@ -5,6 +5,8 @@
 #include "analysis/bootstrap/BootstMeanWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
+#include "analysis/randomization/PairedTWindow.h"
+#include "analysis/randomization/Repeated1wayWindow.h"
 
 namespace brevant::frame {
 
@@ -12,6 +14,9 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
                                   [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedT"), [](const WindowRow& row) { return new PairedT(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("Repeated1way"),
+                                  [](const WindowRow& row) { return new Repeated1way(row); });
 }
 
 }  // namespace brevant::frame
