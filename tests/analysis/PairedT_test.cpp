@@ -108,6 +108,13 @@ TEST(PairedT, MatchesTheLiteralRunBitForBit) {
                              seeds, R});
         ++i;
     }
+    // Many small random cases: random sizes, seeds and centres.
+    std::uniform_int_distribution<int> size(2, 60), seed(1, 30000);
+    std::uniform_real_distribution<float> centre(-1000.0f, 1000.0f);
+    for (int c = 0; c < 40; ++c) {
+        ExpectSameAsLiteral({MixedPairs(random, size(random), centre(random), centre(random) / 500.0f),
+                             Seeds{seed(random), seed(random), seed(random)}, 300});
+    }
     // Large magnitudes where single-precision sums lose digits; differences of one size (1, -1, 1, 1).
     ExpectSameAsLiteral({{123456.7f, 123457.9f, 1234567.3f, 1234565.1f, -98765.43f, -98762.11f, 55555.55f, 55556.6f},
                          Seeds{4711, 815, 12345}, 3000});

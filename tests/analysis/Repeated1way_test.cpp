@@ -104,6 +104,14 @@ TEST(Repeated1way, MatchesTheLiteralRunBitForBit) {
         ExpectSameAsLiteral({k, n, MixedScores(random, k, n, 30.0f * static_cast<float>(i - 2)), seeds, R});
         ++i;
     }
+    // Many small random cases: random shapes, seeds and centres.
+    std::uniform_int_distribution<int> treatments(2, 10), subjects(2, 30), seed(1, 30000);
+    std::uniform_real_distribution<float> centre(-500.0f, 500.0f);
+    for (int c = 0; c < 40; ++c) {
+        const int k = treatments(random), n = subjects(random);
+        ExpectSameAsLiteral({k, n, MixedScores(random, k, n, centre(random)),
+                             Seeds{seed(random), seed(random), seed(random)}, 200});
+    }
     // Large magnitudes where single-precision sums lose digits.
     ExpectSameAsLiteral({3, 4, {123456.7f, 123459.1f, 123461.3f, 98765.43f, 98766.1f, 98769.9f, 1234567.3f, 1234566.1f,
                                 1234570.7f, -55555.55f, -55553.1f, -55550.2f},
