@@ -5,6 +5,8 @@
 #include "analysis/bootstrap/MediationBoot.h"
 #include "analysis/randomization/IndepT.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
+#include "analysis/randomization/PairedT.h"
+#include "analysis/randomization/Repeated1way.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +48,8 @@ const ProcedureTable& BuiltinProcedures() {
         Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
               &TwoMedianBootTestProcedure),
         Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
+        Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
+        Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
     });
     return table;
 }

@@ -8,6 +8,8 @@
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 #include "analysis/randomization/TwoMedianRandomTestWindow.h"
+#include "analysis/randomization/PairedTWindow.h"
+#include "analysis/randomization/Repeated1wayWindow.h"
 
 namespace brevant::frame {
 
@@ -21,6 +23,9 @@ void RegisterWindowClasses() {
                                   [](const WindowRow& row) { return new TwoMedianBootTest(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("MediationBoot"),
                                   [](const WindowRow& row) { return new MediationBoot(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedT"), [](const WindowRow& row) { return new PairedT(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("Repeated1way"),
+                                  [](const WindowRow& row) { return new Repeated1way(row); });
 }
 
 }  // namespace brevant::frame

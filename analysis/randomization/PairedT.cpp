@@ -1,0 +1,199 @@
+#include "analysis/randomization/PairedT.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <string>
+
+namespace brevant {
+
+namespace {
+
+// The sum of the squared differences: the same in every resample, since a sign flip leaves each square as
+// it was and the squares are added in the same order.
+double SumOfSquares(std::span<const float> d, SumPrecision sums) noexcept {
+    RunningSums running(sums);
+    for (const float v : d) running.Add(v);
+    return running.Squares();
+}
+
+double SumOf(std::span<const float> d, SumPrecision sums) noexcept {
+    RunningSum running(sums);
+    for (const float v : d) running.Add(v);
+    return running.Value();
+}
+
+bool AllEqual(std::span<const float> d) noexcept {
+    return std::all_of(d.begin(), d.end(), [&](float v) { return v == d.front(); });
+}
+
+bool AllSameSize(std::span<const float> d) noexcept {
+    return std::all_of(d.begin(), d.end(), [&](float v) { return std::fabs(v) == std::fabs(d.front()); });
+}
+
+// One sign pattern: each difference whose draw u, stored as a float, is at most 0.5 changes sign (an
+// exchange of the sign bit, which is exactly the product with -1, 0 becoming -0), and the sum of the
+// differences as they then stand. Acc is float for single-precision sums (a float addition is the double
+// addition rounded to float) and double past the designed size.
+template <typename Acc>
+inline Acc FlipAndSum(Generator& g, float* d, std::size_t n) noexcept {
+    Acc sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto u = static_cast<float>(g.Uniform());
+        const std::uint32_t flip = static_cast<std::uint32_t>(u <= 0.5f) << 31;
+        d[i] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(d[i]) ^ flip);
+        sum += static_cast<Acc>(d[i]);
+    }
+    return sum;
+}
+
+template <typename Acc>
+void SignPatterns(std::span<float> d, double squares, bool sameSize, std::int32_t R, float limit,
+                  Generator& generator, RunControl& control, PairedTResult& result) {
+    const auto n = static_cast<std::int64_t>(d.size());
+    float* const out = result.resampled.data();
+    std::int64_t greater = 0, less = 0;
+    Generator g = generator;
+    for (std::int32_t r = 0; r < R; ++r) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        const Acc sum = FlipAndSum<Acc>(g, d.data(), d.size());
+        const float t = ComputePairedT(sum, squares, n, sameSize && AllEqual(d)).t;
+        out[r] = t;
+        greater += t > 0.0f && std::fabs(t) >= limit;
+        less += t < 0.0f && std::fabs(t) >= limit;
+        control.resamplesDone.store(r + 1, std::memory_order_relaxed);
+    }
+    generator = g;
+    result.countGreater = greater;
+    result.countLess = less;
+}
+
+ResultBox ObtainedTBox(float roundedT) { return {"txtObtT", "label1", "Obtained t", roundedT, BoxFormat::General}; }
+
+PairedTFigures ObservedFigures(const PairedTData& data) {
+    const std::span<const float> d(data.differences);
+    return ComputePairedT(SumOf(d, data.sums), SumOfSquares(d, data.sums), static_cast<std::int64_t>(d.size()),
+                          AllEqual(d));
+}
+
+}  // namespace
+
+PairedTFigures ComputePairedT(double sum, double squares, std::int64_t n, bool allEqual) noexcept {
+    const auto size = static_cast<double>(n);
+    PairedTFigures f;
+    f.mean = static_cast<float>(sum / size);
+    const double variance = (squares - sum * sum / size) / (size - 1.0);
+    if (!allEqual && variance > 0.0) f.sd = static_cast<float>(std::sqrt(variance));
+    f.zeroSpread = !(f.sd > 0.0f);
+    f.t = f.zeroSpread ? ZeroSpreadQuotient(f.mean)
+                       : static_cast<float>(static_cast<double>(f.mean) / (static_cast<double>(f.sd) / std::sqrt(size)));
+    return f;
+}
+
+float RoundedPairedT(float t) noexcept {
+    const float scaled = t * 1000.0f;
+    return static_cast<float>(static_cast<double>(std::nearbyint(scaled)) / 1000.0);
+}
+
+float PairedComparisonT(float roundedT) noexcept {
+    const double wide = roundedT;
+    return static_cast<float>(roundedT > 0.0f ? wide - 0.0001 : wide + 0.0001);
+}
+
+PairedTData ReadPairedTData(DataFile& file) {
+    // Read as any count, so that too few pairs are refused in plain words.
+    const std::int32_t n = file.ReadCount("the number of pairs", 0, kMaxDataValues);
+    if (n < 2) {
+        RefuseData(file, "announces " + std::to_string(n) + (n == 1 ? " pair" : " pairs") +
+                             "; the paired t needs at least 2 pairs.");
+    }
+    if (n > kMaxDataValues / 2) {
+        RefuseData(file, "announces " + std::to_string(n) + " pairs; at most " + std::to_string(kMaxDataValues / 2) +
+                             " can be analysed.");
+    }
+    const std::vector<float> values = file.ReadValues(2 * static_cast<std::size_t>(n), "a measurement of a pair");
+    PairedTData data;
+    data.differences.resize(static_cast<std::size_t>(n));
+    double squares = 0.0;
+    for (std::size_t i = 0; i < data.differences.size(); ++i) {
+        data.differences[i] = values[2 * i + 1] - values[2 * i];  // second minus first, a float difference
+        squares += static_cast<double>(data.differences[i]) * data.differences[i];
+    }
+    data.sums = SumsFor(n, kPairedTDesignedPairs);
+    CheckSumsOfSquaresFit(file, squares);
+    const PairedTFigures observed = ObservedFigures(data);
+    if (observed.zeroSpread || !std::isfinite(observed.t)) {
+        RefuseData(file, "has differences (second minus first) with no spread: they are all equal, or differ too "
+                         "little for single precision, so their standard deviation is 0 and t is undefined.");
+    }
+    return data;
+}
+
+std::vector<ResultBox> ObservedPairedTBoxes(const PairedTData& data) {
+    return {ObtainedTBox(RoundedPairedT(ObservedFigures(data).t))};
+}
+
+PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generator& generator, RunControl& control) {
+    CheckResamples(settings.resamples);
+    const std::int32_t R = settings.resamples;
+    const std::span<float> d(data.differences);
+
+    PairedTResult result;
+    result.observed = ObservedFigures(data);
+    result.obtainedT = RoundedPairedT(result.observed.t);
+    result.comparisonT = PairedComparisonT(result.obtainedT);
+    result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    const double squares = SumOfSquares(d, data.sums);
+    const bool sameSize = AllSameSize(d);
+    const float limit = std::fabs(result.comparisonT);
+    if (data.sums == SumPrecision::Single) {
+        SignPatterns<float>(d, squares, sameSize, R, limit, generator, control, result);
+    } else {
+        SignPatterns<double>(d, squares, sameSize, R, limit, generator, control, result);
+    }
+
+    result.proportionGreater = static_cast<double>(result.countGreater) / R;
+    result.proportionLess = static_cast<double>(result.countLess) / R;
+    const float either = static_cast<float>(result.countGreater) + static_cast<float>(result.countLess);
+    result.probMore = static_cast<float>(static_cast<double>(either) / R);
+    result.nonFinite = CountNonFinite(result.resampled);
+    return result;
+}
+
+// The tail boxes stand under the label's two halves: the share at or below -|t| on the left, the share at or
+// above +|t| on the right.
+RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
+    const std::string tails = "% < -t | % > +t";
+    RunResult run;
+    run.boxes = {
+        ObtainedTBox(r.obtainedT),
+        {"txtPctLess", "lblTail", tails, r.proportionLess, BoxFormat::General},
+        {"txtPctGreater", "lblTail", tails, r.proportionGreater, BoxFormat::General},
+        {"txtProbMore", "Label3", "p as extreme", r.probMore, BoxFormat::General},
+    };
+    run.histogram = {"t Values", r.comparisonT, std::pair{-5.0f, 5.0f}};
+    const NonFiniteCount& nf = r.nonFinite;
+    if (nf.Total() > 0) {
+        run.notes.push_back(
+            std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
+            " sign patterns left the differences with no spread (all equal, or too close for single precision): "
+            "their t is infinite (" +
+            std::to_string(nf.positiveInfinite) + " +inf, " + std::to_string(nf.negativeInfinite) +
+            " -inf), counted as at least as extreme on its side. The output file shows them as inf; the "
+            "histogram leaves them out.");
+    }
+    run.resampled = std::move(r.resampled);
+    return run;
+}
+
+RunResult PairedTProcedure(DataFile& file, const RunSettings& settings, Generator& generator, RunControl& control) {
+    CheckResamples(settings.resamples);
+    return PresentPairedT(RunPairedT(ReadPairedTData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

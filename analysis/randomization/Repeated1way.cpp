@@ -1,0 +1,255 @@
+#include "analysis/randomization/Repeated1way.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace brevant {
+
+namespace {
+
+// The sums behind one F: of all scores, of their squares, and of the squared subject and treatment totals.
+struct TableSums {
+    double grand = 0, squares = 0, subjectSquares = 0, treatmentSquares = 0;
+};
+
+// Acc is float for single-precision running sums (a float addition is the double addition rounded to
+// float) and double past the designed sizes. Squares are formed in double.
+template <typename Acc>
+inline Acc AddSquare(Acc sum, Acc x) noexcept {
+    return static_cast<Acc>(static_cast<double>(sum) + static_cast<double>(x) * static_cast<double>(x));
+}
+
+// One subject's row into the running sums, scores in treatment order.
+template <typename Acc>
+inline void AddRow(const float* row, std::int32_t k, Acc* treatmentTotals, Acc& grand, Acc& squares,
+                   Acc& subjectSquares) noexcept {
+    Acc subject = 0;
+    for (std::int32_t t = 0; t < k; ++t) {
+        const Acc x = row[t];
+        grand += x;
+        squares = AddSquare(squares, x);
+        subject += x;
+        treatmentTotals[t] += x;
+    }
+    subjectSquares = AddSquare(subjectSquares, subject);
+}
+
+template <typename Acc>
+inline TableSums Finish(Acc grand, Acc squares, Acc subjectSquares, const Acc* treatmentTotals,
+                        std::int32_t k) noexcept {
+    Acc treatmentSquares = 0;
+    for (std::int32_t t = 0; t < k; ++t) treatmentSquares = AddSquare(treatmentSquares, treatmentTotals[t]);
+    return {grand, squares, subjectSquares, treatmentSquares};
+}
+
+template <typename Acc>
+TableSums SumsOfTable(const float* scores, std::int32_t n, std::int32_t k, std::vector<Acc>& treatmentTotals) {
+    treatmentTotals.assign(static_cast<std::size_t>(k), Acc(0));
+    Acc grand = 0, squares = 0, subjectSquares = 0;
+    for (std::int32_t j = 0; j < n; ++j) {
+        AddRow(scores + static_cast<std::size_t>(j) * k, k, treatmentTotals.data(), grand, squares, subjectSquares);
+    }
+    return Finish(grand, squares, subjectSquares, treatmentTotals.data(), k);
+}
+
+// a + b == c + d exactly: each sum of two floats as a double and its rounding error (Knuth's two-sum), so
+// the comparison holds whatever the exponents.
+inline bool SameExactSum(float a, float b, float c, float d) noexcept {
+    const auto twoSum = [](double x, double y, double& error) {
+        const double s = x + y;
+        const double yPart = s - x;
+        error = (x - (s - yPart)) + (y - yPart);
+        return s;
+    };
+    double e1 = 0, e2 = 0;
+    const double s1 = twoSum(a, b, e1);
+    const double s2 = twoSum(c, d, e2);
+    return s1 == s2 && e1 == e2;
+}
+
+RepeatedFFigures FFromSums(const TableSums& s, std::int64_t n, std::int64_t k, bool additive) noexcept {
+    const double N = static_cast<double>(n * k);
+    const double correction = s.grand * s.grand / N;  // G^2 / N
+    RepeatedFFigures f;
+    f.ssTotal = static_cast<float>(s.squares - correction);
+    f.ssSubjects = static_cast<float>(s.subjectSquares / static_cast<double>(k) - correction);
+    f.ssTreatments = static_cast<float>(s.treatmentSquares / static_cast<double>(n) - correction);
+    f.ssError = f.ssTotal - f.ssSubjects - f.ssTreatments;  // float differences
+    f.msTreatments = static_cast<float>(static_cast<double>(f.ssTreatments) / static_cast<double>(k - 1));
+    f.msError = static_cast<float>(static_cast<double>(f.ssError) / static_cast<double>((k - 1) * (n - 1)));
+    f.zeroSpread = additive || !(f.ssError > 0.0f) || !(f.msError > 0.0f);
+    f.f = f.zeroSpread ? ZeroSpreadQuotient(f.msTreatments)
+                       : static_cast<float>(static_cast<double>(f.msTreatments) / static_cast<double>(f.msError));
+    return f;
+}
+
+// ShuffleArray over one row, written out here so that the generator's seeds stay in registers across the
+// rows (a call per row would keep them in memory): the same downward Fisher-Yates swaps and draws.
+inline void ShuffleRow(Generator& g, float* row, std::int32_t k) noexcept {
+    for (std::int32_t i = k; i >= 2; --i) std::swap(row[g.Index(i) - 1], row[i - 1]);
+}
+
+// The resample loop: each pass shuffles every subject's row in turn and adds it into the sums at once (the
+// sums need only that row's final arrangement, and rows are summed in subject order as before).
+template <typename Acc>
+void Permutations(Repeated1wayData& data, std::int32_t R, float threshold, Generator& generator,
+                  RunControl& control, Repeated1wayResult& result) {
+    const std::int32_t n = data.subjects, k = data.treatments;
+    float* const scores = data.scores.data();
+    float* const out = result.resampled.data();
+    std::vector<Acc> totals(static_cast<std::size_t>(k));
+    Acc* const treatmentTotals = totals.data();
+    std::int64_t count = 0;
+    Generator g = generator;
+    for (std::int32_t h = 0; h < R; ++h) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        std::fill(totals.begin(), totals.end(), Acc(0));
+        Acc grand = 0, squares = 0, subjectSquares = 0;
+        for (std::int32_t j = 0; j < n; ++j) {
+            float* const row = scores + static_cast<std::size_t>(j) * k;
+            ShuffleRow(g, row, k);
+            AddRow(row, k, treatmentTotals, grand, squares, subjectSquares);
+        }
+        const TableSums sums = Finish(grand, squares, subjectSquares, treatmentTotals, k);
+        const float f = FFromSums(sums, n, k, AdditiveTable(data.scores, n, k)).f;
+        out[h] = f;
+        count += f >= threshold;
+        control.resamplesDone.store(h + 1, std::memory_order_relaxed);
+    }
+    generator = g;
+    result.count = count;
+}
+
+ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }
+
+RepeatedFFigures ObservedFigures(const Repeated1wayData& data) {
+    return ComputeRepeatedF(data.scores, data.subjects, data.treatments, data.sums);
+}
+
+// Reads k or n as any count, so that too few are refused in plain words.
+std::int32_t ReadAtLeastTwo(DataFile& file, const std::string& what, const std::string& singular) {
+    const std::int32_t count = file.ReadCount("the number of " + what, 0, kMaxDataValues);
+    if (count < 2) {
+        RefuseData(file, "announces " + std::to_string(count) + " " + (count == 1 ? singular : what) +
+                             "; the test needs at least 2 " + what + ".");
+    }
+    return count;
+}
+
+}  // namespace
+
+bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments) noexcept {
+    const auto k = static_cast<std::size_t>(treatments);
+    const float first = scores[0];
+    for (std::size_t j = 1; j < static_cast<std::size_t>(subjects); ++j) {
+        const float* row = scores.data() + j * k;
+        for (std::size_t t = 1; t < k; ++t) {
+            if (!SameExactSum(row[t], first, row[0], scores[t])) return false;
+        }
+    }
+    return true;
+}
+
+RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
+                                  SumPrecision sums) noexcept {
+    TableSums s;
+    if (sums == SumPrecision::Single) {
+        std::vector<float> totals;
+        s = SumsOfTable(scores.data(), subjects, treatments, totals);
+    } else {
+        std::vector<double> totals;
+        s = SumsOfTable(scores.data(), subjects, treatments, totals);
+    }
+    return FFromSums(s, subjects, treatments, AdditiveTable(scores, subjects, treatments));
+}
+
+float ThresholdF(float f) noexcept { return f - f / 1000.0f; }
+
+Repeated1wayData ReadRepeated1wayData(DataFile& file) {
+    Repeated1wayData data;
+    data.treatments = ReadAtLeastTwo(file, "treatments", "treatment");
+    data.subjects = ReadAtLeastTwo(file, "subjects", "subject");
+    const std::int64_t total = static_cast<std::int64_t>(data.treatments) * data.subjects;
+    if (total > kMaxDataValues) {
+        RefuseData(file, "announces " + std::to_string(data.subjects) + " subjects of " +
+                             std::to_string(data.treatments) + " treatments, " + std::to_string(total) +
+                             " scores; at most " + std::to_string(kMaxDataValues) + " can be analysed.");
+    }
+    data.scores = file.ReadValues(static_cast<std::size_t>(total), "a score");
+    data.sums = Wider(SumsFor(data.treatments, kRepeated1wayDesignedTreatments),
+                      SumsFor(data.subjects, kRepeated1wayDesignedSubjects));
+
+    // The largest running sum of squares is that of the subject totals (at most k times the sum of the
+    // squared scores) or of the treatment totals (at most n times it).
+    double squares = 0.0;
+    for (const float v : data.scores) squares += static_cast<double>(v) * v;
+    CheckSumsOfSquaresFit(file, squares * static_cast<double>(std::max(data.treatments, data.subjects)));
+    const RepeatedFFigures observed = ObservedFigures(data);
+    if (observed.zeroSpread || !std::isfinite(observed.f)) {
+        RefuseData(file, "leaves no variation once subjects and treatments are accounted for (every score is its "
+                         "subject's level plus its treatment's, or the rest is too small for single precision), "
+                         "so SS error is 0 and F is undefined.");
+    }
+    return data;
+}
+
+std::vector<ResultBox> ObservedRepeated1wayBoxes(const Repeated1wayData& data) {
+    return {ObtainedFBox(ObservedFigures(data).f)};
+}
+
+Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
+                                   RunControl& control) {
+    CheckResamples(settings.resamples);
+    const std::int32_t R = settings.resamples;
+    Repeated1wayResult result;
+    result.observed = ObservedFigures(data);
+    result.threshold = ThresholdF(result.observed.f);
+    result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    if (data.sums == SumPrecision::Single) {
+        Permutations<float>(data, R, result.threshold, generator, control, result);
+    } else {
+        Permutations<double>(data, R, result.threshold, generator, control, result);
+    }
+    result.proportion = static_cast<float>(static_cast<double>(result.count) / R);
+    result.nonFinite = CountNonFinite(result.resampled);
+    return result;
+}
+
+RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& settings) {
+    RunResult run;
+    run.boxes = {
+        ObtainedFBox(r.observed.f),
+        {"txtPctGreater", "Label2", "Number >= F", r.count, BoxFormat::General},
+        {"txtProbMore", "Label3", "p as extreme", r.proportion, BoxFormat::General},
+    };
+    run.histogram = {"F value", r.threshold, std::pair{0.0f, 10.0f}};
+    const NonFiniteCount& nf = r.nonFinite;
+    if (nf.Total() > 0) {
+        std::string note = std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
+                           " permutations left no variation once subjects and treatments are accounted for "
+                           "(SS error 0): " + std::to_string(nf.positiveInfinite) +
+                           " gave an infinite F, counted as reaching the obtained one";
+        if (nf.negativeInfinite + nf.undefined > 0) {
+            note += ", and " + std::to_string(nf.negativeInfinite + nf.undefined) +
+                    " an F of -inf or nan (no treatment variation either), not counted";
+        }
+        run.notes.push_back(note + ". The output file shows them as inf or nan; the histogram leaves them out.");
+    }
+    run.resampled = std::move(r.resampled);
+    return run;
+}
+
+RunResult Repeated1wayProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                RunControl& control) {
+    CheckResamples(settings.resamples);
+    return PresentRepeated1way(RunRepeated1way(ReadRepeated1wayData(file), settings, generator, control),
+                               settings);
+}
+
+}  // namespace brevant

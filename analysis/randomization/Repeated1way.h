@@ -1,0 +1,86 @@
+// Repeated-measures one-way analysis of variance by randomization: the F of treatments against the residual
+// once subjects are removed, against the F of many tables in which each subject's scores are shuffled among
+// the treatments, every subject on its own. Qt-free; see analysis/Procedure.h for the shape every procedure
+// shares.
+//
+// Data file: k (treatments, at least 2), n (subjects, at least 2), then n rows of k scores, subject by
+// subject; at most kMaxDataValues scores in all. Refused with a DataFileError: fewer than 2 treatments or
+// subjects, too many scores, fewer scores than announced, a non-number, scores so large that a running sum
+// of squares could overflow single precision, and data with no residual variation (the table is exactly
+// subject effect plus treatment effect, or SS error computes as 0 or less in single precision), for which
+// F is undefined.
+//
+// Degenerate permutations: a shuffle can make the table exactly additive (for example with 2 treatments and
+// every subject's two scores the same distance apart, once all differences point the same way). SS error
+// is then taken as exactly 0, also when single-precision sums leave a tiny positive or negative remainder,
+// and F is the IEEE quotient MS treatments / 0: +inf, counted as reaching the threshold (NaN, counted by
+// nothing, only if MS treatments is 0 as well). Such values stay in generation order, are written as
+// " inf ", are not counted by the histogram, and a note says how many there were.
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace brevant {
+
+// The window was designed for at most 10 treatments and 1,000 subjects; past either, its sums are double
+// (SumPrecision).
+inline constexpr std::int64_t kRepeated1wayDesignedTreatments = 10;
+inline constexpr std::int64_t kRepeated1wayDesignedSubjects = 1000;
+
+struct Repeated1wayData {
+    std::int32_t treatments = 0;  // k
+    std::int32_t subjects = 0;    // n
+    std::vector<float> scores;    // subject by subject: row j holds scores[j * k .. j * k + k - 1]
+    SumPrecision sums = SumPrecision::Single;
+};
+
+Repeated1wayData ReadRepeated1wayData(DataFile& file);
+// txtObtF, as the final result shows it.
+std::vector<ResultBox> ObservedRepeated1wayBoxes(const Repeated1wayData& data);
+
+// The F computation, every SS, MS and F stored as a float; the sums of the scores, of their squares and of
+// the squared subject and treatment totals are running sums in the precision given.
+struct RepeatedFFigures {
+    float ssTotal = 0, ssSubjects = 0, ssTreatments = 0, ssError = 0;
+    float msTreatments = 0, msError = 0, f = 0;
+    bool zeroSpread = false;  // additive table, or SS error or MS error of 0 or less: F = MS treatments / 0
+};
+RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
+                                  SumPrecision sums) noexcept;
+
+// True when every score is exactly its subject's effect plus its treatment's effect, so nothing is left for
+// the error term: x(j, t) + x(1, 1) = x(j, 1) + x(1, t) for every j and t, compared exactly.
+bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments) noexcept;
+
+// F - F / 1000, each step a float.
+float ThresholdF(float f) noexcept;
+
+struct Repeated1wayResult {
+    RepeatedFFigures observed;
+    float threshold = 0;
+    std::int64_t count = 0;       // permuted F at or above the threshold
+    float proportion = 0;         // count / R, stored as a float
+    std::vector<float> resampled; // permuted F 1..R, generation order
+    NonFiniteCount nonFinite;     // among resampled
+};
+
+// Shuffles each subject's row of data.scores in place, subject after subject, for each of the R resamples,
+// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator (a
+// local copy in the loop, stored back at the end or on cancellation). Throws SettingsError for a bad R and
+// RunCancelled when control asks.
+Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
+                                   RunControl& control);
+
+// Reads, runs and presents: boxes txtObtF, txtPctGreater, txtProbMore; the histogram of the permuted F
+// between 0 and 10 with the threshold marked.
+RunResult Repeated1wayProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                RunControl& control);
+RunResult PresentRepeated1way(Repeated1wayResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

@@ -1,0 +1,124 @@
+// Whole runs of the paired t and the repeated-measures F at their heaviest window settings against their
+// floor: the time the engine takes just to draw the same random numbers in the same pattern (n uniforms per
+// sign pattern; k - 1 shuffle indices per subject per pass). The target is a run within twice its floor.
+// The literal transcriptions run at a smaller count, for scale.
+#include "analysis/randomization/PairedT.h"
+#include "analysis/randomization/Repeated1way.h"
+#include "literal/LiteralPairedT.h"
+#include "literal/LiteralRepeated1way.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+constexpr std::int32_t kPairs = 1000;
+constexpr std::int32_t kSubjects = 100;
+constexpr std::int32_t kTreatments = 5;
+
+std::vector<float> Values(int n, float centre, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(centre, 10.0f);
+    std::vector<float> values(static_cast<std::size_t>(n));
+    for (float& v : values) v = normal(random);
+    return values;
+}
+
+brevant::PairedTData PairedData() {
+    brevant::PairedTData data;
+    data.differences = Values(kPairs, 0.5f, 1);
+    return data;
+}
+
+void PairedT_Run(benchmark::State& state) {
+    const brevant::PairedTData data = PairedData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunPairedT(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
+void PairedT_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        double sum = 0;
+        for (std::int32_t r = 0; r < R; ++r) {
+            for (std::int32_t i = 0; i < kPairs; ++i) sum += g.Uniform();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void PairedT_Literal(benchmark::State& state) {
+    std::vector<float> pairs;
+    for (const float d : Values(kPairs, 0.5f, 1)) {
+        pairs.push_back(0.0f);
+        pairs.push_back(d);
+    }
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunPairedT(pairs, R);
+        benchmark::DoNotOptimize(run.resampled.data());
+    }
+}
+
+brevant::Repeated1wayData RepeatedData() {
+    brevant::Repeated1wayData data;
+    data.treatments = kTreatments;
+    data.subjects = kSubjects;
+    data.scores = Values(kSubjects * kTreatments, 40.0f, 2);
+    return data;
+}
+
+void Repeated1way_Run(benchmark::State& state) {
+    const brevant::Repeated1wayData data = RepeatedData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunRepeated1way(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
+void Repeated1way_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t h = 0; h < R; ++h) {
+            for (std::int32_t j = 0; j < kSubjects; ++j) {
+                for (std::int32_t i = kTreatments; i >= 2; --i) sum += g.Index(i);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void Repeated1way_Literal(benchmark::State& state) {
+    const std::vector<float> scores = Values(kSubjects * kTreatments, 40.0f, 2);
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunRepeated1way(scores, kTreatments, kSubjects, R);
+        benchmark::DoNotOptimize(run.resampled.data());
+    }
+}
+
+BENCHMARK(PairedT_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PairedT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PairedT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Repeated1way_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Repeated1way_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Repeated1way_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

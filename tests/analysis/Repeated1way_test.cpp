@@ -1,0 +1,258 @@
+// The repeated-measures run against its literal transcription (tests/literal/LiteralRepeated1way.h): the
+// obtained F, the threshold, the count, every permuted F, the output file's bytes and the generator's final
+// seeds, for 2 to 10 treatments with single sums and past 10 treatments or 1,000 subjects with double
+// sums; then what the window must get right (two treatments give the paired t squared, permutations with
+// no residual, the threshold) and data it refuses.
+#include "analysis/randomization/PairedT.h"
+#include "analysis/randomization/Repeated1way.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralRepeated1way.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+using brevant::DataFile;
+using brevant::Generator;
+using brevant::RunControl;
+using brevant::RunSettings;
+using brevant::Seeds;
+using brevant::testing::ReadWhole;
+using brevant::testing::SameBits;
+
+std::string FileText(std::int32_t k, std::int32_t n, const std::vector<float>& scores) {
+    std::string text = std::to_string(k) + "\r\n" + std::to_string(n) + "\r\n";
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        text += brevant::ShortestText(scores[i]) + ((i + 1) % static_cast<std::size_t>(k) == 0 ? "\r\n" : " ");
+    }
+    return text;
+}
+
+// A subject level, a treatment effect and noise; ties (whole numbers), negatives and values of more than
+// seven significant digits.
+std::vector<float> MixedScores(std::mt19937& random, int k, int n, float centre) {
+    std::uniform_real_distribution<float> noise(-3.0f, 3.0f);
+    std::uniform_real_distribution<float> level(-20.0f, 20.0f);
+    std::vector<float> scores;
+    for (int j = 0; j < n; ++j) {
+        const float subject = centre + level(random);
+        for (int t = 0; t < k; ++t) {
+            float v = subject + 0.4f * static_cast<float>(t) + noise(random);
+            if ((j + t) % 4 == 0) v = std::round(v);
+            scores.push_back(v);
+        }
+    }
+    return scores;
+}
+
+struct Case {
+    std::int32_t k, n;
+    std::vector<float> scores;
+    Seeds seeds;
+    std::int32_t resamples;
+};
+
+brevant::Repeated1wayResult FastRun(const Case& c, const RunSettings& settings, Generator& generator) {
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(c.k, c.n, c.scores), "scores.dat");
+    auto result = brevant::RunRepeated1way(brevant::ReadRepeated1wayData(file), settings, generator, control);
+    EXPECT_EQ(control.resamplesDone.load(), c.resamples);
+    return result;
+}
+
+template <typename Acc = float>
+void ExpectSameAsLiteral(const Case& c) {
+    SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n));
+    const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "Repeated1way_test_out.dat";
+    const RunSettings settings{c.resamples, 0.975f, out.string()};
+    Generator generator{c.seeds};
+    const brevant::Repeated1wayResult fast = FastRun(c, settings, generator);
+    brevant::WriteOutputFile(settings, fast.resampled);
+
+    brevant::literal::seedTable = c.seeds;
+    const auto literal = brevant::literal::RunRepeated1way<Acc>(c.scores, c.k, c.n, c.resamples);
+
+    EXPECT_TRUE(SameBits(fast.observed.f, literal.F)) << fast.observed.f << " " << literal.F;
+    EXPECT_TRUE(SameBits(fast.threshold, literal.threshold));
+    DataFile again = DataFile::FromText(FileText(c.k, c.n, c.scores), "scores.dat");
+    const auto observed = brevant::ObservedRepeated1wayBoxes(brevant::ReadRepeated1wayData(again));
+    ASSERT_EQ(observed.size(), 1u);
+    EXPECT_TRUE(SameBits(std::get<float>(observed[0].value), literal.F));
+    EXPECT_EQ(fast.count, static_cast<std::int64_t>(literal.count));
+    EXPECT_TRUE(SameBits(fast.proportion, literal.proportion));
+    ASSERT_EQ(fast.resampled.size(), literal.resampled.size());
+    for (std::size_t h = 0; h < fast.resampled.size(); ++h) {
+        ASSERT_TRUE(SameBits(fast.resampled[h], literal.resampled[h]))
+            << "resample " << h + 1 << ": " << fast.resampled[h] << " vs " << literal.resampled[h];
+    }
+    EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+    EXPECT_EQ(ReadWhole(out), literal.outputText);
+}
+
+TEST(Repeated1way, MatchesTheLiteralRunBitForBit) {
+    std::mt19937 random(1207);
+    const std::pair<int, int> shapes[] = {{2, 2}, {2, 9}, {3, 8}, {4, 25}, {5, 100}, {7, 13}, {10, 40}, {10, 1000}};
+    int i = 0;
+    for (const auto& [k, n] : shapes) {
+        const Seeds seeds{5 + 811 * i, 7 + 1303 * i, 11 + 2417 * i};
+        const std::int32_t R = k * n >= 5000 ? 40 : 1000;
+        ExpectSameAsLiteral({k, n, MixedScores(random, k, n, 30.0f * static_cast<float>(i - 2)), seeds, R});
+        ++i;
+    }
+    // Many small random cases: random shapes, seeds and centres.
+    std::uniform_int_distribution<int> treatments(2, 10), subjects(2, 30), seed(1, 30000);
+    std::uniform_real_distribution<float> centre(-500.0f, 500.0f);
+    for (int c = 0; c < 40; ++c) {
+        const int k = treatments(random), n = subjects(random);
+        ExpectSameAsLiteral({k, n, MixedScores(random, k, n, centre(random)),
+                             Seeds{seed(random), seed(random), seed(random)}, 200});
+    }
+    // Large magnitudes where single-precision sums lose digits.
+    ExpectSameAsLiteral({3, 4, {123456.7f, 123459.1f, 123461.3f, 98765.43f, 98766.1f, 98769.9f, 1234567.3f, 1234566.1f,
+                                1234570.7f, -55555.55f, -55553.1f, -55550.2f},
+                         Seeds{4711, 815, 12345}, 2000});
+}
+
+// Past 10 treatments or 1,000 subjects every running sum is double: the literal run with double sums is
+// the oracle there, and at the boundary the sums are still single.
+TEST(Repeated1way, PastTheDesignedSizesSumsAreDouble) {
+    std::mt19937 random(99);
+    const Case wide{12, 6, MixedScores(random, 12, 6, 500.0f), Seeds{12, 34, 56}, 500};
+    const Case tall{2, 1001, MixedScores(random, 2, 1001, 1000.0f), Seeds{78, 90, 12}, 40};
+    const Case edge{10, 1000, MixedScores(random, 10, 1000, 0.0f), Seeds{1, 1, 1}, 1};
+    for (const Case* c : {&wide, &tall, &edge}) {
+        DataFile file = DataFile::FromText(FileText(c->k, c->n, c->scores), "sizes.dat");
+        EXPECT_EQ(brevant::ReadRepeated1wayData(file).sums,
+                  c == &edge ? brevant::SumPrecision::Single : brevant::SumPrecision::Double);
+    }
+    ExpectSameAsLiteral<double>(wide);
+    ExpectSameAsLiteral<double>(tall);
+}
+
+// With two treatments the repeated-measures F is the square of the paired t of the same data (read as
+// pairs by the paired window's own reader, the file without its first count), up to the digits that
+// single-precision sums of squares lose.
+TEST(Repeated1way, TwoTreatmentsGiveThePairedTSquared) {
+    std::mt19937 random(3);
+    std::vector<float> scores = MixedScores(random, 2, 30, 10.0f);
+    for (std::size_t i = 1; i < scores.size(); i += 2) scores[i] += 1.5f;  // a real treatment effect
+    const std::string text = FileText(2, 30, scores);
+    DataFile asTable = DataFile::FromText(text, "table.dat");
+    const float f = std::get<float>(brevant::ObservedRepeated1wayBoxes(brevant::ReadRepeated1wayData(asTable))[0].value);
+    DataFile asPairs = DataFile::FromText(text.substr(3), "pairs.dat");  // without "2\r\n"
+    const brevant::PairedTData paired = brevant::ReadPairedTData(asPairs);
+    double sum = 0, squares = 0;
+    for (const float d : paired.differences) {
+        sum += d;
+        squares += static_cast<double>(d) * d;
+    }
+    const double t = brevant::ComputePairedT(sum, squares, 30, false).t;
+    EXPECT_GT(t * t, 1.0);
+    EXPECT_NEAR(f, t * t, 1e-3 * t * t) << t;
+}
+
+// k = 2 with every subject's scores 1 apart: a permutation that points every difference the same way
+// leaves no residual, F = +inf, counted and noted; the boxes come in the window's order.
+TEST(Repeated1way, PermutationsWithNoResidualAreInfiniteCountedAndNoted) {
+    const Case c{2, 4, {1, 2, 6, 5, 3, 4, 9, 8}, Seeds{21, 22, 23}, 1000};
+    ExpectSameAsLiteral(c);
+    Generator generator{c.seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(c.k, c.n, c.scores), "apart.dat");
+    const brevant::RunResult run = brevant::Repeated1wayProcedure(file, {1000, 0.975f, {}}, generator, control);
+    std::int64_t infinite = 0, reaching = 0;
+    const float threshold = run.histogram.observed;
+    for (const float f : run.resampled) {
+        infinite += f == INFINITY;
+        reaching += f >= threshold;
+    }
+    EXPECT_GT(infinite, 0);
+    ASSERT_EQ(run.boxes.size(), 3u);
+    const char* controls[] = {"txtObtF", "txtPctGreater", "txtProbMore"};
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(run.boxes[i].control, controls[i]);
+    EXPECT_EQ(std::get<std::int64_t>(run.boxes[1].value), reaching);
+    EXPECT_EQ(brevant::ResultLines(run.boxes)[1], "Number >= F: " + std::to_string(reaching));
+    // The obtained F is 0 (treatment totals equal): every finite F reaches the threshold 0.
+    EXPECT_EQ(brevant::BoxText(run.boxes[0]), "0");
+    EXPECT_EQ(reaching, 1000);
+    EXPECT_EQ(brevant::BoxText(run.boxes[2]), "1");
+    EXPECT_EQ(run.histogram.caption, "F value");
+    EXPECT_EQ(run.histogram.bounds, (std::pair{0.0f, 10.0f}));
+    ASSERT_EQ(run.notes.size(), 1u);
+    EXPECT_NE(run.notes[0].find(std::to_string(infinite) + " of the 1000 permutations"), std::string::npos)
+        << run.notes[0];
+}
+
+// The threshold lies a thousandth below the obtained F: a pass that gives the obtained F again is counted,
+// and the boxes show the unreduced F while the histogram marks the threshold.
+TEST(Repeated1way, ThePassesThatGiveTheObtainedFAreCounted) {
+    const Case c{3, 2, {1, 5, 3, 2, 9, 4}, Seeds{3, 1, 4}, 2000};
+    ExpectSameAsLiteral(c);
+    Generator generator{c.seeds};
+    const auto r = FastRun(c, {c.resamples, 0.975f, {}}, generator);
+    EXPECT_EQ(r.threshold, r.observed.f - r.observed.f / 1000.0f);
+    std::int64_t same = 0, atOrAbove = 0;
+    for (const float f : r.resampled) {
+        same += f == r.observed.f;
+        atOrAbove += f >= r.observed.f;
+    }
+    EXPECT_GT(same, 0);
+    EXPECT_GE(r.count, atOrAbove);
+    EXPECT_FALSE(brevant::AdditiveTable(std::vector<float>{1, 2, 4, 5, 3, 4, 6, 8}, 4, 2));
+    EXPECT_TRUE(brevant::AdditiveTable(std::vector<float>{1, 2, 4, 5, 3, 4, 6, 7}, 4, 2));
+    EXPECT_TRUE(brevant::AdditiveTable(std::vector<float>{1, 2, 3, 11, 12, 13, -1, 0, 1}, 3, 3));
+    EXPECT_TRUE(brevant::AdditiveTable(std::vector<float>{1e30f, 1, 1e30f, 1}, 2, 2));
+    EXPECT_FALSE(brevant::AdditiveTable(std::vector<float>{1e30f, 1, 1e30f, 2}, 2, 2));
+}
+
+TEST(Repeated1way, RefusesDataThatCannotGiveAnF) {
+    struct Bad {
+        const char* text;
+        const char* says;
+    };
+    const Bad bad[] = {
+        {"1 3  5 6 7", "announces 1 treatment; the test needs at least 2 treatments."},
+        {"3 1  5 6 7", "announces 1 subject; the test needs at least 2 subjects."},
+        {"0 3", "announces 0 treatments"},
+        {"3 3  1 2 3  11 12 13  -1 0 1", "so SS error is 0 and F is undefined."},  // subject plus treatment
+        {"2 2  4 4  4 4", "leaves no variation once subjects and treatments are accounted for"},
+        {"3 2  1 2 3  4 5", "holds fewer values than announced"},
+        {"2 2  1 2  x 4", "is not a number"},
+        {"1000 1001", "announces 1001 subjects of 1000 treatments, 1001000 scores; at most 1000000"},
+        {"2 2  1e18 2e18  3e18 1e18", "too large for single-precision sums of their squares"},
+        {"", "holds no data"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.text);
+        Generator generator{Seeds{1, 2, 3}};
+        RunControl control;
+        try {
+            DataFile file = DataFile::FromText(b.text, "bad.dat");
+            brevant::Repeated1wayProcedure(file, {1000, 0.975f, {}}, generator, control);
+            ADD_FAILURE() << "not refused";
+        } catch (const brevant::DataFileError& e) {
+            const std::string message = e.what();
+            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
+            EXPECT_NE(message.find(b.says), std::string::npos) << message;
+        }
+        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
+    }
+}
+
+TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
+    DataFile file = DataFile::FromText("3 2 1 5 3 2 9 4", "c.dat");
+    const brevant::Repeated1wayData data = brevant::ReadRepeated1wayData(file);
+    RunControl cancelled;
+    cancelled.RequestCancel();
+    Generator g{Seeds{3, 4, 5}};
+    EXPECT_THROW(brevant::RunRepeated1way(data, {1000, 0.975f, {}}, g, cancelled), brevant::RunCancelled);
+    EXPECT_EQ(g.seeds, (Seeds{3, 4, 5}));
+    EXPECT_THROW(brevant::RunRepeated1way(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
+}
+
+}  // namespace

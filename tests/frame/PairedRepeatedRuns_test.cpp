@@ -1,0 +1,205 @@
+// Runs of the PairedT and Repeated1way windows through their own menu entries and buttons, the resamples on
+// the worker thread: the boxes, the output file, the histogram, the notes and the generator are those of the
+// procedure called directly with the same seeds, and the boxes sit under their labels as the windows show
+// them.
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
+#include "analysis/frame/RunDriver.h"
+#include "analysis/frame/Shell.h"
+#include "analysis/randomization/PairedT.h"
+#include "analysis/randomization/Repeated1way.h"
+#include "engine/Histogram.h"
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using namespace brevant;
+using namespace brevant::frame;
+
+namespace {
+
+using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
+
+constexpr Seeds kSeeds{2468, 1357, 8642};
+constexpr int kRunTimeout = 60000;
+
+QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples) {
+    SetSeeds(kSeeds);
+    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
+    RunSettings settings;
+    settings.resamples = resamples;
+    RunControl control;
+    return procedure(file, settings, TheGenerator(), control);
+}
+
+// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
+void Shot(QWidget* w, const char* name) {
+    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
+    if (shots.isEmpty()) return;
+    QDir().mkpath(shots);
+    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+}  // namespace
+
+class PairedRepeatedRunsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QStringList messages_;
+    QStringList answers_;
+
+    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+
+    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
+        answers_ << file;
+        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
+        QVERIFY2(action != nullptr, entry);
+        action->trigger();
+    }
+    static QLineEdit* BoxNamed(AnalysisWindow* w, const std::string& name) {
+        return w->findChild<QLineEdit*>(QString::fromStdString(name));
+    }
+    static void RunAndWait(AnalysisWindow* w) {
+        SetSeeds(kSeeds);
+        w->RunButton()->click();
+        QVERIFY(w->Running());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
+    }
+
+    // The window shows the direct run's boxes, histogram and notes, wrote its output file, and left the
+    // generator where the direct run leaves it.
+    void CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data, std::int32_t resamples,
+                           const QString& output) {
+        const Seeds afterWindow = GetSeeds();
+        const QByteArray written = FileBytes(output);
+        RunResult direct = Direct(procedure, data, resamples);
+        QCOMPARE(GetSeeds(), afterWindow);
+        for (const brevant::ResultBox& box : direct.boxes) {
+            QLineEdit* edit = BoxNamed(w, box.control);
+            QVERIFY2(edit != nullptr, box.control.c_str());
+            QCOMPARE(edit->text(), QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value)));
+        }
+        QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
+        const HistogramRequest& h = direct.histogram;
+        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
+        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
+        QVERIFY(shown.has_value());
+        QVERIFY(shown->counts == expected.counts);
+        QCOMPARE(shown->markerX, expected.markerX);
+        QStringList notes;
+        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
+        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        QCOMPARE(w->ProgressBar1()->value(), resamples);
+    }
+
+    static void ExpectLabel(AnalysisWindow* w, const char* name, const char* text) {
+        QLabel* label = w->findChild<QLabel*>(QLatin1String(name));
+        QVERIFY2(label != nullptr, name);
+        QCOMPARE(label->text(), QLatin1String(text));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        SetMessageHook([this](const QString& text) { messages_ << text; });
+        SetFileDialogHook([this](FileDialogKind, const QString&) {
+            return answers_.isEmpty() ? QString() : answers_.takeFirst();
+        });
+    }
+
+    void cleanup() {
+        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
+            if (QWidget* w = LoadedWindow(i)) w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        messages_.clear();
+    }
+
+    // "  5,000" sign patterns of the example through "&Open..." and "&Open Outfile"; then differences of one
+    // size, whose patterns can leave no spread, show their note and write inf.
+    void pairedTRunsLikeTheDirectCall() {
+        auto* w = qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("PairedT")));
+        QVERIFY(w != nullptr);
+        const QString data = Example("PairedT-anxiety-before-after.dat");
+        const QString output = Temp("paired-out.dat");
+        Choose(w, "mnuOpenItem", data);
+        Choose(w, "mnuOpenOut", output);
+        w->findChild<QAbstractButton*>(QStringLiteral("Option1_2"))->click();
+        RunAndWait(w);
+        QVERIFY(messages_.isEmpty());
+        CompareWithDirect(w, PairedTProcedure, data, 5000, output);
+        ExpectLabel(w, "label1", "Obtained t");
+        ExpectLabel(w, "lblTail", "% < -t | % > +t");
+        ExpectLabel(w, "Label3", "p as extreme");
+        QVERIFY(BoxNamed(w, "txtPctLess")->x() < BoxNamed(w, "txtPctGreater")->x());
+        Shot(w, "PairedT-run");
+
+        const QString same = Temp("same-size.dat");
+        QFile file(same);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("3\r\n1 3\r\n4 2\r\n0 2\r\n");
+        file.close();
+        Choose(w, "mnuOpenItem", same);
+        w->findChild<QAbstractButton*>(QStringLiteral("Option1_0"))->click();
+        RunAndWait(w);
+        CompareWithDirect(w, PairedTProcedure, same, 1000, output);
+        QVERIFY(w->NotesLabel()->isVisible());
+        QVERIFY(FileBytes(output).contains(" inf \r\n"));
+        Shot(w, "PairedT-notes");
+    }
+
+    void repeated1wayRunsLikeTheDirectCall() {
+        auto* w = qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("Repeated1way")));
+        QVERIFY(w != nullptr);
+        const QString data = Example("Repeated1way-recall-over-three-days.dat");
+        const QString output = Temp("repeated-out.dat");
+        Choose(w, "mnuOpen", data);
+        Choose(w, "mnuOpenOut", output);
+        w->findChild<QAbstractButton*>(QStringLiteral("Option1_1"))->click();
+        RunAndWait(w);
+        QVERIFY(messages_.isEmpty());
+        CompareWithDirect(w, Repeated1wayProcedure, data, 2000, output);
+        ExpectLabel(w, "label1", "Obtained F");
+        ExpectLabel(w, "Label2", "Number >= F");
+        ExpectLabel(w, "Label3", "p as extreme");
+        Shot(w, "Repeated1way-run");
+
+        // Data the run cannot use: one message naming the problem; the boxes and the output file stay.
+        const QString before = BoxNamed(w, "txtObtF")->text();
+        const QByteArray kept = FileBytes(output);
+        const QString additive = Temp("additive.dat");
+        QFile file(additive);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("3 3\r\n1 2 3\r\n11 12 13\r\n-1 0 1\r\n");
+        file.close();
+        Choose(w, "mnuOpen", additive);
+        w->RunButton()->click();
+        QVERIFY(!w->Running());
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("SS error is 0")), qPrintable(messages_[0]));
+        QCOMPARE(BoxNamed(w, "txtObtF")->text(), before);
+        QCOMPARE(FileBytes(output), kept);
+    }
+};
+
+QTEST_MAIN(PairedRepeatedRunsTest)
+#include "PairedRepeatedRuns_test.moc"
