@@ -43,6 +43,7 @@ struct RunSettings {
     std::int32_t resamples = 1000;  // R
     float confidence = 0.975f;      // quantile q of the bootstrap windows: 0.95, 0.975 or 0.995
     std::string outputPath;         // empty: no output file
+    int threads = 0;                // threads for the resamples; 0: every core (the same bits whatever the count)
 };
 
 // Settings no window can produce (a resample count out of range, a quantile outside (0.5, 1)).

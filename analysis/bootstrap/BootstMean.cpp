@@ -1,6 +1,6 @@
 #include "analysis/bootstrap/BootstMean.h"
 
-#include "engine/UniformBlocks.h"
+#include "analysis/Parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,36 +72,34 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     result.sortedT.assign(static_cast<std::size_t>(R), 0.0f);
     result.bootstrapMeans.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // The draw and the sums of each resample in one pass: no work array.
-    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // The draw and the sums of each resample in one pass: no work array. Each resample draws n values
+    // afresh from the data, so the resamples split across threads.
     const float* const source = rounded.data();
     float* const tOut = result.sortedT.data();
     float* const meanOut = result.bootstrapMeans.data();
     const double observedMean = o.mean;
     const double size = n;
-    BlockGenerator g(generator.seeds);  // draws in blocks; the seeds go back at the end or on cancel
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator.seeds = g.CurrentSeeds();
-            throw RunCancelled();
+    const SumPrecision sums = data.sums;
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        for (std::int32_t k = begin; k < end; ++k) {
+            RunningSums running(sums);
+            const float first = source[g.Index(n) - 1];
+            running.Add(first);
+            bool constant = true;
+            for (std::int32_t i = 1; i < n; ++i) {
+                const float x = source[g.Index(n) - 1];
+                running.Add(x);
+                constant &= x == first;
+            }
+            const double m = running.Mean(n);
+            const double v = running.Variance(n);
+            tOut[k] = constant || !(v > 0.0) ? ZeroSpreadQuotient(m - observedMean)
+                                             : static_cast<float>((m - observedMean) / std::sqrt(v / size));
+            meanOut[k] = static_cast<float>(m);
+            if (!tick()) return;
         }
-        RunningSums sums(data.sums);
-        const float first = source[g.Index(n) - 1];
-        sums.Add(first);
-        bool constant = true;
-        for (std::int32_t i = 1; i < n; ++i) {
-            const float x = source[g.Index(n) - 1];
-            sums.Add(x);
-            constant &= x == first;
-        }
-        const double m = sums.Mean(n);
-        const double v = sums.Variance(n);
-        tOut[k] = constant || !(v > 0.0) ? ZeroSpreadQuotient(m - observedMean)
-                                         : static_cast<float>((m - observedMean) / std::sqrt(v / size));
-        meanOut[k] = static_cast<float>(m);
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
-    }
-    generator.seeds = g.CurrentSeeds();
+    });
 
     // Ascending, NaN last (the engine's sort puts NaNs behind everything, in the order they had).
     result.nonFiniteT = CountNonFinite(result.sortedT);

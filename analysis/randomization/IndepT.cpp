@@ -1,6 +1,6 @@
 #include "analysis/randomization/IndepT.h"
 
-#include "engine/UniformBlocks.h"
+#include "analysis/Parallel.h"
 
 #include <cmath>
 #include <string>
@@ -137,25 +137,20 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    control.resampleTotal.store(R, std::memory_order_relaxed);
-    const float limit = std::fabs(result.comparisonT);
-    const std::span<float> pooled(data.pooled);
+    // Each shuffle continues from the last arrangement, so the shuffles run in order while the t of each
+    // arrangement is computed alongside; the counts are taken from the t values afterwards.
     float* const out = result.resampled.data();
+    const SumPrecision sums = data.sums;
+    ShufflesAlongside(data.pooled, R, settings.threads, generator, control,
+                      [&](std::int32_t k, std::span<const float> arrangement) {
+                          out[k] = TComputation(arrangement.data(), nA, arrangement.data() + nA, nB, sizeFactor, sums).t;
+                      });
+    const float limit = std::fabs(result.comparisonT);
     std::int64_t greater = 0, less = 0;
-    BlockGenerator g(generator.seeds);  // draws in blocks; the seeds go back at the end or on cancel
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator.seeds = g.CurrentSeeds();
-            throw RunCancelled();
-        }
-        ShuffleArray(g, pooled);
-        const float t = TComputation(pooled.data(), nA, pooled.data() + nA, nB, sizeFactor, data.sums).t;
-        out[k] = t;
+    for (const float t : result.resampled) {
         greater += t > 0.0f && std::fabs(t) >= limit;
         less += t < 0.0f && std::fabs(t) >= limit;
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
-    generator.seeds = g.CurrentSeeds();
 
     result.countGreater = greater;
     result.countLess = less;
