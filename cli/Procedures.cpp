@@ -1,6 +1,8 @@
 #include "cli/Procedures.h"
 
+#include "analysis/bootstrap/BootstCorr.h"
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/bootstrap/BootstMedian.h"
 #include "analysis/randomization/IndepT.h"
 
 #include <algorithm>
@@ -38,6 +40,8 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
+        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
     });
     return table;
 }

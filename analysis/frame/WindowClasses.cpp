@@ -2,7 +2,9 @@
 //     RegisterAnalysisWindowFactory("IndepT", [](const WindowRow& row) { return new IndepT(row); });
 // A window not listed opens as the plain frame. Registering here, rather than from each window's source,
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
+#include "analysis/bootstrap/BootstCorrWindow.h"
 #include "analysis/bootstrap/BootstMeanWindow.h"
+#include "analysis/bootstrap/BootstMedianWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 
@@ -12,6 +14,10 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
                                   [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstMedian"),
+                                  [](const WindowRow& row) { return new BootstMedian(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstCorr"),
+                                  [](const WindowRow& row) { return new BootstCorr(row); });
 }
 
 }  // namespace brevant::frame
