@@ -236,7 +236,12 @@ TEST(BootstCorr, PercentilePositionsByTheIntegerPartRule) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(run.lowerLimit, sorted[24]);
     EXPECT_EQ(run.upperLimit, sorted[974]);
-    // Too few resamples for the level: the lower position would be 0.
+    // Too few resamples for the level: the lower position would be 0. The smallest counts that work (as the
+    // description says): Int(0.05 x 20) = 1, but 0.975f and 0.995f lie a little above 0.975 and 0.995.
+    for (const auto& [q, smallest] : {std::pair{0.95f, 19}, std::pair{0.975f, 40}, std::pair{0.995f, 200}}) {
+        EXPECT_NO_THROW(brevant::CheckIntegerPartPercentileSettings(smallest, q)) << q;
+        EXPECT_THROW(brevant::CheckIntegerPartPercentileSettings(smallest - 1, q), brevant::SettingsError) << q;
+    }
     Generator generator{Seeds{1, 2, 3}};
     RunControl control;
     EXPECT_THROW(brevant::RunBootstCorr(Read(RandomCases(random, 30, 0)), {198, 0.995f, {}}, generator, control),
