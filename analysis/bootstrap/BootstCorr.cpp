@@ -35,6 +35,43 @@ struct Pair {
     float x, y;
 };
 
+// The five running sums of one resample, each addition done in double and stored in T: rounded to single
+// after every addition when T is float, which gives bit for bit the engine's ArrayVariance and
+// ArrayCovariance under SumPrecision::Single.
+template <typename T>
+struct PairSums {
+    T sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+};
+
+template <typename T>
+inline void AddCase(PairSums<T>& s, Pair c) noexcept {
+    const double x = c.x, y = c.y;
+    s.sx = static_cast<T>(static_cast<double>(s.sx) + x);
+    s.sy = static_cast<T>(static_cast<double>(s.sy) + y);
+    s.sxx = static_cast<T>(static_cast<double>(s.sxx) + x * x);
+    s.syy = static_cast<T>(static_cast<double>(s.syy) + y * y);
+    s.sxy = static_cast<T>(static_cast<double>(s.sxy) + x * y);
+}
+
+// The sums of B resamples at once, their additions interleaved: each sum is a chain of roundings, and B
+// independent chains keep the processor busy where one would wait on each rounding. drawn holds each
+// resample's n case indices, resample j at drawn[j * n].
+template <typename T, int B>
+void SumResamples(const Pair* source, const std::int32_t* drawn, std::int32_t n, PairSums<T>* sums) noexcept {
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (int j = 0; j < B; ++j) AddCase(sums[j], source[drawn[j * n + i]]);
+    }
+}
+
+// Whether every drawn case has the same value in the column; stops at the first difference, mostly at once.
+bool SameInEveryDraw(const Pair* source, const std::int32_t* drawn, std::int32_t n, float Pair::*column) noexcept {
+    const float first = source[drawn[0]].*column;
+    for (std::int32_t i = 1; i < n; ++i) {
+        if (!(source[drawn[i]].*column == first)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 float CorrelationFrom(float varX, float varY, float cov) noexcept {
@@ -105,48 +142,64 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     std::vector<Pair> cases(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < cases.size(); ++i) cases[i] = {data.x[i], data.y[i]};
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
+    float* const out = result.bootstrapR.data();
 
-    // The draw and the sums of each resample in one pass: no bootstrap table, no columns.
+    // Resamples go in batches: the n case indices of each drawn in order, then the sums of the whole batch
+    // interleaved. The generator's state after each resample's draws is kept for a stop within the batch.
+    constexpr int kBatch = 8;
     control.resampleTotal.store(R, std::memory_order_relaxed);
     const Pair* const source = cases.data();
-    float* const out = result.bootstrapR.data();
+    const bool single = data.sums == SumPrecision::Single;
     const double size = n;
+    std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
     Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    for (std::int32_t k0 = 0; k0 < R; k0 += kBatch) {
+        const int b = static_cast<int>(std::min<std::int32_t>(kBatch, R - k0));
+        Seeds after[kBatch];
+        for (int j = 0; j < b; ++j) {
+            if (control.CancelRequested()) {
+                generator = g;
+                throw RunCancelled();
+            }
+            std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+            for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
+            after[j] = g.seeds;
         }
-        RunningSums sx(data.sums), sy(data.sums);
-        RunningSum sxy(data.sums);
-        const Pair first = source[g.Index(n) - 1];
-        sx.Add(first.x);
-        sy.Add(first.y);
-        sxy.Add(static_cast<double>(first.x) * static_cast<double>(first.y));
-        bool constantX = true, constantY = true;
-        for (std::int32_t i = 1; i < n; ++i) {
-            const Pair c = source[g.Index(n) - 1];
-            sx.Add(c.x);
-            sy.Add(c.y);
-            sxy.Add(static_cast<double>(c.x) * static_cast<double>(c.y));
-            constantX &= c.x == first.x;
-            constantY &= c.y == first.y;
+        double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
+        const auto sum = [&](auto zero) {
+            using T = decltype(zero);
+            PairSums<T> s[kBatch];
+            if (b == kBatch) {
+                SumResamples<T, kBatch>(source, drawn.data(), n, s);
+            } else {
+                for (int j = 0; j < b; ++j) {
+                    SumResamples<T, 1>(source, drawn.data() + static_cast<std::ptrdiff_t>(j) * n, n, &s[j]);
+                }
+            }
+            for (int j = 0; j < b; ++j) {
+                sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
+            }
+        };
+        single ? sum(0.0f) : sum(0.0);
+        for (int j = 0; j < b; ++j) {
+            const std::int32_t k = k0 + j;
+            const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+            // No variance: all drawn values equal, or a variance that computes as 0 or less in single precision.
+            const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
+            const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
+            const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
+            if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
+                generator.seeds = after[j];
+                throw RunStopped(NoVarianceMessage(flatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
+            }
+            const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
+            const float r = CorrelationFrom(varX, varY, cov);
+            out[k] = r;
+            if (std::fabs(r) > 1.0f) {
+                if (result.illegalCount++ == 0) result.firstIllegal = r;
+            }
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
         }
-        // No variance: all drawn values equal, or a variance that computes as 0 or less in single precision.
-        const auto varX = static_cast<float>(sx.Variance(n));
-        const auto varY = static_cast<float>(sy.Variance(n));
-        const bool flatX = constantX || !(varX > 0.0f);
-        if (flatX || constantY || !(varY > 0.0f)) {
-            generator = g;
-            throw RunStopped(NoVarianceMessage(flatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
-        }
-        const auto cov = static_cast<float>((sxy.Value() - sx.Sum() * sy.Sum() / size) / (size - 1.0));
-        const float r = CorrelationFrom(varX, varY, cov);
-        out[k] = r;
-        if (std::fabs(r) > 1.0f) {
-            if (result.illegalCount++ == 0) result.firstIllegal = r;
-        }
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
     generator = g;
 
