@@ -115,6 +115,15 @@ TEST(BootstMedian, HalfwayAtTheEighthDigitAndZerosOfBothSigns) {
     ExpectSameAsLiteral({1234.5f, 1234.625f, 1234.5625f, 1234.5635f, 1234.5f, 1234.625f}, 2000, 0.95f,
                         Seeds{100, 200, 300});
     ExpectSameAsLiteral({1234.5625f, 1234.5f, 1234.625f, -1234.5625f, 99999.995f}, 1000, 0.995f, Seeds{9, 8, 7});
+    // Between 2^33 and 1e10 floats lie farther apart (1024) than the seventh digit (1000): the texts of
+    // neighbouring floats can coincide and a text need not read back to the float it came from.
+    std::mt19937 random(33);
+    std::uniform_real_distribution<float> wide(8.6e9f, 1e10f);
+    for (const int n : {5, 6, 41}) {
+        std::vector<float> values;
+        for (int i = 0; i < n; ++i) values.push_back(wide(random));
+        ExpectSameAsLiteral(values, 1000, 0.95f, Seeds{n, 2 * n, 3 * n});
+    }
     // -0 and +0 together (not from a data file, whose reader reads -0 as 0): the order of the zeros decides
     // the sign of a zero median.
     ExpectSameAsLiteral({-0.0f, 0.0f, -0.0f, 0.0f, 1.0f, -1.0f}, 1000, 0.975f, Seeds{17, 18, 19});
