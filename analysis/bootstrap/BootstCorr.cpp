@@ -118,9 +118,11 @@ BootstCorrData ReadBootstCorrData(DataFile& file) {
     };
     if (AllEqual(data.x) || !(f.varX > 0.0f)) refuseFlat("X");
     if (AllEqual(data.y) || !(f.varY > 0.0f)) refuseFlat("Y");
-    if (!std::isfinite(f.r)) {
-        RefuseData(file, "holds values whose variances are too small for single precision (their product is "
-                         "0), so r is undefined; multiply the X or the Y values by a power of ten first.");
+    // Below the smallest normal single the product keeps too few digits for r, and at 0 r is undefined.
+    if (!(f.varY * f.varX >= std::numeric_limits<float>::min())) {
+        RefuseData(file, "holds values whose variances are too small for single precision (their product "
+                         "underflows), so r cannot be computed; multiply the X or the Y values by a power of ten "
+                         "first.");
     }
     return data;
 }

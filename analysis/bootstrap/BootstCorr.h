@@ -4,8 +4,9 @@
 //
 // Data file: N (at least 2, at most kMaxDataValues / 2 cases), then N pairs X, Y. Refused with a
 // DataFileError: N below 2, fewer values than announced, a non-number, values so large that the product of
-// the two variances could overflow single precision, and a column with no variance (its values all equal,
-// or a variance that computes as 0 or less in single precision), for which r is undefined.
+// the two variances could overflow single precision, a column with no variance (its values all equal, or a
+// variance that computes as 0 or less in single precision), for which r is undefined, and variances so
+// small that their single-precision product falls below the smallest normal single.
 //
 // A resample whose X column (then Y column) has no variance, by the same test, stops the run: RunStopped
 // with "X has no variance, ... Process terminating with k resamples." (k the resample's number). The

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <set>
 
@@ -211,6 +212,25 @@ TEST(BootstCorr, IllegalValuesOfRGiveOneMessageAfterTheRun) {
     EXPECT_EQ(run.resampled.size(), 1000u) << "the illegal values stay in the results";
 }
 
+// Resamples whose variances are so small that their product underflows to 0 give an r of inf or nan; the
+// note counts them. Such values are hard to reach from data that pass the reader, so the result is made here.
+TEST(BootstCorr, NonFiniteCorrelationsAreExplainedInANote) {
+    brevant::BootstCorrResult result;
+    result.r = 0.5f;
+    result.bootstrapR = {0.25f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), 0.75f};
+    result.nonFinite = brevant::CountNonFinite(result.bootstrapR);
+    result.standardError = std::numeric_limits<float>::quiet_NaN();
+    const auto run = brevant::PresentBootstCorr(std::move(result), {4, 0.95f, {}});
+    ASSERT_EQ(run.notes.size(), 1u);
+    EXPECT_TRUE(run.notes[0].starts_with("2 of the 4 resamples drew X and Y values whose variances are so small"))
+        << run.notes[0];
+    EXPECT_NE(run.notes[0].find("1 sorted as +inf, 0 as -inf and 1 as nan"), std::string::npos) << run.notes[0];
+    EXPECT_EQ(brevant::BoxText(run.boxes[1]), "nan");
+    EXPECT_TRUE(brevant::CorrelationFrom(1e-23f, 1e-23f, 0.0f) != brevant::CorrelationFrom(1e-23f, 1e-23f, 0.0f))
+        << "0 / 0 is nan";
+    EXPECT_EQ(brevant::CorrelationFrom(1e-23f, 1e-23f, 1e-30f), std::numeric_limits<float>::infinity());
+}
+
 TEST(BootstCorr, PercentilePositionsByTheIntegerPartRule) {
     struct Row {
         std::int32_t R;
@@ -287,7 +307,8 @@ TEST(BootstCorr, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"3 0.1 1 0.1 2 0.1 3", "holds X values with no variance"},
         {"2 1e18 1e18 -1e18 2e18", "too large for the single-precision product of the two variances"},
         {"2 1e19 1 3e19 2", "too large for single-precision sums of their squares"},
-        {"3 1e-13 1e-13 2e-13 3e-13 3e-13 2e-13", "too small for single precision"},
+        {"3 1e-13 1e-13 2e-13 3e-13 3e-13 2e-13", "too small for single precision"},  // product 0
+        {"3 1e-10 1e-10 2e-10 3e-10 3e-10 2e-10", "too small for single precision"},  // below normal
     };
     for (const auto& [text, says] : bad) {
         SCOPED_TRACE(text);
