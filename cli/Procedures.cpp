@@ -1,8 +1,10 @@
 #include "cli/Procedures.h"
 
+#include "analysis/bootstrap/BootstCorr.h"
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "analysis/bootstrap/MediationBoot.h"
+#include "analysis/bootstrap/BootstMedian.h"
 #include "analysis/randomization/IndepT.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "analysis/randomization/PairedT.h"
@@ -50,6 +52,8 @@ const ProcedureTable& BuiltinProcedures() {
         Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
         Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
         Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
+        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
+        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
     });
     return table;
 }

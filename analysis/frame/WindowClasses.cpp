@@ -2,9 +2,11 @@
 //     RegisterAnalysisWindowFactory("IndepT", [](const WindowRow& row) { return new IndepT(row); });
 // A window not listed opens as the plain frame. Registering here, rather than from each window's source,
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
+#include "analysis/bootstrap/BootstCorrWindow.h"
 #include "analysis/bootstrap/BootstMeanWindow.h"
 #include "analysis/bootstrap/TwoMedianBootTestWindow.h"
 #include "analysis/bootstrap/MediationBootWindow.h"
+#include "analysis/bootstrap/BootstMedianWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 #include "analysis/randomization/TwoMedianRandomTestWindow.h"
@@ -26,6 +28,10 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("PairedT"), [](const WindowRow& row) { return new PairedT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("Repeated1way"),
                                   [](const WindowRow& row) { return new Repeated1way(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstMedian"),
+                                  [](const WindowRow& row) { return new BootstMedian(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstCorr"),
+                                  [](const WindowRow& row) { return new BootstCorr(row); });
 }
 
 }  // namespace brevant::frame

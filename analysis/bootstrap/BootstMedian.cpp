@@ -1,0 +1,173 @@
+#include "analysis/bootstrap/BootstMedian.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace brevant {
+
+namespace {
+
+ResultBox ObtainedMedianBox(float median) {
+    return {"txtMedian", "label1", "Obtained Median", median, BoxFormat::ThreeDecimals};
+}
+
+bool HoldsBothZeros(const std::vector<float>& values) {
+    bool negative = false, positive = false;
+    for (const float v : values) {
+        if (v == 0.0f) (std::signbit(v) ? negative : positive) = true;
+    }
+    return negative && positive;
+}
+
+// A resample's median depends only on how many of its draws fall on each distinct value, so the loop
+// counts draws per rank of value and walks the counts to the middle instead of sorting the resample. A
+// middle position of n >= 3 values is one the median routine passes through RoundTrip7, hence
+// middleValue. Not used where the order of -0 and +0 would decide the sign of a middle zero.
+class RankCounter {
+public:
+    explicit RankCounter(const std::vector<float>& source) : rankOf_(source.size()) {
+        std::vector<float> distinct = source;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        for (std::size_t i = 0; i < source.size(); ++i) {
+            rankOf_[i] = static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), source[i]) -
+                                                   distinct.begin());
+        }
+        middleValue_.resize(distinct.size());
+        for (std::size_t r = 0; r < distinct.size(); ++r) middleValue_[r] = RoundTrip7(distinct[r]);
+        counts_.assign(distinct.size(), 0);
+    }
+
+    // One resample of n = source size draws; its median.
+    float DrawMedian(Generator& g) noexcept {
+        const auto n = static_cast<std::int32_t>(rankOf_.size());
+        std::fill(counts_.begin(), counts_.end(), 0);
+        const std::int32_t* const rankOf = rankOf_.data();
+        std::int32_t* const counts = counts_.data();
+        for (std::int32_t i = 0; i < n; ++i) ++counts[rankOf[g.Index(n) - 1]];
+
+        // The rank at 0-based sorted position (n - 1) / 2, and for an even n the one after it.
+        const std::int32_t lowerMiddle = (n - 1) / 2;
+        std::int32_t r = 0, before = 0;
+        while (before + counts[r] <= lowerMiddle) before += counts[r++];
+        const float low = middleValue_[static_cast<std::size_t>(r)];
+        if (n % 2 == 1) return low;
+        if (before + counts[r] <= lowerMiddle + 1) {
+            ++r;
+            while (counts[r] == 0) ++r;
+        }
+        const float high = middleValue_[static_cast<std::size_t>(r)];
+        return static_cast<float>((static_cast<double>(low) + static_cast<double>(high)) / 2.0);
+    }
+
+private:
+    std::vector<std::int32_t> rankOf_;
+    std::vector<float> middleValue_;
+    std::vector<std::int32_t> counts_;
+};
+
+// Bootstrap medians 1..R into out, drawn from the rounded sorted data.
+void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out, Generator& generator,
+                          RunControl& control) {
+    const auto R = static_cast<std::int32_t>(out.size());
+    Generator g = generator;
+    const auto cancelled = [&] {
+        if (!control.CancelRequested()) return false;
+        generator = g;
+        return true;
+    };
+    if (source.size() >= 3 && !HoldsBothZeros(source)) {
+        RankCounter counter(source);
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (cancelled()) throw RunCancelled();
+            out[static_cast<std::size_t>(k)] = counter.DrawMedian(g);
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    } else {
+        std::vector<float> work(source.size());
+        for (std::int32_t k = 0; k < R; ++k) {
+            if (cancelled()) throw RunCancelled();
+            BootstrapDrawFrom(g, source, work);
+            out[static_cast<std::size_t>(k)] = MedianOf(work);
+            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+        }
+    }
+    generator = g;
+}
+
+}  // namespace
+
+SortedSample SortForMedian(std::vector<float> values) {
+    SortedSample s;
+    s.values = std::move(values);
+    s.median = ArrayMedian(s.values);
+    return s;
+}
+
+BootstMedianData ReadBootstMedianData(DataFile& file) {
+    BootstMedianData data;
+    const std::int32_t n = file.ReadCount("the number of values", 0, kMaxDataValues);
+    if (n < 1) RefuseData(file, "announces 0 values; a median needs at least 1 value.");
+    data.values = file.ReadValues(static_cast<std::size_t>(n), "a value");
+    return data;
+}
+
+std::vector<ResultBox> ObservedBootstMedianBoxes(const BootstMedianData& data) {
+    return {ObtainedMedianBox(SortForMedian(data.values).median)};
+}
+
+BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettings& settings, Generator& generator,
+                                   RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    const std::int32_t R = settings.resamples;
+
+    BootstMedianResult result;
+    const SortedSample sorted = SortForMedian(data.values);
+    result.median = sorted.median;
+
+    // Every drawn value passes through its 7-significant-digit text: round the sorted data once.
+    const std::vector<float> source = RoundedCopy(sorted.values);
+    result.bootstrapMedians.assign(static_cast<std::size_t>(R), 0.0f);
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    DrawBootstrapMedians(source, result.bootstrapMedians, generator, control);
+
+    result.sortedMedians = result.bootstrapMedians;
+    control.sortTotal.store(R, std::memory_order_relaxed);
+    SortArray(result.sortedMedians, [&control](std::int32_t done, std::int32_t) {
+        control.sortDone.store(done, std::memory_order_relaxed);
+    });
+    control.sortDone.store(R, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();
+
+    result.positions = NearestPercentilePositions(R, settings.confidence);
+    const float M = result.median;
+    result.lowerPercentile = result.sortedMedians[static_cast<std::size_t>(result.positions.lower - 1)];
+    result.upperPercentile = result.sortedMedians[static_cast<std::size_t>(result.positions.upper - 1)];
+    // The percentiles reflected around M, each difference and limit rounded to single.
+    result.lowerDistance = M - result.lowerPercentile;
+    result.upperDistance = result.upperPercentile - M;
+    result.lowerLimit = M - result.upperDistance;
+    result.upperLimit = M + result.lowerDistance;
+    return result;
+}
+
+RunResult PresentBootstMedian(BootstMedianResult&& r) {
+    RunResult run;
+    run.boxes = {
+        ObtainedMedianBox(r.median),
+        {"LowerCL", "Label3", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
+        {"UpperCL", "Label2", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
+    };
+    run.histogram = {"Bootstrapped Median", r.median, std::nullopt};
+    run.resampled = std::move(r.bootstrapMedians);
+    return run;
+}
+
+RunResult BootstMedianProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                RunControl& control) {
+    CheckNearestPercentileSettings(settings.resamples, settings.confidence);
+    return PresentBootstMedian(RunBootstMedian(ReadBootstMedianData(file), settings, generator, control));
+}
+
+}  // namespace brevant

@@ -1,0 +1,98 @@
+// Whole runs of the bootstrapped median (1,000 values, 100,000 resamples) and the bootstrapped correlation
+// (1,000 cases, 50,000 resamples) against their floor: the time the engine takes just to draw the same
+// random indices (n per resample). The target is a run within twice its floor. The literal transcriptions
+// run at a smaller count, for scale.
+#include "analysis/bootstrap/BootstCorr.h"
+#include "analysis/bootstrap/BootstMedian.h"
+#include "literal/LiteralBootstCorr.h"
+#include "literal/LiteralBootstMedian.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+constexpr std::int32_t kValues = 1000;
+
+std::vector<float> Values(int n, float centre, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(centre, 10.0f);
+    std::vector<float> values(static_cast<std::size_t>(n));
+    for (float& v : values) v = normal(random);
+    return values;
+}
+
+brevant::BootstCorrData CorrData() {
+    brevant::BootstCorrData data;
+    data.x = Values(kValues, 50.0f, 1);
+    data.y = Values(kValues, 20.0f, 2);
+    for (std::size_t i = 0; i < data.y.size(); ++i) data.y[i] += 0.5f * data.x[i];
+    return data;
+}
+
+void DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 0; i < kValues; ++i) sum += g.Index(kValues);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BootstMedian_Run(benchmark::State& state) {
+    const brevant::BootstMedianData data{Values(kValues, 20.0f, 3)};
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunBootstMedian(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapMedians.data());
+    }
+}
+
+void BootstMedian_Literal(benchmark::State& state) {
+    const std::vector<float> values = Values(kValues, 20.0f, 3);
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunBootstMedian(values, R, 0.975f);
+        benchmark::DoNotOptimize(run.medians.data());
+    }
+}
+
+void BootstCorr_Run(benchmark::State& state) {
+    const brevant::BootstCorrData data = CorrData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunBootstCorr(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapR.data());
+    }
+}
+
+void BootstCorr_Literal(benchmark::State& state) {
+    const brevant::BootstCorrData data = CorrData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunBootstCorr(data.x, data.y, R, 0.975f);
+        benchmark::DoNotOptimize(run.bootR.data());
+    }
+}
+
+BENCHMARK(BootstMedian_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMedian_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BootstCorr_Run)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstCorr_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
