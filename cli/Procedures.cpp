@@ -1,7 +1,9 @@
 #include "cli/Procedures.h"
 
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/bootstrap/OnewayBoot.h"
 #include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/OnewayRandom.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,6 +40,12 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
+        Procedure{"OnewayBoot", "Bootstrapping Anova OneWay", kBootstrapErrors,
+                  [](DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
+                     RunControl& control) {
+                      return OnewayBootProcedure(file, settings, choices.bootstrapErrors, generator, control);
+                  }},
     });
     return table;
 }

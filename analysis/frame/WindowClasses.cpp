@@ -3,8 +3,10 @@
 // A window not listed opens as the plain frame. Registering here, rather than from each window's source,
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
 #include "analysis/bootstrap/BootstMeanWindow.h"
+#include "analysis/bootstrap/OnewayBootWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
+#include "analysis/randomization/OnewayRandomWindow.h"
 
 namespace brevant::frame {
 
@@ -12,6 +14,10 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
                                   [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("OnewayRandom"),
+                                  [](const WindowRow& row) { return new OnewayRandom(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("OnewayBoot"),
+                                  [](const WindowRow& row) { return new OnewayBoot(row); });
 }
 
 }  // namespace brevant::frame
