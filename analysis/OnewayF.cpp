@@ -109,6 +109,28 @@ void RefuseOnewayWithoutSpread(const DataFile& file, const OnewayData& data) {
     }
 }
 
+std::string OnewayNoSpreadNote(const NonFiniteCount& nf, std::int32_t resamples, const std::string& what) {
+    std::string note = std::to_string(nf.Total());
+    note += " of the ";
+    note += ResampleCount(resamples);
+    note += ' ';
+    note += what;
+    note += ':';
+    if (nf.positiveInfinite > 0) {
+        note += ' ';
+        note += std::to_string(nf.positiveInfinite);
+        note += " gave an infinite F, counted as at least as large as the obtained F";
+        note += nf.undefined > 0 ? ";" : ".";
+    }
+    if (nf.undefined > 0) {
+        note += ' ';
+        note += std::to_string(nf.undefined);
+        note += " held one value throughout and gave an undefined F, not counted.";
+    }
+    note += " The output file shows them as inf or nan; the histogram leaves them out.";
+    return note;
+}
+
 float ComparisonF(float f) noexcept { return static_cast<float>(static_cast<double>(f) - 0.0001); }
 
 }  // namespace brevant

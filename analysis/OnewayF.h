@@ -16,11 +16,13 @@
 // like that keeps its inf or NaN (see the procedures).
 #pragma once
 
+#include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace brevant {
@@ -121,6 +123,10 @@ float OnewayF::Pass(Next& next) noexcept {
     }
     return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
 }
+
+// The note after a run in which some resamples had no spread within any group: how many, and how many of
+// them gave +inf (counted) and NaN (not counted). what says what those resamples did ("left no spread").
+std::string OnewayNoSpreadNote(const NonFiniteCount& nonFinite, std::int32_t resamples, const std::string& what);
 
 // F - 0.0001, the difference in double, stored single: the randomization window's comparison value.
 float ComparisonF(float f) noexcept;

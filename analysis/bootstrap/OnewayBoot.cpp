@@ -100,13 +100,7 @@ RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
     run.histogram = {"Bootstrapped F", r.obtainedF, std::pair{0.0f, 10.0f}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
-        run.notes.push_back(
-            std::to_string(nf.Total()) + " of the " + ResampleCount(settings.resamples) +
-            " drew values with no spread within any group: " + std::to_string(nf.positiveInfinite) +
-            " gave an infinite F (counted as at least as large as the obtained F) and " +
-            std::to_string(nf.undefined) +
-            " an undefined F (one value drawn throughout; not counted). The output file shows them as inf or "
-            "nan; the histogram leaves them out.");
+        run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "drew values with no spread within any group"));
     }
     run.resampled = std::move(r.resampled);
     return run;

@@ -80,13 +80,7 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
     run.histogram = {"Randomization F", r.comparisonF, std::pair{0.0f, 10.0f}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
-        run.notes.push_back(
-            std::to_string(nf.Total()) + " of the " + ResampleCount(settings.resamples) +
-            " left no spread within any group: " + std::to_string(nf.positiveInfinite) +
-            " gave an infinite F (counted as at least as large as the obtained F) and " +
-            std::to_string(nf.undefined) +
-            " an undefined F (all values equal; not counted). The output file shows them as inf or nan; the "
-            "histogram leaves them out.");
+        run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));
     }
     run.resampled = std::move(r.resampled);
     return run;

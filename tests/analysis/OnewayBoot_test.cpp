@@ -175,6 +175,8 @@ TEST(OnewayBoot, DrawsWithNoSpreadAreInfiniteOrUndefinedAndNoted) {
     EXPECT_NE(run.notes[0].find(std::to_string(undefined + infinite) + " of the 2000 resamples"), std::string::npos)
         << run.notes[0];
     EXPECT_NE(run.notes[0].find(std::to_string(infinite) + " gave an infinite F"), std::string::npos) << run.notes[0];
+    EXPECT_NE(run.notes[0].find(std::to_string(undefined) + " held one value throughout"), std::string::npos)
+        << run.notes[0];
 }
 
 TEST(OnewayBoot, PlantWeightsGiveThePublishedF) {
