@@ -20,6 +20,7 @@
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -74,9 +75,10 @@ public:
     float Of(Next&& next) noexcept {
         return single_ ? Pass<float>(next) : Pass<double>(next);
     }
-    // The values of the arrangement in an array of N.
+    // The values of the arrangement in an array of N. The same sums in the same order as Of, formed four
+    // groups at a time so that their dependency chains overlap.
     float OfValues(const float* values) noexcept {
-        return Of([&values]() noexcept { return *values++; });
+        return single_ ? ArrayPass<float>(values) : ArrayPass<double>(values);
     }
     // The figures of the last arrangement.
     const OnewayFigures& Last() const noexcept { return figures_; }
@@ -84,6 +86,8 @@ public:
 private:
     template <typename S, typename Next>
     float Pass(Next& next) noexcept;
+    template <typename S>
+    float ArrayPass(const float* values) noexcept;
     float Finish(double grand, bool constantWithin, bool allEqual) noexcept;
 
     std::vector<std::int32_t> sizes_;
@@ -120,6 +124,75 @@ float OnewayF::Pass(Next& next) noexcept {
         constantWithin &= constant;
         if (j == 0) firstOfAll = first;
         sameFirsts &= first == firstOfAll;
+    }
+    return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
+}
+
+namespace oneway_detail {
+
+// One group's running sums, started from its first value.
+template <typename S>
+struct GroupSums {
+    S s, q;
+    float first;
+    bool constant = true;
+    explicit GroupSums(float v) noexcept
+        : s(static_cast<S>(v)), q(static_cast<S>(static_cast<double>(v) * static_cast<double>(v))), first(v) {}
+    void Add(float v) noexcept {
+        s = s + static_cast<S>(v);
+        q = static_cast<S>(static_cast<double>(q) + static_cast<double>(v) * static_cast<double>(v));
+        constant &= v == first;
+    }
+};
+
+}  // namespace oneway_detail
+
+template <typename S>
+float OnewayF::ArrayPass(const float* values) noexcept {
+    using oneway_detail::GroupSums;
+    S grand = 0;
+    for (std::int64_t i = 0; i < total_; ++i) grand = grand + static_cast<S>(values[i]);
+
+    bool constantWithin = true, sameFirsts = true;
+    const float firstOfAll = values[0];
+    const auto keep = [&](std::size_t j, const GroupSums<S>& g) {
+        sum_[j] = g.s;
+        squares_[j] = g.q;
+        constantWithin &= g.constant;
+        sameFirsts &= g.first == firstOfAll;
+    };
+    const std::size_t k = sizes_.size();
+    const float* at = values;
+    std::size_t j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const float* const a = at;
+        const float* const b = a + sizes_[j];
+        const float* const c = b + sizes_[j + 1];
+        const float* const d = c + sizes_[j + 2];
+        at = d + sizes_[j + 3];
+        GroupSums<S> ga(a[0]), gb(b[0]), gc(c[0]), gd(d[0]);
+        std::int32_t common = sizes_[j];
+        for (std::size_t l = 1; l < 4; ++l) common = std::min(common, sizes_[j + l]);
+        for (std::int32_t i = 1; i < common; ++i) {
+            ga.Add(a[i]);
+            gb.Add(b[i]);
+            gc.Add(c[i]);
+            gd.Add(d[i]);
+        }
+        for (std::int32_t i = common; i < sizes_[j]; ++i) ga.Add(a[i]);
+        for (std::int32_t i = common; i < sizes_[j + 1]; ++i) gb.Add(b[i]);
+        for (std::int32_t i = common; i < sizes_[j + 2]; ++i) gc.Add(c[i]);
+        for (std::int32_t i = common; i < sizes_[j + 3]; ++i) gd.Add(d[i]);
+        keep(j, ga);
+        keep(j + 1, gb);
+        keep(j + 2, gc);
+        keep(j + 3, gd);
+    }
+    for (; j < k; ++j) {
+        GroupSums<S> g(at[0]);
+        for (std::int32_t i = 1; i < sizes_[j]; ++i) g.Add(at[i]);
+        at += sizes_[j];
+        keep(j, g);
     }
     return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
 }
