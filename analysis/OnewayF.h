@@ -201,6 +201,10 @@ float OnewayF::ArrayPass(const float* values) noexcept {
 // them gave +inf (counted) and NaN (not counted). what says what those resamples did ("left no spread").
 std::string OnewayNoSpreadNote(const NonFiniteCount& nonFinite, std::int32_t resamples, const std::string& what);
 
+// The boxes both windows show first: txtObtF "Obtained F" and txtEffectSize "Effect size", three decimals.
+ResultBox OnewayObtainedFBox(float f);
+ResultBox OnewayEffectSizeBox(float effectSize);
+
 // F - 0.0001, the difference in double, stored single: the randomization window's comparison value.
 float ComparisonF(float f) noexcept;
 

@@ -7,12 +7,6 @@ namespace brevant {
 
 namespace {
 
-ResultBox ObtainedFBox(float f) { return {"txtObtF", "lblObtF", "Obtained F", f, BoxFormat::ThreeDecimals}; }
-
-ResultBox EffectSizeBox(float effectSize) {
-    return {"txtEffectSize", "Label2", "Effect size", effectSize, BoxFormat::ThreeDecimals};
-}
-
 std::vector<float> Errors(const OnewayData& groups) {
     const OnewayFigures observed = ComputeOnewayF(groups.values, groups.sizes, groups.sums);
     std::vector<float> errors;
@@ -46,7 +40,7 @@ OnewayBootData ReadOnewayBootData(DataFile& file) {
 std::vector<ResultBox> ObservedOnewayBootBoxes(const OnewayBootData& data) {
     const OnewayData& g = data.groups;
     const OnewayFigures observed = ComputeOnewayF(g.values, g.sizes, g.sums);
-    return {ObtainedFBox(observed.f), EffectSizeBox(OnewayEffectSize(observed, g.sums))};
+    return {OnewayObtainedFBox(observed.f), OnewayEffectSizeBox(OnewayEffectSize(observed, g.sums))};
 }
 
 OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& settings, bool bootstrapErrors,
@@ -93,8 +87,8 @@ OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& se
 RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
-        ObtainedFBox(r.obtainedF),
-        EffectSizeBox(r.effectSize),
+        OnewayObtainedFBox(r.obtainedF),
+        OnewayEffectSizeBox(r.effectSize),
         {"txtFPercent", "label5", "Percent => Fobt", r.proportion, BoxFormat::ThreeDecimals},
     };
     run.histogram = {"Bootstrapped F", r.obtainedF, std::pair{0.0f, 10.0f}};

@@ -5,16 +5,6 @@
 
 namespace brevant {
 
-namespace {
-
-ResultBox ObtainedFBox(float f) { return {"txtObtF", "lblObtF", "Obtained F", f, BoxFormat::ThreeDecimals}; }
-
-ResultBox EffectSizeBox(float effectSize) {
-    return {"txtEffectSize", "Label2", "Effect size", effectSize, BoxFormat::ThreeDecimals};
-}
-
-}  // namespace
-
 OnewayData ReadOnewayRandomData(DataFile& file) {
     OnewayData data = ReadOnewayData(file);
     // A shuffle puts at most all the values into one group.
@@ -27,7 +17,7 @@ OnewayData ReadOnewayRandomData(DataFile& file) {
 
 std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data) {
     const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
-    return {ObtainedFBox(observed.f), EffectSizeBox(OnewayEffectSize(observed, data.sums))};
+    return {OnewayObtainedFBox(observed.f), OnewayEffectSizeBox(OnewayEffectSize(observed, data.sums))};
 }
 
 OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
@@ -73,8 +63,8 @@ OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& se
 RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
-        ObtainedFBox(r.obtainedF),
-        EffectSizeBox(r.effectSize),
+        OnewayObtainedFBox(r.obtainedF),
+        OnewayEffectSizeBox(r.effectSize),
         {"txtFPercent", "label5", "Percent => F(obt)", r.proportion, BoxFormat::ThreeDecimals},
     };
     run.histogram = {"Randomization F", r.comparisonF, std::pair{0.0f, 10.0f}};
