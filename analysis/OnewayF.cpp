@@ -36,8 +36,8 @@ OnewayData ReadOnewayData(DataFile& file) {
     }
     data.values.reserve(static_cast<std::size_t>(total));
     for (std::int32_t j = 1; j <= k; ++j) {
-        const std::vector<float> group = file.ReadValues(static_cast<std::size_t>(data.sizes[static_cast<std::size_t>(j - 1)]),
-                                                         "a value of group " + std::to_string(j));
+        const auto n = static_cast<std::size_t>(data.sizes[static_cast<std::size_t>(j - 1)]);
+        const std::vector<float> group = file.ReadValues(n, "a value of group " + std::to_string(j));
         data.values.insert(data.values.end(), group.begin(), group.end());
     }
     data.sums = Wider(SumsFor(total, kOnewayDesignedValues), SumsFor(k, kOnewayDesignedGroups));

@@ -187,7 +187,8 @@ TEST(OnewayBoot, PlantWeightsGiveThePublishedF) {
         Generator generator{Seeds{1, 2, 3}};
         RunControl control;
         DataFile file = DataFile::FromText(FileText(plants), "plants.dat");
-        const brevant::RunResult run = brevant::OnewayBootProcedure(file, {10000, 0.975f, {}}, errors, generator, control);
+        const brevant::RunResult run =
+            brevant::OnewayBootProcedure(file, {10000, 0.975f, {}}, errors, generator, control);
         ASSERT_EQ(run.boxes.size(), 3u);
         EXPECT_EQ(run.boxes[2].label, "Percent => Fobt");
         EXPECT_EQ(brevant::BoxText(run.boxes[0]), "4.846");

@@ -20,7 +20,9 @@ struct OnewayBootRun {
 // A draw with replacement through the text of each value, for any n.
 inline void WideBootstrapDraw(Values& values, std::int32_t n) {
     std::vector<std::string> table(static_cast<std::size_t>(n) + 1);
-    for (std::int32_t i = 1; i <= n; ++i) table[static_cast<std::size_t>(i)] = GeneralText(values[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 1; i <= n; ++i) {
+        table[static_cast<std::size_t>(i)] = GeneralText(values[static_cast<std::size_t>(i)]);
+    }
     for (std::int32_t i = 1; i <= n; ++i) {
         const double u = RandomUniform();
         const auto j = static_cast<std::int32_t>(std::floor((static_cast<double>(n) - 0.0001) * u + 1.0));
@@ -40,9 +42,9 @@ OnewayBootRun RunOnewayBoot(const std::vector<float>& values, const std::vector<
     run.obtainedF = fobt;
     run.effectSize = EffectSize<Sum>(observed, g.k);  // 5
     run.errors.assign(x.size(), 0.0f);                // 6
-    for (std::int32_t j = 1; j <= g.k; ++j) {
-        for (std::int32_t i = g.end[static_cast<std::size_t>(j - 1)] + 1; i <= g.end[static_cast<std::size_t>(j)]; ++i) {
-            run.errors[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] - observed.mean[static_cast<std::size_t>(j)];
+    for (std::size_t j = 1; j <= static_cast<std::size_t>(g.k); ++j) {
+        for (std::int32_t i = g.end[j - 1] + 1; i <= g.end[j]; ++i) {
+            run.errors[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] - observed.mean[j];
         }
     }
     Values y(x.size(), 0.0f);

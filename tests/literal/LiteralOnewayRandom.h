@@ -68,7 +68,9 @@ GroupStats GroupStatistics(const Values& v, const GroupLayout& g) {
         To16(g.N);
     }
     Sum grand = 0;  // 1
-    for (std::int32_t i = 1; i <= g.N; ++i) grand = static_cast<Sum>(static_cast<double>(grand) + v[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 1; i <= g.N; ++i) {
+        grand = static_cast<Sum>(static_cast<double>(grand) + v[static_cast<std::size_t>(i)]);
+    }
     if constexpr (std::is_same_v<Sum, float>) {
         r.gm = grand / static_cast<float>(static_cast<std::int16_t>(g.N));  // single over 16-bit
     } else {
@@ -88,7 +90,8 @@ GroupStats GroupStatistics(const Values& v, const GroupLayout& g) {
     for (std::size_t j = 1; j <= k; ++j) {
         const double n = g.size[j];
         r.mean[j] = static_cast<float>(static_cast<double>(s[j]) / n);
-        r.variance[j] = static_cast<float>((static_cast<double>(q[j]) - std::pow(static_cast<double>(s[j]), 2) / n) / (n - 1));
+        const double sj = s[j];
+        r.variance[j] = static_cast<float>((static_cast<double>(q[j]) - std::pow(sj, 2) / n) / (n - 1));
         ssb = static_cast<Sum>(static_cast<double>(ssb) + std::pow(static_cast<double>(r.mean[j] - r.gm), 2) * n);
     }
     r.ssb = static_cast<float>(ssb);
@@ -111,7 +114,8 @@ template <typename Sum = float>
 float EffectSize(const GroupStats& r, std::int32_t k) {
     Sum sum = 0;
     for (std::int32_t j = 1; j <= k; ++j) {
-        sum = static_cast<Sum>(static_cast<double>(sum) + std::pow(static_cast<double>(r.mean[static_cast<std::size_t>(j)] - r.gm), 2));
+        const float d = r.mean[static_cast<std::size_t>(j)] - r.gm;
+        sum = static_cast<Sum>(static_cast<double>(sum) + std::pow(static_cast<double>(d), 2));
     }
     return static_cast<float>(std::sqrt(static_cast<double>(static_cast<float>(sum) / static_cast<float>(k) / r.msw)));
 }
@@ -126,7 +130,8 @@ struct OnewayRandomRun {
 
 // values: every group's values in turn.
 template <typename Sum = float>
-OnewayRandomRun RunOnewayRandom(const std::vector<float>& values, const std::vector<std::int32_t>& sizes, std::int32_t R) {
+OnewayRandomRun RunOnewayRandom(const std::vector<float>& values, const std::vector<std::int32_t>& sizes,
+                                std::int32_t R) {
     OnewayRandomRun run;
     Values F(static_cast<std::size_t>(R) + 1, 0.0f);  // 2
     const GroupLayout g = Layout(sizes);             // 3
