@@ -122,6 +122,18 @@ TEST(OnewayBoot, MatchesTheLiteralRunBitForBitWithEitherPool) {
     ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, true);
 }
 
+TEST(OnewayBoot, MatchesTheLiteralRunOnManyRandomLayouts) {
+    std::mt19937 random(2424);
+    std::uniform_int_distribution<int> groups(2, 10), size(2, 20);
+    std::uniform_real_distribution<float> spread(0.01f, 1000.0f);
+    for (int i = 0; i < 30; ++i) {
+        std::vector<int> sizes(static_cast<std::size_t>(groups(random)));
+        for (int& n : sizes) n = size(random);
+        const Seeds seeds{1 + (i * 7919) % 30000, 1 + (i * 104729) % 30000, 1 + (i * 1299709) % 30000};
+        ExpectSameAsLiteral<float>(MixedGroups(random, sizes, spread(random)), seeds, 100, i % 2 == 1);
+    }
+}
+
 TEST(OnewayBoot, PastTheDesignedSizeSumsAreDoubleAndStillMatch) {
     std::mt19937 random(5);
     const Groups manyGroups = MixedGroups(random, {3, 2, 2, 4, 2, 3, 2, 5, 2, 2, 3, 2}, 3.0f);

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -124,6 +125,18 @@ TEST(OnewayRandom, MatchesTheLiteralRunBitForBit) {
     // Large magnitudes where single-precision sums lose digits.
     Groups large{{{123456.7f, 123457.9f, 123455.1f}, {123458.3f, 123459.9f, 123457.4f}, {123454.2f, 123456.6f}}};
     ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000);
+}
+
+TEST(OnewayRandom, MatchesTheLiteralRunOnManyRandomLayouts) {
+    std::mt19937 random(4242);
+    std::uniform_int_distribution<int> groups(2, 10), size(2, 25);
+    std::uniform_real_distribution<float> spread(0.01f, 1000.0f);
+    for (int i = 0; i < 40; ++i) {
+        std::vector<int> sizes(static_cast<std::size_t>(groups(random)));
+        for (int& n : sizes) n = size(random);
+        const Seeds seeds{1 + (i * 7919) % 30000, 1 + (i * 104729) % 30000, 1 + (i * 1299709) % 30000};
+        ExpectSameAsLiteral<float>(MixedGroups(random, sizes, spread(random)), seeds, 100);
+    }
 }
 
 TEST(OnewayRandom, PastTheDesignedSizeSumsAreDoubleAndStillMatch) {
@@ -256,6 +269,31 @@ TEST(OnewayRandom, RefusesDataWithoutADefinedF) {
         }
         EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
     }
+}
+
+TEST(OnewayRandom, ARunCancelledPartwayLeavesTheGeneratorAfterTheShufflesItMade) {
+    std::mt19937 random(8);
+    const Groups g = MixedGroups(random, {300, 300, 400}, 10.0f);
+    DataFile file = DataFile::FromText(g.FileText(), "big.dat");
+    const brevant::OnewayData data = brevant::ReadOnewayRandomData(file);
+    Generator generator{Seeds{12, 34, 56}};
+    RunControl control;
+    bool cancelled = false;
+    std::thread worker([&] {
+        try {
+            brevant::RunOnewayRandom(data, {1'000'000, 0.975f, {}}, generator, control);
+        } catch (const brevant::RunCancelled&) {
+            cancelled = true;
+        }
+    });
+    while (control.resamplesDone.load() < 20) std::this_thread::yield();
+    control.RequestCancel();
+    worker.join();
+    ASSERT_TRUE(cancelled);
+    Generator expected{Seeds{12, 34, 56}};
+    const std::int64_t draws = control.resamplesDone.load() * (data.Total() - 1);
+    for (std::int64_t i = 0; i < draws; ++i) expected.Uniform();
+    EXPECT_EQ(generator.seeds, expected.seeds);
 }
 
 TEST(OnewayRandom, CancelledRunKeepsTheDrawsMadeAndBadCountsAreRefused) {
