@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -209,6 +210,29 @@ TEST(OnewayBoot, PlantWeightsGiveThePublishedF) {
         EXPECT_EQ(run.histogram.caption, "Bootstrapped F");
         EXPECT_EQ(run.histogram.observed, std::get<float>(run.boxes[0].value));
     }
+}
+
+TEST(OnewayBoot, ARunCancelledPartwayLeavesTheGeneratorAfterTheDrawsItMade) {
+    std::mt19937 random(9);
+    DataFile file = DataFile::FromText(FileText(MixedGroups(random, {500, 500}, 10.0f)), "big.dat");
+    const brevant::OnewayBootData data = brevant::ReadOnewayBootData(file);
+    Generator generator{Seeds{21, 43, 65}};
+    RunControl control;
+    bool cancelled = false;
+    std::thread worker([&] {
+        try {
+            brevant::RunOnewayBoot(data, {1'000'000, 0.975f, {}}, true, generator, control);
+        } catch (const brevant::RunCancelled&) {
+            cancelled = true;
+        }
+    });
+    while (control.resamplesDone.load() < 20) std::this_thread::yield();
+    control.RequestCancel();
+    worker.join();
+    ASSERT_TRUE(cancelled);
+    Generator expected{Seeds{21, 43, 65}};
+    for (std::int64_t i = 0; i < control.resamplesDone.load() * 1000; ++i) expected.Uniform();
+    EXPECT_EQ(generator.seeds, expected.seeds);
 }
 
 TEST(OnewayBoot, RefusesDataWithoutADefinedFOrTooLargeForItsSums) {
