@@ -9,6 +9,9 @@
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
+#include "analysis/bootstrap/OnewayBoot.h"
+#include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/OnewayRandom.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,6 +57,12 @@ const ProcedureTable& BuiltinProcedures() {
         Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
         Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
         Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
+        Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
+        Procedure{"OnewayBoot", "Bootstrapping Anova OneWay", kBootstrapErrors,
+                  [](DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
+                     RunControl& control) {
+                      return OnewayBootProcedure(file, settings, choices.bootstrapErrors, generator, control);
+                  }},
     });
     return table;
 }

@@ -12,6 +12,10 @@
 #include "analysis/randomization/TwoMedianRandomTestWindow.h"
 #include "analysis/randomization/PairedTWindow.h"
 #include "analysis/randomization/Repeated1wayWindow.h"
+#include "analysis/bootstrap/OnewayBootWindow.h"
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/randomization/IndepTWindow.h"
+#include "analysis/randomization/OnewayRandomWindow.h"
 
 namespace brevant::frame {
 
@@ -32,6 +36,10 @@ void RegisterWindowClasses() {
                                   [](const WindowRow& row) { return new BootstMedian(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstCorr"),
                                   [](const WindowRow& row) { return new BootstCorr(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("OnewayRandom"),
+                                  [](const WindowRow& row) { return new OnewayRandom(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("OnewayBoot"),
+                                  [](const WindowRow& row) { return new OnewayBoot(row); });
 }
 
 }  // namespace brevant::frame

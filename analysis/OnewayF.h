@@ -1,0 +1,211 @@
+// The one-way analysis of variance of independent groups, shared by the randomization and the bootstrap
+// windows: the data layout (k, the k group sizes, then every group's values in turn), the F of groups laid
+// out one after the other, and the effect size. Qt-free.
+//
+// F = SSb / (k - 1) / MSw with
+//   grand mean gm = (sum of all values in position order) / N,
+//   per group: sum s and sum of squares q (squares formed in double), mean s / n and variance
+//   (q - s^2 / n) / (n - 1) in double, both stored single,
+//   SSb = sum over groups of (mean - gm)^2 * n, MSw = PooledVariance of the group variances.
+// Every running sum is single within kOnewayDesignedValues values and kOnewayDesignedGroups groups, double
+// past either (SumPrecision); a sum is rounded to float where it is stored (SSb, the effect size's sum).
+//
+// No spread within the groups (each group's values all equal, or MSw computing as 0 or less in single
+// precision): the spread is taken as exactly 0 and F is the IEEE quotient SSb / 0, +inf, or NaN when all
+// values are equal (the between-groups sum is then taken as 0 too). Data like that is refused; a resample
+// like that keeps its inf or NaN (see the procedures).
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace brevant {
+
+// The windows were designed for at most 1,000 observations in at most 10 groups.
+inline constexpr std::int64_t kOnewayDesignedValues = 1000;
+inline constexpr std::int64_t kOnewayDesignedGroups = 10;
+
+struct OnewayData {
+    std::vector<float> values;         // group 1's values, then group 2's, ..., in the file's order
+    std::vector<std::int32_t> sizes;   // one per group, each at least 2
+    SumPrecision sums = SumPrecision::Single;
+    std::int32_t Groups() const noexcept { return static_cast<std::int32_t>(sizes.size()); }
+    std::int32_t Total() const noexcept { return static_cast<std::int32_t>(values.size()); }
+};
+
+// Reads k, the k sizes and the values. Refused with a DataFileError: k below 2, a group of fewer than 2,
+// more than kMaxDataValues values in all, fewer values than announced, a non-number. The spread is checked
+// by RefuseOnewayWithoutSpread, once the caller has checked its sums of squares.
+OnewayData ReadOnewayData(DataFile& file);
+
+// Everything the F of one arrangement is made of, each stored as a float.
+struct OnewayFigures {
+    float grandMean = 0;
+    std::vector<float> means, variances;  // per group
+    float betweenSquares = 0;             // SSb
+    float withinVariance = 0;             // MSw
+    float f = 0;
+    bool zeroSpread = false;
+};
+OnewayFigures ComputeOnewayF(std::span<const float> values, std::span<const std::int32_t> sizes, SumPrecision sums);
+
+// sqrt((sum over groups of (mean - gm)^2) / k / MSw): each group counts once, whatever its size.
+float OnewayEffectSize(const OnewayFigures& figures, SumPrecision sums) noexcept;
+
+// Refuses data whose observed F is undefined: no spread within the groups, or an F or effect size that is
+// not finite in single precision.
+void RefuseOnewayWithoutSpread(const DataFile& file, const OnewayData& data);
+
+// The F of many arrangements of the same group sizes, without allocating: the values of each arrangement
+// are taken one at a time in position order (group 1 first), so a resample loop can feed them straight
+// from its shuffled array or from its draws. Gives bit for bit ComputeOnewayF(...).f.
+class OnewayF {
+public:
+    OnewayF(std::span<const std::int32_t> sizes, SumPrecision sums);
+
+    // next() returns the value at the next position; called exactly N times.
+    template <typename Next>
+    float Of(Next&& next) noexcept {
+        return single_ ? Pass<float>(next) : Pass<double>(next);
+    }
+    // The values of the arrangement in an array of N. The same sums in the same order as Of, formed four
+    // groups at a time so that their dependency chains overlap.
+    float OfValues(const float* values) noexcept {
+        return single_ ? ArrayPass<float>(values) : ArrayPass<double>(values);
+    }
+    // The figures of the last arrangement.
+    const OnewayFigures& Last() const noexcept { return figures_; }
+
+private:
+    template <typename S, typename Next>
+    float Pass(Next& next) noexcept;
+    template <typename S>
+    float ArrayPass(const float* values) noexcept;
+    float Finish(double grand, bool constantWithin, bool allEqual) noexcept;
+
+    std::vector<std::int32_t> sizes_;
+    std::int64_t total_ = 0;
+    SumPrecision precision_;
+    bool single_;
+    std::vector<double> sum_, squares_;  // per group; float values under Single
+    OnewayFigures figures_;
+};
+
+// Each sum in S, float or double; a float sum of a float and a double square is rounded to float after
+// the addition, as a single-precision running sum is.
+template <typename S, typename Next>
+float OnewayF::Pass(Next& next) noexcept {
+    S grand = 0;
+    bool constantWithin = true, sameFirsts = true;
+    float firstOfAll = 0;
+    const std::size_t k = sizes_.size();
+    for (std::size_t j = 0; j < k; ++j) {
+        const float first = next();
+        S s = static_cast<S>(first);
+        S q = static_cast<S>(static_cast<double>(first) * static_cast<double>(first));
+        grand = grand + static_cast<S>(first);
+        bool constant = true;
+        for (std::int32_t i = 1, n = sizes_[j]; i < n; ++i) {
+            const float v = next();
+            grand = grand + static_cast<S>(v);
+            s = s + static_cast<S>(v);
+            q = static_cast<S>(static_cast<double>(q) + static_cast<double>(v) * static_cast<double>(v));
+            constant &= v == first;
+        }
+        sum_[j] = s;
+        squares_[j] = q;
+        constantWithin &= constant;
+        if (j == 0) firstOfAll = first;
+        sameFirsts &= first == firstOfAll;
+    }
+    return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
+}
+
+namespace oneway_detail {
+
+// One group's running sums, started from its first value.
+template <typename S>
+struct GroupSums {
+    S s, q;
+    float first;
+    bool constant = true;
+    explicit GroupSums(float v) noexcept
+        : s(static_cast<S>(v)), q(static_cast<S>(static_cast<double>(v) * static_cast<double>(v))), first(v) {}
+    void Add(float v) noexcept {
+        s = s + static_cast<S>(v);
+        q = static_cast<S>(static_cast<double>(q) + static_cast<double>(v) * static_cast<double>(v));
+        constant &= v == first;
+    }
+};
+
+}  // namespace oneway_detail
+
+template <typename S>
+float OnewayF::ArrayPass(const float* values) noexcept {
+    using oneway_detail::GroupSums;
+    S grand = 0;
+    for (std::int64_t i = 0; i < total_; ++i) grand = grand + static_cast<S>(values[i]);
+
+    bool constantWithin = true, sameFirsts = true;
+    const float firstOfAll = values[0];
+    const auto keep = [&](std::size_t j, const GroupSums<S>& g) {
+        sum_[j] = g.s;
+        squares_[j] = g.q;
+        constantWithin &= g.constant;
+        sameFirsts &= g.first == firstOfAll;
+    };
+    const std::size_t k = sizes_.size();
+    const float* at = values;
+    std::size_t j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const float* const a = at;
+        const float* const b = a + sizes_[j];
+        const float* const c = b + sizes_[j + 1];
+        const float* const d = c + sizes_[j + 2];
+        at = d + sizes_[j + 3];
+        GroupSums<S> ga(a[0]), gb(b[0]), gc(c[0]), gd(d[0]);
+        std::int32_t common = sizes_[j];
+        for (std::size_t l = 1; l < 4; ++l) common = std::min(common, sizes_[j + l]);
+        for (std::int32_t i = 1; i < common; ++i) {
+            ga.Add(a[i]);
+            gb.Add(b[i]);
+            gc.Add(c[i]);
+            gd.Add(d[i]);
+        }
+        for (std::int32_t i = common; i < sizes_[j]; ++i) ga.Add(a[i]);
+        for (std::int32_t i = common; i < sizes_[j + 1]; ++i) gb.Add(b[i]);
+        for (std::int32_t i = common; i < sizes_[j + 2]; ++i) gc.Add(c[i]);
+        for (std::int32_t i = common; i < sizes_[j + 3]; ++i) gd.Add(d[i]);
+        keep(j, ga);
+        keep(j + 1, gb);
+        keep(j + 2, gc);
+        keep(j + 3, gd);
+    }
+    for (; j < k; ++j) {
+        GroupSums<S> g(at[0]);
+        for (std::int32_t i = 1; i < sizes_[j]; ++i) g.Add(at[i]);
+        at += sizes_[j];
+        keep(j, g);
+    }
+    return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
+}
+
+// The note after a run in which some resamples had no spread within any group: how many, and how many of
+// them gave +inf (counted) and NaN (not counted). what says what those resamples did ("left no spread").
+std::string OnewayNoSpreadNote(const NonFiniteCount& nonFinite, std::int32_t resamples, const std::string& what);
+
+// The boxes both windows show first: txtObtF "Obtained F" and txtEffectSize "Effect size", three decimals.
+ResultBox OnewayObtainedFBox(float f);
+ResultBox OnewayEffectSizeBox(float effectSize);
+
+// F - 0.0001, the difference in double, stored single: the randomization window's comparison value.
+float ComparisonF(float f) noexcept;
+
+}  // namespace brevant

@@ -1,0 +1,23 @@
+// The OnewayBoot window ("Bootstrapping Anova OneWay"): the one-way analysis of variance by bootstrap on
+// the frame, with its check box ChkErrors "Bootstrap Errors" under the option groups.
+#pragma once
+
+#include "analysis/frame/AnalysisWindow.h"
+
+class QCheckBox;
+
+namespace brevant::frame {
+
+class OnewayBoot : public AnalysisWindow {
+    Q_OBJECT
+
+public:
+    explicit OnewayBoot(const WindowRow& row, QWidget* parent = nullptr);
+
+    QCheckBox* ChkErrors() const { return chkErrors_; }
+
+private:
+    QCheckBox* chkErrors_ = nullptr;
+};
+
+}  // namespace brevant::frame

@@ -1,0 +1,85 @@
+#include "analysis/randomization/OnewayRandom.h"
+
+#include <algorithm>
+#include <string>
+
+namespace brevant {
+
+OnewayData ReadOnewayRandomData(DataFile& file) {
+    OnewayData data = ReadOnewayData(file);
+    // A shuffle puts at most all the values into one group.
+    double sumOfSquares = 0.0;
+    for (const float v : data.values) sumOfSquares += static_cast<double>(v) * v;
+    CheckSumsOfSquaresFit(file, sumOfSquares);
+    RefuseOnewayWithoutSpread(file, data);
+    return data;
+}
+
+std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data) {
+    const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
+    return {OnewayObtainedFBox(observed.f), OnewayEffectSizeBox(OnewayEffectSize(observed, data.sums))};
+}
+
+OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
+                                   RunControl& control) {
+    CheckResamples(settings.resamples);
+    const std::int32_t R = settings.resamples;
+
+    OnewayRandomResult result;
+    const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
+    result.obtainedF = observed.f;
+    result.effectSize = OnewayEffectSize(observed, data.sums);
+    result.comparisonF = ComparisonF(observed.f);
+    result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    OnewayF computeF(data.sizes, data.sums);
+    std::vector<float> shuffled(data.values.size());
+    const std::span<float> y(shuffled);
+    const float limit = result.comparisonF;
+    float* const out = result.resampled.data();
+    std::int64_t count = 0;
+    Generator g = generator;
+    for (std::int32_t r = 0; r < R; ++r) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        std::copy(data.values.begin(), data.values.end(), shuffled.begin());
+        ShuffleArray(g, y);
+        const float f = computeF.OfValues(shuffled.data());
+        out[r] = f;
+        count += f >= limit;
+        control.resamplesDone.store(r + 1, std::memory_order_relaxed);
+    }
+    generator = g;
+
+    result.count = count;
+    result.proportion = static_cast<double>(count) / R;
+    result.nonFinite = CountNonFinite(result.resampled);
+    return result;
+}
+
+RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& settings) {
+    RunResult run;
+    run.boxes = {
+        OnewayObtainedFBox(r.obtainedF),
+        OnewayEffectSizeBox(r.effectSize),
+        {"txtFPercent", "label5", "Percent => F(obt)", r.proportion, BoxFormat::ThreeDecimals},
+    };
+    run.histogram = {"Randomization F", r.comparisonF, std::pair{0.0f, 10.0f}};
+    const NonFiniteCount& nf = r.nonFinite;
+    if (nf.Total() > 0) {
+        run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));
+    }
+    run.resampled = std::move(r.resampled);
+    return run;
+}
+
+RunResult OnewayRandomProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                RunControl& control) {
+    CheckResamples(settings.resamples);
+    return PresentOnewayRandom(RunOnewayRandom(ReadOnewayRandomData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

@@ -1,0 +1,51 @@
+// One-way analysis of variance by randomization: the F of up to ten independent groups (more past the
+// designed size) against the F of many shuffles of all observations across the groups, keeping the group
+// sizes. Qt-free; see analysis/Procedure.h for the shape every procedure shares, analysis/OnewayF.h for F.
+//
+// Data file: k (at least 2), the k group sizes (each at least 2, at most kMaxDataValues values in all),
+// then every group's values in turn. Refused with a DataFileError: too few groups, a group of fewer than
+// 2, too many values, fewer values than announced, a non-number, values so large that the sum of their
+// squares could overflow, and data with no spread within the groups (F undefined).
+//
+// Each resample shuffles a fresh copy of the observations in the file's order. A shuffle that leaves no
+// spread within any group (for example 1 1 / 2 2 from the data 1 2 / 1 2) has F = +inf, counted as at
+// least as large as the obtained F; such values stay in generation order, are written as " inf ", are not
+// counted by the histogram, and a note says how many there were.
+#pragma once
+
+#include "analysis/OnewayF.h"
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace brevant {
+
+OnewayData ReadOnewayRandomData(DataFile& file);
+// txtObtF and txtEffectSize, as the final result shows them.
+std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data);
+
+struct OnewayRandomResult {
+    float obtainedF = 0;
+    float comparisonF = 0;  // F - 0.0001: a shuffled F at least this large counts
+    float effectSize = 0;
+    std::int64_t count = 0;         // shuffled F >= comparisonF
+    double proportion = 0;          // count / R in double
+    std::vector<float> resampled;   // F of shuffles 1..R, generation order
+    NonFiniteCount nonFinite;       // among resampled
+};
+
+// R shuffles of a copy of data.values, N - 1 draws each from generator (a local copy in the loop, stored
+// back at the end or on cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
+OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
+                                   RunControl& control);
+
+// Reads, runs and presents: boxes txtObtF, txtEffectSize, txtFPercent; the histogram of the shuffled F
+// between 0 and 10 with F - 0.0001 marked.
+RunResult OnewayRandomProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                                RunControl& control);
+RunResult PresentOnewayRandom(OnewayRandomResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

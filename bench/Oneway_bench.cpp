@@ -1,0 +1,116 @@
+// Whole one-way runs, 10 groups of 100 and 100,000 resamples, against their floor: the time the engine
+// takes just to draw the same random numbers (N - 1 shuffle indices, or N bootstrap indices, per
+// resample). The target is a run within twice its floor. The literal transcriptions run at a smaller
+// count, for scale.
+#include "analysis/bootstrap/OnewayBoot.h"
+#include "analysis/randomization/OnewayRandom.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralOnewayBoot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+constexpr std::int32_t kGroups = 10, kSize = 100, kN = kGroups * kSize;
+
+brevant::OnewayData Groups() {
+    std::mt19937 random(7);
+    brevant::OnewayData data;
+    for (std::int32_t j = 0; j < kGroups; ++j) {
+        std::normal_distribution<float> normal(50.0f + 0.3f * static_cast<float>(j), 10.0f);
+        for (std::int32_t i = 0; i < kSize; ++i) data.values.push_back(normal(random));
+        data.sizes.push_back(kSize);
+    }
+    return data;
+}
+
+brevant::OnewayBootData BootData() {
+    const std::string name = "bench";
+    brevant::OnewayData groups = Groups();
+    std::string text = std::to_string(kGroups) + "\n";
+    for (const std::int32_t n : groups.sizes) text += std::to_string(n) + " ";
+    for (const float v : groups.values) text += brevant::ShortestText(v) + " ";
+    brevant::DataFile file = brevant::DataFile::FromText(text, name);
+    return brevant::ReadOnewayBootData(file);
+}
+
+void OnewayRandom_Run(benchmark::State& state) {
+    const brevant::OnewayData data = Groups();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunOnewayRandom(data, {R, 0.975f, {}}, g, control);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
+void OnewayRandom_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t r = 0; r < R; ++r) {
+            for (std::int32_t i = kN; i >= 2; --i) sum += g.Index(i);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void OnewayRandom_Literal(benchmark::State& state) {
+    const brevant::OnewayData data = Groups();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunOnewayRandom(data.values, data.sizes, R);
+        benchmark::DoNotOptimize(run.resampled.data());
+    }
+}
+
+void OnewayBoot_Run(benchmark::State& state) {
+    const brevant::OnewayBootData data = BootData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    const bool errors = state.range(1) != 0;
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunOnewayBoot(data, {R, 0.975f, {}}, errors, g, control);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
+void OnewayBoot_DrawFloor(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t r = 0; r < R; ++r) {
+            for (std::int32_t i = 0; i < kN; ++i) sum += g.Index(kN);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void OnewayBoot_Literal(benchmark::State& state) {
+    const brevant::OnewayBootData data = BootData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::literal::seedTable = kSeeds;
+        auto run = brevant::literal::RunOnewayBoot(data.groups.values, data.groups.sizes, R, true);
+        benchmark::DoNotOptimize(run.resampled.data());
+    }
+}
+
+BENCHMARK(OnewayRandom_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayRandom_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayRandom_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(OnewayBoot_Run)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayBoot_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayBoot_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

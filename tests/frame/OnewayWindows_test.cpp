@@ -1,0 +1,229 @@
+// The OnewayRandom and OnewayBoot windows run through their menus and buttons, with the resamples on the
+// worker thread: result boxes (names, labels, texts), output file and generator as the procedure called
+// directly on this thread from the same seeds; OnewayBoot's check box "Bootstrap Errors" is read once, as
+// the run starts.
+#include "analysis/bootstrap/OnewayBoot.h"
+#include "analysis/bootstrap/OnewayBootWindow.h"
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
+#include "analysis/frame/Shell.h"
+#include "analysis/randomization/OnewayRandom.h"
+#include "engine/Histogram.h"
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+
+using namespace brevant;
+using namespace brevant::frame;
+
+namespace {
+
+using Procedure = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;
+
+constexpr Seeds kSeeds{2468, 1357, 8642};
+constexpr int kRunTimeout = 60000;
+
+QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+RunResult Direct(const Procedure& procedure, const QString& dataFile, std::int32_t resamples) {
+    SetSeeds(kSeeds);
+    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
+    RunSettings settings;
+    settings.resamples = resamples;
+    RunControl control;
+    return procedure(file, settings, TheGenerator(), control);
+}
+
+Procedure Boot(bool errors) {
+    return [errors](DataFile& file, const RunSettings& settings, Generator& generator, RunControl& control) {
+        return OnewayBootProcedure(file, settings, errors, generator, control);
+    };
+}
+
+QString Expected(const brevant::ResultBox& box) {
+    const double value = BoxValue(box);
+    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
+    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
+}
+
+void Shot(QWidget* w, const char* name) {
+    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
+    if (shots.isEmpty()) return;
+    QDir().mkpath(shots);
+    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
+}  // namespace
+
+class OnewayWindowsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QStringList messages_;
+    QStringList answers_;
+
+    static AnalysisWindow* Open(const char* name) {
+        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
+    }
+    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
+        answers_ << file;
+        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
+        QVERIFY2(action != nullptr, entry);
+        action->trigger();
+    }
+    static QString Box(AnalysisWindow* w, const std::string& name) {
+        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
+        return box == nullptr ? QStringLiteral("<no box>") : box->text();
+    }
+    static void RunAndWait(AnalysisWindow* w) {
+        SetSeeds(kSeeds);
+        w->RunButton()->click();
+        QVERIFY(w->Running());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
+    }
+
+    // Boxes with their labels, output file, histogram, notes and generator as the direct run leaves them.
+    void CompareWithDirect(AnalysisWindow* w, const Procedure& procedure, const QString& data,
+                           std::int32_t resamples, const QString& output) {
+        const Seeds afterWindow = GetSeeds();
+        const QByteArray written = FileBytes(output);
+        RunResult direct = Direct(procedure, data, resamples);
+        QCOMPARE(GetSeeds(), afterWindow);
+        QCOMPARE(direct.boxes.size(), std::size_t{3});
+        for (const brevant::ResultBox& box : direct.boxes) {
+            QCOMPARE(Box(w, box.control), Expected(box));
+            QLabel* label = w->findChild<QLabel*>(QString::fromStdString(box.labelControl));
+            QVERIFY2(label != nullptr, box.labelControl.c_str());
+            QCOMPARE(label->text(), QString::fromStdString(box.label));
+        }
+        QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
+        const HistogramRequest& h = direct.histogram;
+        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
+        QVERIFY(w->Histogram()->Picture().has_value());
+        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+        QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
+        QStringList notes;
+        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
+        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        QCOMPARE(w->ProgressBar1()->value(), resamples);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        SetMessageHook([this](const QString& text) { messages_ << text; });
+        SetFileDialogHook([this](FileDialogKind, const QString&) {
+            return answers_.isEmpty() ? QString() : answers_.takeFirst();
+        });
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void cleanup() {
+        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
+            if (QWidget* w = LoadedWindow(i)) w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        messages_.clear();
+    }
+
+    void onewayRandomRunsLikeTheDirectCall() {
+        AnalysisWindow* w = Open("OnewayRandom");
+        QVERIFY(w != nullptr);
+        const QString data = Example("OnewayRandom-teaching-methods.dat");
+        const QString output = dir_.filePath(QStringLiteral("random-out.dat"));
+        Choose(w, "mnuOpenFile", data);
+        Choose(w, "mnuOpenOut", output);
+        w->findChild<QAbstractButton*>(QStringLiteral("Option1_2"))->click();
+        RunAndWait(w);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(' ')));
+        CompareWithDirect(w, OnewayRandomProcedure, data, 5000, output);
+        Shot(w, "OnewayRandom-run");
+    }
+
+    void onewayBootReadsItsCheckBoxAsTheRunStarts() {
+        auto* w = qobject_cast<OnewayBoot*>(Open("OnewayBoot"));
+        QVERIFY(w != nullptr);
+        QCheckBox* box = w->findChild<QCheckBox*>(QStringLiteral("ChkErrors"));
+        QVERIFY(box != nullptr && box == w->ChkErrors());
+        QCOMPARE(box->text(), QStringLiteral("Bootstrap Errors"));
+        QVERIFY(!box->isChecked());
+        const QString data = Example("OnewayBoot-plant-growth.dat");
+        const QString output = dir_.filePath(QStringLiteral("boot-out.dat"));
+        Choose(w, "mnuOpenFile", data);
+        Choose(w, "mnuOpenOut", output);
+        RunAndWait(w);
+        CompareWithDirect(w, Boot(false), data, 1000, output);
+
+        // Ticked before the run: the errors are drawn; ticked off during it: that run still draws them.
+        box->setChecked(true);
+        SetSeeds(kSeeds);
+        w->RunButton()->click();
+        QVERIFY(w->Running());
+        box->setChecked(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
+        CompareWithDirect(w, Boot(true), data, 1000, output);
+        QVERIFY(FileBytes(output) != QByteArray::fromStdString(ValueLines(Direct(Boot(false), data, 1000).resampled)));
+        QVERIFY(messages_.isEmpty());
+        Shot(w, "OnewayBoot-run");
+
+        // Reopened, the box starts unticked again.
+        w->findChild<QPushButton*>(QStringLiteral("cmdMainMenu"))->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w = qobject_cast<OnewayBoot*>(Open("OnewayBoot"));
+        QVERIFY(!w->ChkErrors()->isChecked());
+    }
+
+    // Shuffles that leave no spread within the groups show the note under the boxes and write inf.
+    void degenerateShufflesShowTheirNote() {
+        AnalysisWindow* w = Open("OnewayRandom");
+        const QString data = dir_.filePath(QStringLiteral("pairs.dat"));
+        QFile file(data);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("2\r\n2 2\r\n1 2\r\n2 1\r\n");
+        file.close();
+        const QString output = dir_.filePath(QStringLiteral("pairs-out.dat"));
+        Choose(w, "mnuOpenFile", data);
+        Choose(w, "mnuOpenOut", output);
+        RunAndWait(w);
+        CompareWithDirect(w, OnewayRandomProcedure, data, 1000, output);
+        QVERIFY(w->NotesLabel()->isVisible());
+        QVERIFY(FileBytes(output).contains(" inf \r\n"));
+        Shot(w, "OnewayRandom-notes");
+    }
+
+    void refusedDataSaysWhyInOneMessage() {
+        AnalysisWindow* w = Open("OnewayBoot");
+        const QString bad = dir_.filePath(QStringLiteral("one-group.dat"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("1\r\n3\r\n1 2 3\r\n");
+        file.close();
+        Choose(w, "mnuOpenFile", bad);
+        w->RunButton()->click();
+        QVERIFY(!w->Running());
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("at least 2 groups")), qPrintable(messages_[0]));
+        QVERIFY(Box(w, "txtObtF").isEmpty());
+    }
+};
+
+QTEST_MAIN(OnewayWindowsTest)
+#include "OnewayWindows_test.moc"
