@@ -1,7 +1,9 @@
 #include "cli/Procedures.h"
 
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/randomization/Corr1.h"
 #include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/PairedCorr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,6 +40,8 @@ const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
+        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure),
     });
     return table;
 }

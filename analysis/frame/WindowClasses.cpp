@@ -4,7 +4,9 @@
 // keeps every window linked into the program (static libraries drop object files nothing refers to).
 #include "analysis/bootstrap/BootstMeanWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
+#include "analysis/randomization/Corr1Window.h"
 #include "analysis/randomization/IndepTWindow.h"
+#include "analysis/randomization/PairedCorrWindow.h"
 
 namespace brevant::frame {
 
@@ -12,6 +14,9 @@ void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
                                   [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("Corr1"), [](const WindowRow& row) { return new Corr1(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedCorr"),
+                                  [](const WindowRow& row) { return new PairedCorr(row); });
 }
 
 }  // namespace brevant::frame
