@@ -124,13 +124,25 @@ std::vector<ResultBox> ObservedCorr1Boxes(const Corr1Data& data) { return {Obtai
 // runs long (keys crowded into few buckets).
 
 void DescendingKeyOrder::Arrange(std::span<const float> keys, std::span<float> values) {
+    std::size_t next = 0;
+    ArrangeBy([&] { return keys[next++]; }, values);
+}
+
+template <typename NextKey>
+void DescendingKeyOrder::ArrangeBy(NextKey nextKey, std::span<float> values) {
     const std::size_t n = values.size();
-    if (n < 2) return;
+    keys_.resize(n);
+    if (n < 2) {
+        for (float& key : keys_) key = nextKey();
+        return;
+    }
+    const std::span<const float> keys(keys_);
     const auto last = static_cast<std::int32_t>(n) - 1;
     const double scale = static_cast<double>(n);
     start_.assign(n + 1, 0);
     bucket_.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
+        keys_[i] = nextKey();
         const double t = static_cast<double>(keys[i]) * scale;
         const std::int32_t b = t < 1.0 ? 0 : t >= scale ? last : static_cast<std::int32_t>(t);
         bucket_[i] = last - b;
@@ -198,7 +210,6 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     const bool single = data.sums == SumPrecision::Single;
 
     std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
-    std::vector<float> keys(static_cast<std::size_t>(n));
     DescendingKeyOrder arrange;
     const float* const x = data.x.data();
     float* const out = result.resampled.data();
@@ -206,31 +217,53 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     float firstIllegal = 0.0f;
 
     control.resampleTotal.store(R, std::memory_order_relaxed);
+    // The sum of products of a permutation is formed while the next one draws its keys (the order is
+    // only rearranged after all keys are drawn), so the two dependency chains overlap; the last
+    // permutation's sum is formed after the loop.
+    const auto finish = [&](std::int32_t k, double sumXY) {
+        const auto rStar = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
+        out[k] = rStar;
+        if (std::fabs(rStar) > 1.0f && illegal++ == 0) firstIllegal = rStar;
+        count += limit <= std::fabs(rStar);
+    };
+    const float* const y = order.data();
+    float singleSum = 0.0f;
+    double doubleSum = 0.0;
+    std::int32_t at = 0;
+    const auto addProduct = [&] {
+        if (single) singleSum += y[at] * x[at];
+        else doubleSum += static_cast<double>(y[at]) * x[at];
+        ++at;
+    };
+    const auto takeSum = [&] {
+        const double sum = single ? singleSum : doubleSum;
+        singleSum = 0.0f;
+        doubleSum = 0.0;
+        at = 0;
+        return sum;
+    };
     Generator g = generator;
     for (std::int32_t k = 0; k < R; ++k) {
         if (control.CancelRequested()) {
             generator = g;
             throw RunCancelled();
         }
-        for (float& key : keys) key = static_cast<float>(g.Uniform());
-        arrange.Arrange(keys, order);
-        double sumXY;
-        if (single) {
-            float s = 0.0f;
-            for (std::int32_t i = 0; i < n; ++i) s += order[static_cast<std::size_t>(i)] * x[i];
-            sumXY = s;
-        } else {
-            double s = 0.0;
-            for (std::int32_t i = 0; i < n; ++i) s += static_cast<double>(order[static_cast<std::size_t>(i)]) * x[i];
-            sumXY = s;
+        arrange.ArrangeBy(
+            [&] {
+                addProduct();  // of the order the last permutation left
+                return static_cast<float>(g.Uniform());
+            },
+            order);
+        const double previous = takeSum();
+        if (k > 0) {
+            finish(k - 1, previous);
+            control.resamplesDone.store(k, std::memory_order_relaxed);
         }
-        const auto rStar = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
-        out[k] = rStar;
-        if (std::fabs(rStar) > 1.0f && illegal++ == 0) firstIllegal = rStar;
-        count += limit <= std::fabs(rStar);
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
     generator = g;
+    for (std::int32_t i = 0; i < n; ++i) addProduct();
+    finish(R - 1, takeSum());
+    control.resamplesDone.store(R, std::memory_order_relaxed);
 
     result.countExtreme = count;
     result.probability = static_cast<float>(static_cast<double>(static_cast<float>(count)) / (R + 1.0));

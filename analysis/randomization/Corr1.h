@@ -68,11 +68,14 @@ public:
     // keys[i] belongs to values[i]; both spans have the same size. values is rearranged in place; keys are
     // left as they were.
     void Arrange(std::span<const float> keys, std::span<float> values);
+    // The same with the keys taken in order from nextKey() (a draw per value), as they are needed.
+    template <typename NextKey>
+    void ArrangeBy(NextKey nextKey, std::span<float> values);
 
 private:
     std::vector<std::int32_t> start_;
     std::vector<std::int32_t> bucket_;
-    std::vector<float> sortedKeys_, sortedValues_;
+    std::vector<float> keys_, sortedKeys_, sortedValues_;
     std::vector<Record> records_;
 };
 
