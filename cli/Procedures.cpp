@@ -12,6 +12,9 @@
 #include "analysis/bootstrap/OnewayBoot.h"
 #include "analysis/randomization/IndepT.h"
 #include "analysis/randomization/OnewayRandom.h"
+#include "analysis/randomization/Corr1.h"
+#include "analysis/randomization/IndepT.h"
+#include "analysis/randomization/PairedCorr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -63,6 +66,8 @@ const ProcedureTable& BuiltinProcedures() {
                      RunControl& control) {
                       return OnewayBootProcedure(file, settings, choices.bootstrapErrors, generator, control);
                   }},
+        Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
+        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure),
     });
     return table;
 }

@@ -8,6 +8,7 @@
 #include "analysis/bootstrap/MediationBootWindow.h"
 #include "analysis/bootstrap/BootstMedianWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
+#include "analysis/randomization/Corr1Window.h"
 #include "analysis/randomization/IndepTWindow.h"
 #include "analysis/randomization/TwoMedianRandomTestWindow.h"
 #include "analysis/randomization/PairedTWindow.h"
@@ -16,6 +17,7 @@
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/randomization/IndepTWindow.h"
 #include "analysis/randomization/OnewayRandomWindow.h"
+#include "analysis/randomization/PairedCorrWindow.h"
 
 namespace brevant::frame {
 
@@ -40,6 +42,9 @@ void RegisterWindowClasses() {
                                   [](const WindowRow& row) { return new OnewayRandom(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("OnewayBoot"),
                                   [](const WindowRow& row) { return new OnewayBoot(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("Corr1"), [](const WindowRow& row) { return new Corr1(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedCorr"),
+                                  [](const WindowRow& row) { return new PairedCorr(row); });
 }
 
 }  // namespace brevant::frame

@@ -1,0 +1,300 @@
+// GCC 12's pairing of neighbouring sums into vector operations can drop a rounding to single precision
+// (see PairedCorr.cpp); the five sums of the pairs are kept out of it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-slp-vectorize")
+#endif
+
+#include "analysis/randomization/Corr1.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <tuple>
+
+namespace brevant {
+
+namespace {
+
+// Subtracted from the signed obtained r before its size is compared (a single-precision constant).
+constexpr float kTolerance = 0.0001f;
+
+// Standard deviation from the sums of a column, in double, stored as single.
+float StandardDeviation(double sum, double squares, std::int64_t n) noexcept {
+    const double size = static_cast<double>(n);
+    return static_cast<float>(std::sqrt((squares - sum * sum / size) / static_cast<double>(n - 1)));
+}
+
+// sum of Y times sum of X: a product of two singles is a single; of two double sums, a double.
+double ProductOfSums(double sumY, double sumX, SumPrecision sums) noexcept {
+    if (sums == SumPrecision::Single) return static_cast<float>(sumY) * static_cast<float>(sumX);
+    return sumY * sumX;
+}
+
+// Y times X: a single within the designed sizes; past them, in double like the sums, since a single
+// product of values far from zero keeps too few digits of their spread.
+double ProductOfValues(float y, float x, SumPrecision sums) noexcept {
+    if (sums == SumPrecision::Single) return y * x;
+    return static_cast<double>(y) * static_cast<double>(x);
+}
+
+bool AllEqual(const std::vector<float>& v) noexcept {
+    return std::all_of(v.begin(), v.end(), [&](float x) { return x == v.front(); });
+}
+
+ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::General}; }
+
+const std::string kIllegalText = "This is an illegal value of r";
+
+}  // namespace
+
+Corr1Figures ComputeCorr1Figures(const Corr1Data& data) noexcept {
+    const auto n = static_cast<std::int64_t>(data.x.size());
+    RunningSum sumX(data.sums), sumXX(data.sums), sumY(data.sums), sumYY(data.sums), sumXY(data.sums);
+    for (std::int64_t i = 0; i < n; ++i) {
+        const float x = data.x[static_cast<std::size_t>(i)];
+        const float y = data.y[static_cast<std::size_t>(i)];
+        sumX.Add(x);
+        sumXX.Add(static_cast<double>(x) * static_cast<double>(x));
+        sumY.Add(y);
+        sumYY.Add(static_cast<double>(y) * static_cast<double>(y));
+        sumXY.Add(ProductOfValues(y, x, data.sums));
+    }
+    Corr1Figures f;
+    f.sumX = sumX.Value();
+    f.sumXX = sumXX.Value();
+    f.sumY = sumY.Value();
+    f.sumYY = sumYY.Value();
+    f.sumXY = sumXY.Value();
+    f.sdX = StandardDeviation(f.sumX, f.sumXX, n);
+    f.sdY = StandardDeviation(f.sumY, f.sumYY, n);
+    f.covariance = static_cast<float>((f.sumXY - ProductOfSums(f.sumY, f.sumX, data.sums) / static_cast<double>(n)) /
+                                      static_cast<double>(n - 1));
+    f.r = f.covariance / (f.sdY * f.sdX);
+    return f;
+}
+
+Corr1Data ReadCorr1Data(DataFile& file) {
+    Corr1Data data;
+    // Read as any count, so that too few pairs for a correlation are refused in plain words.
+    const std::int32_t n = file.ReadCount("the number of cases", 0, kMaxDataValues);
+    if (n < 2) RefuseData(file, "announces " + std::to_string(n) + (n == 1 ? " case" : " cases") +
+                                "; a correlation needs at least 2 cases.");
+    if (static_cast<std::int64_t>(n) * 2 > kMaxDataValues) {
+        RefuseData(file, "announces " + std::to_string(n) + " cases (" + ValueCount(2LL * n) + "); at most " +
+                             std::to_string(kMaxDataValues) + " values can be analysed.");
+    }
+    const std::vector<float> pairs = file.ReadValues(static_cast<std::size_t>(n) * 2, "X and Y of each case");
+    data.x.reserve(static_cast<std::size_t>(n));
+    data.y.reserve(static_cast<std::size_t>(n));
+    double squaresX = 0.0, squaresY = 0.0;
+    for (std::size_t i = 0; i < pairs.size(); i += 2) {
+        data.x.push_back(pairs[i]);
+        data.y.push_back(pairs[i + 1]);
+        squaresX += static_cast<double>(pairs[i]) * pairs[i];
+        squaresY += static_cast<double>(pairs[i + 1]) * pairs[i + 1];
+    }
+    data.sums = SumsFor(n, kCorr1DesignedPairs);
+    CheckSumsOfSquaresFit(file, std::max(squaresX, squaresY));
+
+    const Corr1Figures f = ComputeCorr1Figures(data);
+    for (const auto& [column, sd, values] : {std::tuple{"X", f.sdX, &data.x}, std::tuple{"Y", f.sdY, &data.y}}) {
+        if (AllEqual(*values) || !(sd > 0.0f)) {
+            RefuseData(file, std::string("has no spread in its ") + column +
+                                 " values (they are all equal, or differ too little for single precision), so "
+                                 "the correlation is undefined.");
+        }
+    }
+    if (!std::isfinite(f.r)) {
+        RefuseData(file, "holds values whose spread is too small for single precision, so the correlation is "
+                         "undefined.");
+    }
+    return data;
+}
+
+std::vector<ResultBox> ObservedCorr1Boxes(const Corr1Data& data) { return {ObtainedRBox(ComputeCorr1Figures(data).r)}; }
+
+// ---------------------------------------------------------------------------------------------------------
+// The permutation step.
+//
+// Keys are spread into one bucket per value by their size (larger keys into earlier buckets), then one
+// insertion sort over the bucketed array finishes the descending order: with uniform keys it only ever
+// compares neighbours. Distinct keys have exactly one descending order, which is the selection sort's.
+// Equal keys are where the selection sort's exchanges decide the order, so a resample with any tie (a few
+// in a hundred for 1,000 keys) is handed to SortRecords, which replays them; so is an insertion sort that
+// runs long (keys crowded into few buckets).
+
+void DescendingKeyOrder::Arrange(std::span<const float> keys, std::span<float> values) {
+    std::size_t next = 0;
+    ArrangeBy([&] { return keys[next++]; }, values);
+}
+
+template <typename NextKey>
+void DescendingKeyOrder::ArrangeBy(NextKey nextKey, std::span<float> values) {
+    const std::size_t n = values.size();
+    keys_.resize(n);
+    if (n < 2) {
+        for (float& key : keys_) key = nextKey();
+        return;
+    }
+    const std::span<const float> keys(keys_);
+    const auto last = static_cast<std::int32_t>(n) - 1;
+    const double scale = static_cast<double>(n);
+    start_.assign(n + 1, 0);
+    bucket_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        keys_[i] = nextKey();
+        const double t = static_cast<double>(keys[i]) * scale;
+        const std::int32_t b = t < 1.0 ? 0 : t >= scale ? last : static_cast<std::int32_t>(t);
+        bucket_[i] = last - b;
+        ++start_[static_cast<std::size_t>(last - b) + 1];
+    }
+    for (std::size_t d = 1; d <= n; ++d) start_[d] += start_[d - 1];
+    sortedKeys_.resize(n);
+    sortedValues_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto p = static_cast<std::size_t>(start_[static_cast<std::size_t>(bucket_[i])]++);
+        sortedKeys_[p] = keys[i];
+        sortedValues_[p] = values[i];
+    }
+
+    float* const k = sortedKeys_.data();
+    float* const v = sortedValues_.data();
+    const std::size_t budget = 16 * n;
+    std::size_t moves = 0;
+    bool tie = false;
+    for (std::size_t i = 1; i < n && moves <= budget; ++i) {
+        const float key = k[i];
+        if (!(k[i - 1] < key)) {
+            tie |= k[i - 1] == key;
+            continue;
+        }
+        const float value = v[i];
+        std::size_t j = i;
+        do {
+            k[j] = k[j - 1];
+            v[j] = v[j - 1];
+            --j;
+        } while (j > 0 && k[j - 1] < key);
+        moves += i - j;
+        tie |= j > 0 && k[j - 1] == key;
+        k[j] = key;
+        v[j] = value;
+    }
+    if (!tie && moves <= budget) {
+        std::copy(sortedValues_.begin(), sortedValues_.end(), values.begin());
+        return;
+    }
+    records_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) records_[i] = {keys[i], 0, values[i]};
+    SortRecords(records_);
+    for (std::size_t i = 0; i < n; ++i) values[i] = records_[i].field3;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generator& generator, RunControl& control) {
+    CheckResamples(settings.resamples);
+    const std::int32_t R = settings.resamples;
+    const auto n = static_cast<std::int32_t>(data.x.size());
+
+    Corr1Result result;
+    const Corr1Figures f = ComputeCorr1Figures(data);
+    result.observed = f;
+    result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+
+    // What every permuted r shares: sum of Y times sum of X over N, N - 1, and sdY times sdX (a single).
+    const double centre = ProductOfSums(f.sumY, f.sumX, data.sums) / static_cast<double>(n);
+    const double nMinus1 = static_cast<double>(n - 1);
+    const double spread = f.sdY * f.sdX;
+    const float limit = std::fabs(f.r - kTolerance);
+    const bool single = data.sums == SumPrecision::Single;
+
+    std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
+    DescendingKeyOrder arrange;
+    const float* const x = data.x.data();
+    float* const out = result.resampled.data();
+    std::int64_t count = 0, illegal = 0;
+    float firstIllegal = 0.0f;
+
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // The sum of products of a permutation is formed while the next one draws its keys (the order is
+    // only rearranged after all keys are drawn), so the two dependency chains overlap; the last
+    // permutation's sum is formed after the loop.
+    const auto finish = [&](std::int32_t k, double sumXY) {
+        const auto rStar = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
+        out[k] = rStar;
+        if (std::fabs(rStar) > 1.0f && illegal++ == 0) firstIllegal = rStar;
+        count += limit <= std::fabs(rStar);
+    };
+    const float* const y = order.data();
+    float singleSum = 0.0f;
+    double doubleSum = 0.0;
+    std::int32_t at = 0;
+    const auto addProduct = [&] {
+        if (single) singleSum += y[at] * x[at];
+        else doubleSum += static_cast<double>(y[at]) * x[at];
+        ++at;
+    };
+    const auto takeSum = [&] {
+        const double sum = single ? singleSum : doubleSum;
+        singleSum = 0.0f;
+        doubleSum = 0.0;
+        at = 0;
+        return sum;
+    };
+    Generator g = generator;
+    for (std::int32_t k = 0; k < R; ++k) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        arrange.ArrangeBy(
+            [&] {
+                addProduct();  // of the order the last permutation left
+                return static_cast<float>(g.Uniform());
+            },
+            order);
+        const double previous = takeSum();
+        if (k > 0) {
+            finish(k - 1, previous);
+            control.resamplesDone.store(k, std::memory_order_relaxed);
+        }
+    }
+    generator = g;
+    for (std::int32_t i = 0; i < n; ++i) addProduct();
+    finish(R - 1, takeSum());
+    control.resamplesDone.store(R, std::memory_order_relaxed);
+
+    result.countExtreme = count;
+    result.probability = static_cast<float>(static_cast<double>(static_cast<float>(count)) / (R + 1.0));
+    result.illegalCount = illegal;
+    result.firstIllegal = firstIllegal;
+    return result;
+}
+
+RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
+    RunResult run;
+    run.boxes = {
+        ObtainedRBox(r.observed.r),
+        {"txtPctGreater", "Label2", "Number gt  | r |", r.countExtreme, BoxFormat::General},
+        {"txtProbMore", "Label3", "p more extreme", r.probability, BoxFormat::ThreeDecimals},
+    };
+    run.histogram = {"Randomized Correlation", r.observed.r, std::nullopt};
+    if (std::fabs(r.observed.r) > 1.0f) {
+        run.notes.push_back("The obtained r lies beyond 1 in size: the values differ too little, for their size, "
+                            "for single-precision sums. Subtracting a constant from every X, and another from "
+                            "every Y, leaves the correlation as it is and gives its sums more digits.");
+    }
+    if (r.illegalCount > 0) {
+        run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));
+    }
+    run.resampled = std::move(r.resampled);
+    return run;
+}
+
+RunResult Corr1Procedure(DataFile& file, const RunSettings& settings, Generator& generator, RunControl& control) {
+    CheckResamples(settings.resamples);
+    return PresentCorr1(RunCorr1(ReadCorr1Data(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

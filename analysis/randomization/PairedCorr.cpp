@@ -1,0 +1,244 @@
+// GCC 12 pairs the X and Y sums below into vector operations and then, at -O3, takes the last sum of
+// each before its rounding to single precision (at -O2 with a precision flag, every rounding): the
+// figures would be off in the last bit. Without that pairing the loop is as fast (it waits on the draws).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-slp-vectorize")
+#endif
+
+#include "analysis/randomization/PairedCorr.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace brevant {
+
+namespace {
+
+// Above this size a finite r* is called illegal (compared in single precision).
+constexpr float kIllegalBeyond = 1.01f;
+const std::string kIllegalText = "This is an illegal value of r  ";
+
+// One pass over the columns: the sums of ArrayVariance for each and those of ArrayCovariance, whose sums
+// of X and of Y are the variances' own (same values, order and precision). Sum is float or double: each
+// addition is done in double and stored in Sum, which for float is the single-precision running sum.
+template <typename Sum, typename Column>
+ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
+    Sum sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    const auto add = [&](float x, float y) {
+        const double dx = x, dy = y;
+        // A float plus a float rounded once is the double sum rounded to float: no conversions needed.
+        sx = static_cast<Sum>(sx + static_cast<Sum>(x));
+        sy = static_cast<Sum>(sy + static_cast<Sum>(y));
+        sxx = static_cast<Sum>(static_cast<double>(sxx) + dx * dx);
+        syy = static_cast<Sum>(static_cast<double>(syy) + dy * dy);
+        sxy = static_cast<Sum>(static_cast<double>(sxy) + dx * dy);
+    };
+    // column(i) is called once per case, in case order (it may draw).
+    const auto [firstX, firstY] = column(0);
+    add(firstX, firstY);
+    bool constantX = true, constantY = true;
+    for (std::int32_t i = 1; i < n; ++i) {
+        const auto [x, y] = column(i);
+        add(x, y);
+        constantX &= x == firstX;
+        constantY &= y == firstY;
+    }
+    const double size = n;
+    const auto variance = [&](double sum, double squares) { return (squares - sum * sum / size) / (size - 1.0); };
+    ColumnCorrelation c;
+    c.varianceX = static_cast<float>(variance(sx, sxx));
+    c.varianceY = static_cast<float>(variance(sy, syy));
+    c.covariance = static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
+    const float product = c.varianceX * c.varianceY;
+    c.zeroSpread = constantX || constantY || !(product > 0.0f);
+    if (constantX || constantY) {
+        c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
+    } else if (c.zeroSpread) {
+        c.r = ZeroSpreadQuotient(c.covariance);
+    } else {
+        c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+    }
+    return c;
+}
+
+template <typename Column>
+ColumnCorrelation Correlate(std::int32_t n, Column column, SumPrecision precision) noexcept {
+    return precision == SumPrecision::Single ? CorrelateIn<float>(n, column) : CorrelateIn<double>(n, column);
+}
+
+ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::ThreeDecimals}; }
+
+ColumnCorrelation ObservedCorrelation(const PairedCorrData& data) noexcept {
+    return CorrelateColumns(data.x1, data.y1, data.sums);
+}
+
+}  // namespace
+
+ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept {
+    const auto n = static_cast<std::int32_t>(std::min(x.size(), y.size()));
+    if (n < 2) {
+        ColumnCorrelation none;
+        none.zeroSpread = true;
+        none.r = std::numeric_limits<float>::quiet_NaN();
+        return none;
+    }
+    return Correlate(n, [&](std::int32_t i) { return std::pair{x[static_cast<std::size_t>(i)], y[static_cast<std::size_t>(i)]}; },
+                     sums);
+}
+
+PairedCorrData ReadPairedCorrData(DataFile& file) {
+    PairedCorrData data;
+    // Read as any count, so that too few cases for a correlation are refused in plain words.
+    const std::int32_t n = file.ReadCount("the number of cases", 0, kMaxDataValues);
+    if (n < 2) RefuseData(file, "announces " + std::to_string(n) + (n == 1 ? " case" : " cases") +
+                                "; a correlation needs at least 2 cases.");
+    if (static_cast<std::int64_t>(n) * 4 > kMaxDataValues) {
+        RefuseData(file, "announces " + std::to_string(n) + " cases (" + ValueCount(4LL * n) + "); at most " +
+                             std::to_string(kMaxDataValues) + " values can be analysed.");
+    }
+    const std::vector<float> values =
+        file.ReadValues(static_cast<std::size_t>(n) * 4, "X1, Y1, X2 and Y2 of each case");
+    double largestX = 0.0, largestY = 0.0;
+    for (std::size_t i = 0; i < values.size(); i += 4) {
+        data.x1.push_back(values[i]);
+        data.y1.push_back(values[i + 1]);
+        data.x2.push_back(values[i + 2]);
+        data.y2.push_back(values[i + 3]);
+        for (std::size_t j = 0; j < 4; ++j) {
+            double& largest = j % 2 == 0 ? largestX : largestY;
+            largest = std::max(largest, static_cast<double>(values[i + j]) * values[i + j]);
+        }
+    }
+    data.sums = SumsFor(n, kPairedCorrDesignedCases);
+    // A resample can gather the largest squares of either pair in every case.
+    CheckSumsOfSquaresFit(file, std::max(largestX, largestY) * n);
+
+    const ColumnCorrelation c = ObservedCorrelation(data);
+    if (c.zeroSpread || !std::isfinite(c.r)) {
+        RefuseData(file, "has no spread in its X1 or its Y1 values (they are all equal, or differ too little for "
+                         "single precision), so the obtained correlation is undefined.");
+    }
+    return data;
+}
+
+std::vector<ResultBox> ObservedPairedCorrBoxes(const PairedCorrData& data) {
+    return {ObtainedRBox(ObservedCorrelation(data).r)};
+}
+
+PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& settings, Generator& generator,
+                               RunControl& control) {
+    CheckIntegerPartPercentileSettings(settings.resamples, settings.confidence);
+    const std::int32_t R = settings.resamples;
+    const std::int32_t n = data.Cases();
+
+    PairedCorrResult result;
+    result.observed = ObservedCorrelation(data);
+    std::vector<float> randomized(static_cast<std::size_t>(R));
+
+    // The draws and the sums of each resample in one pass: no column arrays.
+    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // Each case's four values side by side, so the pair a draw picks is found without a branch (which
+    // would be mispredicted half the time).
+    std::vector<float> rows(static_cast<std::size_t>(n) * 4);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        rows[4 * i] = data.x1[i];
+        rows[4 * i + 1] = data.y1[i];
+        rows[4 * i + 2] = data.x2[i];
+        rows[4 * i + 3] = data.y2[i];
+    }
+    const float* const table = rows.data();
+    std::int64_t illegal = 0;
+    float firstIllegal = 0.0f;
+    Generator g = generator;
+    for (std::int32_t k = 0; k < R; ++k) {
+        if (control.CancelRequested()) {
+            generator = g;
+            throw RunCancelled();
+        }
+        // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
+        // exactly as in a separate pass.
+        const float rStar = Correlate(
+                                n,
+                                [&](std::int32_t i) {
+                                    const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
+                                    const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
+                                    return std::pair{row[0], row[1]};
+                                },
+                                data.sums)
+                                .r;
+        randomized[static_cast<std::size_t>(k)] = rStar;
+        if (std::isfinite(rStar) && std::fabs(rStar) > kIllegalBeyond && illegal++ == 0) firstIllegal = rStar;
+        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+    }
+    generator = g;
+    result.illegalCount = illegal;
+    result.firstIllegal = firstIllegal;
+    result.nonFinite = CountNonFinite(randomized);
+
+    // The standard deviation of the r* in generation order; all equal is no spread at all, whatever
+    // single-precision sums make of it.
+    const float firstValue = randomized.front();
+    const bool allEqual = std::all_of(randomized.begin(), randomized.end(),
+                                      [&](float v) { return std::bit_cast<std::uint32_t>(v) == std::bit_cast<std::uint32_t>(firstValue); });
+    const double variance = ArrayVariance(randomized, SumsFor(R, kDesignedResamples));
+    if (allEqual && std::isfinite(firstValue)) {
+        result.standardError = 0.0f;
+    } else {
+        result.standardErrorNegative = variance < 0.0;
+        result.standardError = static_cast<float>(std::sqrt(variance));  // NaN for a negative or NaN variance
+    }
+
+    control.sortTotal.store(R, std::memory_order_relaxed);
+    SortArray(randomized, [&control](std::int32_t done, std::int32_t) {
+        control.sortDone.store(done, std::memory_order_relaxed);
+    });
+    control.sortDone.store(R, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();
+
+    result.positions = IntegerPartPercentilePositions(R, settings.confidence);
+    result.upperLimit = randomized[static_cast<std::size_t>(result.positions.upper - 1)];
+    result.lowerLimit = randomized[static_cast<std::size_t>(result.positions.lower - 1)];
+    result.sorted = std::move(randomized);
+    return result;
+}
+
+RunResult PresentPairedCorr(PairedCorrResult&& r, const RunSettings& settings) {
+    RunResult run;
+    run.boxes = {
+        ObtainedRBox(r.observed.r),
+        {"txtLowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
+        {"txtUpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
+        {"StErrBox", "Label6", "St. Error", r.standardError, BoxFormat::ThreeDecimals},
+    };
+    run.histogram = {"Randomized Correlation", r.observed.r, std::pair{-5.0f, 5.0f}};
+    const NonFiniteCount& nf = r.nonFinite;
+    if (nf.Total() > 0) {
+        run.notes.push_back(
+            std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
+            " resamples gathered an X or a Y column with no spread, so their r is undefined: " +
+            std::to_string(nf.undefined) + " nan (sorted after all others), " + std::to_string(nf.positiveInfinite) +
+            " inf and " + std::to_string(nf.negativeInfinite) +
+            " -inf. A limit read from one of them shows as such, the standard error as nan, and the histogram "
+            "leaves them out.");
+    } else if (r.standardErrorNegative) {
+        run.notes.push_back("The randomized correlations differ too little for single-precision sums: their "
+                            "variance computes as negative, so the standard error is shown as nan.");
+    }
+    if (r.illegalCount > 0) {
+        run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));
+    }
+    run.resampled = std::move(r.sorted);
+    return run;
+}
+
+RunResult PairedCorrProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                              RunControl& control) {
+    CheckIntegerPartPercentileSettings(settings.resamples, settings.confidence);
+    return PresentPairedCorr(RunPairedCorr(ReadPairedCorrData(file), settings, generator, control), settings);
+}
+
+}  // namespace brevant

@@ -1,0 +1,77 @@
+// Paired correlations: cases that each carry two pairs (X1, Y1) and (X2, Y2). The obtained r is that of X1
+// with Y1; each resample exchanges, case by case with probability one half, the first pair for the second
+// and correlates the X and Y that result. The percentiles of the sorted randomized r give the limits, and
+// their standard deviation the standard error. Qt-free; see analysis/Procedure.h for the shape every
+// procedure shares.
+//
+// Data file: N (at least 2 cases, at most kMaxDataValues values in all), then per case X1, Y1, X2, Y2.
+// Refused with a DataFileError: fewer than 2 cases, too many, fewer values than announced, a non-number,
+// values so large that sums of their squares could overflow, and an X1 or Y1 column with no spread (all
+// equal, or a variance product that computes as 0 or less in single precision), for which r is undefined.
+//
+// Degenerate resamples: the exchanges can gather a column with no spread (for example X2 all equal and
+// every case exchanged). Its spread is then taken as exactly 0: r* is NaN when a column's values are all
+// equal (the covariance is exactly 0 then), and otherwise, when the variance product computes as 0 or
+// less, the IEEE quotient covariance / 0 (+inf, -inf or NaN). The sort puts -inf first, +inf after every
+// finite value and NaN last; a limit read from such a position shows as -inf, inf or nan, the standard
+// error is nan, and a note says how many there were. A finite r* beyond 1.01 in size is kept as it came,
+// and one message after the run says how many there were (IllegalValueMessage).
+#pragma once
+
+#include "analysis/Procedure.h"
+#include "engine/DataFile.h"
+#include "engine/Module1.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace brevant {
+
+// The window was designed for at most 200 cases; past that its sums are double (SumPrecision).
+inline constexpr std::int64_t kPairedCorrDesignedCases = 200;
+
+struct PairedCorrData {
+    std::vector<float> x1, y1, x2, y2;  // the cases in the file's order
+    SumPrecision sums = SumPrecision::Single;
+    std::int32_t Cases() const noexcept { return static_cast<std::int32_t>(x1.size()); }
+};
+
+PairedCorrData ReadPairedCorrData(DataFile& file);
+// txtObtR, as the final result shows it.
+std::vector<ResultBox> ObservedPairedCorrBoxes(const PairedCorrData& data);
+
+// The correlation of two columns, each named quantity stored as a float: the variances and the covariance
+// by the engine's one-pass sums (ArrayVariance, ArrayCovariance), r = cov / sqrt(varX * varY).
+struct ColumnCorrelation {
+    float varianceX = 0, varianceY = 0, covariance = 0, r = 0;
+    bool zeroSpread = false;  // a column's values all equal, or varX * varY <= 0: r by the rule above
+};
+ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept;
+
+struct PairedCorrResult {
+    ColumnCorrelation observed;
+    PercentilePositions positions;
+    float lowerLimit = 0, upperLimit = 0;
+    float standardError = 0;  // sqrt(ArrayVariance of the r* in generation order); 0 when all are equal
+    bool standardErrorNegative = false;  // the variance computed below 0: the standard error is nan
+    std::int64_t illegalCount = 0;       // finite r* beyond 1.01 in size
+    float firstIllegal = 0;
+    NonFiniteCount nonFinite;            // degenerate resamples
+    std::vector<float> sorted;           // r* ascending, NaN last: the histogram's values
+};
+
+// R resamples of N draws each from generator (a local copy in the loop, stored back at the end or on
+// cancellation); then the sort, reported through control.sortDone / sortTotal. The limits are read at the
+// integer-part positions of settings.confidence. Throws SettingsError for R or q out of range (including
+// R too small for q) and RunCancelled when control asks.
+PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& settings, Generator& generator,
+                               RunControl& control);
+
+// Reads, runs and presents: boxes txtObtR, txtLowerCI, txtUpperCI, StErrBox; the histogram of the r*
+// between -5 and 5 with r marked; notes and the illegal-value message. No output file.
+RunResult PairedCorrProcedure(DataFile& file, const RunSettings& settings, Generator& generator,
+                              RunControl& control);
+RunResult PresentPairedCorr(PairedCorrResult&& result, const RunSettings& settings);
+
+}  // namespace brevant

@@ -1,0 +1,251 @@
+// Correlation by randomization against its literal transcription (tests/literal/LiteralCorr1.h): the
+// obtained figures, every permuted r, the count, the probability, the illegal values and the generator's
+// final seeds; the permutation step against the literal selection sort, ties included; the edge cases of
+// the comparison; data it refuses; sums in double past the designed size.
+#include "analysis/randomization/Corr1.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralCorr1.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+using brevant::DataFile;
+using brevant::Generator;
+using brevant::RunControl;
+using brevant::RunSettings;
+using brevant::Seeds;
+using brevant::testing::SameBits;
+
+std::string FileText(const std::vector<float>& x, const std::vector<float>& y) {
+    std::string text = std::to_string(x.size()) + "\n";
+    for (std::size_t i = 0; i < x.size(); ++i) text += brevant::ShortestText(x[i]) + " " + brevant::ShortestText(y[i]) + "\n";
+    return text;
+}
+
+struct Case {
+    std::string what;
+    std::vector<float> x, y;
+    Seeds seeds;
+    std::int32_t resamples;
+};
+
+// Pairs with ties, negatives and values of more than seven significant digits; y follows x by slope.
+Case Mixed(std::mt19937& random, int n, float slope, Seeds seeds, std::int32_t R) {
+    std::uniform_real_distribution<float> spread(-10.0f, 10.0f);
+    Case c{"n=" + std::to_string(n) + " slope=" + brevant::GeneralText(slope), {}, {}, seeds, R};
+    for (int i = 0; i < n; ++i) {
+        const float x = spread(random);
+        c.x.push_back(i % 4 == 0 ? std::round(x) : x);
+        c.y.push_back(i % 5 == 0 ? std::round(slope * x) : slope * x + spread(random));
+    }
+    return c;
+}
+
+void ExpectSameAsLiteral(const Case& c) {
+    SCOPED_TRACE(c.what);
+    Generator generator{c.seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(c.x, c.y), "corr.dat");
+    const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
+    ASSERT_EQ(data.sums, brevant::SumPrecision::Single);
+    const brevant::Corr1Result fast = brevant::RunCorr1(data, {c.resamples, 0.975f, {}}, generator, control);
+
+    brevant::literal::seedTable = c.seeds;
+    const auto literal = brevant::literal::RunCorr1(c.x, c.y, c.resamples);
+
+    EXPECT_TRUE(SameBits(fast.observed.sdX, literal.sdX));
+    EXPECT_TRUE(SameBits(fast.observed.sdY, literal.sdY));
+    EXPECT_TRUE(SameBits(fast.observed.covariance, literal.covariance));
+    EXPECT_TRUE(SameBits(fast.observed.r, literal.r)) << fast.observed.r << " " << literal.r;
+    ASSERT_EQ(fast.resampled.size(), literal.permuted.size());
+    for (std::size_t k = 0; k < fast.resampled.size(); ++k) {
+        ASSERT_TRUE(SameBits(fast.resampled[k], literal.permuted[k]))
+            << "permutation " << k + 1 << ": " << fast.resampled[k] << " vs " << literal.permuted[k];
+    }
+    EXPECT_EQ(fast.countExtreme, static_cast<std::int64_t>(literal.count));
+    EXPECT_TRUE(SameBits(fast.probability, literal.probability));
+    EXPECT_EQ(fast.illegalCount, literal.illegal);
+    EXPECT_TRUE(SameBits(fast.firstIllegal, literal.firstIllegal));
+    EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+    EXPECT_EQ(control.resamplesDone.load(), c.resamples);
+
+    const std::vector<brevant::ResultBox> observed = brevant::ObservedCorr1Boxes(data);
+    ASSERT_EQ(observed.size(), 1u);
+    EXPECT_TRUE(SameBits(std::get<float>(observed[0].value), literal.r));
+}
+
+TEST(Corr1, MatchesTheLiteralRunBitForBit) {
+    std::mt19937 random(20240612);
+    std::vector<Case> cases = {
+        Mixed(random, 2, 1.0f, {1, 2, 3}, 500),
+        Mixed(random, 3, -0.5f, {17, 4242, 999}, 1000),
+        Mixed(random, 12, 0.0f, {30000, 30000, 30000}, 1000),
+        Mixed(random, 40, 0.3f, {123, 456, 789}, 2000),
+        Mixed(random, 200, -0.05f, {5555, 6666, 7777}, 300),
+        Mixed(random, 1000, 0.02f, {10000, 9000, 23423}, 40),
+    };
+    // Law-school pairs: LSAT and GPA of 15 schools.
+    cases.push_back({"law schools",
+                     {576, 635, 558, 578, 666, 580, 555, 661, 651, 605, 653, 575, 545, 572, 594},
+                     {3.39f, 3.30f, 2.81f, 3.03f, 3.44f, 3.07f, 3.00f, 3.43f, 3.36f, 3.13f, 3.12f, 2.74f, 2.76f,
+                      2.88f, 2.96f},
+                     {4711, 815, 12345},
+                     3000});
+    // Large magnitudes, where single-precision sums lose digits, and values of many digits.
+    cases.push_back({"large", {123456.7f, 123457.9f, 123455.1f, 123456.2f, 123459.25f},
+                     {1.23456789f, 1.2345699f, 1.2345611f, 1.2345678f, 1.2345644f}, {8, 88, 888}, 2000});
+    // Many tied values in both columns.
+    cases.push_back({"ties", {1, 1, 2, 2, 2, 3, 3, 1, 2, 3}, {5, 5, 5, 6, 6, 6, 5, 6, 5, 6}, {77, 7777, 777}, 2000});
+    for (const Case& c : cases) ExpectSameAsLiteral(c);
+}
+
+// The permutation step gives exactly the literal selection sort's order, also with equal keys, keys of
+// 0 and 1, keys crowded into a narrow range and keys outside [0, 1]; and the order carries over.
+TEST(Corr1, PermutationStepOrdersLikeTheSelectionSort) {
+    std::mt19937 random(99);
+    brevant::DescendingKeyOrder arrange;
+    const std::size_t sizes[] = {2, 3, 7, 50, 400};
+    for (const std::size_t n : sizes) {
+        std::vector<float> values(n);
+        for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<float>(i) + 0.5f;
+        std::vector<brevant::Record> literal(n + 1);
+        for (std::size_t i = 0; i < n; ++i) literal[i + 1].field3 = values[i];
+        for (int round = 0; round < 40; ++round) {
+            SCOPED_TRACE("n=" + std::to_string(n) + " round=" + std::to_string(round));
+            std::vector<float> keys(n);
+            for (float& key : keys) {
+                switch (round % 5) {
+                    case 0: key = std::uniform_real_distribution<float>(0, 1)(random); break;
+                    case 1: key = static_cast<float>(random() % 4) / 3.0f; break;  // ties, with 0 and 1
+                    case 2: key = 0.5f + std::uniform_real_distribution<float>(0, 1e-4f)(random); break;
+                    case 3: key = std::uniform_real_distribution<float>(-3, 3)(random); break;
+                    default: key = random() % 2 ? 0.25f : std::uniform_real_distribution<float>(0, 1)(random);
+                }
+            }
+            arrange.Arrange(keys, values);
+            for (std::size_t i = 0; i < n; ++i) literal[i + 1].key = keys[i];
+            brevant::literal::SortRecords(literal, static_cast<std::int32_t>(n));
+            for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(values[i], literal[i + 1].field3) << "position " << i + 1;
+        }
+    }
+}
+
+TEST(Corr1, ExtremeCountsAndTheToleranceSide) {
+    // Two pairs: r comes out just beyond 1 in size in single precision, and every permuted r is +-r*.
+    const auto run = [](const char* text) {
+        Generator generator{Seeds{3, 5, 7}};
+        RunControl control;
+        DataFile file = DataFile::FromText(text, "two.dat");
+        return brevant::Corr1Procedure(file, {1000, 0.975f, {}}, generator, control);
+    };
+    // Positive r: |r - 0.0001| is below every |r*|, so all 1,000 count and p = 1000/1001, never 1.
+    const brevant::RunResult up = run("2  1 1  2 2");
+    ASSERT_EQ(up.boxes.size(), 3u);
+    EXPECT_EQ(up.boxes[1].control, "txtPctGreater");
+    EXPECT_EQ(brevant::BoxText(up.boxes[1]), "1000");
+    EXPECT_EQ(brevant::BoxText(up.boxes[2]), "0.999");
+    // Negative r: the tolerance widens |r|, so a permutation of exactly |r| does not count.
+    const brevant::RunResult down = run("2  1 2  2 1");
+    EXPECT_LT(brevant::BoxValue(down.boxes[0]), 0.0);
+    EXPECT_EQ(brevant::BoxText(down.boxes[1]), "0");
+    EXPECT_EQ(brevant::BoxText(down.boxes[2]), "0.000");
+    for (const float r : down.resampled) EXPECT_EQ(std::fabs(r), std::fabs(down.resampled[0]));
+
+    // Those r are beyond 1: one message after the run, with the window's text and the first value.
+    ASSERT_EQ(up.messages.size(), 1u);
+    const std::string first = brevant::GeneralText(up.resampled[0]);
+    EXPECT_TRUE(up.messages[0].starts_with("This is an illegal value of r" + first + "\n1000 of the 1000 resamples"))
+        << up.messages[0];
+    // The obtained r beyond 1 gets a note on how to give the sums more digits; an r within 1 does not.
+    ASSERT_EQ(up.notes.size(), 1u);
+    EXPECT_NE(up.notes[0].find("beyond 1 in size"), std::string::npos) << up.notes[0];
+    EXPECT_TRUE(run("3  1 1  2 3  3 2").notes.empty());
+    EXPECT_EQ(up.histogram.caption, "Randomized Correlation");
+    EXPECT_FALSE(up.histogram.bounds.has_value());
+    EXPECT_TRUE(SameBits(up.histogram.observed, std::get<float>(up.boxes[0].value)));
+}
+
+TEST(Corr1, RefusesDataWithoutACorrelation) {
+    struct Bad {
+        const char* text;
+        const char* says;
+    };
+    const Bad bad[] = {
+        {"1  1 2", "announces 1 case; a correlation needs at least 2 cases."},
+        {"0", "announces 0 cases"},
+        {"3  1 5  1 6  1 7", "has no spread in its X values"},
+        {"3  1 5  2 5  3 5", "has no spread in its Y values"},
+        {"3  0.1 1  0.1 2  0.1 3", "has no spread in its X values"},
+        {"3  1 2  3 4  5", "holds fewer values than announced"},
+        {"3  1 2  3 x  5 6", "is not a number"},
+        {"600000", "announces 600000 cases (1200000 values); at most 1000000 values can be analysed."},
+        {"2  1e19 1  2e19 2", "holds values too large for single-precision sums of their squares"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.text);
+        Generator generator{Seeds{1, 2, 3}};
+        RunControl control;
+        try {
+            DataFile file = DataFile::FromText(b.text, "bad.dat");
+            brevant::Corr1Procedure(file, {1000, 0.975f, {}}, generator, control);
+            ADD_FAILURE() << "not refused";
+        } catch (const brevant::DataFileError& e) {
+            const std::string message = e.what();
+            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
+            EXPECT_NE(message.find(b.says), std::string::npos) << message;
+        }
+        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
+    }
+}
+
+// Past 1,000 pairs the sums are double: pairs around 3000 whose single-precision sums of squares would lose
+// the spread still give the correlation a double computation gives.
+TEST(Corr1, SumsAreDoublePastTheDesignedSize) {
+    std::vector<float> x, y;
+    for (int i = 0; i < 1001; ++i) {
+        x.push_back(3000.0f + static_cast<float>(i % 10) * 0.01f);
+        y.push_back(5000.0f + static_cast<float>((i * 7) % 10) * 0.01f + static_cast<float>(i % 10) * 0.004f);
+    }
+    double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
+    mx /= 1001.0, my /= 1001.0;
+    double sxx = 0, syy = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sxx += (x[i] - mx) * (x[i] - mx);
+        syy += (y[i] - my) * (y[i] - my);
+        sxy += (x[i] - mx) * (y[i] - my);
+    }
+    const double reference = sxy / std::sqrt(sxx * syy);
+
+    DataFile file = DataFile::FromText(FileText(x, y), "wide.dat");
+    const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
+    EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
+    EXPECT_NEAR(brevant::ComputeCorr1Figures(data).r, reference, 1e-4);
+
+    brevant::Corr1Data single = data;  // the same pairs with single-precision sums are far off
+    single.sums = brevant::SumPrecision::Single;
+    EXPECT_GT(std::fabs(brevant::ComputeCorr1Figures(single).r - reference), 1e-2);
+
+    Generator generator{Seeds{1, 2, 3}};
+    RunControl control;
+    const auto result = brevant::RunCorr1(data, {200, 0.975f, {}}, generator, control);
+    for (const float r : result.resampled) ASSERT_LE(std::fabs(r), 1.0f);  // no drift past 1
+}
+
+TEST(Corr1, CancelledRunStoresTheGeneratorBack) {
+    DataFile file = DataFile::FromText("4  1 2  2 1  3 5  4 4", "c.dat");
+    const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
+    RunControl cancelled;
+    cancelled.RequestCancel();
+    Generator g{Seeds{3, 4, 5}};
+    EXPECT_THROW(brevant::RunCorr1(data, {1000, 0.975f, {}}, g, cancelled), brevant::RunCancelled);
+    EXPECT_EQ(g.seeds, (Seeds{3, 4, 5}));
+    EXPECT_THROW(brevant::RunCorr1(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
+}
+
+}  // namespace

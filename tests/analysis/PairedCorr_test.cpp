@@ -1,0 +1,247 @@
+// Paired correlations against the literal transcription (tests/literal/LiteralPairedCorr.h): the obtained r,
+// the limits at each confidence level, the standard error, every sorted randomized r, the illegal values
+// and the generator's final seeds; then identical pairs, resamples with no spread, refusals and sums in
+// double past the designed size.
+#include "analysis/randomization/PairedCorr.h"
+#include "engine/NumberText.h"
+#include "literal/LiteralPairedCorr.h"
+#include "support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+
+namespace {
+
+using brevant::DataFile;
+using brevant::Generator;
+using brevant::RunControl;
+using brevant::Seeds;
+using brevant::testing::SameBits;
+using Cases = std::vector<std::array<float, 4>>;
+
+std::string FileText(const Cases& cases) {
+    std::string text = std::to_string(cases.size()) + "\n";
+    for (const auto& row : cases) {
+        for (const float v : row) text += brevant::ShortestText(v) + " ";
+        text += "\n";
+    }
+    return text;
+}
+
+// Two conditions of one pair of variables: Y follows X by slope, the second condition shifted; ties,
+// negatives and values of more than seven significant digits.
+Cases Mixed(std::mt19937& random, int n, float slope) {
+    std::uniform_real_distribution<float> spread(-10.0f, 10.0f);
+    Cases cases;
+    for (int i = 0; i < n; ++i) {
+        const float x1 = i % 4 == 0 ? std::round(spread(random)) : spread(random);
+        const float x2 = x1 + spread(random) * 0.3f;
+        cases.push_back({x1, slope * x1 + spread(random), x2, i % 3 == 0 ? std::round(x2) : -slope * x2 + 1.0f});
+    }
+    return cases;
+}
+
+struct BothResults {
+    brevant::PairedCorrResult fast;
+    brevant::literal::PairedCorrRun literal;
+    Seeds after;
+};
+
+BothResults BothRuns(const Cases& cases, Seeds seeds, std::int32_t R, float q) {
+    Generator generator{seeds};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(cases), "paired.dat");
+    const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
+    EXPECT_EQ(data.sums, brevant::SumPrecision::Single);
+    BothResults run{brevant::RunPairedCorr(data, {R, q, {}}, generator, control), {}, generator.seeds};
+    EXPECT_EQ(control.resamplesDone.load(), R);
+    EXPECT_EQ(control.sortDone.load(), R);
+    brevant::literal::seedTable = seeds;
+    run.literal = brevant::literal::RunPairedCorr(cases, R, q);
+    return run;
+}
+
+void ExpectSame(const BothResults& run) {
+    const auto& [fast, literal, after] = run;
+    EXPECT_TRUE(SameBits(fast.observed.r, literal.r)) << fast.observed.r << " " << literal.r;
+    EXPECT_EQ(fast.positions.lower, static_cast<std::int32_t>(literal.lowerPosition));
+    EXPECT_EQ(fast.positions.upper, static_cast<std::int32_t>(literal.upperPosition));
+    EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lower)) << fast.lowerLimit << " " << literal.lower;
+    EXPECT_TRUE(SameBits(fast.upperLimit, literal.upper)) << fast.upperLimit << " " << literal.upper;
+    EXPECT_TRUE(SameBits(fast.standardError, literal.standardError))
+        << fast.standardError << " " << literal.standardError;
+    EXPECT_EQ(fast.illegalCount, literal.illegal);
+    EXPECT_TRUE(SameBits(fast.firstIllegal, literal.firstIllegal));
+    ASSERT_EQ(fast.sorted.size(), literal.sorted.size());
+    for (std::size_t k = 0; k < fast.sorted.size(); ++k) {
+        ASSERT_TRUE(SameBits(fast.sorted[k], literal.sorted[k])) << "position " << k + 1;
+    }
+    EXPECT_EQ(after, brevant::literal::seedTable);
+}
+
+TEST(PairedCorr, MatchesTheLiteralRunBitForBit) {
+    std::mt19937 random(7);
+    const struct {
+        int n;
+        float slope;
+        Seeds seeds;
+        std::int32_t R;
+        float q;
+    } table[] = {
+        {2, 1.0f, {1, 2, 3}, 1000, 0.975f},       {5, -0.7f, {200, 300, 400}, 2000, 0.95f},
+        {10, 0.4f, {30000, 1, 30000}, 1000, 0.995f}, {60, 0.1f, {4711, 815, 12345}, 5000, 0.975f},
+        {200, -0.2f, {9, 99, 999}, 1000, 0.975f},
+    };
+    for (const auto& t : table) {
+        SCOPED_TRACE("n=" + std::to_string(t.n) + " q=" + brevant::GeneralText(t.q));
+        ExpectSame(BothRuns(Mixed(random, t.n, t.slope), t.seeds, t.R, t.q));
+    }
+    // The example file's kind of data: two sessions of the same scores, with ties.
+    ExpectSame(BothRuns({{12, 30, 14, 33}, {15, 34, 16, 35}, {9, 25, 11, 29}, {18, 40, 17, 36}, {11, 29, 13, 30},
+                         {14, 31, 15, 37}, {20, 44, 19, 41}, {10, 27, 12, 28}, {16, 36, 18, 39}, {13, 32, 14, 31}},
+                        {5, 6, 7}, 10000, 0.975f));
+}
+
+// With 1,000 resamples the limits are the 25th and 975th smallest at 95 %, the 50th and 950th at 90 %.
+TEST(PairedCorr, LimitsComeFromTheChosenLevel) {
+    std::mt19937 random(11);
+    const Cases cases = Mixed(random, 30, 0.5f);
+    const BothResults ninety = BothRuns(cases, {1, 2, 3}, 1000, 0.95f);
+    ExpectSame(ninety);
+    EXPECT_EQ(ninety.fast.positions.lower, 50);
+    EXPECT_EQ(ninety.fast.positions.upper, 950);
+    EXPECT_EQ(ninety.fast.lowerLimit, ninety.fast.sorted[49]);
+    const BothResults ninetyFive = BothRuns(cases, {1, 2, 3}, 1000, 0.975f);
+    EXPECT_EQ(ninetyFive.fast.positions.lower, 25);
+    EXPECT_EQ(ninetyFive.fast.positions.upper, 975);
+    EXPECT_EQ(ninetyFive.fast.upperLimit, ninetyFive.fast.sorted[974]);
+    EXPECT_EQ(ninetyFive.fast.sorted, ninety.fast.sorted);  // same draws, same distribution
+    // Too few resamples for the level is a settings error, before anything is drawn.
+    Generator g{Seeds{1, 2, 3}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(cases), "p.dat");
+    EXPECT_THROW(brevant::PairedCorrProcedure(file, {100, 0.995f, {}}, g, control), brevant::SettingsError);
+    EXPECT_EQ(g.seeds, (Seeds{1, 2, 3}));
+}
+
+TEST(PairedCorr, IdenticalPairsGiveOneValueEverywhere) {
+    Cases cases = {{1, 2, 1, 2}, {2, 2.5f, 2, 2.5f}, {3, 4, 3, 4}, {4, 3, 4, 3}, {5, 6.25f, 5, 6.25f}};
+    Generator generator{Seeds{8, 9, 10}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(cases), "same.dat");
+    const brevant::RunResult run = brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
+    ASSERT_EQ(run.boxes.size(), 4u);
+    const char* controls[] = {"txtObtR", "txtLowerCI", "txtUpperCI", "StErrBox"};
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(run.boxes[i].control, controls[i]);
+    EXPECT_EQ(brevant::BoxText(run.boxes[1]), brevant::BoxText(run.boxes[0]));
+    EXPECT_EQ(brevant::BoxText(run.boxes[2]), brevant::BoxText(run.boxes[0]));
+    EXPECT_EQ(brevant::BoxText(run.boxes[3]), "0.000");
+    EXPECT_TRUE(run.notes.empty());
+    EXPECT_EQ(run.histogram.bounds, (std::pair{-5.0f, 5.0f}));
+    EXPECT_EQ(run.histogram.caption, "Randomized Correlation");
+}
+
+// The second condition's X is constant: a resample exchanging every case has no X spread (NaN), and so do
+// the two-case resamples that pick equal X. They sort last, the standard error is nan, and a note says so.
+TEST(PairedCorr, ResamplesWithNoSpreadAreNaNAndNoted) {
+    const Cases cases = {{1, 1, 5, 3}, {2, 3, 5, 1}};
+    const BothResults run = BothRuns(cases, {12, 34, 56}, 1000, 0.975f);
+    ExpectSame(run);
+    EXPECT_GT(run.fast.nonFinite.undefined, 0);
+    EXPECT_TRUE(std::isnan(run.fast.sorted.back()));
+    EXPECT_TRUE(std::isnan(run.fast.standardError));
+
+    Generator generator{Seeds{12, 34, 56}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(cases), "two.dat");
+    const brevant::RunResult shown = brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
+    ASSERT_EQ(shown.notes.size(), 1u);
+    EXPECT_NE(shown.notes[0].find(std::to_string(run.fast.nonFinite.Total()) + " of the 1000 resamples"),
+              std::string::npos)
+        << shown.notes[0];
+    EXPECT_EQ(brevant::BoxText(shown.boxes[3]), "nan");
+}
+
+// Values far from zero that differ in the last digits: single-precision sums make some r* impossible.
+TEST(PairedCorr, IllegalValuesGiveOneMessageAfterTheRun) {
+    const Cases cases = {{100, 300, 100, 300},
+                         {100.02f, 300.03f, 100.05f, 300.01f},
+                         {100.04f, 300.01f, 100.04f, 300.02f},
+                         {100.06f, 300.04f, 100.03f, 300},
+                         {100.01f, 300.02f, 100.02f, 300.01f},
+                         {100.03f, 300, 100.01f, 300.02f}};
+    const BothResults run = BothRuns(cases, {1, 2, 3}, 1000, 0.975f);
+    ExpectSame(run);
+    ASSERT_GT(run.fast.illegalCount, 1);
+
+    Generator generator{Seeds{1, 2, 3}};
+    RunControl control;
+    DataFile file = DataFile::FromText(FileText(cases), "digits.dat");
+    const brevant::RunResult shown = brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
+    ASSERT_EQ(shown.messages.size(), 1u);
+    EXPECT_TRUE(shown.messages[0].starts_with("This is an illegal value of r  " +
+                                              brevant::GeneralText(run.fast.firstIllegal) + "\n" +
+                                              std::to_string(run.fast.illegalCount) + " of the 1000 resamples"))
+        << shown.messages[0];
+}
+
+TEST(PairedCorr, RefusesDataWithoutAnObtainedCorrelation) {
+    struct Bad {
+        const char* text;
+        const char* says;
+    };
+    const Bad bad[] = {
+        {"1  1 2 3 4", "announces 1 case; a correlation needs at least 2 cases."},
+        {"3  1 5 2 6  1 6 3 7  1 7 4 8", "has no spread in its X1 or its Y1 values"},
+        {"3  1 5 2 6  2 5 3 7  3 5 4 8", "has no spread in its X1 or its Y1 values"},
+        {"2  1 2 3 4  5 6 7", "holds fewer values than announced"},
+        {"2  1 2 3 4  5 6 7 y", "is not a number"},
+        {"300000", "announces 300000 cases (1200000 values); at most 1000000 values can be analysed."},
+        {"2  1 2 3 4  5 6 7 1e19", "holds values too large for single-precision sums of their squares"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.text);
+        Generator generator{Seeds{1, 2, 3}};
+        RunControl control;
+        try {
+            DataFile file = DataFile::FromText(b.text, "bad.dat");
+            brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
+            ADD_FAILURE() << "not refused";
+        } catch (const brevant::DataFileError& e) {
+            const std::string message = e.what();
+            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
+            EXPECT_NE(message.find(b.says), std::string::npos) << message;
+        }
+        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
+    }
+}
+
+// Past 200 cases the sums are double: scores around 3000 that single-precision sums would garble.
+TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
+    Cases cases;
+    std::vector<double> x, y;
+    for (int i = 0; i < 201; ++i) {
+        const float a = 3000.0f + static_cast<float>(i % 10) * 0.01f;
+        const float b = 5000.0f + static_cast<float>((i * 7) % 10) * 0.01f + static_cast<float>(i % 10) * 0.004f;
+        cases.push_back({a, b, b - 2000.0f, a + 2000.0f});
+        x.push_back(a);
+        y.push_back(b);
+    }
+    double mx = 0, my = 0, sxx = 0, syy = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i] / 201.0, my += y[i] / 201.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sxx += (x[i] - mx) * (x[i] - mx), syy += (y[i] - my) * (y[i] - my), sxy += (x[i] - mx) * (y[i] - my);
+    }
+    DataFile file = DataFile::FromText(FileText(cases), "wide.dat");
+    const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
+    EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
+    // The one-pass formula itself, in double, keeps about four digits of this spread.
+    EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
+    const float single = brevant::CorrelateColumns(data.x1, data.y1, brevant::SumPrecision::Single).r;
+    EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
+}
+
+}  // namespace
