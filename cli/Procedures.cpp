@@ -50,24 +50,24 @@ std::string ProcedureTable::NameList() const {
 const ProcedureTable& BuiltinProcedures() {
     static const ProcedureTable table({
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
-        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
         Entry("TwoMedianRandomTest", "Randomization of difference of two medians", kConfidence,
               &TwoMedianRandomTestProcedure),
+        Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
+        Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
+        Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
+        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure),
+        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
+        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
+        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
         Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
               &TwoMedianBootTestProcedure),
         Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
-        Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
-        Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
-        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
-        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
-        Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
         Procedure{"OnewayBoot", "Bootstrapping Anova OneWay", kBootstrapErrors,
                   [](DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
                      RunControl& control) {
                       return OnewayBootProcedure(file, settings, choices.bootstrapErrors, generator, control);
                   }},
-        Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
-        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure),
     });
     return table;
 }

@@ -23,28 +23,28 @@ namespace brevant::frame {
 
 void RegisterWindowClasses() {
     RegisterAnalysisWindowFactory(QStringLiteral("IndepT"), [](const WindowRow& row) { return new IndepT(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
-                                  [](const WindowRow& row) { return new BootstMean(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedT"), [](const WindowRow& row) { return new PairedT(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("TwoMedianRandomTest"),
                                   [](const WindowRow& row) { return new TwoMedianRandomTest(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("TwoMedianBootTest"),
-                                  [](const WindowRow& row) { return new TwoMedianBootTest(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("MediationBoot"),
-                                  [](const WindowRow& row) { return new MediationBoot(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("PairedT"), [](const WindowRow& row) { return new PairedT(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("Corr1"), [](const WindowRow& row) { return new Corr1(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("OnewayRandom"),
+                                  [](const WindowRow& row) { return new OnewayRandom(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("Repeated1way"),
                                   [](const WindowRow& row) { return new Repeated1way(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("PairedCorr"),
+                                  [](const WindowRow& row) { return new PairedCorr(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("BootstMean"),
+                                  [](const WindowRow& row) { return new BootstMean(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstMedian"),
                                   [](const WindowRow& row) { return new BootstMedian(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("BootstCorr"),
                                   [](const WindowRow& row) { return new BootstCorr(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("OnewayRandom"),
-                                  [](const WindowRow& row) { return new OnewayRandom(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("TwoMedianBootTest"),
+                                  [](const WindowRow& row) { return new TwoMedianBootTest(row); });
+    RegisterAnalysisWindowFactory(QStringLiteral("MediationBoot"),
+                                  [](const WindowRow& row) { return new MediationBoot(row); });
     RegisterAnalysisWindowFactory(QStringLiteral("OnewayBoot"),
                                   [](const WindowRow& row) { return new OnewayBoot(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("Corr1"), [](const WindowRow& row) { return new Corr1(row); });
-    RegisterAnalysisWindowFactory(QStringLiteral("PairedCorr"),
-                                  [](const WindowRow& row) { return new PairedCorr(row); });
 }
 
 }  // namespace brevant::frame
