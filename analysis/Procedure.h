@@ -83,6 +83,13 @@ enum class BoxFormat {
     General,        // general number text: up to 7 significant digits for a float, 15 for a double
 };
 
+// What a box holds, where it matters to what is said about it: a proportion of the R resamples (a p value
+// or a tail proportion) has a Monte Carlo error that the notes report (analysis/MonteCarloError.h).
+enum class BoxMeaning {
+    Figure,
+    Proportion,
+};
+
 // One result box as its window shows it. The value keeps its type, because the general text of a float
 // and of a double differ. A non-finite value (only ever with a note saying why) shows as inf, -inf or nan
 // whatever the format.
@@ -92,6 +99,7 @@ struct ResultBox {
     std::string label;         // the label's text exactly as the window shows it: "Obtained t"
     std::variant<float, double, std::int64_t> value;
     BoxFormat format = BoxFormat::General;
+    BoxMeaning meaning = BoxMeaning::Figure;
 };
 
 // The box's text in the C locale (the batch tool's form): ThreeDecimalText or GeneralText by format.

@@ -1,5 +1,7 @@
 #include "cli/BatchTool.h"
 
+#include "analysis/MonteCarloError.h"
+
 #include "cli/HistogramFile.h"
 #include "cli/Progress.h"
 #include "engine/DataFile.h"
@@ -168,6 +170,10 @@ void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult
     for (const ResultBox& box : result.boxes) {
         boxes[box.control] = {{"label", box.label}, {"value", JsonValue(box.value)}, {"text", BoxText(box)}};
     }
+    // A proportion of the resamples also carries its Monte Carlo standard error.
+    for (const MonteCarloFigure& figure : MonteCarloFigures(result.boxes, o.resamples)) {
+        boxes[figure.control]["monteCarloError"] = figure.standardError;
+    }
     json["results"] = boxes;
     json["notes"] = result.notes;
     json["messages"] = result.messages;
@@ -261,6 +267,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     try {
         DataFile file = DataFile::Open(options.dataFile);
         RunResult result = RunProcedure(options, file, settings, err, showProgress);
+        AddMonteCarloNotes(result, settings.resamples);
         // The output file first: the histogram shifts the values in place. A file that cannot be written
         // does not cost the user the results: they are printed all the same, then the failure is reported.
         std::vector<std::string> writeErrors;

@@ -89,7 +89,8 @@ RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
     run.boxes = {
         OnewayObtainedFBox(r.obtainedF),
         OnewayEffectSizeBox(r.effectSize),
-        {"txtFPercent", "label5", "Percent => Fobt", r.proportion, BoxFormat::ThreeDecimals},
+        {"txtFPercent", "label5", "Percent => Fobt", r.proportion,
+         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
     run.histogram = {"Bootstrapped F", r.obtainedF, std::pair{0.0f, 10.0f}};
     const NonFiniteCount& nf = r.nonFinite;

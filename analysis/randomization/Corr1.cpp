@@ -277,7 +277,8 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
     run.boxes = {
         ObtainedRBox(r.observed.r),
         {"txtPctGreater", "Label2", "Number gt  | r |", r.countExtreme, BoxFormat::General},
-        {"txtProbMore", "Label3", "p more extreme", r.probability, BoxFormat::ThreeDecimals},
+        {"txtProbMore", "Label3", "p more extreme", r.probability,
+         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
     run.histogram = {"Randomized Correlation", r.observed.r, std::nullopt};
     if (std::fabs(r.observed.r) > 1.0f) {

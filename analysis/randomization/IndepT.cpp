@@ -167,9 +167,9 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedTBox(r.observed.t),
-        {"txtNumLess", "Label2(0)", proportions, r.proportionLess, BoxFormat::General},
-        {"txtNumGreater", "Label2(0)", proportions, r.proportionGreater, BoxFormat::General},
-        {"txtProbMore", "Label3(0)", "p more extreme", r.probMore, BoxFormat::General},
+        {"txtNumLess", "Label2(0)", proportions, r.proportionLess, BoxFormat::General, BoxMeaning::Proportion},
+        {"txtNumGreater", "Label2(0)", proportions, r.proportionGreater, BoxFormat::General, BoxMeaning::Proportion},
+        {"txtProbMore", "Label3(0)", "p more extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
         EffectSizeBox(r.effectSize),
     };
     run.histogram = {"t Value", r.comparisonT, std::pair{-5.0f, 5.0f}};

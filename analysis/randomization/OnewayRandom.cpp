@@ -65,7 +65,8 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
     run.boxes = {
         OnewayObtainedFBox(r.obtainedF),
         OnewayEffectSizeBox(r.effectSize),
-        {"txtFPercent", "label5", "Percent => F(obt)", r.proportion, BoxFormat::ThreeDecimals},
+        {"txtFPercent", "label5", "Percent => F(obt)", r.proportion,
+         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
     run.histogram = {"Randomization F", r.comparisonF, std::pair{0.0f, 10.0f}};
     const NonFiniteCount& nf = r.nonFinite;

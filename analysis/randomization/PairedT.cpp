@@ -172,9 +172,9 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedTBox(r.obtainedT),
-        {"txtPctLess", "lblTail", tails, r.proportionLess, BoxFormat::General},
-        {"txtPctGreater", "lblTail", tails, r.proportionGreater, BoxFormat::General},
-        {"txtProbMore", "Label3", "p as extreme", r.probMore, BoxFormat::General},
+        {"txtPctLess", "lblTail", tails, r.proportionLess, BoxFormat::General, BoxMeaning::Proportion},
+        {"txtPctGreater", "lblTail", tails, r.proportionGreater, BoxFormat::General, BoxMeaning::Proportion},
+        {"txtProbMore", "Label3", "p as extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
     };
     run.histogram = {"t Values", r.comparisonT, std::pair{-5.0f, 5.0f}};
     const NonFiniteCount& nf = r.nonFinite;

@@ -226,7 +226,7 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
     run.boxes = {
         ObtainedFBox(r.observed.f),
         {"txtPctGreater", "Label2", "Number >= F", r.count, BoxFormat::General},
-        {"txtProbMore", "Label3", "p as extreme", r.proportion, BoxFormat::General},
+        {"txtProbMore", "Label3", "p as extreme", r.proportion, BoxFormat::General, BoxMeaning::Proportion},
     };
     run.histogram = {"F value", r.threshold, std::pair{0.0f, 10.0f}};
     const NonFiniteCount& nf = r.nonFinite;

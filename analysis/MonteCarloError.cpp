@@ -1,0 +1,127 @@
+#include "analysis/MonteCarloError.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace brevant {
+
+namespace {
+
+// Runs of blanks as one space, none at either end: "% < - t   " -> "% < - t".
+std::string Tidy(const std::string& text) {
+    std::istringstream words(text);
+    std::string word, tidy;
+    while (words >> word) tidy += (tidy.empty() ? "" : " ") + word;
+    return tidy;
+}
+
+// Two boxes under one label ("% < -t | % > +t") are named by their halves of it, left box first.
+std::string NameOf(std::span<const ResultBox> boxes, std::size_t at) {
+    const ResultBox& box = boxes[at];
+    std::vector<std::size_t> sharing;
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i].labelControl == box.labelControl) sharing.push_back(i);
+    if (sharing.size() < 2) return Tidy(box.label);
+    const auto position = static_cast<std::size_t>(std::find(sharing.begin(), sharing.end(), at) - sharing.begin());
+    std::vector<std::string> halves;
+    std::istringstream parts(box.label);
+    for (std::string part; std::getline(parts, part, '|');) halves.push_back(Tidy(part));
+    if (halves.size() == sharing.size() && !halves[position].empty()) return halves[position];
+    return Tidy(box.label) + " (box " + std::to_string(position + 1) + ")";
+}
+
+std::string LevelText(double level) { return level == 0.05 ? "0.05" : "0.01"; }
+
+std::string SettleSentence(const MonteCarloFigure& f, double level) {
+    const std::string opening = f.name + " (" + f.text + ")";
+    const std::optional<double> needed = ResamplesToSettle(f.p, level);
+    if (!needed) {
+        return opening + " lies on " + LevelText(level) +
+               " itself; no number of resamples can be named that would place it clearly on one side.";
+    }
+    const std::string within = opening + " lies within three standard errors of " + LevelText(level) + "; ";
+    if (*needed > static_cast<double>(kMaxResamples)) {
+        return within + "more than " + GroupedCount(kMaxResamples) +
+               " resamples, the most one run can draw, would be needed to place it clearly on one side.";
+    }
+    return within + "about " + RoundedCountText(*needed) + " resamples would place it clearly on one side.";
+}
+
+}  // namespace
+
+double MonteCarloStandardError(double p, std::int64_t resamples) noexcept {
+    if (resamples < 1) return std::nan("");
+    return std::sqrt(p * (1.0 - p) / static_cast<double>(resamples));
+}
+
+std::optional<double> ResamplesToSettle(double p, double level) noexcept {
+    const double gap = p - level;
+    if (gap == 0.0) return std::nullopt;
+    return std::ceil(9.0 * p * (1.0 - p) / (gap * gap));
+}
+
+std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes, std::int32_t resamples) {
+    std::vector<MonteCarloFigure> figures;
+    if (resamples < 1) return figures;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const ResultBox& box = boxes[i];
+        const double p = BoxValue(box);
+        // A proportion outside [0, 1] (never expected) or not a number has no binomial error.
+        if (box.meaning != BoxMeaning::Proportion || !(p >= 0.0 && p <= 1.0)) continue;
+        figures.push_back({box.control, NameOf(boxes, i), BoxText(box), p, MonteCarloStandardError(p, resamples)});
+    }
+    return figures;
+}
+
+std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples) {
+    const std::vector<MonteCarloFigure> figures = MonteCarloFigures(boxes, resamples);
+    if (figures.empty()) return {};
+    std::string errors;
+    for (const MonteCarloFigure& f : figures)
+        errors += (errors.empty() ? "" : ", ") + f.name + " " + ErrorText(f.standardError);
+    std::vector<std::string> notes{"Monte Carlo standard error, \u221A(p(1 \u2212 p)/R) with R = " +
+                                   GroupedCount(resamples) + ": " + errors + "."};
+    for (const MonteCarloFigure& f : figures) {
+        for (const double level : kMonteCarloLevels) {
+            if (f.standardError > 0.0 && std::abs(f.p - level) <= 3.0 * f.standardError)
+                notes.push_back(SettleSentence(f, level));
+        }
+    }
+    return notes;
+}
+
+void AddMonteCarloNotes(RunResult& result, std::int32_t resamples) {
+    for (std::string& note : MonteCarloNotes(result.boxes, resamples)) result.notes.push_back(std::move(note));
+}
+
+std::string ErrorText(double error) {
+    if (error == 0.0) return "0";
+    if (!std::isfinite(error)) return "nan";
+    // Two significant digits in fixed point; the digits needed grow as the error shrinks.
+    int magnitude = static_cast<int>(std::floor(std::log10(error)));
+    if (std::round(error * std::pow(10.0, 1 - magnitude)) >= 100.0) ++magnitude;  // 0.000999 -> 0.0010
+    const int decimals = std::clamp(1 - magnitude, 0, 12);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, error);
+    return buffer;
+}
+
+std::string GroupedCount(long long count) {
+    std::string digits = std::to_string(count);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+std::string RoundedCountText(double count) {
+    double rounded = std::ceil(count);
+    if (rounded >= 100.0) {
+        const double unit = std::pow(10.0, std::floor(std::log10(rounded)) - 1.0);
+        rounded = std::ceil(rounded / unit) * unit;
+    }
+    return GroupedCount(static_cast<long long>(rounded));
+}
+
+}  // namespace brevant
