@@ -275,13 +275,16 @@ bool DataEntryForm::ConfirmQuit() {
 }
 
 void DataEntryForm::LoadChosenFile() {
-    const QString fileName = frame::ShowFileDialog(this, frame::FileDialogKind::Open, kOpenFilter);
+    const QString fileName =
+        frame::ShowFileDialog(this, {frame::FileDialogKind::Open, frame::kOpenDataFileTitle, kOpenFilter});
     if (fileName.isEmpty()) return;
     Load(fileName);
 }
 
 bool DataEntryForm::SaveAs() {
-    const QString fileName = frame::ShowFileDialog(this, frame::FileDialogKind::Save, kSaveFilter);
+    // A name typed without a suffix is saved as a .dat file, as the filter promises.
+    const QString fileName =
+        frame::ShowFileDialog(this, {frame::FileDialogKind::Save, frame::kSaveDataFileTitle, kSaveFilter, true});
     if (fileName.isEmpty()) return false;
     return SaveTo(fileName);
 }

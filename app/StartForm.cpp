@@ -226,7 +226,8 @@ void StartForm::mnuNewFile_Click() { DataEntryForm::ShowShared(); }
 
 // The chosen name is not kept: data files are opened in the analysis windows and the data editor.
 void StartForm::mnuOpenFile_Click() {
-    frame::ShowFileDialog(this, frame::FileDialogKind::Open, QStringLiteral("Data files(*.dat)|*.dat"));
+    frame::ShowFileDialog(
+        this, {frame::FileDialogKind::Open, frame::kOpenDataFileTitle, QStringLiteral("Data files(*.dat)|*.dat")});
 }
 
 // The main window holds no data of its own: saving saves the data editor's text.

@@ -63,6 +63,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     setWindowTitle(row_.caption);
     setAttribute(Qt::WA_DeleteOnClose);  // unloading discards the controls; StoredValues outlive them
     BuildMenus();
+    BuildEditMenu();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -83,6 +84,12 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
 
     layout->addWidget(BuildProgressRows());
 
+    staleMark_ = MakeLabel(QStringLiteral("lblStale"), QString(), central);
+    staleMark_->setWordWrap(true);
+    staleMark_->setStyleSheet(QStringLiteral("QLabel { color: #8a4b00; font-weight: bold; }"));
+    staleMark_->hide();  // shown over results left from an earlier run
+    layout->addWidget(staleMark_);
+
     notes_ = MakeLabel(QStringLiteral("lblNotes"), QString(), central);
     notes_->setWordWrap(true);
     notes_->hide();  // shown when a run has something to say
@@ -97,6 +104,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
 
     layout->addWidget(BuildButtons());
     setCentralWidget(central);
+    BuildStatusLine();
 
     driver_ = new RunDriver({[this](const RunControl& control) { ShowRunProgress(control); },
                              [this](RunResult&& result) { FinishRun(std::move(result)); },
@@ -240,7 +248,7 @@ void AnalysisWindow::Option2_Click(int index) {
 }
 
 void AnalysisWindow::mnuOpenFile_Click() {
-    const QString name = ShowFileDialog(this, FileDialogKind::Open, row_.dataFilter);
+    const QString name = ShowFileDialog(this, {FileDialogKind::Open, kOpenDataFileTitle, row_.dataFilter});
     if (name.isEmpty()) return;  // cancelled: the stored name stays
     // The dialog accepts typed names; a file that cannot be read is refused now rather than at the run.
     QFile file(name);
@@ -253,11 +261,16 @@ void AnalysisWindow::mnuOpenFile_Click() {
     file.close();
     Stored().dataFile = name;
     dataFileChosen_ = true;
+    ShowFileStatus();
 }
 
+// The dialog is an open-file dialog: picking an existing file (a data file, say) must not quietly give it
+// up to the next run's resampled values.
 void AnalysisWindow::mnuOpenOut_Click() {
-    const QString name = ShowFileDialog(this, FileDialogKind::Open, kOutputFilter);
-    if (!name.isEmpty()) Stored().outputFile = name;  // nothing is written until a run
+    const QString name = ShowFileDialog(this, {FileDialogKind::Open, kChooseOutputFileTitle, kOutputFilter});
+    if (name.isEmpty() || !ConfirmOutputFile(name)) return;  // No keeps the earlier choice
+    Stored().outputFile = name;  // nothing is written until a run
+    ShowFileStatus();
 }
 
 void AnalysisWindow::mnuNewFile_Click() { ShowDataEditor(); }
@@ -322,7 +335,10 @@ void AnalysisWindow::cmdRun_Click() {
     if (stored.quantile > 0.0f) request.settings.confidence = stored.quantile;  // else unused by the window
     request.settings.outputPath = QFile::encodeName(stored.outputFile).toStdString();
     request.dataFile = stored.dataFile;
-    if (OutputWouldReplaceData(request)) return;
+    if (OutputWouldReplaceData(request)) {
+        MarkResultsStale();
+        return;
+    }
     RunProcedure(request);
 }
 
@@ -378,7 +394,12 @@ QLineEdit* AnalysisWindow::AddResultBox(const ResultRow& box) {
     resultLayout_->addWidget(label, at, 0);
     QLineEdit* first = MakeResultBox(box.box, area);
     resultLayout_->addWidget(first, at, 1);
-    if (!box.secondBox.isEmpty()) resultLayout_->addWidget(MakeResultBox(box.secondBox, area), at, 2, Qt::AlignLeft);
+    OfferCopyOn(first);
+    if (!box.secondBox.isEmpty()) {
+        QLineEdit* second = MakeResultBox(box.secondBox, area);
+        resultLayout_->addWidget(second, at, 2, Qt::AlignLeft);
+        OfferCopyOn(second);
+    }
     return first;
 }
 

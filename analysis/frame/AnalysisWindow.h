@@ -8,6 +8,8 @@
 //   Option2_0 .. Option2_2    the confidence buttons Option2(0)..Option2(2)
 //   other control arrays follow the same scheme: element i of Name is "Name_i" (Label2(0) is "Label2_0")
 //   txtFile, ProgressBar1, ProgressBar2, Histogram, and the row's button, label and menu names.
+//   Beside them: the status line's lblDataFile, lblOutputFile and lblRunInfo, the mark lblStale over results
+//   left from an earlier run, and the Edit menu mnuEdit with mnuCopyResults.
 //   Each QMenu and its menuAction() carry the menu's name; each entry's QAction carries the entry's name.
 //
 // A window for one analysis derives from AnalysisWindow and, in its constructor, adds its result boxes
@@ -26,8 +28,10 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <span>
 
+class QAction;
 class QButtonGroup;
 class QGridLayout;
 class QLabel;
@@ -57,6 +61,16 @@ StoredValues& StoredValuesOf(const QString& windowName);
 struct RunRequest {
     RunSettings settings;
     QString dataFile;
+};
+
+// What the results on show came from: the status line tells it, Copy Results heads its table with it, and
+// `brevant-cli --seed` repeats the run from its seeds.
+struct RunRecord {
+    QString dataFile;
+    std::int32_t resamples = 0;
+    QString level;  // the confidence button's caption ("95 %"); empty in windows without a level
+    Seeds seeds;    // the generator's state as the resamples began
+    bool stopped = false;  // the run stopped partway: only the boxes known before the resamples show
 };
 
 // One row of an analysis window's result area: the label (name and caption) to the left of a read-only
@@ -91,6 +105,13 @@ public:
     QLabel* NotesLabel() const { return notes_; }
     // True while this window's run is in progress.
     bool Running() const;
+    // The run whose results are on show, if any; and whether a later run failed to start, leaving them.
+    const std::optional<RunRecord>& ShownRun() const { return shown_; }
+    bool ResultsStale() const { return stale_; }
+    // The results as a tab-separated table for a spreadsheet: the run's procedure, data file, resamples,
+    // level and seeds, then each label with its boxes' texts as shown, then the notes. Empty before a run.
+    QString ResultsTable() const;
+    QAction* CopyResultsAction() const { return copyResults_; }
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
     void ShowProgress1(std::int32_t value, std::int32_t maximum);
@@ -110,6 +131,7 @@ public slots:
     void Quit_Click();              // handler 9
     void mnuExitItem_Click();       // handler 10
     void cmdRun_Click();            // the run start, then RunProcedure
+    void CopyResults();             // ResultsTable() onto the clipboard
 
 protected:
     // The analysis's own run, called once the run start has passed. The frame's own runs the procedure
@@ -135,6 +157,16 @@ public:
 
 private:
     void BuildMenus();
+    // The status line, the Edit menu and the stale mark (AnalysisWindowStatus.cpp).
+    void BuildStatusLine();
+    void BuildEditMenu();
+    void OfferCopyOn(QLineEdit* box);
+    void ShowFileStatus();
+    void ShowRunStatus();
+    void BeginRunRecord(const RunRequest& request);
+    void EndRunRecord(bool stopped);
+    void MarkResultsStale();
+    bool ConfirmOutputFile(const QString& name);
     QWidget* BuildOptions();
     QWidget* BuildProgressRows();
     QWidget* BuildButtons();
@@ -167,6 +199,14 @@ private:
     PrepareRun prepare_;
     RunDriver* driver_ = nullptr;
     RunSettings running_;  // the settings of the run in progress
+    std::optional<RunRecord> starting_;  // the run in progress
+    std::optional<RunRecord> shown_;     // the run whose results are on show
+    bool stale_ = false;
+    QLabel* dataStatus_ = nullptr;
+    QLabel* outputStatus_ = nullptr;
+    QLabel* runStatus_ = nullptr;
+    QLabel* staleMark_ = nullptr;
+    QAction* copyResults_ = nullptr;
 };
 
 // A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the

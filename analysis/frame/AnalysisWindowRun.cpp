@@ -5,6 +5,7 @@
 // leaves the observed boxes showing: they are right whatever the resamples did.
 #include "analysis/frame/AnalysisWindow.h"
 
+#include "analysis/MonteCarloError.h"
 #include "analysis/frame/Dialogs.h"
 #include "analysis/frame/Histogram.h"
 #include "engine/Histogram.h"
@@ -81,16 +82,20 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
         DataFile file = DataFile::Open(QFile::encodeName(request.dataFile).toStdString());
         prepared = prepare_(file, request.settings);
     } catch (const std::bad_alloc&) {
+        MarkResultsStale();
         ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")
                               .arg(Native(request.dataFile)));
         return;
     } catch (const std::exception& e) {  // DataFileError, SettingsError: the message says what is wrong
+        MarkResultsStale();
         ShowMessage(this, QString::fromStdString(e.what()));
         return;
     }
     if (!request.settings.outputPath.empty() &&
-        !OutputPathUsable(QFile::decodeName(request.settings.outputPath.c_str())))
+        !OutputPathUsable(QFile::decodeName(request.settings.outputPath.c_str()))) {
+        MarkResultsStale();
         return;
+    }
 
     // The data are good: the last run's results go, and what is known before the resamples shows.
     for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
@@ -101,7 +106,11 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
     ShowProgress1(1, request.settings.resamples);
     if (progress2_ != nullptr) progress2_->hide();
     running_ = request.settings;
-    if (!driver_->Start(std::move(prepared.work))) ShowMessage(this, kRunInProgressMessage);
+    BeginRunRecord(request);
+    if (!driver_->Start(std::move(prepared.work))) {
+        EndRunRecord(true);
+        ShowMessage(this, kRunInProgressMessage);
+    }
 }
 
 void AnalysisWindow::ShowRunProgress(const RunControl& control) {
@@ -129,10 +138,12 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     // After the output file: the histogram shifts the values in place.
     const HistogramRequest& h = result.histogram;
     histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds));
+    AddMonteCarloNotes(result, running_.resamples);
     QStringList notes;
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);
     ShowBoxes(result.boxes);
+    EndRunRecord(false);
     if (!writeProblem.isEmpty()) {
         ShowMessage(this, writeProblem + QStringLiteral(" The results of the run are shown in the window, but "
                                                         "the resampled values were not saved."));
@@ -140,7 +151,11 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     for (const std::string& message : result.messages) ShowMessage(this, QString::fromStdString(message));
 }
 
-void AnalysisWindow::FailRun(const QString& message) { ShowMessage(this, message); }
+// The boxes known before the resamples stay: they are this run's.
+void AnalysisWindow::FailRun(const QString& message) {
+    EndRunRecord(true);
+    ShowMessage(this, message);
+}
 
 void AnalysisWindow::ShowBoxes(std::span<const brevant::ResultBox> boxes) {
     QStringList missing;

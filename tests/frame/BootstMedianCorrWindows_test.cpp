@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -121,6 +122,8 @@ private slots:
         QVERIFY(dir_.isValid());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         SetMessageHook([this](const QString& text) { messages_ << text; });
+        // Choosing an output file that exists asks first; these runs mean to write there.
+        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });

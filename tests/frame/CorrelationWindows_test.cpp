@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -107,6 +108,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         SetMessageHook([this](const QString& text) { messages_ << text; });
+        // Choosing an output file that exists asks first; these runs mean to write there.
+        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });

@@ -2,6 +2,7 @@
 // worker thread: result boxes (names, labels, texts), output file and generator as the procedure called
 // directly on this thread from the same seeds; OnewayBoot's check box "Bootstrap Errors" is read once, as
 // the run starts.
+#include "analysis/MonteCarloError.h"
 #include "analysis/bootstrap/OnewayBoot.h"
 #include "analysis/bootstrap/OnewayBootWindow.h"
 #include "analysis/frame/AnalysisWindow.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -121,6 +123,7 @@ class OnewayWindowsTest : public QObject {
         QVERIFY(w->Histogram()->Picture().has_value());
         QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
         QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
+        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
         QStringList notes;
         for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
         QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
@@ -131,6 +134,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         SetMessageHook([this](const QString& text) { messages_ << text; });
+        // Choosing an output file that exists asks first; these runs mean to write there.
+        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });

@@ -2,6 +2,7 @@
 // the worker thread: the boxes, the output file, the histogram, the notes and the generator are those of the
 // procedure called directly with the same seeds, and the boxes sit under their labels as the windows show
 // them.
+#include "analysis/MonteCarloError.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/frame/Dialogs.h"
 #include "analysis/frame/Histogram.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -106,6 +108,7 @@ class PairedRepeatedRunsTest : public QObject {
         QVERIFY(shown.has_value());
         QVERIFY(shown->counts == expected.counts);
         QCOMPARE(shown->markerX, expected.markerX);
+        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
         QStringList notes;
         for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
         QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
@@ -122,6 +125,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         SetMessageHook([this](const QString& text) { messages_ << text; });
+        // Choosing an output file that exists asks first; these runs mean to write there.
+        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });

@@ -2,6 +2,7 @@
 // What a window shows and writes is checked against the procedure called directly on this thread with the
 // same seeds; the texts expected in the boxes are formed here from the values (QLocale for three decimals,
 // the engine's general text otherwise).
+#include "analysis/MonteCarloError.h"
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/frame/Dialogs.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QLocale>
 #include <QPointer>
 #include <QProgressBar>
@@ -161,6 +163,7 @@ class RunsTest : public QObject {
         QCOMPARE(shown->lower, expected.lower);
         QCOMPARE(shown->markerX, expected.markerX);
 
+        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
         QStringList notes;
         for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
         QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
@@ -176,6 +179,8 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         SetMessageHook([this](const QString& text) { messages_ << text; });
+        // Choosing an output file that exists asks first; these runs mean to write there.
+        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });
