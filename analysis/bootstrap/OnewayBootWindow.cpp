@@ -28,4 +28,8 @@ OnewayBoot::OnewayBoot(const WindowRow& row, QWidget* parent) : AnalysisWindow(r
     });
 }
 
+QStringList OnewayBoot::BatchToolOptions() const {
+    return chkErrors_->isChecked() ? QStringList{QStringLiteral("--errors")} : QStringList{};
+}
+
 }  // namespace brevant::frame

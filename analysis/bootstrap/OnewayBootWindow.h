@@ -16,6 +16,9 @@ public:
 
     QCheckBox* ChkErrors() const { return chkErrors_; }
 
+protected:
+    QStringList BatchToolOptions() const override;
+
 private:
     QCheckBox* chkErrors_ = nullptr;
 };

@@ -25,6 +25,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -71,6 +72,7 @@ struct RunRecord {
     QString level;  // the confidence button's caption ("95 %"); empty in windows without a level
     Seeds seeds;    // the generator's state as the resamples began
     bool stopped = false;  // the run stopped partway: only the boxes known before the resamples show
+    QStringList options;   // the window's own choices as batch-tool options
 };
 
 // One row of an analysis window's result area: the label (name and caption) to the left of a read-only
@@ -147,6 +149,10 @@ protected:
     void AddResultWidget(QWidget* widget);
     // A widget under the option groups on the left (a check box that sets how the run works).
     void AddOptionWidget(QWidget* widget);
+
+    // The batch tool's options for this window's own choices (OnewayBoot's "--errors"), read as a run
+    // starts, so the status line can say how brevant-cli repeats the run.
+    virtual QStringList BatchToolOptions() const { return {}; }
 
     void closeEvent(QCloseEvent* event) override;
 

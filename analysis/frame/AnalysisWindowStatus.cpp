@@ -74,6 +74,16 @@ protected:
     }
 };
 
+// The batch-tool command that repeats a run: same procedure, data, count, level, choices and seeds.
+QString RepeatCommand(const QString& procedure, const RunRecord& run) {
+    QStringList words{QStringLiteral("brevant-cli"), procedure,
+                      QLatin1Char('"') + Native(QFileInfo(run.dataFile).absoluteFilePath()) + QLatin1Char('"'),
+                      QStringLiteral("--resamples"), QString::number(run.resamples)};
+    if (!run.level.isEmpty()) words << QStringLiteral("--confidence") << QString(run.level).remove(QStringLiteral(" %"));
+    words << run.options << QStringLiteral("--seed") << SeedsText(run.seeds);
+    return words.join(QLatin1Char(' '));
+}
+
 const QString kStaleText = QStringLiteral(
     "The results shown are those of the earlier run (see the status line): the last run did not start.");
 
@@ -151,10 +161,9 @@ void AnalysisWindow::ShowRunStatus() {
     if (!run.level.isEmpty()) parts << run.level;
     parts << QStringLiteral("seeds ") + SeedsText(run.seeds);
     runStatus_->setText(parts.join(QStringLiteral(" \u00B7 ")));
-    runStatus_->setToolTip(QStringLiteral("The resamples started from the seeds %1; brevant-cli %2 \"%3\" "
-                                          "--resamples %4 --seed %1 repeats the run.")
-                               .arg(SeedsText(run.seeds), row_.name, Native(run.dataFile))
-                               .arg(run.resamples));
+    runStatus_->setToolTip(QStringLiteral("The resamples started from the seeds %1; this command repeats the run:\n")
+                               .arg(SeedsText(run.seeds)) +
+                           RepeatCommand(row_.name, run));
 }
 
 void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
@@ -165,6 +174,7 @@ void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
         for (int i = 0; i < 3; ++i)
             if (kQuantileValues[i] == request.settings.confidence) record.level = kQuantileCaptions[i];
     }
+    record.options = BatchToolOptions();
     record.seeds = GetSeeds();  // runs are one at a time: nothing draws between here and the resamples
     starting_ = record;
     // The boxes now show this run's observed figures.

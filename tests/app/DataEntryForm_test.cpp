@@ -218,6 +218,20 @@ private slots:
     }
 
     // A save that fails says so, and the file that was there keeps its old contents.
+    // Save As with a name typed without a suffix saves a .dat file, as the data filter promises; a name
+    // with a suffix of its own keeps it.
+    void saveAsAddsTheDataSuffix() {
+        box()->setPlainText(QStringLiteral("3\n1 2 3"));
+        saveThroughMenu(path("scores"));
+        QCOMPARE(dialogs_.last().first, FileDialogKind::Save);
+        QCOMPARE(ReadBytes(path("scores.dat")), QByteArray("3\r\n1 2 3\r\n"));
+        QVERIFY(!QFileInfo::exists(path("scores")));
+        saveThroughMenu(path("scores.txt"));
+        QVERIFY(QFileInfo::exists(path("scores.txt")));
+        QVERIFY(!QFileInfo::exists(path("scores.txt.dat")));
+        QVERIFY(messages_.isEmpty());
+    }
+
     void failedSaveKeepsOldFile() {
         WriteBytes(path("old.dat"), "old contents\r\n");
         box()->setPlainText(QString(64 * 1024, QLatin1Char('9')));

@@ -4,6 +4,7 @@
 #include "literal/LiteralCorr1.h"
 #include "literal/LiteralPairedCorr.h"
 #include "support/CliRun.h"
+#include "support/MonteCarloLines.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::ProportionBox;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_correlations" / name; }
@@ -37,7 +40,10 @@ TEST(CorrelationsCli, Corr1PrintsTheLiteralRun) {
     EXPECT_EQ(run.out, "Seeds: 321,654,987\n"
                        "Obtained r: " + Printf("%.7G", literal.r) + "\n"
                        "Number gt  | r |: " + Printf("%.0f", literal.count) + "\n"
-                       "p more extreme: " + Printf("%.3f", literal.probability) + "\n");
+                       "p more extreme: " + Printf("%.3f", literal.probability) + "\n" +
+                           MonteCarloNoteLines({ProportionBox("Label3", "p more extreme", float(literal.probability),
+                                                              brevant::BoxFormat::ThreeDecimals)},
+                                               2000));
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
 }
 

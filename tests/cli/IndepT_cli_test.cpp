@@ -3,6 +3,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralIndepT.h"
 #include "support/CliRun.h"
+#include "support/MonteCarloLines.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
@@ -44,7 +47,12 @@ TEST(IndepTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
                                  "% < - t   | % >  +t: " + Printf("%.15G", literal.numLess) + " | " +
                                  Printf("%.15G", literal.numGreater) + "\n"
                                  "p more extreme: " + Printf("%.7G", literal.probMore) + "\n"
-                                 "Effect size: " + Printf("%.3f", literal.effectSize) + "\n";
+                                 "Effect size: " + Printf("%.3f", literal.effectSize) + "\n" +
+                                 MonteCarloNoteLines(
+                                     {ProportionBox("Label2(0)", "% < - t   | % >  +t", double(literal.numLess)),
+                                      ProportionBox("Label2(0)", "% < - t   | % >  +t", double(literal.numGreater)),
+                                      ProportionBox("Label3(0)", "p more extreme", float(literal.probMore))},
+                                     2000);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);

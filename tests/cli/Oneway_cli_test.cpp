@@ -4,6 +4,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralOnewayBoot.h"
 #include "support/CliRun.h"
+#include "support/MonteCarloLines.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
@@ -43,7 +46,10 @@ TEST(OnewayCli, OnewayRandomPrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     EXPECT_EQ(run.out, "Seeds: 4321,8765,10987\n"
                        "Obtained F: " + ThreeDecimals(literal.obtainedF) + "\n"
                        "Effect size: " + ThreeDecimals(literal.effectSize) + "\n"
-                       "Percent => F(obt): " + ThreeDecimals(literal.proportion) + "\n");
+                       "Percent => F(obt): " + ThreeDecimals(literal.proportion) + "\n" +
+                           MonteCarloNoteLines({ProportionBox("label5", "Percent => F(obt)", double(literal.proportion),
+                                                              brevant::BoxFormat::ThreeDecimals)},
+                                               2000));
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
 }
@@ -61,7 +67,10 @@ TEST(OnewayCli, OnewayBootDrawsFromTheErrorsOnlyWithTheFlag) {
         EXPECT_EQ(run.out, "Seeds: 11,22,33\n"
                            "Obtained F: " + ThreeDecimals(literal.obtainedF) + "\n"
                            "Effect size: " + ThreeDecimals(literal.effectSize) + "\n"
-                           "Percent => Fobt: " + ThreeDecimals(literal.proportion) + "\n")
+                           "Percent => Fobt: " + ThreeDecimals(literal.proportion) + "\n" +
+                               MonteCarloNoteLines({ProportionBox("label5", "Percent => Fobt", double(literal.proportion),
+                                                                  brevant::BoxFormat::ThreeDecimals)},
+                                                   1000))
             << errors;
         EXPECT_EQ(ReadWhole(out), literal.outputText) << errors;
     }

@@ -5,6 +5,7 @@
 #include "literal/LiteralPairedT.h"
 #include "literal/LiteralRepeated1way.h"
 #include "support/CliRun.h"
+#include "support/MonteCarloLines.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
@@ -44,7 +47,11 @@ TEST(PairedTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
                                  "Obtained t: " + Printf("%.7G", literal.tObt) + "\n"
                                  "% < -t | % > +t: " + Printf("%.15G", literal.pctLess) + " | " +
                                  Printf("%.15G", literal.pctGreater) + "\n"
-                                 "p as extreme: " + Printf("%.7G", literal.p) + "\n";
+                                 "p as extreme: " + Printf("%.7G", literal.p) + "\n" +
+                                 MonteCarloNoteLines({ProportionBox("lblTail", "% < -t | % > +t", double(literal.pctLess)),
+                                                      ProportionBox("lblTail", "% < -t | % > +t", double(literal.pctGreater)),
+                                                      ProportionBox("Label3", "p as extreme", float(literal.p))},
+                                                     5000);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
@@ -65,7 +72,9 @@ TEST(Repeated1wayCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     const std::string expected = "Seeds: 11,22,33\n"
                                  "Obtained F: " + Printf("%.7G", literal.F) + "\n"
                                  "Number >= F: " + Printf("%.0f", literal.count) + "\n"
-                                 "p as extreme: " + Printf("%.7G", literal.proportion) + "\n";
+                                 "p as extreme: " + Printf("%.7G", literal.proportion) + "\n" +
+                                 MonteCarloNoteLines({ProportionBox("Label3", "p as extreme", float(literal.proportion))},
+                                                     2000);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);

@@ -683,8 +683,15 @@ private slots:
         QCOMPARE(StoredValuesOf(QStringLiteral("OnewayRandom")).dataFile, dataFile_);
         QVERIFY(w->DataFileChosen());
 
+        // Choosing an existing file as output asks first; a user who says Yes is still stopped at the run.
+        QStringList questions;
+        SetQuestionHook([&questions](const QString& text) {
+            questions << text;
+            return int(QMessageBox::Yes);
+        });
         Answer(dir_.path() + QStringLiteral("/./groups.dat"));
         w->mnuOpenOut_Click();
+        QCOMPARE(questions.size(), 1);
         w->RunButton()->click();
         QCOMPARE(messages_.size(), 3);
         QVERIFY(w->runs.isEmpty());
@@ -702,6 +709,8 @@ private slots:
         QFile data(dataFile_);
         QVERIFY(data.open(QIODevice::ReadOnly));
         QCOMPARE(data.readAll(), QByteArray("2 2\r\n1 2 3 4\r\n"));
+        QCOMPARE(questions.size(), 2);
+        SetQuestionHook([](const QString&) { return int(QMessageBox::No); });
     }
 
     // Every window at its default size, with ten result boxes, before and during a run with its description

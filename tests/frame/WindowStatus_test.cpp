@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,18 @@ void WriteText(const QString& path, const QByteArray& text) {
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// With BREVANT_FRAME_SHOTS set, a picture of the window, to look at: at its own size, and large.
+void Shot(QWidget* w, const char* name) {
+    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
+    if (shots.isEmpty()) return;
+    QDir().mkpath(shots);
+    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    const QSize own = w->size();
+    w->resize(1600, 1000);
+    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("-large.png"));
+    w->resize(own);
 }
 
 void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -151,6 +164,7 @@ private slots:
         QVERIFY(!TheRunGate().Busy());
         StoredValuesOf(QStringLiteral("IndepT")) = {};
         StoredValuesOf(QStringLiteral("BootstMean")) = {};
+        StoredValuesOf(QStringLiteral("OnewayBoot")) = {};
         QLocale::setDefault(QLocale::c());
     }
 
@@ -251,8 +265,9 @@ private slots:
         QCOMPARE(w->ShownRun()->seeds, kSeeds);
         QCOMPARE(Label(w, "lblRunInfo"),
                  QStringLiteral("Last run: groups.dat \u00B7 1,000 resamples \u00B7 seeds 1234,5678,9012"));
-        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().contains(
-            QStringLiteral("--resamples 1000 --seed 1234,5678,9012")));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().endsWith(
+            QStringLiteral("brevant-cli IndepT \"") + QDir::toNativeSeparators(groups_) +
+            QStringLiteral("\" --resamples 1000 --seed 1234,5678,9012")));
 
         // A second run starts where the first left the generator; its shown seeds repeat it exactly.
         w->CountButton(1)->click();
@@ -278,8 +293,29 @@ private slots:
         QCOMPARE(w->ShownRun()->level, QStringLiteral("99 %"));
         QVERIFY(Label(w, "lblRunInfo").contains(QStringLiteral("\u00B7 99 % \u00B7 seeds 1234,5678,9012")));
         QVERIFY(w->ResultsTable().contains(QStringLiteral("\nLevel\t99 %\n")));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().endsWith(
+            QStringLiteral(" --resamples 1000 --confidence 99 --seed 1234,5678,9012")));
         // No proportion among its boxes: no Monte Carlo note.
         QVERIFY(!w->NotesLabel()->text().contains(QStringLiteral("Monte Carlo")));
+        Shot(w, "BootstMean-run");
+    }
+
+    // A window's own choice goes into the command that repeats the run.
+    void theRepeatCommandCarriesTheWindowsChoices() {
+        AnalysisWindow* w = Open("OnewayBoot");
+        Choose(w, "mnuOpenFile", QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/OnewayBoot-plant-growth.dat"));
+        auto* errors = w->findChild<QCheckBox*>(QStringLiteral("ChkErrors"));
+        QVERIFY(errors != nullptr);
+        errors->setChecked(true);
+        SetSeeds(kSeeds);
+        RunAndWait(w);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().endsWith(
+            QStringLiteral(" --resamples 1000 --errors --seed 1234,5678,9012")));
+        errors->setChecked(false);  // read as the run starts: the run on show keeps its choice
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().contains(QStringLiteral("--errors")));
+        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run: OnewayBoot-plant-growth.dat")));
+        QVERIFY(w->NotesLabel()->text().contains(QStringLiteral("Percent => Fobt ")));
     }
 
     // A run refused on its data leaves the last results marked as the earlier run's; a good run clears the
@@ -309,6 +345,7 @@ private slots:
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblStale"))->isVisible());
         QCOMPARE(Box(w, "txtObtT"), before);
         QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Earlier run: groups.dat")));
+        Shot(w, "IndepT-stale");
         QCOMPARE(Label(w, "lblDataFile"), QStringLiteral("Data file: flat.dat"));
         QVERIFY(w->ResultsTable().contains(QStringLiteral("Note\tThe results shown are those of the earlier run")));
         QVERIFY(w->ResultsTable().contains(QStringLiteral("Data file\t") + QDir::toNativeSeparators(groups_)));
@@ -400,6 +437,7 @@ private slots:
         QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
         QVERIFY(w->NotesLabel()->text().contains(QStringLiteral("Monte Carlo standard error")));
         QVERIFY(w->NotesLabel()->isVisible());
+        Shot(w, "IndepT-run");
     }
 };
 
