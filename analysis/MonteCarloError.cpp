@@ -38,8 +38,8 @@ std::string SettleSentence(const MonteCarloFigure& f, double level) {
     const std::string opening = f.name + " (" + f.text + ")";
     const std::optional<double> needed = ResamplesToSettle(f.p, level);
     if (!needed) {
-        return opening + " lies on " + LevelText(level) +
-               " itself; no number of resamples can be named that would place it clearly on one side.";
+        return opening + " equals " + LevelText(level) + "; more resamples would tell on which side of " +
+               LevelText(level) + " it lies, but this run cannot say how many.";
     }
     const std::string within = opening + " lies within three standard errors of " + LevelText(level) + "; ";
     if (*needed > static_cast<double>(kMaxResamples)) {

@@ -262,6 +262,7 @@ void AnalysisWindow::mnuOpenFile_Click() {
     Stored().dataFile = name;
     dataFileChosen_ = true;
     ShowFileStatus();
+    ShowRunStatus();  // names the last run's data file once it differs
 }
 
 // The dialog is an open-file dialog: picking an existing file (a data file, say) must not quietly give it

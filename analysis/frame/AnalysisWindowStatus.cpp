@@ -26,16 +26,22 @@ namespace {
 
 QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
+constexpr int kFileNameWidth = 260;  // pixels for a file's name; a longer one is cut in the middle
+
 QLabel* StatusLabel(const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
+    label->setContentsMargins(4, 0, 14, 0);
     return label;
 }
 
-// A file's name on the status line, its full path in the tooltip.
+// A file's name on the status line, its full path in the tooltip. A long name is shortened rather than
+// widening the window.
 void ShowFile(QLabel* label, const QString& what, const QString& path, const QString& none) {
-    label->setText(what + QStringLiteral(": ") + (path.isEmpty() ? none : QFileInfo(path).fileName()));
+    const QString name = path.isEmpty() ? none : QFileInfo(path).fileName();
+    label->setText(what + QStringLiteral(": ") +
+                   label->fontMetrics().elidedText(name, Qt::ElideMiddle, kFileNameWidth));
     label->setToolTip(path.isEmpty() ? QString() : Native(QFileInfo(path).absoluteFilePath()));
 }
 
@@ -98,6 +104,8 @@ void AnalysisWindow::BuildStatusLine() {
     runStatus_ = StatusLabel(QStringLiteral("lblRunInfo"), line);
     line->addWidget(dataStatus_);
     line->addWidget(outputStatus_);
+    // The run's line takes the room left and is cut rather than widen the window.
+    runStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     line->addWidget(runStatus_, 1);
     ShowFileStatus();
     ShowRunStatus();
@@ -152,11 +160,12 @@ void AnalysisWindow::ShowRunStatus() {
         return;
     }
     const RunRecord& run = *shown_;
-    QStringList parts;
-    parts << QStringLiteral("%1 run: %2").arg(stale_ ? QStringLiteral("Earlier")
-                                              : run.stopped ? QStringLiteral("Stopped")
-                                                            : QStringLiteral("Last"),
-                                              QFileInfo(run.dataFile).fileName());
+    QString opening = stale_ ? QStringLiteral("Earlier run") : run.stopped ? QStringLiteral("Stopped run")
+                                                                           : QStringLiteral("Last run");
+    // The data file is named when it is not the one on the line before.
+    if (!dataFileChosen_ || QFileInfo(Stored().dataFile) != QFileInfo(run.dataFile))
+        opening += QStringLiteral(" on ") + QFileInfo(run.dataFile).fileName();
+    QStringList parts{opening};
     parts << QLocale().toString(run.resamples) + QStringLiteral(" resamples");
     if (!run.level.isEmpty()) parts << run.level;
     parts << QStringLiteral("seeds ") + SeedsText(run.seeds);
@@ -181,6 +190,7 @@ void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
     shown_ = record;
     stale_ = false;
     staleMark_->hide();
+    resultLayout_->parentWidget()->setStyleSheet(QString());
     copyResults_->setEnabled(true);
     ShowRunStatus();
 }
@@ -199,6 +209,7 @@ void AnalysisWindow::MarkResultsStale() {
     stale_ = true;
     staleMark_->setText(kStaleText);
     staleMark_->show();
+    resultLayout_->parentWidget()->setStyleSheet(QStringLiteral("QLineEdit { color: #808080; }"));
     ShowRunStatus();
 }
 

@@ -80,6 +80,10 @@ void AnswerNextFileDialog(DialogSeen* seen, const QString& typed) {
         seen->title = dialog->windowTitle();
         seen->size = dialog->size();
         seen->detail = dialog->viewMode() == QFileDialog::Detail;
+        if (const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS"); !shots.isEmpty()) {
+            QDir().mkpath(shots);
+            dialog->grab().save(shots + QStringLiteral("/dialog-") + dialog->windowTitle() + QStringLiteral(".png"));
+        }
         if (typed.isEmpty()) {
             dialog->reject();
             return;
@@ -264,10 +268,24 @@ private slots:
         QVERIFY(w->ShownRun().has_value());
         QCOMPARE(w->ShownRun()->seeds, kSeeds);
         QCOMPARE(Label(w, "lblRunInfo"),
-                 QStringLiteral("Last run: groups.dat \u00B7 1,000 resamples \u00B7 seeds 1234,5678,9012"));
+                 QStringLiteral("Last run \u00B7 1,000 resamples \u00B7 seeds 1234,5678,9012"));
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().endsWith(
             QStringLiteral("brevant-cli IndepT \"") + QDir::toNativeSeparators(groups_) +
             QStringLiteral("\" --resamples 1000 --seed 1234,5678,9012")));
+
+        // Another data file chosen: the run on show names its own; a long name is shortened, not widening
+        // the window.
+        const int width = w->sizeHint().width();
+        const QString longName = Temp("") + QString(150, QLatin1Char('x')) + QStringLiteral(".dat");
+        QFile::copy(groups_, longName);
+        Choose(w, "mnuOpenfile", longName);
+        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run on groups.dat \u00B7 1,000 resamples")));
+        QVERIFY(Label(w, "lblDataFile").contains(QChar(0x2026)));  // the ellipsis of a name cut in the middle
+        QVERIFY(Label(w, "lblDataFile").endsWith(QStringLiteral("x.dat")));
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblDataFile"))->toolTip(), QDir::toNativeSeparators(longName));
+        QVERIFY2(w->sizeHint().width() <= width + 10, qPrintable(QString::number(w->sizeHint().width())));
+        Choose(w, "mnuOpenfile", groups_);
+        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run \u00B7")));
 
         // A second run starts where the first left the generator; its shown seeds repeat it exactly.
         w->CountButton(1)->click();
@@ -314,7 +332,7 @@ private slots:
             QStringLiteral(" --resamples 1000 --errors --seed 1234,5678,9012")));
         errors->setChecked(false);  // read as the run starts: the run on show keeps its choice
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().contains(QStringLiteral("--errors")));
-        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run: OnewayBoot-plant-growth.dat")));
+        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run \u00B7 1,000 resamples")));
         QVERIFY(w->NotesLabel()->text().contains(QStringLiteral("Percent => Fobt ")));
     }
 
@@ -344,7 +362,7 @@ private slots:
         QVERIFY(w->ResultsStale());
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblStale"))->isVisible());
         QCOMPARE(Box(w, "txtObtT"), before);
-        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Earlier run: groups.dat")));
+        QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Earlier run on groups.dat \u00B7 1,000 resamples")));
         Shot(w, "IndepT-stale");
         QCOMPARE(Label(w, "lblDataFile"), QStringLiteral("Data file: flat.dat"));
         QVERIFY(w->ResultsTable().contains(QStringLiteral("Note\tThe results shown are those of the earlier run")));
