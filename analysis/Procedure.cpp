@@ -133,7 +133,7 @@ float ZeroSpreadQuotient(double numerator) noexcept {
 }
 
 void RefuseData(const DataFile& file, const std::string& problem) {
-    throw DataFileError("The data file \"" + file.Name() + "\" " + problem);
+    throw DataFileError("The data file " + file.QuotedName() + " " + problem);
 }
 
 std::string ValueCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
