@@ -58,6 +58,12 @@ std::string Printable(std::string_view text, std::size_t longest = std::string_v
     return shown;
 }
 
+}  // namespace
+
+std::string PrintableText(std::string_view text) { return Printable(text); }
+
+namespace {
+
 std::string InQuotes(std::string text) { return text.insert(0, 1, '"') + '"'; }
 
 std::string Quoted(std::string_view name) { return InQuotes(Printable(name)); }

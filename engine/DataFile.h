@@ -19,6 +19,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Text as a message may show it: valid UTF-8 kept, control characters and bytes that are not UTF-8 as "?".
+std::string PrintableText(std::string_view text);
+
 class DataFile {
 public:
     // Reads the whole file. Throws DataFileError when it cannot be read or holds no item.
