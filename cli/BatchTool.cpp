@@ -50,19 +50,19 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
     if (!o.histogram.empty() && !IsHistogramFileName(o.histogram)) {
         throw UsageError("--histogram must name an .svg or .png file, not " + QuotedArgument(o.histogram) + ".");
     }
-    // Never write over the data, nor two results into one file.
-    if (!o.output.empty()) {
-        try {
-            CheckOutputIsNotData(o.output, o.dataFile);
-        } catch (const OutputFileError& e) {
-            throw UsageError(e.what());
-        }
-    }
+    // Never write over the data, nor two results into one file; and find a file that cannot be written now,
+    // not after the run.
     if (!o.histogram.empty() && SameFile(o.histogram, o.dataFile)) {
         throw UsageError("--histogram names the data file itself; choose another file.");
     }
     if (!o.output.empty() && !o.histogram.empty() && SameFile(o.output, o.histogram)) {
         throw UsageError("--output and --histogram name the same file.");
+    }
+    try {
+        CheckOutputFile(o.output, o.dataFile);
+        CheckOutputFile(o.histogram, o.dataFile, "histogram file");
+    } catch (const OutputFileError& e) {
+        throw UsageError(e.what());
     }
 }
 
@@ -71,9 +71,9 @@ std::string Footer(const ProcedureTable& procedures) {
            ".\n--resamples: 1 to " + std::to_string(kMaxResamples) +
            " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
-           "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written (the results are\n"
-           "printed all the same), 5 the run stopped partway on its data (what was known before is printed),\n"
-           "1 any other failure.";
+           "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
+           "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
+           "stopped partway on its data (what was known before is printed), 1 any other failure.";
 }
 
 // The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for

@@ -213,16 +213,24 @@ TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
     EXPECT_EQ(brevant::testing::ReadWhole(output), expected);
 
-    // An output folder that does not exist: exit 4, a clear message, and the results still printed, in
-    // JSON too, so a clock-seeded run can be repeated.
-    const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
-    EXPECT_EQ(bad.code, kExitWrite);
-    EXPECT_NE(bad.err.find("no/such/folder/out.dat"), std::string::npos) << bad.err;
-    EXPECT_NE(bad.out.find("Mean of draws: "), std::string::npos) << bad.out;
-    const CliRun badJson =
-        Cli({"MeanOfDraws", data, "--json", "--output", WorkFile("no/such/folder/out.dat").string()});
-    EXPECT_EQ(badJson.code, kExitWrite);
-    EXPECT_EQ(nlohmann::json::parse(badJson.out)["seeds"].size(), 3u) << badJson.out;
+    // An output folder that does not exist is refused before the run: exit 2, nothing run, nothing printed.
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args = {"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()};
+        if (json) args.push_back("--json");
+        const CliRun bad = Cli(args);
+        EXPECT_EQ(bad.code, kExitUsage);
+        EXPECT_NE(bad.err.find("no/such/folder\" does not exist"), std::string::npos) << bad.err;
+        EXPECT_TRUE(bad.out.empty()) << bad.out;
+    }
+    // A write that fails after the run (a full device): exit 4, a clear message, and the results still
+    // printed, in JSON too, so a clock-seeded run can be repeated.
+    const CliRun full = Cli({"MeanOfDraws", data, "--output", "/dev/full"});
+    EXPECT_EQ(full.code, kExitWrite);
+    EXPECT_NE(full.err.find("/dev/full"), std::string::npos) << full.err;
+    EXPECT_NE(full.out.find("Mean of draws: "), std::string::npos) << full.out;
+    const CliRun fullJson = Cli({"MeanOfDraws", data, "--json", "--output", "/dev/full"});
+    EXPECT_EQ(fullJson.code, kExitWrite);
+    EXPECT_EQ(nlohmann::json::parse(fullJson.out)["seeds"].size(), 3u) << fullJson.out;
 }
 
 TEST_F(BatchTool, HistogramPictures) {
@@ -235,8 +243,9 @@ TEST_F(BatchTool, HistogramPictures) {
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", png.string()}).code, 0);
     EXPECT_EQ(brevant::testing::ReadWhole(png).substr(1, 3), "PNG");
     const CliRun bad = Cli({"MeanOfDraws", data, "--histogram", WorkFile("no/such/folder/h.png").string()});
-    EXPECT_EQ(bad.code, kExitWrite);
-    EXPECT_FALSE(bad.err.empty());
+    EXPECT_EQ(bad.code, kExitUsage);
+    EXPECT_NE(bad.err.find("The histogram file"), std::string::npos) << bad.err;
+    EXPECT_TRUE(bad.out.empty()) << bad.out;
 }
 
 TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {
