@@ -343,7 +343,7 @@ std::vector<float> DataFile::ReadValues(std::size_t n, std::string_view what) {
         line_ = line;
         itemsRead_ = read;
         throw DataFileError("The data file " + Quoted(name_) + " holds fewer values than announced: " +
-                            std::to_string(n) + " are needed from item " + std::to_string(itemsRead_ + 1) +
+                            std::to_string(n) + (n == 1 ? " is" : " are") + " needed from item " + std::to_string(itemsRead_ + 1) +
                             " on (" + std::string(what) + "), but only " + std::to_string(ItemsLeft()) +
                             (ItemsLeft() == 1 ? " item is" : " items are") + " left.");
     }

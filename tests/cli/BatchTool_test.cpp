@@ -289,6 +289,20 @@ TEST_F(BatchTool, DataFileMessagesSayWhatIsWrong) {
     }
 }
 
+// One shuffle: its note speaks of one shuffle, not "1 shuffles".
+TEST_F(BatchTool, ASingleResampleIsSpokenOfInTheSingular) {
+    const auto tied = WorkFile("tied.dat");
+    brevant::testing::WriteWhole(tied, "2 2\n1 2\n1 2\n");
+    int noted = 0;
+    for (int seed = 1; seed <= 40; ++seed) {
+        const CliRun run = Cli({"IndepT", tied.string(), "--resamples", "1", "--seed", "1,1," + std::to_string(seed)});
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.out.find("1 shuffles"), std::string::npos) << run.out;
+        if (run.out.find("1 of the 1 shuffle left no spread") != std::string::npos) ++noted;
+    }
+    EXPECT_GT(noted, 0);  // a shuffle of 1 2 | 1 2 into 1 1 | 2 2 (or back) has no spread in either group
+}
+
 TEST_F(BatchTool, JsonStaysValidForANameThatIsNotUtf8) {
     const auto odd = WorkFile("values-\xFF\xFE.dat");
     brevant::testing::WriteWhole(odd, "2 1 2");

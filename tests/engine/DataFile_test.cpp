@@ -240,6 +240,10 @@ TEST(DataFile, FewerValuesThanAnnounced) {
     EXPECT_EQ(ErrorOf([&] { file.ReadValues(5, "the values"); }),
               "The data file \"test.dat\" holds fewer values than announced: 5 are needed from item 2 on (the "
               "values), but only 3 items are left.");
+    DataFile one = Text("1");
+    EXPECT_NE(ErrorOf([&] { one.ReadValues(static_cast<std::size_t>(one.ReadCount("n", 1, 9)), "v"); })
+                  .find("1 is needed from item 2 on (v), but only 0 items are left."),
+              std::string::npos);
     DataFile ends = Text("1 2");
     ends.ReadValues(2, "values");
     EXPECT_EQ(ErrorOf([&] { ends.ReadCount("the size of group 2", 1, 10); }),
