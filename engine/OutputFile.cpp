@@ -1,5 +1,6 @@
 #include "engine/OutputFile.h"
 
+#include "engine/DataFile.h"
 #include "engine/NumberText.h"
 
 #include <algorithm>
@@ -21,7 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+// A name in a message: control characters and bytes that are not UTF-8 as "?", never raw to a terminal.
+std::string Quoted(const std::string& path) {
+    std::string quoted = "\"";
+    quoted += PrintableText(path);
+    quoted += '"';
+    return quoted;
+}
 
 // The file a write goes to, and what messages call it.
 struct Output {
@@ -261,8 +268,8 @@ void CheckOutputIsNotDataFile(const std::string& outputPath, const std::string& 
     if (outputPath.empty() || dataPath.empty()) return;
     std::error_code ec;
     if (std::filesystem::equivalent(outputPath, dataPath, ec) && !ec) {
-        throw OutputFileError("The output file \"" + outputPath +
-                              "\" is the data file itself; writing the resampled values would replace the data. "
+        throw OutputFileError("The output file " + Quoted(outputPath) +
+                              " is the data file itself; writing the resampled values would replace the data. "
                               "Choose another output file.");
     }
 }

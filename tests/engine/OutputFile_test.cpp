@@ -216,6 +216,9 @@ TEST_F(OutputFileTest, ChecksBeforeTheRunNameTheProblem) {
                   "\" does not exist. Choose another output file.");
     EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(folder.string(), data); }).find("it is a folder"), std::string::npos);
     EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(data + "/x.dat", ""); }).find("is not a folder"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile((folder / "none" / "a\x1B[2Jb\xFF").string(), ""); })
+                  .find("/a?[2Jb?\" cannot be written"),
+              std::string::npos);
     EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(missing, "", "histogram file"); })
                   .find("The histogram file \"" + missing + "\" cannot be written"),
               std::string::npos);
