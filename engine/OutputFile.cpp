@@ -57,14 +57,15 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 void PublishTemporary(const fs::path& path) {
     const std::string& text = path.native();
-    if (text.size() >= sizeof temporaryPath) return;
     temporaryPublished.store(false);
+    if (text.size() >= sizeof temporaryPath) return;
     std::memcpy(temporaryPath, text.c_str(), text.size() + 1);
     temporaryPublished.store(true);
 }
 
-void RemoveTemporary() {
-    if (temporaryPublished.exchange(false)) ::unlink(temporaryPath);
+void RemoveTemporary(const fs::path& temporary) {
+    temporaryPublished.store(false);
+    ::unlink(temporary.c_str());
 }
 
 extern "C" void RemoveTemporaryAndDie(int signal) {
@@ -180,7 +181,7 @@ void ReplaceWhole(const Output& out, const fs::path& target, const struct stat* 
 
     auto abandon = [&](const std::string& what, int error) {
         ::close(fd);
-        RemoveTemporary();
+        RemoveTemporary(temporary);
         Fail(out, what, error);
     };
     if (old != nullptr) {
@@ -194,12 +195,12 @@ void ReplaceWhole(const Output& out, const fs::path& target, const struct stat* 
     if (::fsync(fd) != 0) abandon("writing failed", errno);
     if (::close(fd) != 0) {
         const int error = errno;
-        RemoveTemporary();
+        RemoveTemporary(temporary);
         Fail(out, "writing failed", error);
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
-        RemoveTemporary();
+        RemoveTemporary(temporary);
         Fail(out, "the finished file could not replace it", error);
     }
     temporaryPublished.store(false);
