@@ -179,10 +179,9 @@ private:
     void RunHandler(Handler handler);
     int NextResultRow();
     void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
-    bool OutputWouldReplaceData(const RunRequest& request);
+    bool OutputFileRefused(const RunRequest& request);
     // The run (AnalysisWindowRun.cpp).
     void StartRun(const RunRequest& request);
-    bool OutputPathUsable(const QString& outputFile);
     void ShowRunProgress(const RunControl& control);
     void FinishRun(RunResult&& result);
     void FailRun(const QString& message);
@@ -205,6 +204,7 @@ private:
     PrepareRun prepare_;
     RunDriver* driver_ = nullptr;
     RunSettings running_;  // the settings of the run in progress
+    QString unreadNote_;   // items of its data file the run in progress did not read
     std::optional<RunRecord> starting_;  // the run in progress
     std::optional<RunRecord> shown_;     // the run whose results are on show
     bool stale_ = false;
