@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/BootstCorr.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -146,64 +148,68 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
     float* const out = result.bootstrapR.data();
 
-    // Resamples go in batches: the n case indices of each drawn in order, then the sums of the whole batch
-    // interleaved. The generator's state after each resample's draws is kept for a stop within the batch.
+    // Each resample draws n cases afresh, so the resamples split across threads. Within a share they go in
+    // batches: the n case indices of each drawn in order, then the sums of the whole batch interleaved.
     constexpr int kBatch = 8;
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     const Pair* const source = cases.data();
     const bool single = data.sums == SumPrecision::Single;
     const double size = n;
-    std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-    Generator g = generator;
-    for (std::int32_t k0 = 0; k0 < R; k0 += kBatch) {
-        const int b = static_cast<int>(std::min<std::int32_t>(kBatch, R - k0));
-        Seeds after[kBatch];
-        for (int j = 0; j < b; ++j) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
-            }
-            std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-            for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
-            after[j] = g.seeds;
-        }
-        double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
-        const auto sum = [&](auto zero) {
-            using T = decltype(zero);
-            PairSums<T> s[kBatch];
-            if (b == kBatch) {
-                SumResamples<T, kBatch>(source, drawn.data(), n, s);
-            } else {
-                for (int j = 0; j < b; ++j) {
-                    SumResamples<T, 1>(source, drawn.data() + static_cast<std::ptrdiff_t>(j) * n, n, &s[j]);
-                }
-            }
+    const Seeds start = generator.seeds;
+    EarliestStop stop(R);
+    enum Flat { kFlatX, kFlatY };
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
+        for (std::int32_t k0 = begin; k0 < end; k0 += kBatch) {
+            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
+            const int b = static_cast<int>(std::min<std::int32_t>(kBatch, end - k0));
             for (int j = 0; j < b; ++j) {
-                sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
+                std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+                for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
             }
-        };
-        single ? sum(0.0f) : sum(0.0);
-        for (int j = 0; j < b; ++j) {
-            const std::int32_t k = k0 + j;
-            const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-            // No variance: all drawn values equal, or a variance that computes as 0 or less in single precision.
-            const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
-            const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
-            const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
-            if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
-                generator.seeds = after[j];
-                throw RunStopped(NoVarianceMessage(flatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
+            double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
+            const auto sum = [&](auto zero) {
+                using T = decltype(zero);
+                PairSums<T> s[kBatch];
+                if (b == kBatch) {
+                    SumResamples<T, kBatch>(source, drawn.data(), n, s);
+                } else {
+                    for (int j = 0; j < b; ++j) {
+                        SumResamples<T, 1>(source, drawn.data() + static_cast<std::ptrdiff_t>(j) * n, n, &s[j]);
+                    }
+                }
+                for (int j = 0; j < b; ++j) {
+                    sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
+                }
+            };
+            single ? sum(0.0f) : sum(0.0);
+            for (int j = 0; j < b; ++j) {
+                const std::int32_t k = k0 + j;
+                const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+                // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
+                const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
+                const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
+                const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
+                if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
+                    stop.Record(k, flatX ? kFlatX : kFlatY);
+                    return;
+                }
+                const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
+                out[k] = CorrelationFrom(varX, varY, cov);
+                if (!tick()) return;
             }
-            const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
-            const float r = CorrelationFrom(varX, varY, cov);
-            out[k] = r;
-            if (std::fabs(r) > 1.0f) {
-                if (result.illegalCount++ == 0) result.firstIllegal = r;
-            }
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
         }
+    });
+    if (stop.Found(R)) {
+        // The generator after the stopping resample's draws, as a loop that stops there leaves it.
+        const std::int32_t k = stop.Resample();
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
+        throw RunStopped(NoVarianceMessage(stop.Reason() == kFlatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
     }
-    generator = g;
+    // Values of r beyond 1 in size, counted in generation order.
+    for (const float r : result.bootstrapR) {
+        if (std::fabs(r) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = r;
+    }
 
     const double spread = ArrayVariance(result.bootstrapR, SumsFor(R, kDesignedResamples));
     result.standardError =

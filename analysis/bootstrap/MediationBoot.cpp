@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/MediationBoot.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -70,8 +72,8 @@ inline Double2 Accumulate(Double2 sum, Double2 term) noexcept {
 // N draws of whole cases, summed in draw order as the columns of the bootstrap table would be. With single
 // sums the values are summed as floats (a float sum rounded after every addition is exactly that); with
 // double sums they are widened first.
-template <bool kSingle>
-ResampleSums DrawAndSum(const CaseTerms* cases, std::int32_t n, Generator& g) noexcept {
+template <bool kSingle, typename G>
+ResampleSums DrawAndSum(const CaseTerms* cases, std::int32_t n, G& g) noexcept {
     const CaseTerms& first = cases[g.Index(n) - 1];
     const Float4 firstValues = first.values;
     // Each sum starts at 0 and adds the first value, as the engine's sums do (0 + -0 is +0).
@@ -121,37 +123,50 @@ float PathCoefficient(float covXY, float covYZ, float varX, float varY, float va
     return rYZ * rXY;
 }
 
+// The columns checked for no variance, in the order they are named.
+constexpr const char* kColumns[] = {"X", "Y", "Z"};
+
+// Each resample draws N cases afresh, so the resamples split across threads. A resample with a column of no
+// variance stops the run: the earliest such resample in generation order is the one reported, with the
+// generator after its draws.
 template <bool kSingle>
-void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB,
-                  std::int32_t R, Generator& generator, RunControl& control, MediationBootResult& result) {
+void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int32_t R, int threads,
+                  Generator& generator, RunControl& control, MediationBootResult& result) {
     const auto n = static_cast<std::int32_t>(terms.size());
     const double size = n;
     float* const out = result.bootstrapValues.data();
-    Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    const Seeds start = generator.seeds;
+    EarliestStop stop(R);
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        for (std::int32_t k = begin; k < end; ++k) {
+            if (stop.KnownBefore(k)) return;
+            const ResampleSums s = DrawAndSum<kSingle>(terms.data(), n, g);
+            const float varX = Variance(s.sx, s.qx, size);
+            const float varY = Variance(s.sy, s.qy, size);
+            const float varZ = Variance(s.sz, s.qz, size);
+            const int flat = NoVariance(s.equalX, varX)   ? 0
+                             : NoVariance(s.equalY, varY) ? 1
+                             : NoVariance(s.equalZ, varZ) ? 2
+                                                          : -1;
+            if (flat >= 0) {
+                stop.Record(k, flat);
+                return;
+            }
+            out[k] = PathCoefficient(Covariance(s.pxy, s.sx, s.sy, size), Covariance(s.pyz, s.sy, s.sz, size),
+                                     varX, varY, varZ);
+            if (!tick()) return;
         }
-        const ResampleSums s = DrawAndSum<kSingle>(terms.data(), n, g);
-        const float varX = Variance(s.sx, s.qx, size);
-        const float varY = Variance(s.sy, s.qy, size);
-        const float varZ = Variance(s.sz, s.qz, size);
-        const char* flat = NoVariance(s.equalX, varX)   ? "X"
-                           : NoVariance(s.equalY, varY) ? "Y"
-                           : NoVariance(s.equalZ, varZ) ? "Z"
-                                                        : nullptr;
-        if (flat != nullptr) {
-            generator = g;
-            throw RunStopped(NoVarianceMessage(flat, k + 1), {ObtainedBBox(obtainedB)});
-        }
-        const float b = PathCoefficient(Covariance(s.pxy, s.sx, s.sy, size), Covariance(s.pyz, s.sy, s.sz, size),
-                                        varX, varY, varZ);
-        out[k] = b;
-        if (std::fabs(b) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = b;
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+    });
+    if (stop.Found(R)) {
+        const std::int32_t k = stop.Resample();
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
+        throw RunStopped(NoVarianceMessage(kColumns[stop.Reason()], k + 1), {ObtainedBBox(obtainedB)});
     }
-    generator = g;
+    // Values of b(xyz) beyond 1 in size, counted in generation order.
+    for (const float b : result.bootstrapValues) {
+        if (std::fabs(b) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = b;
+    }
 }
 
 }  // namespace
@@ -235,11 +250,10 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
     result.obtainedB = ComputeMediation(data).b;
     result.bootstrapValues.assign(static_cast<std::size_t>(R), 0.0f);
     const std::vector<CaseTerms> terms = TermsOf(data);
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     if (data.sums == SumPrecision::Single) {
-        ResampleLoop<true>(terms, result.obtainedB, R, generator, control, result);
+        ResampleLoop<true>(terms, result.obtainedB, R, settings.threads, generator, control, result);
     } else {
-        ResampleLoop<false>(terms, result.obtainedB, R, generator, control, result);
+        ResampleLoop<false>(terms, result.obtainedB, R, settings.threads, generator, control, result);
     }
 
     const double spread = ArrayVariance(result.bootstrapValues, SumsFor(R, kDesignedResamples));

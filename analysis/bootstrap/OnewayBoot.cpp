@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/OnewayBoot.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <string>
 
@@ -60,23 +62,19 @@ OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& se
     // straight into the sums, position by position, with no work array.
     const std::vector<float> pool = RoundedCopy(bootstrapErrors ? data.errors : groups.values);
     const float* const source = pool.data();
-    control.resampleTotal.store(R, std::memory_order_relaxed);
-    OnewayF computeF(groups.sizes, groups.sums);
+    // Each resample draws N values afresh, so the resamples split across threads, each with its own F.
     const float obtained = result.obtainedF;
     float* const out = result.resampled.data();
-    std::int64_t count = 0;
-    Generator g = generator;
-    for (std::int32_t r = 0; r < R; ++r) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    ResamplesInParallel(R, static_cast<std::uint64_t>(N), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        OnewayF computeF(groups.sizes, groups.sums);
+        for (std::int32_t r = begin; r < end; ++r) {
+            out[r] = computeF.Of([&g, source, N]() noexcept { return source[g.Index(N) - 1]; });
+            if (!tick()) return;
         }
-        const float f = computeF.Of([&g, source, N]() noexcept { return source[g.Index(N) - 1]; });
-        out[r] = f;
-        count += f >= obtained;
-        control.resamplesDone.store(r + 1, std::memory_order_relaxed);
-    }
-    generator = g;
+    });
+    const std::int64_t count = std::count_if(result.resampled.begin(), result.resampled.end(),
+                                             [obtained](float f) { return f >= obtained; });
 
     result.count = count;
     result.proportion = static_cast<double>(count) / R;
