@@ -203,6 +203,7 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     if (stop.Found(R)) {
         // The generator after the stopping resample's draws, as a loop that stops there leaves it.
         const std::int32_t k = stop.Resample();
+        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
         generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
         throw RunStopped(NoVarianceMessage(stop.Reason() == kFlatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
     }

@@ -160,6 +160,7 @@ void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int
     });
     if (stop.Found(R)) {
         const std::int32_t k = stop.Resample();
+        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
         generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
         throw RunStopped(NoVarianceMessage(kColumns[stop.Reason()], k + 1), {ObtainedBBox(obtainedB)});
     }

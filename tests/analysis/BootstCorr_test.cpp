@@ -188,6 +188,40 @@ TEST(BootstCorr, AResampleWithNoVarianceStopsTheRun) {
               "resamples.");
 }
 
+// The resamples split across threads, so shares meet their stops out of order: the earliest resample in
+// generation order is the one reported, with the literal run's message, progress and final seeds, on 1, 2,
+// 3 and 7 threads. Seven cases whose Y repeats once stop after a few thousand resamples, often in a later
+// share; two cases stop at once in every share.
+TEST(BootstCorr, TheEarliestStopIsReportedOnAnyNumberOfThreads) {
+    const Cases rare{{1, 2, 3, 4, 5, 6, 7}, {1, 1, 2, 3, 4, 5, 6}};
+    const Cases often{{1, 3}, {2, 7}};
+    constexpr std::int32_t R = 20000;
+    int stoppedInALaterShare = 0;
+    for (std::int32_t s = 1; s <= 10; ++s) {
+        const Cases& cases = s <= 8 ? rare : often;
+        const Seeds seeds{s, 77 * s, 9000 + s};
+        brevant::literal::seedTable = seeds;
+        const auto literal = brevant::literal::RunBootstCorr(cases.x, cases.y, R, 0.975f);
+        const auto made = static_cast<std::int64_t>(literal.bootR.size());
+        stoppedInALaterShare += literal.stopped && made >= R / 7;
+        for (const int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE("seed " + std::to_string(s) + ", " + std::to_string(threads) + " threads");
+            Generator generator{seeds};
+            RunControl control;
+            std::string message;
+            try {
+                brevant::RunBootstCorr(Read(cases), {R, 0.975f, {}, threads}, generator, control);
+            } catch (const brevant::RunStopped& e) {
+                message = e.what();
+            }
+            EXPECT_EQ(message, literal.stopMessage);
+            EXPECT_EQ(control.resamplesDone.load(), made);
+            EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+        }
+    }
+    EXPECT_GE(stoppedInALaterShare, 2) << "the rare stops should land beyond the first of seven shares";
+}
+
 TEST(BootstCorr, IllegalValuesOfRGiveOneMessageAfterTheRun) {
     // Points on an exact line: rounding in single precision takes some bootstrap r just beyond 1.
     Cases line;

@@ -291,6 +291,40 @@ TEST(MediationBoot, NoVarianceStopsTheRunAtTheResampleWhereItHappens) {
     }
 }
 
+// The resamples split across threads, so shares meet their stops out of order: the earliest resample in
+// generation order is the one reported, with the literal run's message, progress and final seeds, on 1, 2,
+// 3 and 7 threads. Seven cases whose Z repeats once stop after a few thousand resamples, often in a later
+// share; two cases stop at once in every share.
+TEST(MediationBoot, TheEarliestStopIsReportedOnAnyNumberOfThreads) {
+    const Columns rare{{1, 2, 3, 4, 5, 6, 7}, {2, 1, 4, 3, 6, 5, 7}, {1, 1, 2, 3, 5, 4, 6}};
+    const Columns often{{1, 2}, {3, 4}, {5, 7}};
+    constexpr std::int32_t R = 20000;
+    int stoppedInALaterShare = 0;
+    for (int s = 1; s <= 10; ++s) {
+        const Columns& c = s <= 8 ? rare : often;
+        const Seeds seeds{s, 55 * s, 8000 + s};
+        brevant::literal::seedTable = seeds;
+        const auto literal = brevant::literal::RunMediationBoot(c.x, c.y, c.z, R, 0.975f);
+        const auto made = static_cast<std::int64_t>(literal.values.size());
+        stoppedInALaterShare += literal.stopped && made >= R / 7;
+        for (const int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE("seed " + std::to_string(s) + ", " + std::to_string(threads) + " threads");
+            Generator generator{seeds};
+            RunControl control;
+            std::string message;
+            try {
+                brevant::RunMediationBoot(Read(c), {R, 0.975f, {}, threads}, generator, control);
+            } catch (const brevant::RunStopped& e) {
+                message = e.what();
+            }
+            EXPECT_EQ(message, literal.stopMessage);
+            EXPECT_EQ(control.resamplesDone.load(), made);
+            EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+        }
+    }
+    EXPECT_GE(stoppedInALaterShare, 2) << "the rare stops should land beyond the first of seven shares";
+}
+
 // Nearly linear columns: every correlation is 1 up to rounding, so b* can land just above 1. Each such
 // value is kept and counted, as in the literal run, and reported in one message. Here the bootstrap values
 // differ so little that the variance of their single-precision sums computes as negative: the standard
