@@ -26,6 +26,92 @@ double LargestSquare(const std::vector<float>& values) {
     return largest;
 }
 
+// The sums of B resamples of N values each (resample b's at drawn + b * N) formed together: each sum is a
+// chain of roundings, and B resamples' independent chains keep the processor busy where one chain would
+// wait on every rounding. Each resample's additions are OnewayF::Of's, in its order; F comes from FromSums.
+template <typename S, int B>
+class InterleavedF {
+public:
+    explicit InterleavedF(const OnewayData& groups)
+        : sizes_(groups.sizes), k_(groups.sizes.size()), sums_(B * k_), squares_(B * k_) {}
+
+    void Of(const float* drawn, std::int64_t N, OnewayF& computeF, float* out) noexcept {
+        S grand[B] = {};
+        bool constantWithin[B], sameFirsts[B];
+        float firstOfAll[B];
+        for (int b = 0; b < B; ++b) {
+            constantWithin[b] = sameFirsts[b] = true;
+            firstOfAll[b] = drawn[b * N];
+        }
+        const float* at = drawn;
+        for (std::size_t j = 0; j < k_; ++j) {
+            const std::int32_t n = sizes_[j];
+            // A group's sums start from its first value; its squares are formed in double.
+            S s[B], q[B];
+            float first[B];
+            bool constant[B];
+            for (int b = 0; b < B; ++b) {
+                first[b] = at[b * N];
+                s[b] = static_cast<S>(first[b]);
+                q[b] = static_cast<S>(static_cast<double>(first[b]) * static_cast<double>(first[b]));
+                grand[b] = grand[b] + static_cast<S>(first[b]);
+                constant[b] = true;
+            }
+            for (std::int32_t i = 1; i < n; ++i) {
+                for (int b = 0; b < B; ++b) {
+                    const float v = at[b * N + i];
+                    grand[b] = grand[b] + static_cast<S>(v);
+                    s[b] = s[b] + static_cast<S>(v);
+                    q[b] = static_cast<S>(static_cast<double>(q[b]) + static_cast<double>(v) * static_cast<double>(v));
+                    constant[b] &= v == first[b];
+                }
+            }
+            for (int b = 0; b < B; ++b) {
+                sums_[b * k_ + j] = s[b];
+                squares_[b * k_ + j] = q[b];
+                constantWithin[b] &= constant[b];
+                sameFirsts[b] &= first[b] == firstOfAll[b];
+            }
+            at += n;
+        }
+        for (int b = 0; b < B; ++b) {
+            const std::span<const double> sums(sums_.data() + b * k_, k_), squares(squares_.data() + b * k_, k_);
+            out[b] = computeF.FromSums(static_cast<double>(grand[b]), sums, squares, constantWithin[b],
+                                       constantWithin[b] && sameFirsts[b]);
+        }
+    }
+
+private:
+    std::vector<std::int32_t> sizes_;
+    std::size_t k_;
+    std::vector<double> sums_, squares_;  // resample b's group j at b * k + j
+};
+
+// Resamples begin..end-1 of one share: B at a time, their N draws each in stream order, then their sums
+// together; the few left over one at a time.
+template <typename S>
+void OnewayShare(const OnewayData& groups, const float* source, std::int32_t begin, std::int32_t end,
+                 BlockGenerator& g, const ResampleTick& tick, float* out) {
+    constexpr int B = 8;
+    const std::int32_t N = groups.Total();
+    OnewayF computeF(groups.sizes, groups.sums);
+    InterleavedF<S, B> interleaved(groups);
+    std::vector<float> drawn(static_cast<std::size_t>(B) * static_cast<std::size_t>(N));
+    std::int32_t r = begin;
+    for (; r + B <= end; r += B) {
+        for (float& v : drawn) v = source[g.Index(N) - 1];
+        interleaved.Of(drawn.data(), N, computeF, out + r);
+        for (int b = 0; b < B; ++b) {
+            if (!tick()) return;
+        }
+    }
+    for (; r < end; ++r) {
+        for (std::int32_t i = 0; i < N; ++i) drawn[static_cast<std::size_t>(i)] = source[g.Index(N) - 1];
+        out[r] = computeF.OfValues(drawn.data());
+        if (!tick()) return;
+    }
+}
+
 }  // namespace
 
 OnewayBootData ReadOnewayBootData(DataFile& file) {
@@ -58,19 +144,18 @@ OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& se
     result.effectSize = OnewayEffectSize(observed, groups.sums);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Every drawn value passes through its 7-significant-digit text: round the pool once. The draws go
-    // straight into the sums, position by position, with no work array.
+    // Every drawn value passes through its 7-significant-digit text: round the pool once.
     const std::vector<float> pool = RoundedCopy(bootstrapErrors ? data.errors : groups.values);
     const float* const source = pool.data();
-    // Each resample draws N values afresh, so the resamples split across threads, each with its own F.
+    // Each resample draws N values afresh, so the resamples split across threads.
     const float obtained = result.obtainedF;
     float* const out = result.resampled.data();
     ResamplesInParallel(R, static_cast<std::uint64_t>(N), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        OnewayF computeF(groups.sizes, groups.sums);
-        for (std::int32_t r = begin; r < end; ++r) {
-            out[r] = computeF.Of([&g, source, N]() noexcept { return source[g.Index(N) - 1]; });
-            if (!tick()) return;
+        if (groups.sums == SumPrecision::Single) {
+            OnewayShare<float>(groups, source, begin, end, g, tick, out);
+        } else {
+            OnewayShare<double>(groups, source, begin, end, g, tick, out);
         }
     });
     const std::int64_t count = std::count_if(result.resampled.begin(), result.resampled.end(),
