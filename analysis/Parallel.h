@@ -37,6 +37,10 @@ using ResampleShare = std::function<void(std::int32_t begin, std::int32_t end, B
 void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample, int threads, Generator& generator,
                          RunControl& control, const ResampleShare& body);
 
+// A loop that makes several resamples before it ticks makes them one at a time past this many draws per
+// resample, so that a cancel is still seen within a few milliseconds.
+inline constexpr std::int64_t kBatchedDrawsLimit = 100'000;
+
 // The first resample, in generation order, that stops a run (a column with no variance, say). Shares run
 // side by side, so a later share may meet its stop first: each records the stop it meets, a share gives up
 // once a stop before its current resample is known, and the earliest recorded wins, with its reason.

@@ -212,9 +212,10 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-        for (std::int32_t k0 = begin; k0 < end; k0 += kBatch) {
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const int b = static_cast<int>(std::min<std::int32_t>(kBatch, end - k0));
+            const int b = static_cast<int>(std::min<std::int32_t>(step, end - k0));
             for (int j = 0; j < b; ++j) {
                 std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
                 for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;

@@ -152,9 +152,10 @@ void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         // Resamples go in batches: the N case numbers of each drawn in order, then the batch's sums together.
         std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-        for (std::int32_t k0 = begin; k0 < end; k0 += kBatch) {
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const int batch = static_cast<int>(std::min<std::int32_t>(kBatch, end - k0));
+            const int batch = static_cast<int>(std::min<std::int32_t>(step, end - k0));
             for (std::int32_t& d : std::span(drawn).first(static_cast<std::size_t>(batch) * static_cast<std::size_t>(n))) {
                 d = g.Index(n) - 1;
             }

@@ -88,7 +88,7 @@ private:
 };
 
 // Resamples begin..end-1 of one share: B at a time, their N draws each in stream order, then their sums
-// together; the few left over one at a time.
+// together; the few left over (all of them for very large N) one at a time.
 template <typename S>
 void OnewayShare(const OnewayData& groups, const float* source, std::int32_t begin, std::int32_t end,
                  BlockGenerator& g, const ResampleTick& tick, float* out) {
@@ -98,7 +98,8 @@ void OnewayShare(const OnewayData& groups, const float* source, std::int32_t beg
     InterleavedF<S, B> interleaved(groups);
     std::vector<float> drawn(static_cast<std::size_t>(B) * static_cast<std::size_t>(N));
     std::int32_t r = begin;
-    for (; r + B <= end; r += B) {
+    const std::int32_t batchedEnd = N > kBatchedDrawsLimit ? begin : end;
+    for (; r + B <= batchedEnd; r += B) {
         for (float& v : drawn) v = source[g.Index(N) - 1];
         interleaved.Of(drawn.data(), N, computeF, out + r);
         for (int b = 0; b < B; ++b) {

@@ -120,7 +120,9 @@ TEST(Parallel, ACancelledRunLeavesTheGeneratorAfterTheResamplesItMade) {
         Generator expected{start};
         for (std::int64_t i = 0; i < made * static_cast<std::int64_t>(kDraws); ++i) expected.Uniform();
         EXPECT_EQ(generator.seeds, expected.seeds);
-        if (threads == 1) EXPECT_EQ(made, 501);
+        if (threads == 1) {
+            EXPECT_EQ(made, 501);
+        }
     }
 }
 
