@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brevant {
 
@@ -26,23 +30,27 @@ double LargestSquare(const std::vector<float>& values) {
     return largest;
 }
 
-// The sums of B resamples of N values each (resample b's at drawn + b * N) formed together: each sum is a
-// chain of roundings, and B resamples' independent chains keep the processor busy where one chain would
-// wait on every rounding. Each resample's additions are OnewayF::Of's, in its order; F comes from FromSums.
+// The sums of B resamples of N values each formed together (value i of resample b at drawn[i * B + b]):
+// each sum is a chain of roundings, and B resamples' independent chains keep the processor busy where one
+// chain would wait on every rounding. Each resample's additions are OnewayF::Of's, in its order; F comes
+// from FromSums. Single sums of eight resamples go four lanes at a time (SSE2), each lane an ordinary IEEE
+// operation, so every lane is bit for bit the scalar sum it stands for.
 template <typename S, int B>
 class InterleavedF {
 public:
     explicit InterleavedF(const OnewayData& groups)
         : sizes_(groups.sizes), k_(groups.sizes.size()), sums_(B * k_), squares_(B * k_) {}
 
-    void Of(const float* drawn, std::int64_t N, OnewayF& computeF, float* out) noexcept {
+    void Of(const float* drawn, OnewayF& computeF, float* out) noexcept {
+#if defined(__SSE2__)
+        if constexpr (std::is_same_v<S, float> && B == 8) {
+            OfInLanes(drawn, computeF, out);
+            return;
+        }
+#endif
         S grand[B] = {};
         bool constantWithin[B], sameFirsts[B];
-        float firstOfAll[B];
-        for (int b = 0; b < B; ++b) {
-            constantWithin[b] = sameFirsts[b] = true;
-            firstOfAll[b] = drawn[b * N];
-        }
+        for (int b = 0; b < B; ++b) constantWithin[b] = sameFirsts[b] = true;
         const float* at = drawn;
         for (std::size_t j = 0; j < k_; ++j) {
             const std::int32_t n = sizes_[j];
@@ -51,7 +59,7 @@ public:
             float first[B];
             bool constant[B];
             for (int b = 0; b < B; ++b) {
-                first[b] = at[b * N];
+                first[b] = at[b];
                 s[b] = static_cast<S>(first[b]);
                 q[b] = static_cast<S>(static_cast<double>(first[b]) * static_cast<double>(first[b]));
                 grand[b] = grand[b] + static_cast<S>(first[b]);
@@ -59,7 +67,7 @@ public:
             }
             for (std::int32_t i = 1; i < n; ++i) {
                 for (int b = 0; b < B; ++b) {
-                    const float v = at[b * N + i];
+                    const float v = at[i * B + b];
                     grand[b] = grand[b] + static_cast<S>(v);
                     s[b] = s[b] + static_cast<S>(v);
                     q[b] = static_cast<S>(static_cast<double>(q[b]) + static_cast<double>(v) * static_cast<double>(v));
@@ -70,10 +78,17 @@ public:
                 sums_[b * k_ + j] = s[b];
                 squares_[b * k_ + j] = q[b];
                 constantWithin[b] &= constant[b];
-                sameFirsts[b] &= first[b] == firstOfAll[b];
+                sameFirsts[b] &= first[b] == drawn[b];
             }
-            at += n;
+            at += static_cast<std::ptrdiff_t>(n) * B;
         }
+        Finish(grand, constantWithin, sameFirsts, computeF, out);
+    }
+
+private:
+    template <typename G>
+    void Finish(const G* grand, const bool* constantWithin, const bool* sameFirsts, OnewayF& computeF,
+                float* out) noexcept {
         for (int b = 0; b < B; ++b) {
             const std::span<const double> sums(sums_.data() + b * k_, k_), squares(squares_.data() + b * k_, k_);
             out[b] = computeF.FromSums(static_cast<double>(grand[b]), sums, squares, constantWithin[b],
@@ -81,7 +96,67 @@ public:
         }
     }
 
-private:
+#if defined(__SSE2__)
+    // Eight resamples' single sums: their values four to a register, the squares two to a register in double,
+    // rounded to single after every addition as a float running sum is.
+    static __m128 Load(const float* p) noexcept { return _mm_loadu_ps(p); }
+    static __m128d Rounded(__m128d sum) noexcept { return _mm_cvtps_pd(_mm_cvtpd_ps(sum)); }
+    static __m128d Low(__m128 v) noexcept { return _mm_cvtps_pd(v); }
+    static __m128d High(__m128 v) noexcept { return _mm_cvtps_pd(_mm_movehl_ps(v, v)); }
+
+    void OfInLanes(const float* drawn, OnewayF& computeF, float* out) noexcept {
+        __m128 grand[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
+        bool constantWithin[8], sameFirsts[8];
+        for (int b = 0; b < 8; ++b) constantWithin[b] = sameFirsts[b] = true;
+        const float* at = drawn;
+        for (std::size_t j = 0; j < k_; ++j) {
+            const std::int32_t n = sizes_[j];
+            const __m128 first[2] = {Load(at), Load(at + 4)};
+            __m128 s[2], equal[2];
+            __m128d q[4];
+            for (int h = 0; h < 2; ++h) {
+                s[h] = first[h];
+                grand[h] = _mm_add_ps(grand[h], first[h]);
+                const __m128d lo = Low(first[h]), hi = High(first[h]);
+                q[2 * h] = Rounded(_mm_mul_pd(lo, lo));
+                q[2 * h + 1] = Rounded(_mm_mul_pd(hi, hi));
+                equal[h] = _mm_cmpeq_ps(first[h], first[h]);
+            }
+            for (std::int32_t i = 1; i < n; ++i) {
+                for (int h = 0; h < 2; ++h) {
+                    const __m128 v = Load(at + static_cast<std::ptrdiff_t>(i) * 8 + 4 * h);
+                    grand[h] = _mm_add_ps(grand[h], v);
+                    s[h] = _mm_add_ps(s[h], v);
+                    const __m128d lo = Low(v), hi = High(v);
+                    q[2 * h] = Rounded(_mm_add_pd(q[2 * h], _mm_mul_pd(lo, lo)));
+                    q[2 * h + 1] = Rounded(_mm_add_pd(q[2 * h + 1], _mm_mul_pd(hi, hi)));
+                    equal[h] = _mm_and_ps(equal[h], _mm_cmpeq_ps(v, first[h]));
+                }
+            }
+            alignas(16) float sLanes[8], firstLanes[8];
+            alignas(16) double qLanes[8];
+            for (int h = 0; h < 2; ++h) {
+                _mm_store_ps(sLanes + 4 * h, s[h]);
+                _mm_store_ps(firstLanes + 4 * h, first[h]);
+                _mm_store_pd(qLanes + 4 * h, q[2 * h]);
+                _mm_store_pd(qLanes + 4 * h + 2, q[2 * h + 1]);
+            }
+            const int equalBits = _mm_movemask_ps(equal[0]) | (_mm_movemask_ps(equal[1]) << 4);
+            for (int b = 0; b < 8; ++b) {
+                sums_[b * k_ + j] = sLanes[b];
+                squares_[b * k_ + j] = qLanes[b];
+                constantWithin[b] &= (equalBits >> b & 1) != 0;
+                sameFirsts[b] &= firstLanes[b] == drawn[b];
+            }
+            at += static_cast<std::ptrdiff_t>(n) * 8;
+        }
+        alignas(16) float grandLanes[8];
+        _mm_store_ps(grandLanes, grand[0]);
+        _mm_store_ps(grandLanes + 4, grand[1]);
+        Finish(grandLanes, constantWithin, sameFirsts, computeF, out);
+    }
+#endif
+
     std::vector<std::int32_t> sizes_;
     std::size_t k_;
     std::vector<double> sums_, squares_;  // resample b's group j at b * k + j
@@ -100,8 +175,10 @@ void OnewayShare(const OnewayData& groups, const float* source, std::int32_t beg
     std::int32_t r = begin;
     const std::int32_t batchedEnd = N > kBatchedDrawsLimit ? begin : end;
     for (; r + B <= batchedEnd; r += B) {
-        for (float& v : drawn) v = source[g.Index(N) - 1];
-        interleaved.Of(drawn.data(), N, computeF, out + r);
+        for (std::int32_t b = 0; b < B; ++b) {
+            for (std::int32_t i = 0; i < N; ++i) drawn[static_cast<std::size_t>(i) * B + b] = source[g.Index(N) - 1];
+        }
+        interleaved.Of(drawn.data(), computeF, out + r);
         for (int b = 0; b < B; ++b) {
             if (!tick()) return;
         }
