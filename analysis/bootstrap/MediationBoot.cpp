@@ -156,9 +156,8 @@ void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int
         for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
             const int batch = static_cast<int>(std::min<std::int32_t>(step, end - k0));
-            for (std::int32_t& d : std::span(drawn).first(static_cast<std::size_t>(batch) * static_cast<std::size_t>(n))) {
-                d = g.Index(n) - 1;
-            }
+            const auto draws = static_cast<std::size_t>(batch) * static_cast<std::size_t>(n);
+            for (std::int32_t& d : std::span(drawn).first(draws)) d = g.Index(n) - 1;
             ResampleSums sums[kBatch];
             if (batch == kBatch) {
                 SumDrawn<kSingle, kBatch>(terms.data(), drawn.data(), n, sums);
