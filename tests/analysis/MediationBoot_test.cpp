@@ -66,8 +66,9 @@ Columns Related(int n, unsigned seed, float scale, bool ties) {
 // One run both ways from the same seeds: either both stop at the same resample with the same message, or
 // both finish with the same figures, bytes and seeds. Returns the literal run for further checks.
 void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
-                        brevant::literal::MediationBootRun& literal) {
-    SCOPED_TRACE("n=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+                        brevant::literal::MediationBootRun& literal, int threads = 0) {
+    SCOPED_TRACE("n=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
+                 " threads=" + std::to_string(threads));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "MediationBoot_test_out.dat";
     std::filesystem::remove(out);
     brevant::literal::seedTable = seeds;
@@ -77,7 +78,7 @@ void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
     RunControl control;
     const brevant::MediationBootData data = Read(c);
     EXPECT_TRUE(SameBits(brevant::ComputeMediation(data).b, literal.obtainedB));
-    const RunSettings settings{R, q, out.string()};
+    const RunSettings settings{R, q, out.string(), threads};
     try {
         auto fast = brevant::RunMediationBoot(data, settings, generator, control);
         EXPECT_FALSE(literal.stopped) << literal.stopMessage;
@@ -115,6 +116,17 @@ brevant::literal::MediationBootRun ExpectSameAsLiteral(const Columns& c, std::in
     brevant::literal::MediationBootRun literal;
     CompareWithLiteral(c, R, q, seeds, literal);
     return literal;
+}
+
+// Resamples go four at a time within each thread's share, the rest of a share one at a time: on 1, 2, 3
+// and 7 threads those seams move, and every b*, the bytes and the seeds stay the literal run's.
+TEST(MediationBoot, MatchesTheLiteralRunOnAnyNumberOfThreads) {
+    for (const int threads : {1, 2, 3, 7}) {
+        brevant::literal::MediationBootRun literal;
+        CompareWithLiteral(Related(19, 300u + static_cast<unsigned>(threads), 1.0f, threads % 2 == 0), 231, 0.975f,
+                           Seeds{threads, 60, 70}, literal, threads);
+        EXPECT_FALSE(literal.stopped);
+    }
 }
 
 TEST(MediationBoot, MatchesTheLiteralRunBitForBit) {
