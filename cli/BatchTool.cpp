@@ -153,13 +153,15 @@ RunResult RunProcedure(const Options& o, DataFile& file, const RunSettings& sett
 std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
                                   Options& options, std::ostream& out, std::ostream& err) {
     CLI::App app("Runs one resampling procedure on one data file and prints its results.", "brevant-cli");
-    std::string procedureName, resamplesText, confidenceText, seedText;
+    std::string procedureName, resamplesText, confidenceText, seedText, threadsText;
     app.add_option("PROCEDURE", procedureName, "The window name of the procedure, e.g. IndepT")->required();
     app.add_option("DATAFILE", options.dataFile, "The data file")->required();
     app.add_option("--resamples", resamplesText, "How many resamples to draw")->type_name("N");
     app.add_option("--confidence", confidenceText, "Confidence level in percent")->type_name("90|95|99");
     app.add_option("--output", options.output, "Write the resampled values to this file")->type_name("FILE");
     app.add_option("--seed", seedText, "Start the generator from these three seeds")->type_name("A,B,C");
+    app.add_option("--threads", threadsText, "Threads for the resamples (default: every core; the results are "
+                                             "the same for any number)")->type_name("N");
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
@@ -178,7 +180,7 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
     try {
         // An option given with an empty value (an unset variable in a script) is an error, never "not given":
         // without --seed the run could not be repeated.
-        for (const char* name : {"--resamples", "--confidence", "--seed", "--output", "--histogram"}) {
+        for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--output", "--histogram"}) {
             const CLI::Option* option = app.get_option(name);
             if (option->count() > 0 && option->as<std::string>().empty()) {
                 throw UsageError(std::string(name) + " was given an empty value; give a value or leave the option out.");
@@ -192,6 +194,7 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
         if (!resamplesText.empty()) options.resamples = ParseResamples(resamplesText);
         if (!confidenceText.empty()) std::tie(options.confidence, options.quantile) = ParseConfidence(confidenceText);
         if (!seedText.empty()) options.seeds = ParseSeeds(seedText);
+        if (!threadsText.empty()) options.threads = ParseThreads(threadsText);
         CheckOptions(options, confidenceText);
     } catch (const UsageError& e) {
         err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
@@ -217,6 +220,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     settings.resamples = options.resamples;
     settings.confidence = options.quantile;
     settings.outputPath = options.output;
+    settings.threads = options.threads;
     std::optional<std::string> unread;  // the note on items after the last one the procedure read
     try {
         DataFile file = DataFile::Open(options.dataFile);

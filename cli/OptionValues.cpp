@@ -35,6 +35,15 @@ std::int32_t ParseResamples(const std::string& text) {
     return static_cast<std::int32_t>(*value);
 }
 
+int ParseThreads(const std::string& text) {
+    const auto value = WholeNumber(text);
+    if (!value || *value < 1 || *value > kMaxThreads) {
+        throw UsageError("--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) + ", not " +
+                         QuotedArgument(text) + ".");
+    }
+    return static_cast<int>(*value);
+}
+
 // The confidence level and its quantile, the constants of the windows' "90 %", "95 %" and "99 %" buttons.
 std::pair<int, float> ParseConfidence(const std::string& text) {
     if (text == "90") return {90, 0.95f};

@@ -25,6 +25,10 @@ std::optional<std::int64_t> WholeNumber(std::string_view text);
 // --resamples: 1 to kMaxResamples. Throws UsageError.
 std::int32_t ParseResamples(const std::string& text);
 
+// --threads: 1 to kMaxThreads. Throws UsageError.
+inline constexpr int kMaxThreads = 256;
+int ParseThreads(const std::string& text);
+
 // --confidence: 90, 95 or 99, with the quantile of the windows' button of that level. Throws UsageError.
 std::pair<int, float> ParseConfidence(const std::string& text);
 
