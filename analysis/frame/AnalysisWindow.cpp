@@ -63,7 +63,6 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     setWindowTitle(row_.caption);
     setAttribute(Qt::WA_DeleteOnClose);  // unloading discards the controls; StoredValues outlive them
     BuildMenus();
-    BuildEditMenu();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -104,6 +103,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
 
     layout->addWidget(BuildButtons());
     setCentralWidget(central);
+    BuildEditMenu();  // after the result area, whose context menu offers Copy Results
     BuildStatusLine();
 
     driver_ = new RunDriver({[this](const RunControl& control) { ShowRunProgress(control); },

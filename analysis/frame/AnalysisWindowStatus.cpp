@@ -121,6 +121,10 @@ void AnalysisWindow::BuildEditMenu() {
     copyResults_->setShortcutContext(Qt::WindowShortcut);
     copyResults_->setEnabled(false);  // until there are results
     connect(copyResults_, &QAction::triggered, this, &AnalysisWindow::CopyResults);
+    // A right click anywhere in the results offers it too (the boxes add it to their own menus).
+    QWidget* results = resultLayout_->parentWidget();
+    results->addAction(copyResults_);
+    results->setContextMenuPolicy(Qt::ActionsContextMenu);
     // Beside the window's own menus, after the first (File), where an Edit menu is looked for.
     const QList<QAction*> menus = menuBar()->actions();
     if (menus.size() > 1) {

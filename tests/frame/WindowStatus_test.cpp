@@ -440,6 +440,9 @@ private slots:
         QVERIFY(menu->actions().contains(w->CopyResultsAction()));
         QVERIFY(menu->actions().size() > 2);  // the box's own Copy and Select All stay
         menu->close();
+        auto* area = w->findChild<QWidget*>(QStringLiteral("ResultArea"));
+        QCOMPARE(area->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QVERIFY(area->actions().contains(w->CopyResultsAction()));
     }
 
     // The Monte Carlo notes follow the procedure's own, the same sentences the batch tool prints.
