@@ -84,6 +84,16 @@ std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::
     std::vector<std::string> notes{"Monte Carlo standard error, \u221A(p(1 \u2212 p)/R) with R = " +
                                    GroupedCount(resamples) + ": " + errors + "."};
     for (const MonteCarloFigure& f : figures) {
+        // No resample on one side: the error formula gives 0, yet the true proportion is only known to lie
+        // within about 3/R of the end (the 95 % bound when none of R is seen).
+        if (f.standardError == 0.0) {
+            const std::string bound = ErrorText(3.0 / resamples);
+            notes.push_back(f.p == 0.0 ? f.name + " is 0: none of the " + GroupedCount(resamples) +
+                                             " resamples counted; the proportion itself is likely below 3/R = " +
+                                             bound + "."
+                                       : f.name + " is 1: all of the " + GroupedCount(resamples) +
+                                             " resamples counted; the proportion itself is likely above 1 - 3/R.");
+        }
         for (const double level : kMonteCarloLevels) {
             if (f.standardError > 0.0 && std::abs(f.p - level) <= 3.0 * f.standardError)
                 notes.push_back(SettleSentence(f, level));
@@ -109,10 +119,14 @@ std::string ErrorText(double error) {
 }
 
 std::string GroupedCount(long long count) {
-    std::string digits = std::to_string(count);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const std::size_t left = digits.size() - i;  // digits from here to the end
+        if (i > 0 && digits[i - 1] != '-' && left % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 std::string RoundedCountText(double count) {

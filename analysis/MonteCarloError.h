@@ -35,7 +35,8 @@ std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes
 
 // The notes: one sentence giving every proportion's standard error, then one per proportion and level
 // where p lies within three standard errors of the level, saying how many resamples would place it clearly
-// on one side. Nothing when no box holds a proportion.
+// on one side; a proportion of 0 or 1, whose error is 0, gets the bound 3/R instead. Nothing when no box
+// holds a proportion.
 std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples);
 
 // Appends MonteCarloNotes to the result's notes.

@@ -86,8 +86,12 @@ void GiveRoom(QFileDialog& dialog) {
         size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     dialog.resize(size.expandedTo(dialog.minimumSizeHint()));
     if (auto* view = dialog.findChild<QTreeView*>()) {
+        // Long names get most of the width; the date keeps room for its whole text.
         view->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-        view->header()->resizeSection(0, size.width() / 2);
+        view->header()->resizeSection(0, size.width() * 2 / 5);
+        view->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        view->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+        view->header()->setStretchLastSection(true);
     }
 }
 

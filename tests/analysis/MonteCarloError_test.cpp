@@ -100,11 +100,15 @@ TEST(MonteCarloError, APValueNearALevelSaysHowManyResamplesWouldSettleIt) {
     boxes[0].value = 0.0501;
     EXPECT_TRUE(Mentions(brevant::MonteCarloNotes(boxes, 1000), "more than 10,000,000 resamples"));
 
-    // p = 0 has no spread to speak of: only the error sentence, saying 0.
+    // p = 0 or 1: the error is 0, and the bound 3/R says how far the proportion may yet lie from the end.
     boxes[0].value = 0.0;
     notes = brevant::MonteCarloNotes(boxes, 1000);
-    ASSERT_EQ(notes.size(), 1u);
+    ASSERT_EQ(notes.size(), 2u);
     EXPECT_TRUE(Mentions(notes, "p as extreme 0."));
+    EXPECT_EQ(notes[1], "p as extreme is 0: none of the 1,000 resamples counted; the proportion itself is likely "
+                        "below 3/R = 0.0030.");
+    boxes[0].value = 1.0;
+    EXPECT_TRUE(Mentions(brevant::MonteCarloNotes(boxes, 1000), "p as extreme is 1: all of the 1,000 resamples"));
 }
 
 TEST(MonteCarloError, AddedToARunsNotesAfterItsOwn) {
