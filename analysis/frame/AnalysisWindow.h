@@ -153,6 +153,9 @@ protected:
     // The batch tool's options for this window's own choices (OnewayBoot's "--errors"), read as a run
     // starts, so the status line can say how brevant-cli repeats the run.
     virtual QStringList BatchToolOptions() const { return {}; }
+    // False in a window that keeps an output-file name but never writes the file: choosing an existing
+    // file then needs no question, and the status line says the file is not written.
+    virtual bool WritesOutputFile() const { return true; }
 
     void closeEvent(QCloseEvent* event) override;
 

@@ -154,6 +154,8 @@ void AnalysisWindow::ShowFileStatus() {
     ShowFile(dataStatus_, QStringLiteral("Data file"), dataFileChosen_ ? Stored().dataFile : QString(),
              QStringLiteral("none chosen"));
     ShowFile(outputStatus_, QStringLiteral("Output file"), Stored().outputFile, QStringLiteral("none"));
+    if (!WritesOutputFile() && !Stored().outputFile.isEmpty())
+        outputStatus_->setText(outputStatus_->text() + QStringLiteral(" (not written by this window)"));
 }
 
 void AnalysisWindow::ShowRunStatus() {
@@ -218,7 +220,7 @@ void AnalysisWindow::MarkResultsStale() {
 }
 
 bool AnalysisWindow::ConfirmOutputFile(const QString& name) {
-    if (!QFileInfo::exists(name) || QFileInfo(name).isDir()) return true;
+    if (!WritesOutputFile() || !QFileInfo::exists(name) || QFileInfo(name).isDir()) return true;
     return AskYesNo(this, QStringLiteral("%1 exists. Each run will replace its contents with the resampled "
                                          "values. Use it as the output file?")
                               .arg(Native(name)));

@@ -14,6 +14,7 @@ public:
 
 protected:
     void RunProcedure(const RunRequest& request) override;
+    bool WritesOutputFile() const override { return false; }
 
 private:
     QString unusedOutput_;  // the output file named for the run in progress, which it does not write

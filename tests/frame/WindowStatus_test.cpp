@@ -207,6 +207,18 @@ private slots:
         QCOMPARE(FileBytes(precious).count("\r\n"), 1000);
     }
 
+    // A window that never writes its output file asks nothing and says so on the status line.
+    void aWindowWithoutOutputAsksNothing() {
+        AnalysisWindow* w = Open("Corr1");
+        const QString existing = Temp("kept-as-is.dat");
+        WriteText(existing, "1\r\n");
+        Choose(w, "mnuOpenOut", existing);
+        QVERIFY(questions_.isEmpty());
+        QCOMPARE(w->Stored().outputFile, existing);
+        QCOMPARE(Label(w, "lblOutputFile"), QStringLiteral("Output file: kept-as-is.dat (not written by this window)"));
+        StoredValuesOf(QStringLiteral("Corr1")) = {};
+    }
+
     // Real dialogs: titled by purpose, given room, in the detail view; the editor's Save As adds ".dat".
     void fileDialogsAreTitledAndRoomy() {
         SetFileDialogHook({});
