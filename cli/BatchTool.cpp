@@ -73,6 +73,8 @@ std::string Footer(const ProcedureTable& procedures) {
            ".\n--resamples: 1 to " + std::to_string(kMaxResamples) +
            " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
+           "Each p value or tail proportion gets its Monte Carlo standard error, sqrt(p(1 - p)/R), in a note (and\n"
+           "as monteCarloError in --json); a note says how many resamples would settle a p near 0.05 or 0.01.\n"
            "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
            "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
            "stopped partway on its data (what was known before is printed), 1 any other failure.";

@@ -58,4 +58,8 @@ TEST(MonteCarloNotesCli, TextOutputEndsWithTheNotes) {
     EXPECT_EQ(boot.out.find("Monte Carlo"), std::string::npos) << boot.out;
 }
 
+TEST(MonteCarloNotesCli, HelpTellsOfTheNotes) {
+    EXPECT_NE(Cli({"--help"}).out.find("as monteCarloError in --json"), std::string::npos);
+}
+
 }  // namespace
