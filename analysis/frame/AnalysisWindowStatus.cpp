@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace brevant::frame {
@@ -136,8 +137,8 @@ void AnalysisWindow::BuildEditMenu() {
 
 // The box's own menu (Copy, Select All) with Copy Results below it.
 void AnalysisWindow::OfferCopyOn(QLineEdit* box) {
-    static CopyShortcutFilter* filter = nullptr;
-    if (filter == nullptr) filter = new CopyShortcutFilter(QCoreApplication::instance());
+    static QPointer<CopyShortcutFilter> filter;  // one for all boxes, gone with the application
+    if (filter.isNull()) filter = new CopyShortcutFilter(QCoreApplication::instance());
     box->installEventFilter(filter);
     box->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
