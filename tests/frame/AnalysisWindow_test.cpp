@@ -184,12 +184,20 @@ QStringList ButtonSpec(const Expected& e) { return QString::fromUtf8(e.buttons).
 QString NameOf(const QString& spec) { return spec.section(QLatin1Char('='), 0, 0); }
 QString CaptionOf(const QString& spec) { return spec.section(QLatin1Char('='), 1); }
 
+// The entries of a menu that come from the window table, without those the frame adds beside them.
+QList<QAction*> TableEntries(QMenu* menu) {
+    QList<QAction*> entries;
+    for (QAction* entry : menu->actions())
+        if (!entry->property(kAddedEntryProperty).toBool()) entries << entry;
+    return entries;
+}
+
 // The menu bar in the expectation's notation.
 QString MenuText(QMainWindow* window) {
     QStringList menus;
     for (QAction* top : window->menuBar()->actions()) {
         QStringList entries;
-        for (QAction* entry : top->menu()->actions()) entries << entry->objectName() + QLatin1Char('=') + entry->text();
+        for (QAction* entry : TableEntries(top->menu())) entries << entry->objectName() + QLatin1Char('=') + entry->text();
         menus << top->objectName() + QLatin1Char('=') + top->text() + QLatin1Char('{') +
                      entries.join(QLatin1Char('|')) + QLatin1Char('}');
     }
@@ -199,7 +207,7 @@ QString MenuText(QMainWindow* window) {
 // Entry objects in menu order, and their expected handler numbers in the same order.
 QList<QAction*> MenuEntries(QMainWindow* window) {
     QList<QAction*> entries;
-    for (QAction* top : window->menuBar()->actions()) entries << top->menu()->actions();
+    for (QAction* top : window->menuBar()->actions()) entries << TableEntries(top->menu());
     return entries;
 }
 QList<int> HandlerNumbers(const Expected& e) {
