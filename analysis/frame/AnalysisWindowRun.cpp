@@ -128,7 +128,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     }
     // After the output file: the histogram shifts the values in place.
     const HistogramRequest& h = result.histogram;
-    histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds));
+    histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds), h);
     QStringList notes;
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);

@@ -288,7 +288,7 @@ void PlotWindow::BuildChart(const PlotModel& model, const HistogramRequest& requ
            x, y);
     const QList<QPointF> extremeBars = BarOutline(model, true);
     if (!extremeBars.isEmpty()) {
-        QAreaSeries* bars = MakeArea(extremeBars, QStringLiteral("Counted as at least as extreme"),
+        QAreaSeries* bars = MakeArea(extremeBars, QStringLiteral("Resampled values in that region"),
                                      kExtremeBarColour, QPen(kExtremeBarColour.darker(130), 1));
         Attach(chart, bars, x, y);
     }
@@ -308,20 +308,23 @@ void PlotWindow::BuildChart(const PlotModel& model, const HistogramRequest& requ
     PlaceMarkLabels();
 }
 
-// Each line's name beside its top, inside the plot area, one line of text lower per mark so that close
-// marks do not cover each other's names.
+// Each line's name beside its top, inside the plot area; a name that would cover one placed before it
+// goes a text line lower.
 void PlotWindow::PlaceMarkLabels() {
     if (!model_) return;
     QChart* chart = view_->chart();
     const QRectF area = chart->plotArea();
-    double offset = 4;
+    std::vector<QRectF> placed;
     for (const MarkLabel& label : markLabels_) {
         const QPointF top = chart->mapToPosition(QPointF(label.value, model_->y.max));
-        const QRectF box = label.item->boundingRect();
+        QRectF box = label.item->boundingRect();
         double left = top.x() + 4;
         if (left + box.width() > area.right()) left = top.x() - 4 - box.width();
-        label.item->setPos(left, area.top() + offset);
-        offset += box.height() + 2;
+        box.moveTo(left, area.top() + 4);
+        while (std::any_of(placed.begin(), placed.end(), [&](const QRectF& other) { return other.intersects(box); }))
+            box.translate(0, box.height() + 2);
+        label.item->setPos(box.topLeft());
+        placed.push_back(box);
     }
 }
 
@@ -333,8 +336,11 @@ QString PlotWindow::Notes(const PlotModel& model, const HistogramRequest& reques
                  .arg(model.bins.size())
                  .arg(locale.toString(model.binWidth, 'g', 6));
     if (model.notShown > 0)
-        lines << QStringLiteral("%1 of them lie outside the bins or are not finite numbers, and are not shown.")
-                     .arg(locale.toString(model.notShown));
+        lines << (model.notShown == 1 ? QStringLiteral("1 of them lies outside the bins or is not a finite number, "
+                                                       "and is not shown.")
+                                      : QStringLiteral("%1 of them lie outside the bins or are not finite numbers, "
+                                                       "and are not shown.")
+                                            .arg(locale.toString(model.notShown)));
     const QString obtainedName = Name(request.observedLabel.empty() ? "Obtained value" : request.observedLabel);
     if (!model.obtained)
         lines << QStringLiteral("%1 is not a finite number, so it has no line.").arg(obtainedName);
