@@ -54,9 +54,10 @@ QFont FittingFont(const QFont& font, QPaintDevice* device, double scaleY) {
 }
 
 // A band (a bar) in whole device pixels, the same width for every bar of the picture and centred on its
-// line, so that neighbouring bars keep even gaps at any size.
+// line. It is kept at least a pixel narrower than the bar spacing, so neighbouring bars never merge.
 QRect BandRect(const HistogramLine& line, const Mapper& map) {
-    const double width = std::max(1.0, std::round(line.width * map.ScaleX()));
+    const double spacing = layout::kBarStep * map.ScaleX();
+    const double width = std::max(1.0, std::min(std::round(line.width * map.ScaleX()), std::floor(spacing) - 1));
     const QPointF a = map(line.x1, line.y1), b = map(line.x2, line.y2);
     const int left = int(std::lround((a.x() + b.x()) / 2 - width / 2));
     const int top = int(std::lround(std::min(a.y(), b.y())));
@@ -140,7 +141,9 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
         const bool marker = IsMarker(t);
         const QFontMetricsF& m = marker ? markerMetrics : metrics;
         if (marker) painter.setFont(markerFont);
-        const double left = LeftOf(t, map, target, m.horizontalAdvance(text));
+        double left = LeftOf(t, map, target, m.horizontalAdvance(text));
+        // The larger glyph's wider side bearing would move its ink right of where the "^" points.
+        if (marker) left -= markerMetrics.leftBearing(QLatin1Char('^')) - metrics.leftBearing(QLatin1Char('^'));
         painter.drawText(QPointF(left, map(0, t.top).y() + m.ascent()), text);
         if (marker) painter.setFont(textFont);
     }
