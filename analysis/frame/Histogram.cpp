@@ -44,9 +44,10 @@ void HistogramBox::SetActionsEnabled(bool enabled) {
     plotAction_->setEnabled(enabled);
 }
 
-void HistogramBox::ShowHistogram(HistogramGeometry geometry, HistogramRequest request) {
+void HistogramBox::ShowHistogram(HistogramGeometry geometry, HistogramRequest request, std::vector<float> values) {
     geometry_ = std::move(geometry);
     request_ = std::move(request);
+    values_ = std::move(values);
     SetActionsEnabled(true);
     update();
     emit pictureChanged();
@@ -55,6 +56,7 @@ void HistogramBox::ShowHistogram(HistogramGeometry geometry, HistogramRequest re
 void HistogramBox::Clear() {
     geometry_.reset();
     request_ = {};
+    values_ = {};
     SetActionsEnabled(false);
     update();
     emit pictureChanged();

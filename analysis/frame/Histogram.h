@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QPointer>
 #include <optional>
+#include <vector>
 
 #include "analysis/Procedure.h"
 #include "engine/Histogram.h"
@@ -24,11 +25,13 @@ class HistogramBox : public QFrame {
 public:
     explicit HistogramBox(QWidget* parent = nullptr);
 
-    // The picture of a run, and what its window knows about the obtained value, extreme region and limits.
-    void ShowHistogram(HistogramGeometry geometry, HistogramRequest request = {});
+    // The picture of a run, what its window knows about the obtained value, extreme region and limits, and
+    // the resampled values as the run gave them (before the histogram shifted them), for the detailed plot.
+    void ShowHistogram(HistogramGeometry geometry, HistogramRequest request = {}, std::vector<float> values = {});
     void Clear();  // the box's state before a run: white, nothing to save
     const std::optional<HistogramGeometry>& Picture() const { return geometry_; }
     const HistogramRequest& Request() const { return request_; }
+    const std::vector<float>& Values() const { return values_; }
 
     QAction* SaveAction() const { return saveAction_; }  // "Save Histogram As..."
     QAction* PlotAction() const { return plotAction_; }  // "Plot..."
@@ -56,6 +59,7 @@ private:
 
     std::optional<HistogramGeometry> geometry_;
     HistogramRequest request_;
+    std::vector<float> values_;
     QAction* saveAction_ = nullptr;
     QAction* plotAction_ = nullptr;
     QPointer<PlotWindow> plot_;

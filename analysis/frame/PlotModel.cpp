@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace brevant::frame {
 
@@ -65,12 +66,53 @@ double NiceStep(double span, int ticks) {
     return nice * power;
 }
 
-PlotModel BuildPlotModel(const HistogramGeometry& geometry, const HistogramRequest& request) {
+std::vector<double> TickValues(const PlotAxis& axis) {
+    std::vector<double> ticks;
+    if (!(axis.tickStep > 0) || !(axis.max >= axis.min)) return ticks;
+    const double first = std::ceil(axis.min / axis.tickStep - 1e-9), last = std::floor(axis.max / axis.tickStep + 1e-9);
+    for (double k = first; k <= last && ticks.size() < 1000; ++k) ticks.push_back(k * axis.tickStep);
+    return ticks;
+}
+
+// The finite values' range, within the bounds where there are any; a range of one unit around a single
+// value (wider for a value too large for that step), as the classic picture does.
+std::pair<double, double> ValueRange(std::span<const float> values, const HistogramRequest& request) {
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (float v : values)
+        if (std::isfinite(v)) {
+            lo = std::min(lo, double(v));
+            hi = std::max(hi, double(v));
+        }
+    if (request.bounds) {
+        const double bl = request.bounds->first, bu = request.bounds->second;
+        lo = std::max(lo, bl);
+        hi = std::min(hi, bu);
+        if (lo > hi && bl < bu) return {bl, bu};  // no finite value, or none within the bounds
+    }
+    if (!(lo <= hi)) lo = hi = 0.0;  // no finite value
+    if (lo == hi) {
+        const double half = std::max(0.5, std::fabs(lo) / 1024.0);
+        return {lo - half, lo + half};
+    }
+    return {lo, hi};
+}
+
+PlotModel BuildPlotModel(std::span<const float> values, const HistogramRequest& request) {
     PlotModel model;
-    model.lower = geometry.lower;
-    model.binWidth = geometry.binWidth;
+    const auto [first, last] = ValueRange(values, request);
+    model.lower = first;
+    model.binWidth = (last - first) / (kHistogramBins - 1);
     model.region = request.extreme;
     const double w = model.binWidth;
+    std::vector<std::int32_t> counts(kHistogramBins, 0);
+    for (float v : values) {
+        const double k = std::nearbyint((double(v) - first) / w);
+        if (k >= 0 && k < kHistogramBins)
+            ++counts[std::size_t(k)];
+        else
+            ++model.notShown;  // outside the range, infinite or not a number
+    }
+    model.total = std::int64_t(values.size());
     std::int32_t tallest = 0;
     for (int k = 0; k < kHistogramBins; ++k) {
         PlotBin bin;
@@ -80,16 +122,13 @@ PlotModel BuildPlotModel(const HistogramGeometry& geometry, const HistogramReque
         bin.to = centre + w / 2;
         bin.barLeft = centre - w * kBarShare / 2;
         bin.barRight = centre + w * kBarShare / 2;
-        bin.count = geometry.counts[static_cast<std::size_t>(k)];
+        bin.count = counts[std::size_t(k)];
         bin.extreme = request.extreme && (centre >= request.extreme->threshold ||
                                           (request.extreme->tails == ExtremeRegion::Tails::Both &&
                                            centre <= -double(request.extreme->threshold)));
-        model.total += bin.count;
         tallest = std::max(tallest, bin.count);
         model.bins.push_back(bin);
     }
-    model.notShown = geometry.notCounted;
-    model.total += geometry.notCounted;
 
     double lo = model.bins.front().from, hi = model.bins.back().to;
     const double span = hi - lo;
@@ -101,6 +140,11 @@ PlotModel BuildPlotModel(const HistogramGeometry& geometry, const HistogramReque
     };
     model.obtained =
         mark(request.Obtained(), request.observedLabel.empty() ? std::string("Obtained value") : request.observedLabel);
+    // Both tails of a two-sided region in view, where the bins leave one out.
+    if (request.extreme && request.extreme->tails == ExtremeRegion::Tails::Both && request.extreme->threshold > 0) {
+        for (const double edge : {-double(request.extreme->threshold), double(request.extreme->threshold)})
+            mark(edge, std::string());
+    }
     if (request.limits) {
         for (const auto& [value, name] : {std::pair{request.limits->lower, request.limits->lowerLabel},
                                           std::pair{request.limits->upper, request.limits->upperLabel}})

@@ -1,6 +1,7 @@
 #include "analysis/frame/PlotWindow.h"
 
 #include <QAreaSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
@@ -20,7 +21,6 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QToolTip>
-#include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -60,13 +60,14 @@ QString RegionText(const ExtremeRegion& region) {
 
 QString MarkText(const PlotMark& mark) { return QStringLiteral("%1 = %2").arg(Name(mark.name), Number(mark.value)); }
 
-QValueAxis* MakeAxis(const PlotAxis& axis, const QString& title) {
-    auto* a = new QValueAxis;
+// Ticks at exact multiples of the step, labelled in the user's locale.
+QCategoryAxis* MakeAxis(const PlotAxis& axis, const QString& title) {
+    auto* a = new QCategoryAxis;
     a->setRange(axis.min, axis.max);
-    a->setTickType(QValueAxis::TicksDynamic);
-    a->setTickAnchor(0.0);
-    a->setTickInterval(axis.tickStep);
-    a->setLabelFormat(QStringLiteral("%.%1f").arg(axis.decimals));
+    a->setStartValue(axis.min);
+    a->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const QLocale locale;
+    for (const double tick : TickValues(axis)) a->append(locale.toString(tick, 'f', axis.decimals), tick);
     a->setTitleText(title);
     return a;
 }
@@ -107,7 +108,7 @@ QLineSeries* MakeLine(double x, double top, const QString& name, const QPen& pen
     return line;
 }
 
-void Attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y) {
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
     chart->addSeries(series);
     series->attachAxis(x);
     series->attachAxis(y);
@@ -264,7 +265,7 @@ void PlotWindow::Refresh() {
                                        "progress). The plot follows the next run."));
         return;
     }
-    model_ = BuildPlotModel(*box_->Picture(), box_->Request());
+    model_ = BuildPlotModel(box_->Values(), box_->Request());
     BuildChart(*model_, box_->Request());
     notes_->setText(Notes(*model_, box_->Request()));
 }
@@ -272,8 +273,8 @@ void PlotWindow::Refresh() {
 void PlotWindow::BuildChart(const PlotModel& model, const HistogramRequest& request) {
     QChart* chart = view_->chart();
     chart->setTitle(QStringLiteral("%1: %2 resampled values").arg(Name(request.caption), QLocale().toString(model.total)));
-    QValueAxis* x = MakeAxis(model.x, Name(request.caption));
-    QValueAxis* y = MakeAxis(model.y, QStringLiteral("Count"));
+    QCategoryAxis* x = MakeAxis(model.x, Name(request.caption));
+    QCategoryAxis* y = MakeAxis(model.y, QStringLiteral("Count"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
@@ -341,6 +342,9 @@ QString PlotWindow::Notes(const PlotModel& model, const HistogramRequest& reques
                                       : QStringLiteral("%1 of them lie outside the bins or are not finite numbers, "
                                                        "and are not shown.")
                                             .arg(locale.toString(model.notShown)));
+    if (model.region && model.shaded.empty())
+        lines << QStringLiteral("No part of the plotted range is at least as extreme (%1).")
+                     .arg(RegionText(*model.region).section(QStringLiteral(": "), 1));
     const QString obtainedName = Name(request.observedLabel.empty() ? "Obtained value" : request.observedLabel);
     if (!model.obtained)
         lines << QStringLiteral("%1 is not a finite number, so it has no line.").arg(obtainedName);

@@ -12,7 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSvgRenderer>
-#include <QValueAxis>
+#include <QCategoryAxis>
 #include <QtTest>
 #include <cmath>
 #include <vector>
@@ -29,9 +29,17 @@ using namespace brevant::frame;
 
 namespace {
 
-HistogramGeometry Geometry() {
+// 500 values within -4 .. 4, and the bounds themselves, so the plot's bins are those of the bounds.
+std::vector<float> Values() {
     std::vector<float> values;
     for (int i = 0; i < 500; ++i) values.push_back(float(std::sin(i * 0.37) * 3.0 + std::cos(i * 1.3)));
+    values.push_back(-5.0f);
+    values.push_back(5.0f);
+    return values;
+}
+
+HistogramGeometry Geometry() {
+    std::vector<float> values = Values();
     return ComputeHistogram(values, "t Value", 2.5f, std::pair{-5.0f, 5.0f});
 }
 
@@ -39,6 +47,7 @@ HistogramRequest RegionRequest() {
     HistogramRequest r;
     r.caption = "t Value";
     r.observed = 2.5f;
+    r.bounds = std::pair{-5.0f, 5.0f};
     r.observedLabel = "Obtained t";
     r.extreme = ExtremeRegion{ExtremeRegion::Tails::Both, 2.5f};
     return r;
@@ -100,7 +109,7 @@ private slots:
         QCOMPARE(messages_.size(), 1);
         QVERIFY(box.Plot() == nullptr);
 
-        box.ShowHistogram(Geometry(), RegionRequest());
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
         QVERIFY(box.PlotAction()->isEnabled());
         QCOMPARE(box.PlotAction()->text(), QStringLiteral("Plot..."));
         box.PlotAction()->trigger();
@@ -120,10 +129,15 @@ private slots:
         QStringList titles;
         for (QAbstractAxis* a : axes) titles << a->titleText();
         QCOMPARE(titles, (QStringList{QStringLiteral("t Value"), QStringLiteral("Count")}));
-        auto* y = qobject_cast<QValueAxis*>(plot->View()->chart()->axes(Qt::Vertical).constFirst());
+        auto* y = qobject_cast<QCategoryAxis*>(plot->View()->chart()->axes(Qt::Vertical).constFirst());
+        QVERIFY(y != nullptr);
         QCOMPARE(y->min(), 0.0);
         QCOMPARE(y->max(), plot->Model()->y.max);
-        QCOMPARE(y->tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(y->categoriesLabels().constFirst(), QStringLiteral("0"));
+        auto* x = qobject_cast<QCategoryAxis*>(plot->View()->chart()->axes(Qt::Horizontal).constFirst());
+        QVERIFY(x != nullptr);
+        QVERIFY2(x->categoriesLabels().contains(QStringLiteral("0")), qPrintable(x->categoriesLabels().join(' ')));
+        QVERIFY(x->categoriesLabels().contains(QStringLiteral("-4")));
 
         // A second "Plot..." brings the same window forward.
         box.ShowPlot();
@@ -134,7 +148,7 @@ private slots:
         QVERIFY(!plot->Model());
         QVERIFY(plot->View()->chart()->series().isEmpty());
         QVERIFY(!plot->findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled());
-        box.ShowHistogram(Geometry(), LimitsRequest());
+        box.ShowHistogram(Geometry(), LimitsRequest(), Values());
         QVERIFY(plot->Model());
         const QStringList limits = SeriesNames(plot);
         QVERIFY2(limits.contains(QStringLiteral("Lower CI = -2.000")), qPrintable(limits.join(QLatin1Char('|'))));
@@ -153,7 +167,7 @@ private slots:
         box.show();
         QTest::mouseDClick(&box, Qt::LeftButton, {}, QPoint(100, 100));
         QVERIFY(box.Plot() == nullptr);  // nothing shown yet
-        box.ShowHistogram(Geometry(), RegionRequest());
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
         QTest::mouseDClick(&box, Qt::LeftButton, {}, QPoint(100, 100));
         QVERIFY(box.Plot() != nullptr);
     }
@@ -161,7 +175,7 @@ private slots:
     void tooltipNamesTheBinsRangeAndCount() {
         HistogramBox box;
         const HistogramGeometry g = Geometry();
-        box.ShowHistogram(g, RegionRequest());
+        box.ShowHistogram(g, RegionRequest(), Values());
         box.ShowPlot();
         PlotWindow* plot = box.Plot();
         QVERIFY(QTest::qWaitForWindowExposed(plot));
@@ -173,7 +187,9 @@ private slots:
             const QPoint inView = plot->View()->mapFromScene(chart->mapToScene(inChart));
             const QString tip = plot->TipAt(inView);
             QCOMPARE(tip, plot->BinTip(k));
-            QVERIFY2(tip.contains(QStringLiteral("%1 of 500").arg(g.counts[std::size_t(k)])), qPrintable(tip));
+            const std::int32_t count = plot->Model()->bins[std::size_t(k)].count;
+            QVERIFY(k != tallest || count > 0);
+            QVERIFY2(tip.contains(QStringLiteral("\n%1 of 502 (").arg(count)), qPrintable(tip));
             const QString from = QLocale().toString(centre - g.binWidth / 2.0, 'f', 3);
             QVERIFY2(tip.startsWith(QStringLiteral("Values from ") + from), qPrintable(tip));
             QCOMPARE(tip.contains(QStringLiteral("Counted as at least as extreme")), k == 80 || k == 100);
@@ -186,7 +202,7 @@ private slots:
 
     void exportsPngSvgAndPdf() {
         HistogramBox box;
-        box.ShowHistogram(Geometry(), RegionRequest());
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
         box.ShowPlot();
         PlotWindow* plot = box.Plot();
         QVERIFY(QTest::qWaitForWindowExposed(plot));
@@ -223,7 +239,7 @@ private slots:
 
     void refusedExportsLeaveFilesAlone() {
         HistogramBox box;
-        box.ShowHistogram(Geometry(), RegionRequest());
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
         box.ShowPlot();
         PlotWindow* plot = box.Plot();
 
