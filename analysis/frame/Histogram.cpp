@@ -28,7 +28,6 @@ HistogramBox::HistogramBox(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setToolTip(QStringLiteral("Double-click for the detailed plot"));
 
     saveAction_ = MakeAction(QStringLiteral("mnuSaveHistogram"), QStringLiteral("Save Histogram As..."), this);
     connect(saveAction_, &QAction::triggered, this, &HistogramBox::SaveHistogramAs);
@@ -42,6 +41,7 @@ HistogramBox::HistogramBox(QWidget* parent) : QFrame(parent) {
 void HistogramBox::SetActionsEnabled(bool enabled) {
     saveAction_->setEnabled(enabled);
     plotAction_->setEnabled(enabled);
+    setToolTip(enabled ? QStringLiteral("Double-click for the detailed plot") : QString());
 }
 
 void HistogramBox::ShowHistogram(HistogramGeometry geometry, HistogramRequest request, std::vector<float> values) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QCategoryAxis>
@@ -105,12 +106,14 @@ private slots:
         HistogramBox box;
         box.resize(480, 400);
         QVERIFY(!box.PlotAction()->isEnabled());
+        QVERIFY(box.toolTip().isEmpty());
         box.ShowPlot();  // nothing to plot: a message, no window
         QCOMPARE(messages_.size(), 1);
         QVERIFY(box.Plot() == nullptr);
 
         box.ShowHistogram(Geometry(), RegionRequest(), Values());
         QVERIFY(box.PlotAction()->isEnabled());
+        QVERIFY(box.toolTip().contains(QStringLiteral("detailed plot")));
         QCOMPARE(box.PlotAction()->text(), QStringLiteral("Plot..."));
         box.PlotAction()->trigger();
         PlotWindow* plot = box.Plot();
@@ -300,8 +303,11 @@ private slots:
         const double obtained = QLocale().toDouble(w->findChild<QLineEdit*>(QStringLiteral("txtObtT"))->text());
         QVERIFY(std::fabs(plot->Model()->obtained->value - obtained) < 0.0005);
         QVERIFY(plot->windowTitle().startsWith(w->windowTitle()));
+        // Unloading the analysis window takes its plot with it.
+        QPointer<PlotWindow> watched(plot);
         w->close();
         FlushDeletes();
+        QVERIFY(watched.isNull());
     }
 };
 
