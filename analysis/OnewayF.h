@@ -80,6 +80,15 @@ public:
     float OfValues(const float* values) noexcept {
         return single_ ? ArrayPass<float>(values) : ArrayPass<double>(values);
     }
+    // F from sums formed elsewhere with the same additions in the same order as Of (a loop that sums several
+    // arrangements at once): the grand sum, each group's sum and sum of squares, whether every group's
+    // values all equal its first, and whether the groups' first values are all equal too.
+    float FromSums(double grand, std::span<const double> sums, std::span<const double> squares, bool constantWithin,
+                   bool allEqual) noexcept {
+        std::copy(sums.begin(), sums.end(), sum_.begin());
+        std::copy(squares.begin(), squares.end(), squares_.begin());
+        return Finish(grand, constantWithin, allEqual);
+    }
     // The figures of the last arrangement.
     const OnewayFigures& Last() const noexcept { return figures_; }
 

@@ -51,6 +51,8 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
                          RunControl& control, const ResampleShare& body) {
     const Seeds start = generator.seeds;
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();  // before the first draw: the stream stays put
+    const std::int64_t doneBefore = control.resamplesDone.load(std::memory_order_relaxed);
     const int shares = ThreadsFor(threads, resamples);
     OnThreads(shares, [&](int t) {
         const auto begin = static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * t / shares);
@@ -59,8 +61,14 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
         Progress progress(control);
         body(begin, end, g, [&progress] { return progress.Tick(); });
     });
+    if (control.CancelRequested()) {
+        // As many resamples' draws as were made: the count a loop stopping at the cancel would have made.
+        const std::int64_t made = control.resamplesDone.load(std::memory_order_relaxed) - doneBefore;
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(std::clamp<std::int64_t>(made, 0, resamples)) *
+                                               drawsPerResample);
+        throw RunCancelled();
+    }
     generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(resamples) * drawsPerResample);
-    if (control.CancelRequested()) throw RunCancelled();
 }
 
 namespace {

@@ -60,13 +60,7 @@ void WriteOutputFile(const RunSettings& settings, std::span<const float> resampl
 }
 
 void CheckOutputIsNotData(const std::string& outputPath, const std::string& dataPath) {
-    if (outputPath.empty() || dataPath.empty()) return;
-    std::error_code ec;
-    if (std::filesystem::equivalent(outputPath, dataPath, ec) && !ec) {
-        throw OutputFileError("The output file \"" + outputPath +
-                              "\" is the data file itself; writing the resampled values would replace the data. "
-                              "Choose another output file.");
-    }
+    CheckOutputIsNotDataFile(outputPath, dataPath);
 }
 
 PercentilePositions NearestPercentilePositions(std::int32_t resamples, float q) noexcept {
@@ -133,7 +127,7 @@ float ZeroSpreadQuotient(double numerator) noexcept {
 }
 
 void RefuseData(const DataFile& file, const std::string& problem) {
-    throw DataFileError("The data file \"" + file.Name() + "\" " + problem);
+    throw DataFileError("The data file " + file.QuotedName() + " " + problem);
 }
 
 std::string ValueCount(std::int64_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }

@@ -3,6 +3,7 @@
 #include "app/DataEntryForm.h"
 #include "app/Pictures.h"
 #include "app/StartForm.h"
+#include "engine/OutputFile.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    brevant::RemoveTemporaryFileOnInterrupt();  // an interrupt while an output file is written leaves nothing
     QApplication::setApplicationName(QStringLiteral("Brevant Procedures"));
     QApplication::setApplicationVersion(QStringLiteral("1.3"));
     QApplication::setWindowIcon(QIcon(brevant::app::HistogramPicture(QSize(64, 64))));

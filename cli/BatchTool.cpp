@@ -1,6 +1,7 @@
 #include "cli/BatchTool.h"
 
 #include "cli/HistogramFile.h"
+#include "cli/OptionValues.h"
 #include "cli/Progress.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
@@ -23,63 +24,6 @@
 namespace brevant::cli {
 
 namespace {
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-// A whole number written with digits only, or nothing.
-std::optional<std::int64_t> WholeNumber(std::string_view text) {
-    if (text.empty() || text.size() > 18) return std::nullopt;
-    std::int64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.front() == '-') {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::int32_t ParseResamples(const std::string& text) {
-    const auto value = WholeNumber(text);
-    if (!value || *value < 1 || *value > kMaxResamples) {
-        throw UsageError("--resamples must be a whole number from 1 to " + std::to_string(kMaxResamples) +
-                         ", not " + Quoted(text) + ".");
-    }
-    return static_cast<std::int32_t>(*value);
-}
-
-// The confidence level and its quantile, the constants of the windows' "90 %", "95 %" and "99 %" buttons.
-std::pair<int, float> ParseConfidence(const std::string& text) {
-    if (text == "90") return {90, 0.95f};
-    if (text == "95") return {95, 0.975f};
-    if (text == "99") return {99, 0.995f};
-    throw UsageError("--confidence must be 90, 95 or 99, not " + Quoted(text) + ".");
-}
-
-Seeds ParseSeeds(const std::string& text) {
-    std::vector<std::optional<std::int64_t>> parts;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = text.find(',', start);
-        parts.push_back(WholeNumber(std::string_view(text).substr(start, comma - start)));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    // 0 (never a valid seed) stands for a part that is missing or not a whole number.
-    const auto seed = [&parts](std::size_t i, std::int32_t modulus) {
-        return parts.size() == 3 && parts[i] ? static_cast<std::int32_t>(std::min<std::int64_t>(*parts[i], modulus))
-                                             : 0;
-    };
-    const Seeds seeds{seed(0, kModulusA), seed(1, kModulusB), seed(2, kModulusC)};
-    if (!SeedsValid(seeds)) {
-        throw UsageError("--seed must be three whole numbers A,B,C with A from 1 to " + std::to_string(kModulusA - 1) +
-                         ", B from 1 to " + std::to_string(kModulusB - 1) + " and C from 1 to " +
-                         std::to_string(kModulusC - 1) + ", not " + Quoted(text) + ".");
-    }
-    return seeds;
-}
 
 // True when the two names reach the same file (or would, once created).
 bool SameFile(const std::string& a, const std::string& b) {
@@ -104,21 +48,21 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
         throw UsageError(name + " writes no output file; leave out --output.");
     }
     if (!o.histogram.empty() && !IsHistogramFileName(o.histogram)) {
-        throw UsageError("--histogram must name an .svg or .png file, not " + Quoted(o.histogram) + ".");
+        throw UsageError("--histogram must name an .svg or .png file, not " + QuotedArgument(o.histogram) + ".");
     }
-    // Never write over the data, nor two results into one file.
-    if (!o.output.empty()) {
-        try {
-            CheckOutputIsNotData(o.output, o.dataFile);
-        } catch (const OutputFileError& e) {
-            throw UsageError(e.what());
-        }
-    }
+    // Never write over the data, nor two results into one file; and find a file that cannot be written now,
+    // not after the run.
     if (!o.histogram.empty() && SameFile(o.histogram, o.dataFile)) {
         throw UsageError("--histogram names the data file itself; choose another file.");
     }
     if (!o.output.empty() && !o.histogram.empty() && SameFile(o.output, o.histogram)) {
         throw UsageError("--output and --histogram name the same file.");
+    }
+    try {
+        CheckOutputFile(o.output, o.dataFile);
+        CheckOutputFile(o.histogram, o.dataFile, "histogram file");
+    } catch (const OutputFileError& e) {
+        throw UsageError(e.what());
     }
 }
 
@@ -127,9 +71,9 @@ std::string Footer(const ProcedureTable& procedures) {
            ".\n--resamples: 1 to " + std::to_string(kMaxResamples) +
            " (default 1000); --confidence: 90, 95 or 99 (default 95).\n"
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
-           "Exit codes: 0 done, 2 usage error, 3 data error, 4 a file could not be written (the results are\n"
-           "printed all the same), 5 the run stopped partway on its data (what was known before is printed),\n"
-           "1 any other failure.";
+           "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
+           "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
+           "stopped partway on its data (what was known before is printed), 1 any other failure.";
 }
 
 // The full-precision value as a JSON number: floats by their shortest text, so 0.1f is 0.1; none for
@@ -171,7 +115,8 @@ void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult
     json["results"] = boxes;
     json["notes"] = result.notes;
     json["messages"] = result.messages;
-    out << json.dump(2) << "\n";
+    // Names are the user's bytes: any that are not UTF-8 show as U+FFFD rather than break the document.
+    out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 
 void PrintText(std::ostream& out, const RunResult& result) {
@@ -202,13 +147,15 @@ RunResult RunProcedure(const Options& o, DataFile& file, const RunSettings& sett
 std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
                                   Options& options, std::ostream& out, std::ostream& err) {
     CLI::App app("Runs one resampling procedure on one data file and prints its results.", "brevant-cli");
-    std::string procedureName, resamplesText, confidenceText, seedText;
+    std::string procedureName, resamplesText, confidenceText, seedText, threadsText;
     app.add_option("PROCEDURE", procedureName, "The window name of the procedure, e.g. IndepT")->required();
     app.add_option("DATAFILE", options.dataFile, "The data file")->required();
     app.add_option("--resamples", resamplesText, "How many resamples to draw")->type_name("N");
     app.add_option("--confidence", confidenceText, "Confidence level in percent")->type_name("90|95|99");
     app.add_option("--output", options.output, "Write the resampled values to this file")->type_name("FILE");
     app.add_option("--seed", seedText, "Start the generator from these three seeds")->type_name("A,B,C");
+    app.add_option("--threads", threadsText, "Threads for the resamples (default: every core; the results are "
+                                             "the same for any number)")->type_name("N");
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
@@ -225,14 +172,23 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
     }
 
     try {
+        // An option given with an empty value (an unset variable in a script) is an error, never "not given":
+        // without --seed the run could not be repeated.
+        for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--output", "--histogram"}) {
+            const CLI::Option* option = app.get_option(name);
+            if (option->count() > 0 && option->as<std::string>().empty()) {
+                throw UsageError(std::string(name) + " was given an empty value; give a value or leave the option out.");
+            }
+        }
         options.procedure = procedures.Find(procedureName);
         if (options.procedure == nullptr) {
-            throw UsageError("no procedure named " + Quoted(procedureName) +
+            throw UsageError("no procedure named " + QuotedArgument(procedureName) +
                              "; available: " + procedures.NameList() + ".");
         }
         if (!resamplesText.empty()) options.resamples = ParseResamples(resamplesText);
         if (!confidenceText.empty()) std::tie(options.confidence, options.quantile) = ParseConfidence(confidenceText);
         if (!seedText.empty()) options.seeds = ParseSeeds(seedText);
+        if (!threadsText.empty()) options.threads = ParseThreads(threadsText);
         CheckOptions(options, confidenceText);
     } catch (const UsageError& e) {
         err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
@@ -258,9 +214,19 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     settings.resamples = options.resamples;
     settings.confidence = options.quantile;
     settings.outputPath = options.output;
+    settings.threads = options.threads;
+    std::optional<std::string> unread;  // the note on items after the last one the procedure read
     try {
         DataFile file = DataFile::Open(options.dataFile);
-        RunResult result = RunProcedure(options, file, settings, err, showProgress);
+        RunResult result;
+        try {
+            result = RunProcedure(options, file, settings, err, showProgress);
+        } catch (const RunStopped&) {
+            unread = file.UnreadItemsNote();  // the data were read whole all the same
+            throw;
+        }
+        unread = file.UnreadItemsNote();
+        if (unread) result.notes.insert(result.notes.begin(), *unread);
         // The output file first: the histogram shifts the values in place. A file that cannot be written
         // does not cost the user the results: they are printed all the same, then the failure is reported.
         std::vector<std::string> writeErrors;
@@ -288,6 +254,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         // What was known before the resamples is printed; nothing was written.
         RunResult before;
         before.boxes = e.Observed();
+        if (unread) before.notes.push_back(*unread);
         if (options.json) {
             PrintJson(out, options, seeds, before);
         } else {

@@ -26,6 +26,7 @@ struct Options {
     float quantile = 0.975f;        // the windows' "95 %" button
     std::string output;             // empty: none
     std::optional<Seeds> seeds;     // none: from the clock
+    int threads = 0;                // 0: every core
     bool bootstrapErrors = false;
     std::string histogram;          // empty: none
     bool json = false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 namespace brevant {
@@ -19,18 +20,120 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsSeparator(char c) noexcept { return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
-
-// An item as it may appear in a message: control bytes shown as "?", long items shortened.
-std::string Shown(std::string_view item) {
-    constexpr std::size_t kLongest = 40;
+// Text as it may appear in a message: valid UTF-8 is kept, while control characters and bytes that are not
+// UTF-8 show as "?", so a message never sends raw bytes to a terminal or a JSON document.
+std::string Printable(std::string_view text, std::size_t longest = std::string_view::npos) {
     std::string shown;
-    for (std::size_t i = 0; i < item.size() && i < kLongest; ++i) {
-        const auto c = static_cast<unsigned char>(item[i]);
-        shown += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == longest) return shown + "...";
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length > 1 && i + length <= text.size()) {
+            char32_t code = c & (0x7F >> length);
+            for (std::size_t k = 1; k < length && length != 0; ++k) {
+                const auto next = static_cast<unsigned char>(text[i + k]);
+                if ((next & 0xC0) != 0x80) length = 0;
+                code = (code << 6) | (next & 0x3F);
+            }
+            // Overlong forms, surrogates, values past U+10FFFF and C1 controls are not shown as they are.
+            constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+            if (length != 0 && (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ||
+                                (code >= 0x80 && code <= 0x9F))) {
+                length = 0;
+            }
+        } else if (length > 1) {
+            length = 0;
+        }
+        if (length == 1 && c >= 0x20 && c != 0x7F) {
+            shown += static_cast<char>(c);
+        } else if (length > 1) {
+            shown.append(text.substr(i, length));
+        } else {
+            shown += '?';
+            length = 1;
+        }
+        i += length;
     }
-    if (item.size() > kLongest) shown += "...";
-    return "\"" + shown + "\"";
+    return shown;
+}
+
+}  // namespace
+
+std::string PrintableText(std::string_view text) { return Printable(text); }
+
+namespace {
+
+std::string InQuotes(std::string text) { return text.insert(0, 1, '"') + '"'; }
+
+std::string Quoted(std::string_view name) { return InQuotes(Printable(name)); }
+
+// An item as it may appear in a message: printable, long items shortened.
+std::string Shown(std::string_view item) { return InQuotes(Printable(item, 40)); }
+
+// What the start of a file shows it to be when it is not plain text, as the end of a sentence that begins
+// with the file's name; empty for text. Text in UTF-16 or UTF-32 is known by its byte-order mark or, without
+// one, by the zero bytes of its ASCII characters; any other zero or control byte (beyond tabs, line breaks,
+// form feeds and the old end-of-file mark) means a binary file.
+std::string NotPlainText(std::string_view head) {
+    constexpr std::string_view kSaveAsText = " text; save it as plain text (ASCII or UTF-8) and choose it again.";
+    if (head.starts_with(std::string_view("\xFF\xFE\0\0", 4)) || head.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return "is UTF-32" + std::string(kSaveAsText);
+    }
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) return "is UTF-16" + std::string(kSaveAsText);
+    const std::size_t sample = std::min<std::size_t>(head.size(), 4096) & ~std::size_t{3};
+    const auto zerosAt = [&](std::size_t step, std::size_t zeros) {  // the pattern of ASCII in wide text
+        if (sample < step) return false;
+        for (std::size_t i = 0; i < sample; i += step) {
+            const bool leZeros = head.substr(i + 1, zeros).find_first_not_of('\0') == std::string_view::npos;
+            const bool beZeros = head.substr(i, zeros).find_first_not_of('\0') == std::string_view::npos;
+            if (!(leZeros && head[i] != '\0') && !(beZeros && head[i + zeros] != '\0')) return false;
+        }
+        return true;
+    };
+    if (zerosAt(4, 3)) return "is UTF-32" + std::string(kSaveAsText);
+    if (zerosAt(2, 1)) return "is UTF-16" + std::string(kSaveAsText);
+    for (const char ch : head) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v' && c != 0x1A) || c == 0x7F) {
+            return "is not a text file; a data file is plain text (ASCII or UTF-8): numbers separated by commas, "
+                   "blanks, tabs or line breaks.";
+        }
+    }
+    return {};
+}
+
+// The start of a file that is checked for being text before the rest is read.
+constexpr std::size_t kHeadBytes = 1 << 16;
+
+// An item that looks like several numbers joined by some other mark ("1;2;3", "4|5"): the mark, else 0.
+char JoiningMark(std::string_view item) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto numeric = [&](char c) { return digit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'; };
+    const std::size_t first = item.find_first_of("0123456789");
+    if (first == std::string_view::npos) return 0;
+    for (std::size_t i = first; i < item.size(); ++i) {
+        if (numeric(item[i])) continue;
+        const std::size_t next = item.find_first_of("0123456789", i);
+        return next == std::string_view::npos ? 0 : item[i];
+    }
+    return 0;
+}
+
+// "is not a number.", with a hint at the separators when the item looks like joined numbers.
+std::string NotANumber(std::string_view item, std::string_view kind) {
+    std::string problem = Shown(item) + " is not " + std::string(kind) + ".";
+    if (const char mark = JoiningMark(item); mark != 0) {
+        problem += " Items are separated by commas, blanks, tabs or line breaks";
+        const auto c = static_cast<unsigned char>(mark);
+        if (c > 0x20 && c < 0x7F) {
+            problem += ", not by \"";
+            problem += mark;
+            problem += '"';
+        }
+        problem += ".";
+    }
+    return problem;
 }
 
 enum class Parsed { kNumber, kNotANumber, kNotFinite, kTooLarge };
@@ -90,32 +193,39 @@ Parsed ParseNumber(std::string_view text, T& value) {
 }  // namespace
 
 DataFile DataFile::Open(const std::string& path) {
+    const std::string tooLarge = "The data file " + Quoted(path) + " is too large to be a data file (at most " +
+                                 std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB).";
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         throw DataFileError("Cannot read the data file " + Quoted(path) + ": it is a folder, not a file.");
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size > kMaxFileBytes) {
-        throw DataFileError("The data file " + Quoted(path) + " is " + std::to_string(size / (1024 * 1024)) +
-                            " MB, too large to be a data file (at most " +
-                            std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB).");
-    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);  // none for a pipe or a device
+    if (!error && size > kMaxFileBytes) throw DataFileError(tooLarge);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
         throw DataFileError("Cannot read the data file " + Quoted(path) + ": " +
                             std::generic_category().message(errno) + ".");
     }
+    // Read no further than the limit, and never hold more than it: the text grows by doubling only up to it.
     std::string text;
-    if (!error) text.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
+    text.reserve(error ? kHeadBytes : static_cast<std::size_t>(size) + 1);
+    std::vector<char> buffer(kHeadBytes);
+    bool headChecked = false;
     for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        text.append(buffer, got);
-        if (text.size() > kMaxFileBytes) {
-            throw DataFileError("The data file " + Quoted(path) + " is too large to be a data file (at most " +
-                                std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB).");
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        if (text.size() + got > kMaxFileBytes) throw DataFileError(tooLarge);
+        if (text.size() + got > text.capacity()) {
+            text.reserve(std::min<std::size_t>(std::max(2 * text.capacity(), text.size() + got), kMaxFileBytes));
         }
-        if (got < sizeof buffer) break;
+        text.append(buffer.data(), got);
+        // A binary or wide-character file is named for what it is at once, before more of it is read.
+        if (!headChecked && (text.size() >= kHeadBytes || got < buffer.size())) {
+            headChecked = true;
+            if (const std::string problem = NotPlainText(text); !problem.empty()) {
+                throw DataFileError("The data file " + Quoted(path) + " " + problem);
+            }
+        }
+        if (got < buffer.size()) break;
     }
     if (std::ferror(file.get())) {
         throw DataFileError("Cannot read the data file " + Quoted(path) + ": " +
@@ -127,6 +237,9 @@ DataFile DataFile::Open(const std::string& path) {
 DataFile DataFile::FromText(std::string text, std::string name) { return DataFile(std::move(text), std::move(name)); }
 
 DataFile::DataFile(std::string text, std::string name) : text_(std::move(text)), name_(std::move(name)) {
+    if (const std::string problem = NotPlainText(std::string_view(text_).substr(0, kHeadBytes)); !problem.empty()) {
+        throw DataFileError("The data file " + Quoted(name_) + " " + problem);
+    }
     if (std::string_view(text_).starts_with(kByteOrderMark)) position_ = kByteOrderMark.size();
     bool inItem = false;
     for (std::size_t i = position_; i < text_.size(); ++i) {
@@ -142,6 +255,26 @@ DataFile::DataFile(std::string text, std::string name) : text_(std::move(text)),
 }
 
 std::size_t DataFile::ItemsLeft() const noexcept { return itemCount_ - itemsRead_; }
+
+std::string DataFile::QuotedName() const { return Quoted(name_); }
+
+std::optional<std::string> DataFile::UnreadItemsNote() const {
+    const std::size_t left = ItemsLeft();
+    if (left == 0) return std::nullopt;
+    std::string note = std::to_string(left) + (left == 1 ? " more item" : " more items") + " in the data file " +
+                       Quoted(name_) + (left == 1 ? " was" : " were") +
+                       " not read: the file holds more than the counts at its start announce.";
+    // "1,5" is two items, 1 and 5: decimal commas shift every value after the first one.
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 1; i + 1 < text_.size(); ++i) {
+        if (text_[i] == ',' && digit(text_[i - 1]) && digit(text_[i + 1])) {
+            note += " If the file writes decimal commas (1,5 for 1.5), write decimal points instead: a comma "
+                    "separates two items.";
+            break;
+        }
+    }
+    return note;
+}
 
 DataFile::Item DataFile::Next(std::string_view what) {
     if (itemsRead_ == itemCount_) {
@@ -173,7 +306,7 @@ std::int32_t DataFile::ReadCount(std::string_view what, std::int32_t min, std::i
         case Parsed::kNumber: break;
         case Parsed::kTooLarge: value = std::numeric_limits<double>::infinity(); break;
         case Parsed::kNotANumber:
-        case Parsed::kNotFinite: Fail(item, what, Shown(item.text) + " is not a whole number.");
+        case Parsed::kNotFinite: Fail(item, what, NotANumber(item.text, "a whole number"));
     }
     const std::string range = "it must be a whole number from " + std::to_string(min) + " to " +
                               std::to_string(max) + ".";
@@ -189,7 +322,7 @@ float DataFile::ReadValue(std::string_view what) {
     float value = 0;
     switch (ParseNumber(item.text, value)) {
         case Parsed::kNumber: return value == 0 ? 0.0f : value;  // -0 reads as 0
-        case Parsed::kNotANumber: Fail(item, what, Shown(item.text) + " is not a number.");
+        case Parsed::kNotANumber: Fail(item, what, NotANumber(item.text, "a number"));
         case Parsed::kNotFinite: Fail(item, what, Shown(item.text) + " is not a finite number.");
         case Parsed::kTooLarge:
             Fail(item, what, Shown(item.text) + " is too large for single precision (at most 3.402823E+38).");
@@ -199,8 +332,18 @@ float DataFile::ReadValue(std::string_view what) {
 
 std::vector<float> DataFile::ReadValues(std::size_t n, std::string_view what) {
     if (n > ItemsLeft()) {
+        // An item that is no number is the likelier fault ("1;2;3" for three values): name it first.
+        const std::size_t position = position_, line = line_, read = itemsRead_;
+        while (ItemsLeft() > 0) {
+            float value = 0;
+            const Item item = Next(what);
+            if (ParseNumber(item.text, value) == Parsed::kNotANumber) Fail(item, what, NotANumber(item.text, "a number"));
+        }
+        position_ = position;
+        line_ = line;
+        itemsRead_ = read;
         throw DataFileError("The data file " + Quoted(name_) + " holds fewer values than announced: " +
-                            std::to_string(n) + " are needed from item " + std::to_string(itemsRead_ + 1) +
+                            std::to_string(n) + (n == 1 ? " is" : " are") + " needed from item " + std::to_string(itemsRead_ + 1) +
                             " on (" + std::string(what) + "), but only " + std::to_string(ItemsLeft()) +
                             (ItemsLeft() == 1 ? " item is" : " items are") + " left.");
     }

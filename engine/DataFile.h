@@ -1,11 +1,12 @@
 // The one reader of data files: items separated by any run of commas, blanks, tabs and line breaks,
-// counts first, then values; anything after the last value read is ignored. A UTF-8 byte-order mark is
-// skipped. Every failure throws DataFileError with a message naming the file, the problem and, where it
+// counts first, then values; anything after the last value read is not read (UnreadItemsNote says so). A
+// UTF-8 byte-order mark is skipped; a file in UTF-16 or UTF-32, or one that is not text, is refused by name. Every failure throws DataFileError with a message naming the file, the problem and, where it
 // applies, the item number and line.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ class DataFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Text as a message may show it: valid UTF-8 kept, control characters and bytes that are not UTF-8 as "?".
+std::string PrintableText(std::string_view text);
 
 class DataFile {
 public:
@@ -36,6 +40,11 @@ public:
 
     std::size_t ItemsLeft() const noexcept;
     const std::string& Name() const noexcept { return name_; }
+    // The name in double quotes as messages show it: control characters and bytes that are not UTF-8 as "?".
+    std::string QuotedName() const;
+    // After a procedure has read what it needs: a note that the items left were not read, with a hint when
+    // the file looks as if it writes decimal commas; none when every item was read.
+    std::optional<std::string> UnreadItemsNote() const;
 
 private:
     // Items are found as they are read (a cursor over the text), so no table of items is built; their

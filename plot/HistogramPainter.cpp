@@ -1,10 +1,13 @@
 #include "plot/HistogramPainter.h"
 
+#include "engine/OutputFile.h"
+
 #include <QDir>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -165,31 +168,27 @@ QString SaveFailure(const QString& path, const QString& reason) {
     return QStringLiteral("The histogram could not be saved as %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
-// Opens the temporary file that replaces path on commit.
-QString OpenSaveFile(QSaveFile& file, const QString& path, QSize size) {
-    if (size.width() < 1 || size.height() < 1) return SaveFailure(path, QStringLiteral("the picture has no size."));
-    if (!file.open(QIODevice::WriteOnly)) return SaveFailure(path, file.errorString());
+// The finished picture goes through the output-file writer: a regular file is replaced whole (its
+// permission kept, a read-only one refused), a link is followed, and a pipe or device is written into.
+QString WritePicture(const QString& path, const QByteArray& bytes) {
+    try {
+        WriteFileWhole(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()),
+                       "histogram file");
+    } catch (const OutputFileError& e) {
+        return SaveFailure(path, QString::fromStdString(e.Reason().empty() ? e.what() : e.Reason()));
+    }
     return {};
 }
 
-QString Commit(QSaveFile& file, const QString& path) {
-    if (file.commit()) return {};
-    // Qt reports some failures of the final rename without a reason.
-    const QString reason = file.errorString();
-    return SaveFailure(path, reason.isEmpty() || reason == QLatin1String("Unknown error")
-                                 ? QStringLiteral("the file could not be written there.")
-                                 : reason);
-}
+QString NoSize(const QString& path) { return SaveFailure(path, QStringLiteral("the picture has no size.")); }
 
 }  // namespace
 
 QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
                          const std::optional<QFont>& font) {
-    QSaveFile file(path);
-    if (QString error = OpenSaveFile(file, path, size); !error.isEmpty()) return error;
+    if (size.width() < 1 || size.height() < 1) return NoSize(path);
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
-        file.cancelWriting();
         return SaveFailure(path, QStringLiteral("not enough memory for a picture of %1 x %2 pixels.")
                                      .arg(size.width())
                                      .arg(size.height()));
@@ -199,21 +198,22 @@ QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry,
         QPainter painter(&image);
         PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry, font ? *font : HistogramFontFor(size));
     }
-    if (!image.save(&file, "PNG")) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                     : QStringLiteral("the PNG image could not be written.");
-        file.cancelWriting();
-        return SaveFailure(path, reason);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        return SaveFailure(path, QStringLiteral("the PNG image could not be written."));
     }
-    return Commit(file, path);
+    return WritePicture(path, bytes);
 }
 
 QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
                          const std::optional<QFont>& font) {
-    QSaveFile file(path);
-    if (QString error = OpenSaveFile(file, path, size); !error.isEmpty()) return error;
+    if (size.width() < 1 || size.height() < 1) return NoSize(path);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setOutputDevice(&file);
+    svg.setOutputDevice(&buffer);
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     // The same resolution as an image, so a point-sized font measures the same as in the PNG.
@@ -221,16 +221,14 @@ QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry,
     svg.setTitle(QStringLiteral("Histogram"));
     {
         QPainter painter;
-        if (!painter.begin(&svg)) {
-            file.cancelWriting();
-            return SaveFailure(path, QStringLiteral("the SVG image could not be started."));
-        }
+        if (!painter.begin(&svg)) return SaveFailure(path, QStringLiteral("the SVG image could not be started."));
         const QRectF target(QPointF(0, 0), QSizeF(size));
         painter.fillRect(target, Qt::white);
         PaintHistogram(painter, target, geometry, font ? *font : HistogramFontFor(size));
         painter.end();
     }
-    return Commit(file, path);
+    buffer.close();
+    return WritePicture(path, bytes);
 }
 
 }  // namespace brevant::plot

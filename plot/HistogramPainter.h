@@ -33,8 +33,9 @@ QFont HistogramFontFor(QSize size);
 // picture box's default 480 x 400, scaled by the smaller of the two ratios, never below 7 pixels.
 QFont ScaledHistogramFont(const QFont& base, QSizeF size);
 
-// Save the picture on a white background. The file is written in full beside the target and then renamed
-// over it, so a failed save leaves an existing file as it was. Return an empty string on success, otherwise
+// Save the picture on a white background, drawn in memory and then written as an output file is
+// (engine/OutputFile.h): in full beside the target and renamed over it, so a failed save leaves an existing
+// file as it was; a pipe or device is written into. Return an empty string on success, otherwise
 // what went wrong, ready to show to the user.
 QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
                          const std::optional<QFont>& font = std::nullopt);

@@ -1,8 +1,14 @@
 #include "analysis/bootstrap/BootstCorr.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
+#include <type_traits>
 
 namespace brevant {
 
@@ -60,6 +66,49 @@ template <typename T, int B>
 void SumResamples(const Pair* source, const std::int32_t* drawn, std::int32_t n, PairSums<T>* sums) noexcept {
     for (std::int32_t i = 0; i < n; ++i) {
         for (int j = 0; j < B; ++j) AddCase(sums[j], source[drawn[j * n + i]]);
+    }
+}
+
+// Single sums two and four lanes at a time (SSE2 on x86-64): each lane an ordinary IEEE addition, so every
+// lane is bit for bit the scalar sum it stands for. A float sum of x is the double sum rounded to single
+// (the one rounding of a float addition); the squares and the product, formed exactly in double from the
+// floats once per run, are added in double and rounded to single after every addition.
+using Float4 = float __attribute__((vector_size(16)));
+using Float2 = float __attribute__((vector_size(8)));
+using Double2 = double __attribute__((vector_size(16)));
+
+struct alignas(32) CaseTerms {
+    Float4 values;     // x, y, 0, 0
+    Double2 squares;   // x², y²
+    Double2 product;   // x·y, 0
+};
+
+inline Double2 RoundedToSingle(Double2 sum) noexcept {
+#if defined(__SSE2__)
+    return reinterpret_cast<Double2>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(sum))));
+#else
+    return __builtin_convertvector(__builtin_convertvector(sum, Float2), Double2);
+#endif
+}
+
+template <int B>
+void SumResamplesSingle(const CaseTerms* terms, const std::int32_t* drawn, std::int32_t n,
+                        PairSums<float>* sums) noexcept {
+    Float4 values[B];
+    Double2 squares[B], product[B];
+    for (int j = 0; j < B; ++j) values[j] = Float4{}, squares[j] = Double2{}, product[j] = Double2{};
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (int j = 0; j < B; ++j) {
+            const CaseTerms& c = terms[drawn[j * n + i]];
+            values[j] += c.values;
+            squares[j] = RoundedToSingle(squares[j] + c.squares);
+            product[j] = RoundedToSingle(product[j] + c.product);
+        }
+    }
+    for (int j = 0; j < B; ++j) {
+        sums[j].sx = values[j][0], sums[j].sy = values[j][1];
+        sums[j].sxx = static_cast<float>(squares[j][0]), sums[j].syy = static_cast<float>(squares[j][1]);
+        sums[j].sxy = static_cast<float>(product[j][0]);
     }
 }
 
@@ -142,68 +191,84 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
 
     // Cases side by side, so a draw reads its X and Y together.
     std::vector<Pair> cases(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < cases.size(); ++i) cases[i] = {data.x[i], data.y[i]};
+    std::vector<CaseTerms> terms(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        cases[i] = {data.x[i], data.y[i]};
+        const double x = data.x[i], y = data.y[i];
+        terms[i] = {Float4{data.x[i], data.y[i], 0.0f, 0.0f}, Double2{x * x, y * y}, Double2{x * y, 0.0}};
+    }
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
     float* const out = result.bootstrapR.data();
 
-    // Resamples go in batches: the n case indices of each drawn in order, then the sums of the whole batch
-    // interleaved. The generator's state after each resample's draws is kept for a stop within the batch.
+    // Each resample draws n cases afresh, so the resamples split across threads. Within a share they go in
+    // batches: the n case indices of each drawn in order, then the sums of the whole batch interleaved.
     constexpr int kBatch = 8;
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     const Pair* const source = cases.data();
     const bool single = data.sums == SumPrecision::Single;
     const double size = n;
-    std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-    Generator g = generator;
-    for (std::int32_t k0 = 0; k0 < R; k0 += kBatch) {
-        const int b = static_cast<int>(std::min<std::int32_t>(kBatch, R - k0));
-        Seeds after[kBatch];
-        for (int j = 0; j < b; ++j) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
-            }
-            std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-            for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
-            after[j] = g.seeds;
-        }
-        double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
-        const auto sum = [&](auto zero) {
-            using T = decltype(zero);
-            PairSums<T> s[kBatch];
-            if (b == kBatch) {
-                SumResamples<T, kBatch>(source, drawn.data(), n, s);
-            } else {
-                for (int j = 0; j < b; ++j) {
-                    SumResamples<T, 1>(source, drawn.data() + static_cast<std::ptrdiff_t>(j) * n, n, &s[j]);
-                }
-            }
+    const Seeds start = generator.seeds;
+    EarliestStop stop(R);
+    enum Flat { kFlatX, kFlatY };
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
+            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
+            const int b = static_cast<int>(std::min<std::int32_t>(step, end - k0));
             for (int j = 0; j < b; ++j) {
-                sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
+                std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+                for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
             }
-        };
-        single ? sum(0.0f) : sum(0.0);
-        for (int j = 0; j < b; ++j) {
-            const std::int32_t k = k0 + j;
-            const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-            // No variance: all drawn values equal, or a variance that computes as 0 or less in single precision.
-            const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
-            const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
-            const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
-            if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
-                generator.seeds = after[j];
-                throw RunStopped(NoVarianceMessage(flatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
+            double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
+            const auto sum = [&](auto zero) {
+                using T = decltype(zero);
+                PairSums<T> s[kBatch];
+                const auto at = [&](int j) { return drawn.data() + static_cast<std::ptrdiff_t>(j) * n; };
+                if constexpr (std::is_same_v<T, float>) {
+                    if (b == kBatch) {
+                        SumResamplesSingle<kBatch>(terms.data(), drawn.data(), n, s);
+                    } else {
+                        for (int j = 0; j < b; ++j) SumResamplesSingle<1>(terms.data(), at(j), n, &s[j]);
+                    }
+                } else if (b == kBatch) {
+                    SumResamples<T, kBatch>(source, drawn.data(), n, s);
+                } else {
+                    for (int j = 0; j < b; ++j) SumResamples<T, 1>(source, at(j), n, &s[j]);
+                }
+                for (int j = 0; j < b; ++j) {
+                    sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
+                }
+            };
+            single ? sum(0.0f) : sum(0.0);
+            for (int j = 0; j < b; ++j) {
+                const std::int32_t k = k0 + j;
+                const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+                // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
+                const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
+                const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
+                const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
+                if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
+                    stop.Record(k, flatX ? kFlatX : kFlatY);
+                    return;
+                }
+                const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
+                out[k] = CorrelationFrom(varX, varY, cov);
+                if (!tick()) return;
             }
-            const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
-            const float r = CorrelationFrom(varX, varY, cov);
-            out[k] = r;
-            if (std::fabs(r) > 1.0f) {
-                if (result.illegalCount++ == 0) result.firstIllegal = r;
-            }
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
         }
+    });
+    if (stop.Found(R)) {
+        // The generator after the stopping resample's draws, as a loop that stops there leaves it.
+        const std::int32_t k = stop.Resample();
+        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
+        throw RunStopped(NoVarianceMessage(stop.Reason() == kFlatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
     }
-    generator = g;
+    // Values of r beyond 1 in size, counted in generation order.
+    for (const float r : result.bootstrapR) {
+        if (std::fabs(r) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = r;
+    }
 
     const double spread = ArrayVariance(result.bootstrapR, SumsFor(R, kDesignedResamples));
     result.standardError =

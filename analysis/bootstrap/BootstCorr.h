@@ -65,9 +65,11 @@ struct BootstCorrResult {
 std::string NoVarianceMessage(const std::string& column, std::int32_t resample);
 inline constexpr const char* kIllegalRText = "This is an illegal value of r";
 
-// R resamples of N cases each from generator (a local copy in the loop, stored back at the end, on a stop or
-// on cancellation); then the sort. Throws SettingsError for R or q out of range (including R too small for
-// q), RunStopped for a resample with a column of no variance, RunCancelled when control asks.
+// R resamples of N cases each from generator, split across settings.threads threads with the bits of one: the
+// generator ends after the whole run's draws, after the stopping resample's on a stop (the earliest in generation
+// order), or after as many resamples' draws as were made when cancelled; then the sort. Throws SettingsError for R
+// or q out of range (including R too small for q), RunStopped for a resample with a column of no variance,
+// RunCancelled when control asks.
 BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& settings, Generator& generator,
                                RunControl& control);
 

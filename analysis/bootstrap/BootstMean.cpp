@@ -138,8 +138,8 @@ RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
     const NonFiniteCount& nf = r.nonFiniteT;
     if (nf.Total() > 0) {
         run.notes.push_back(
-            std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
-            " resamples drew values with no spread, so their studentized distance is undefined: " +
+            std::to_string(nf.Total()) + " of the " + ResampleCount(settings.resamples) +
+            " drew values with no spread, so their studentized distance is undefined: " +
             std::to_string(nf.positiveInfinite) + " sorted as +inf, " + std::to_string(nf.negativeInfinite) +
             " as -inf and " + std::to_string(nf.undefined) +
             " (mean equal to the observed mean) as nan after all others. A limit read from one of them shows "

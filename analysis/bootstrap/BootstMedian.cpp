@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/BootstMedian.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -40,7 +42,8 @@ public:
     }
 
     // One resample of n = source size draws; its median.
-    float DrawMedian(Generator& g) noexcept {
+    template <typename G>
+    float DrawMedian(G& g) noexcept {
         const auto n = static_cast<std::int32_t>(rankOf_.size());
         std::fill(counts_.begin(), counts_.end(), 0);
         const std::int32_t* const rankOf = rankOf_.data();
@@ -67,33 +70,30 @@ private:
     std::vector<std::int32_t> counts_;
 };
 
-// Bootstrap medians 1..R into out, drawn from the rounded sorted data.
-void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out, Generator& generator,
+// Bootstrap medians 1..R into out, drawn from the rounded sorted data. Each resample makes n draws afresh,
+// so the resamples split across threads; each share counts on its own copy of the counts.
+void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out, int threads, Generator& generator,
                           RunControl& control) {
     const auto R = static_cast<std::int32_t>(out.size());
-    Generator g = generator;
-    const auto cancelled = [&] {
-        if (!control.CancelRequested()) return false;
-        generator = g;
-        return true;
-    };
-    if (source.size() >= 3 && !HoldsBothZeros(source)) {
-        RankCounter counter(source);
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (cancelled()) throw RunCancelled();
-            out[static_cast<std::size_t>(k)] = counter.DrawMedian(g);
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+    const auto n = static_cast<std::uint64_t>(source.size());
+    const bool counted = source.size() >= 3 && !HoldsBothZeros(source);
+    ResamplesInParallel(R, n, threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        if (counted) {
+            RankCounter counter(source);
+            for (std::int32_t k = begin; k < end; ++k) {
+                out[static_cast<std::size_t>(k)] = counter.DrawMedian(g);
+                if (!tick()) return;
+            }
+        } else {
+            std::vector<float> work(source.size());
+            for (std::int32_t k = begin; k < end; ++k) {
+                BootstrapDrawFrom(g, source, work);
+                out[static_cast<std::size_t>(k)] = MedianOf(work);
+                if (!tick()) return;
+            }
         }
-    } else {
-        std::vector<float> work(source.size());
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (cancelled()) throw RunCancelled();
-            BootstrapDrawFrom(g, source, work);
-            out[static_cast<std::size_t>(k)] = MedianOf(work);
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
-        }
-    }
-    generator = g;
+    });
 }
 
 }  // namespace
@@ -129,8 +129,7 @@ BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettin
     // Every drawn value passes through its 7-significant-digit text: round the sorted data once.
     const std::vector<float> source = RoundedCopy(sorted.values);
     result.bootstrapMedians.assign(static_cast<std::size_t>(R), 0.0f);
-    control.resampleTotal.store(R, std::memory_order_relaxed);
-    DrawBootstrapMedians(source, result.bootstrapMedians, generator, control);
+    DrawBootstrapMedians(source, result.bootstrapMedians, settings.threads, generator, control);
 
     result.sortedMedians = result.bootstrapMedians;
     control.sortTotal.store(R, std::memory_order_relaxed);

@@ -54,9 +54,10 @@ struct SortedSample {
 };
 SortedSample SortForMedian(std::vector<float> values);
 
-// R resamples of n draws each from generator (a local copy in the loop, stored back at the end or on
-// cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
-// or q out of range (including R too small for q) and RunCancelled when control asks.
+// R resamples of n draws each from generator, split across settings.threads threads with the bits of one (the
+// generator ends after the draws of the whole run, or of the resamples made when cancelled); then the sort,
+// reported through control.sortDone / sortTotal. Throws SettingsError for R or q out of range (including R too
+// small for q) and RunCancelled when control asks.
 BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
 

@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/MediationBoot.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -67,44 +69,54 @@ inline Double2 Accumulate(Double2 sum, Double2 term) noexcept {
     return sum;
 }
 
-// N draws of whole cases, summed in draw order as the columns of the bootstrap table would be. With single
-// sums the values are summed as floats (a float sum rounded after every addition is exactly that); with
-// double sums they are widened first.
-template <bool kSingle>
-ResampleSums DrawAndSum(const CaseTerms* cases, std::int32_t n, Generator& g) noexcept {
-    const CaseTerms& first = cases[g.Index(n) - 1];
-    const Float4 firstValues = first.values;
-    // Each sum starts at 0 and adds the first value, as the engine's sums do (0 + -0 is +0).
-    Float4 values = Float4{} + firstValues;  // single sums of x, y, z
-    Double2 valuesXY = Double2{} + __builtin_convertvector(Float2{firstValues[0], firstValues[1]}, Double2);
-    Double2 valuesZ = Double2{} + Double2{static_cast<double>(firstValues[2]), 0.0};  // double sums
-    Double2 squaresXY = Accumulate<kSingle>(Double2{}, first.squaresXY);
-    Double2 squareZ_XY = Accumulate<kSingle>(Double2{}, first.squareZ_XY);
-    Double2 productYZ = Accumulate<kSingle>(Double2{}, first.productYZ);
-    Mask4 equal = firstValues == firstValues;
+// B resamples of N drawn cases each (resample b's case numbers, 0-based, at drawn + b * N), each summed in
+// draw order as the columns of the bootstrap table would be. The B resamples' sums advance together: each
+// sum is a chain of roundings, and independent chains keep the processor busy where one would wait on every
+// rounding. With single sums the values are summed as floats (a float sum rounded after every addition is
+// exactly that); with double sums they are widened first.
+template <bool kSingle, int B>
+void SumDrawn(const CaseTerms* cases, const std::int32_t* drawn, std::int32_t n, ResampleSums* out) noexcept {
+    Float4 firstValues[B], values[B];
+    Double2 valuesXY[B], valuesZ[B], squaresXY[B], squareZ_XY[B], productYZ[B];
+    Mask4 equal[B];
+    for (int b = 0; b < B; ++b) {
+        const CaseTerms& first = cases[drawn[b * n]];
+        firstValues[b] = first.values;
+        // Each sum starts at 0 and adds the first value, as the engine's sums do (0 + -0 is +0).
+        values[b] = Float4{} + firstValues[b];  // single sums of x, y, z
+        valuesXY[b] = Double2{} + __builtin_convertvector(Float2{firstValues[b][0], firstValues[b][1]}, Double2);
+        valuesZ[b] = Double2{} + Double2{static_cast<double>(firstValues[b][2]), 0.0};  // double sums
+        squaresXY[b] = Accumulate<kSingle>(Double2{}, first.squaresXY);
+        squareZ_XY[b] = Accumulate<kSingle>(Double2{}, first.squareZ_XY);
+        productYZ[b] = Accumulate<kSingle>(Double2{}, first.productYZ);
+        equal[b] = firstValues[b] == firstValues[b];
+    }
     for (std::int32_t i = 1; i < n; ++i) {
-        const CaseTerms& c = cases[g.Index(n) - 1];
-        if constexpr (kSingle) {
-            values += c.values;
-        } else {
-            valuesXY += __builtin_convertvector(Float2{c.values[0], c.values[1]}, Double2);
-            valuesZ += Double2{static_cast<double>(c.values[2]), 0.0};
+        for (int b = 0; b < B; ++b) {
+            const CaseTerms& c = cases[drawn[b * n + i]];
+            if constexpr (kSingle) {
+                values[b] += c.values;
+            } else {
+                valuesXY[b] += __builtin_convertvector(Float2{c.values[0], c.values[1]}, Double2);
+                valuesZ[b] += Double2{static_cast<double>(c.values[2]), 0.0};
+            }
+            squaresXY[b] = Accumulate<kSingle>(squaresXY[b], c.squaresXY);
+            squareZ_XY[b] = Accumulate<kSingle>(squareZ_XY[b], c.squareZ_XY);
+            productYZ[b] = Accumulate<kSingle>(productYZ[b], c.productYZ);
+            equal[b] &= c.values == firstValues[b];
         }
-        squaresXY = Accumulate<kSingle>(squaresXY, c.squaresXY);
-        squareZ_XY = Accumulate<kSingle>(squareZ_XY, c.squareZ_XY);
-        productYZ = Accumulate<kSingle>(productYZ, c.productYZ);
-        equal &= c.values == firstValues;
     }
-    ResampleSums s;
-    if constexpr (kSingle) {
-        s.sx = values[0], s.sy = values[1], s.sz = values[2];
-    } else {
-        s.sx = valuesXY[0], s.sy = valuesXY[1], s.sz = valuesZ[0];
+    for (int b = 0; b < B; ++b) {
+        ResampleSums& s = out[b];
+        if constexpr (kSingle) {
+            s.sx = values[b][0], s.sy = values[b][1], s.sz = values[b][2];
+        } else {
+            s.sx = valuesXY[b][0], s.sy = valuesXY[b][1], s.sz = valuesZ[b][0];
+        }
+        s.qx = squaresXY[b][0], s.qy = squaresXY[b][1], s.qz = squareZ_XY[b][0];
+        s.pxy = squareZ_XY[b][1], s.pyz = productYZ[b][0];
+        s.equalX = equal[b][0] != 0, s.equalY = equal[b][1] != 0, s.equalZ = equal[b][2] != 0;
     }
-    s.qx = squaresXY[0], s.qy = squaresXY[1], s.qz = squareZ_XY[0];
-    s.pxy = squareZ_XY[1], s.pyz = productYZ[0];
-    s.equalX = equal[0] != 0, s.equalY = equal[1] != 0, s.equalZ = equal[2] != 0;
-    return s;
 }
 
 // The one-pass formulas of ArrayVariance and ArrayCovariance, stored as floats.
@@ -121,37 +133,67 @@ float PathCoefficient(float covXY, float covYZ, float varX, float varY, float va
     return rYZ * rXY;
 }
 
+// The columns checked for no variance, in the order they are named.
+constexpr const char* kColumns[] = {"X", "Y", "Z"};
+
+// Each resample draws N cases afresh, so the resamples split across threads. A resample with a column of no
+// variance stops the run: the earliest such resample in generation order is the one reported, with the
+// generator after its draws.
 template <bool kSingle>
-void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB,
-                  std::int32_t R, Generator& generator, RunControl& control, MediationBootResult& result) {
+void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int32_t R, int threads,
+                  Generator& generator, RunControl& control, MediationBootResult& result) {
     const auto n = static_cast<std::int32_t>(terms.size());
     const double size = n;
     float* const out = result.bootstrapValues.data();
-    Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    const Seeds start = generator.seeds;
+    EarliestStop stop(R);
+    constexpr int kBatch = 4;
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        // Resamples go in batches: the N case numbers of each drawn in order, then the batch's sums together.
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
+            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
+            const int batch = static_cast<int>(std::min<std::int32_t>(step, end - k0));
+            const auto draws = static_cast<std::size_t>(batch) * static_cast<std::size_t>(n);
+            for (std::int32_t& d : std::span(drawn).first(draws)) d = g.Index(n) - 1;
+            ResampleSums sums[kBatch];
+            if (batch == kBatch) {
+                SumDrawn<kSingle, kBatch>(terms.data(), drawn.data(), n, sums);
+            } else {
+                for (int b = 0; b < batch; ++b) SumDrawn<kSingle, 1>(terms.data(), drawn.data() + b * n, n, &sums[b]);
+            }
+            for (int b = 0; b < batch; ++b) {
+                const std::int32_t k = k0 + b;
+                const ResampleSums& s = sums[b];
+                const float varX = Variance(s.sx, s.qx, size);
+                const float varY = Variance(s.sy, s.qy, size);
+                const float varZ = Variance(s.sz, s.qz, size);
+                const int flat = NoVariance(s.equalX, varX)   ? 0
+                                 : NoVariance(s.equalY, varY) ? 1
+                                 : NoVariance(s.equalZ, varZ) ? 2
+                                                              : -1;
+                if (flat >= 0) {
+                    stop.Record(k, flat);
+                    return;
+                }
+                out[k] = PathCoefficient(Covariance(s.pxy, s.sx, s.sy, size),
+                                         Covariance(s.pyz, s.sy, s.sz, size), varX, varY, varZ);
+                if (!tick()) return;
+            }
         }
-        const ResampleSums s = DrawAndSum<kSingle>(terms.data(), n, g);
-        const float varX = Variance(s.sx, s.qx, size);
-        const float varY = Variance(s.sy, s.qy, size);
-        const float varZ = Variance(s.sz, s.qz, size);
-        const char* flat = NoVariance(s.equalX, varX)   ? "X"
-                           : NoVariance(s.equalY, varY) ? "Y"
-                           : NoVariance(s.equalZ, varZ) ? "Z"
-                                                        : nullptr;
-        if (flat != nullptr) {
-            generator = g;
-            throw RunStopped(NoVarianceMessage(flat, k + 1), {ObtainedBBox(obtainedB)});
-        }
-        const float b = PathCoefficient(Covariance(s.pxy, s.sx, s.sy, size), Covariance(s.pyz, s.sy, s.sz, size),
-                                        varX, varY, varZ);
-        out[k] = b;
-        if (std::fabs(b) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = b;
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
+    });
+    if (stop.Found(R)) {
+        const std::int32_t k = stop.Resample();
+        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
+        throw RunStopped(NoVarianceMessage(kColumns[stop.Reason()], k + 1), {ObtainedBBox(obtainedB)});
     }
-    generator = g;
+    // Values of b(xyz) beyond 1 in size, counted in generation order.
+    for (const float b : result.bootstrapValues) {
+        if (std::fabs(b) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = b;
+    }
 }
 
 }  // namespace
@@ -235,11 +277,10 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
     result.obtainedB = ComputeMediation(data).b;
     result.bootstrapValues.assign(static_cast<std::size_t>(R), 0.0f);
     const std::vector<CaseTerms> terms = TermsOf(data);
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     if (data.sums == SumPrecision::Single) {
-        ResampleLoop<true>(terms, result.obtainedB, R, generator, control, result);
+        ResampleLoop<true>(terms, result.obtainedB, R, settings.threads, generator, control, result);
     } else {
-        ResampleLoop<false>(terms, result.obtainedB, R, generator, control, result);
+        ResampleLoop<false>(terms, result.obtainedB, R, settings.threads, generator, control, result);
     }
 
     const double spread = ArrayVariance(result.bootstrapValues, SumsFor(R, kDesignedResamples));

@@ -67,10 +67,11 @@ struct MediationBootResult {
     float firstIllegal = 0;              // the first of them, in generation order
 };
 
-// R resamples of N case draws each from generator (a local copy in the loop, stored back at the end, on
-// cancellation and on a stop); then the sort, reported through control.sortDone / sortTotal. Throws
-// SettingsError for R or q out of range (including R too small for q), RunCancelled when control asks, and
-// RunStopped when a resample has a column with no variance.
+// R resamples of N case draws each from generator, split across settings.threads threads with the bits of one: the
+// generator ends after the whole run's draws, after the stopping resample's on a stop (the earliest in generation
+// order), or after as many resamples' draws as were made when cancelled; then the sort, reported through
+// control.sortDone / sortTotal. Throws SettingsError for R or q out of range (including R too small for q),
+// RunCancelled when control asks, and RunStopped when a resample has a column with no variance.
 MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSettings& settings,
                                      Generator& generator, RunControl& control);
 

@@ -41,10 +41,10 @@ struct OnewayBootResult {
     NonFiniteCount nonFinite;      // among resampled
 };
 
-// R draws of N values each from the pool (the errors when bootstrapErrors, else the observations), each
-// value passed through its 7-significant-digit text; draws from generator (a local copy in the loop,
-// stored back at the end or on cancellation). Throws SettingsError for a bad R and RunCancelled when
-// control asks.
+// R draws of N values each from the pool (the errors when bootstrapErrors, else the observations), each value
+// passed through its 7-significant-digit text; draws from generator, split across settings.threads threads with the
+// bits of one (the generator ends after the draws of the whole run, or of the resamples made when cancelled).
+// Throws SettingsError for a bad R and RunCancelled when control asks.
 OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& settings, bool bootstrapErrors,
                                Generator& generator, RunControl& control);
 

@@ -1,5 +1,7 @@
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -45,12 +47,11 @@ public:
     }
 
     // n draws of source positions from g, in order, and ArrayMedian of the values drawn.
-    float DrawMedian(Generator& g) noexcept {
-        Generator local = g;
+    template <typename G>
+    float DrawMedian(G& g) noexcept {
         std::int32_t* const counts = counts_.data();
         const std::int32_t* const rankOf = rankOf_.data();
-        for (std::int32_t i = 0; i < n_; ++i) ++counts[rankOf[local.Index(n_) - 1]];
-        g = local;
+        for (std::int32_t i = 0; i < n_; ++i) ++counts[rankOf[g.Index(n_) - 1]];
 
         float median;
         std::int32_t below = 0;
@@ -107,38 +108,34 @@ TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, 
     // Every drawn value passes through its 7-digit text: round each sorted group once.
     const std::vector<float> source1 = RoundedCopy(result.observed.group1);
     const std::vector<float> source2 = RoundedCopy(result.observed.group2);
-    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // Each resample draws S1 + S2 values afresh, so the resamples split across threads; each share counts
+    // on its own copies.
     float* const out = result.differences.data();
-    Generator g = generator;
-    if (CountedDraws::Applicable(source1) && CountedDraws::Applicable(source2)) {
-        CountedDraws draws1(source1), draws2(source2);
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
+    const bool counted = CountedDraws::Applicable(source1) && CountedDraws::Applicable(source2);
+    const auto drawsPerResample = static_cast<std::uint64_t>(source1.size() + source2.size());
+    ResamplesInParallel(R, drawsPerResample, settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        if (counted) {
+            CountedDraws draws1(source1), draws2(source2);
+            for (std::int32_t k = begin; k < end; ++k) {
+                const float b1 = draws1.DrawMedian(g);  // group 1's draws come first
+                const float b2 = draws2.DrawMedian(g);
+                out[k] = b1 - b2;
+                if (!tick()) return;
             }
-            const float b1 = draws1.DrawMedian(g);  // group 1's draws come first
-            const float b2 = draws2.DrawMedian(g);
-            out[k] = b1 - b2;
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
-        }
-    } else {
-        std::vector<float> work1(source1.size()), work2(source2.size());
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
+        } else {
+            std::vector<float> work1(source1.size()), work2(source2.size());
+            for (std::int32_t k = begin; k < end; ++k) {
+                BootstrapDrawFrom(g, source1, work1);
+                BootstrapDrawFrom(g, source2, work2);
+                // MedianOf gives ArrayMedian's median without sorting; the draws are not needed afterwards.
+                const float b1 = MedianOf(work1);
+                const float b2 = MedianOf(work2);
+                out[k] = b1 - b2;
+                if (!tick()) return;
             }
-            BootstrapDrawFrom(g, source1, work1);
-            BootstrapDrawFrom(g, source2, work2);
-            // MedianOf gives ArrayMedian's median without sorting; the draws are not needed afterwards.
-            const float b1 = MedianOf(work1);
-            const float b2 = MedianOf(work2);
-            out[k] = b1 - b2;
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
         }
-    }
-    generator = g;
+    });
 
     result.sorted = result.differences;
     const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);

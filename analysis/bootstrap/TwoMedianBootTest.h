@@ -31,9 +31,10 @@ struct TwoMedianBootTestResult {
     std::vector<float> sorted;             // the same, ascending
 };
 
-// R resamples of S1 + S2 draws each from generator (a local copy in the loop, stored back at the end or on
-// cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
-// or q out of range (including R too small for q) and RunCancelled when control asks.
+// R resamples of S1 + S2 draws each from generator, split across settings.threads threads with the bits of one (the
+// generator ends after the draws of the whole run, or of the resamples made when cancelled); then the sort,
+// reported through control.sortDone / sortTotal. Throws SettingsError for R or q out of range (including R too
+// small for q) and RunCancelled when control asks.
 TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, const RunSettings& settings,
                                              Generator& generator, RunControl& control);
 

@@ -335,15 +335,16 @@ void AnalysisWindow::cmdRun_Click() {
     if (stored.quantile > 0.0f) request.settings.confidence = stored.quantile;  // else unused by the window
     request.settings.outputPath = QFile::encodeName(stored.outputFile).toStdString();
     request.dataFile = stored.dataFile;
-    if (OutputWouldReplaceData(request)) return;
+    if (OutputFileRefused(request)) return;
     RunProcedure(request);
 }
 
-// Writing the resampled values over the data file would destroy the user's data: the check the batch tool
-// makes too, which also knows a hard link of the data file.
-bool AnalysisWindow::OutputWouldReplaceData(const RunRequest& request) {
+// The output file is only written at the end of a run, so everything that can be checked is checked now,
+// with the batch tool's own check and message: not the data file (a hard link of it included), a folder
+// that exists and may be written, a file this user may write.
+bool AnalysisWindow::OutputFileRefused(const RunRequest& request) {
     try {
-        CheckOutputIsNotData(request.settings.outputPath, QFile::encodeName(request.dataFile).toStdString());
+        CheckOutputFile(request.settings.outputPath, QFile::encodeName(request.dataFile).toStdString());
     } catch (const OutputFileError& e) {
         ShowMessage(this, QString::fromStdString(e.what()));
         return true;

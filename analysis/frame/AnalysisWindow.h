@@ -146,10 +146,9 @@ private:
     void RunHandler(Handler handler);
     int NextResultRow();
     void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
-    bool OutputWouldReplaceData(const RunRequest& request);
+    bool OutputFileRefused(const RunRequest& request);
     // The run (AnalysisWindowRun.cpp).
     void StartRun(const RunRequest& request);
-    bool OutputPathUsable(const QString& outputFile);
     void ShowRunProgress(const RunControl& control);
     void FinishRun(RunResult&& result);
     void FailRun(const QString& message);
@@ -172,6 +171,7 @@ private:
     PrepareRun prepare_;
     RunDriver* driver_ = nullptr;
     RunSettings running_;  // the settings of the run in progress
+    QString unreadNote_;   // items of its data file the run in progress did not read
 };
 
 // A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the

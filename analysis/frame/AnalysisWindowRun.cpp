@@ -56,30 +56,12 @@ QString ResultBoxText(const brevant::ResultBox& box) {
 
 bool AnalysisWindow::Running() const { return driver_->Running(); }
 
-// The output file is only written at the end of a run; a folder that is missing or cannot be written to is
-// refused now rather than after all the resamples.
-bool AnalysisWindow::OutputPathUsable(const QString& outputFile) {
-    const QFileInfo output(outputFile);
-    const QFileInfo folder(output.absolutePath());
-    QString problem;
-    if (output.isDir()) {
-        problem = QStringLiteral("it is a folder");
-    } else if (!folder.isDir()) {
-        problem = QStringLiteral("its folder %1 does not exist").arg(Native(folder.absoluteFilePath()));
-    } else if (!folder.isWritable()) {
-        problem = QStringLiteral("its folder %1 cannot be written to").arg(Native(folder.absoluteFilePath()));
-    }
-    if (problem.isEmpty()) return true;
-    ShowMessage(this, QStringLiteral("The output file %1 cannot be written: %2. Choose another output file.")
-                          .arg(Native(outputFile), problem));
-    return false;
-}
-
 void AnalysisWindow::StartRun(const RunRequest& request) {
     PreparedRun prepared;
     try {
         DataFile file = DataFile::Open(QFile::encodeName(request.dataFile).toStdString());
         prepared = prepare_(file, request.settings);
+        unreadNote_ = QString::fromStdString(file.UnreadItemsNote().value_or(std::string()));
     } catch (const std::bad_alloc&) {
         ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")
                               .arg(Native(request.dataFile)));
@@ -88,14 +70,10 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
         ShowMessage(this, QString::fromStdString(e.what()));
         return;
     }
-    if (!request.settings.outputPath.empty() &&
-        !OutputPathUsable(QFile::decodeName(request.settings.outputPath.c_str())))
-        return;
-
     // The data are good: the last run's results go, and what is known before the resamples shows.
     for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
     histogram_->Clear();
-    ShowNotes({});
+    ShowNotes({unreadNote_});
     ShowBoxes(prepared.observed);
     // The bars start again; the sort's bar comes back with the sort, not showing the last run's end.
     ShowProgress1(1, request.settings.resamples);
@@ -130,7 +108,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     const HistogramRequest& h = result.histogram;
     std::vector<float> values = result.resampled;
     histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds), h, std::move(values));
-    QStringList notes;
+    QStringList notes{unreadNote_};
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);
     ShowBoxes(result.boxes);

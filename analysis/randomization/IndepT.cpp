@@ -182,7 +182,7 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
     if (nf.Total() > 0) {
         run.notes.push_back(
             std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +
-            " shuffles left no spread within either group: " +
+            (settings.resamples == 1 ? " shuffle" : " shuffles") + " left no spread within either group: " +
             std::to_string(nf.positiveInfinite + nf.negativeInfinite) +
             " gave an infinite t (counted as at least as extreme on its side) and " + std::to_string(nf.undefined) +
             " an undefined t (equal means as well; counted on neither side). The output file shows them as "

@@ -53,11 +53,12 @@ brevant::BootstCorrResult RunFast(const Cases& c, RunSettings settings, Seeds se
     return result;
 }
 
-void ExpectSameAsLiteral(const Cases& c, std::int32_t R, float q, Seeds seeds) {
-    SCOPED_TRACE("N=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+void ExpectSameAsLiteral(const Cases& c, std::int32_t R, float q, Seeds seeds, int threads = 0) {
+    SCOPED_TRACE("N=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
+                 " threads=" + std::to_string(threads));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstCorr_test_out.dat";
     Seeds after;
-    const auto fast = RunFast(c, {R, q, out.string()}, seeds, &after);
+    const auto fast = RunFast(c, {R, q, out.string(), threads}, seeds, &after);
     brevant::literal::seedTable = seeds;
     const auto literal = brevant::literal::RunBootstCorr(c.x, c.y, R, q);
     ASSERT_FALSE(literal.stopped) << literal.stopMessage;
@@ -123,6 +124,15 @@ TEST(BootstCorr, MatchesTheLiteralRunBitForBit) {
 
 // Past the 10,000 cases the window was designed for, the sums are double: the fast run against the
 // engine's variance and covariance in double over the same draws.
+// Resamples go eight at a time within each thread's share, the rest of a share one at a time: on 1, 2, 3
+// and 7 threads those seams move, and every r, the bytes and the seeds stay the literal run's.
+TEST(BootstCorr, MatchesTheLiteralRunOnAnyNumberOfThreads) {
+    std::mt19937 random(31);
+    for (const int threads : {1, 2, 3, 7}) {
+        ExpectSameAsLiteral(RandomCases(random, 17, threads % 3), 229, 0.975f, Seeds{threads, 40, 50}, threads);
+    }
+}
+
 TEST(BootstCorr, PastTheDesignedCasesTheSumsAreDouble) {
     std::mt19937 random(7);
     const Cases c = RandomCases(random, 10001, 2);
@@ -186,6 +196,40 @@ TEST(BootstCorr, AResampleWithNoVarianceStopsTheRun) {
     EXPECT_EQ(brevant::NoVarianceMessage("Y", 1),
               "Y has no variance, which sometimes happens with very small samples. Process terminating with 1 "
               "resamples.");
+}
+
+// The resamples split across threads, so shares meet their stops out of order: the earliest resample in
+// generation order is the one reported, with the literal run's message, progress and final seeds, on 1, 2,
+// 3 and 7 threads. Seven cases whose Y repeats once stop after a few thousand resamples, often in a later
+// share; two cases stop at once in every share.
+TEST(BootstCorr, TheEarliestStopIsReportedOnAnyNumberOfThreads) {
+    const Cases rare{{1, 2, 3, 4, 5, 6, 7}, {1, 1, 2, 3, 4, 5, 6}};
+    const Cases often{{1, 3}, {2, 7}};
+    constexpr std::int32_t R = 20000;
+    int stoppedInALaterShare = 0;
+    for (std::int32_t s = 1; s <= 10; ++s) {
+        const Cases& cases = s <= 8 ? rare : often;
+        const Seeds seeds{s, 77 * s, 9000 + s};
+        brevant::literal::seedTable = seeds;
+        const auto literal = brevant::literal::RunBootstCorr(cases.x, cases.y, R, 0.975f);
+        const auto made = static_cast<std::int64_t>(literal.bootR.size());
+        stoppedInALaterShare += literal.stopped && made >= R / 7;
+        for (const int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE("seed " + std::to_string(s) + ", " + std::to_string(threads) + " threads");
+            Generator generator{seeds};
+            RunControl control;
+            std::string message;
+            try {
+                brevant::RunBootstCorr(Read(cases), {R, 0.975f, {}, threads}, generator, control);
+            } catch (const brevant::RunStopped& e) {
+                message = e.what();
+            }
+            EXPECT_EQ(message, literal.stopMessage);
+            EXPECT_EQ(control.resamplesDone.load(), made);
+            EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+        }
+    }
+    EXPECT_GE(stoppedInALaterShare, 2) << "the rare stops should land beyond the first of seven shares";
 }
 
 TEST(BootstCorr, IllegalValuesOfRGiveOneMessageAfterTheRun) {

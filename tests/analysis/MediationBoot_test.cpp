@@ -66,8 +66,9 @@ Columns Related(int n, unsigned seed, float scale, bool ties) {
 // One run both ways from the same seeds: either both stop at the same resample with the same message, or
 // both finish with the same figures, bytes and seeds. Returns the literal run for further checks.
 void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
-                        brevant::literal::MediationBootRun& literal) {
-    SCOPED_TRACE("n=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+                        brevant::literal::MediationBootRun& literal, int threads = 0) {
+    SCOPED_TRACE("n=" + std::to_string(c.x.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
+                 " threads=" + std::to_string(threads));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "MediationBoot_test_out.dat";
     std::filesystem::remove(out);
     brevant::literal::seedTable = seeds;
@@ -77,7 +78,7 @@ void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
     RunControl control;
     const brevant::MediationBootData data = Read(c);
     EXPECT_TRUE(SameBits(brevant::ComputeMediation(data).b, literal.obtainedB));
-    const RunSettings settings{R, q, out.string()};
+    const RunSettings settings{R, q, out.string(), threads};
     try {
         auto fast = brevant::RunMediationBoot(data, settings, generator, control);
         EXPECT_FALSE(literal.stopped) << literal.stopMessage;
@@ -115,6 +116,17 @@ brevant::literal::MediationBootRun ExpectSameAsLiteral(const Columns& c, std::in
     brevant::literal::MediationBootRun literal;
     CompareWithLiteral(c, R, q, seeds, literal);
     return literal;
+}
+
+// Resamples go four at a time within each thread's share, the rest of a share one at a time: on 1, 2, 3
+// and 7 threads those seams move, and every b*, the bytes and the seeds stay the literal run's.
+TEST(MediationBoot, MatchesTheLiteralRunOnAnyNumberOfThreads) {
+    for (const int threads : {1, 2, 3, 7}) {
+        brevant::literal::MediationBootRun literal;
+        CompareWithLiteral(Related(19, 300u + static_cast<unsigned>(threads), 1.0f, threads % 2 == 0), 231, 0.975f,
+                           Seeds{threads, 60, 70}, literal, threads);
+        EXPECT_FALSE(literal.stopped);
+    }
 }
 
 TEST(MediationBoot, MatchesTheLiteralRunBitForBit) {
@@ -289,6 +301,40 @@ TEST(MediationBoot, NoVarianceStopsTheRunAtTheResampleWhereItHappens) {
         EXPECT_LE(control.resamplesDone.load(), 10);
         EXPECT_EQ(message, brevant::NoVarianceMessage("X", control.resamplesDone.load() + 1));
     }
+}
+
+// The resamples split across threads, so shares meet their stops out of order: the earliest resample in
+// generation order is the one reported, with the literal run's message, progress and final seeds, on 1, 2,
+// 3 and 7 threads. Seven cases whose Z repeats once stop after a few thousand resamples, often in a later
+// share; two cases stop at once in every share.
+TEST(MediationBoot, TheEarliestStopIsReportedOnAnyNumberOfThreads) {
+    const Columns rare{{1, 2, 3, 4, 5, 6, 7}, {2, 1, 4, 3, 6, 5, 7}, {1, 1, 2, 3, 5, 4, 6}};
+    const Columns often{{1, 2}, {3, 4}, {5, 7}};
+    constexpr std::int32_t R = 20000;
+    int stoppedInALaterShare = 0;
+    for (int s = 1; s <= 10; ++s) {
+        const Columns& c = s <= 8 ? rare : often;
+        const Seeds seeds{s, 55 * s, 8000 + s};
+        brevant::literal::seedTable = seeds;
+        const auto literal = brevant::literal::RunMediationBoot(c.x, c.y, c.z, R, 0.975f);
+        const auto made = static_cast<std::int64_t>(literal.values.size());
+        stoppedInALaterShare += literal.stopped && made >= R / 7;
+        for (const int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE("seed " + std::to_string(s) + ", " + std::to_string(threads) + " threads");
+            Generator generator{seeds};
+            RunControl control;
+            std::string message;
+            try {
+                brevant::RunMediationBoot(Read(c), {R, 0.975f, {}, threads}, generator, control);
+            } catch (const brevant::RunStopped& e) {
+                message = e.what();
+            }
+            EXPECT_EQ(message, literal.stopMessage);
+            EXPECT_EQ(control.resamplesDone.load(), made);
+            EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
+        }
+    }
+    EXPECT_GE(stoppedInALaterShare, 2) << "the rare stops should land beyond the first of seven shares";
 }
 
 // Nearly linear columns: every correlation is 1 up to rounding, so b* can land just above 1. Each such

@@ -6,6 +6,7 @@
 #include "engine/OutputFile.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -213,16 +214,123 @@ TEST_F(BatchTool, OutputFileIsReplacedWhole) {
     for (int i = 0; i < 6; ++i) expected += DefaultNumberText(values[g.Index(4) - 1]) + "\r\n";
     EXPECT_EQ(brevant::testing::ReadWhole(output), expected);
 
-    // An output folder that does not exist: exit 4, a clear message, and the results still printed, in
-    // JSON too, so a clock-seeded run can be repeated.
-    const CliRun bad = Cli({"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()});
-    EXPECT_EQ(bad.code, kExitWrite);
-    EXPECT_NE(bad.err.find("no/such/folder/out.dat"), std::string::npos) << bad.err;
-    EXPECT_NE(bad.out.find("Mean of draws: "), std::string::npos) << bad.out;
-    const CliRun badJson =
-        Cli({"MeanOfDraws", data, "--json", "--output", WorkFile("no/such/folder/out.dat").string()});
-    EXPECT_EQ(badJson.code, kExitWrite);
-    EXPECT_EQ(nlohmann::json::parse(badJson.out)["seeds"].size(), 3u) << badJson.out;
+    // An output folder that does not exist is refused before the run: exit 2, nothing run, nothing printed.
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args = {"MeanOfDraws", data, "--output", WorkFile("no/such/folder/out.dat").string()};
+        if (json) args.push_back("--json");
+        const CliRun bad = Cli(args);
+        EXPECT_EQ(bad.code, kExitUsage);
+        EXPECT_NE(bad.err.find("no/such/folder\" does not exist"), std::string::npos) << bad.err;
+        EXPECT_TRUE(bad.out.empty()) << bad.out;
+    }
+    // A write that fails after the run (a full device): exit 4, a clear message, and the results still
+    // printed, in JSON too, so a clock-seeded run can be repeated.
+    const CliRun full = Cli({"MeanOfDraws", data, "--output", "/dev/full"});
+    EXPECT_EQ(full.code, kExitWrite);
+    EXPECT_NE(full.err.find("/dev/full"), std::string::npos) << full.err;
+    EXPECT_NE(full.out.find("Mean of draws: "), std::string::npos) << full.out;
+    const CliRun fullJson = Cli({"MeanOfDraws", data, "--json", "--output", "/dev/full"});
+    EXPECT_EQ(fullJson.code, kExitWrite);
+    EXPECT_EQ(nlohmann::json::parse(fullJson.out)["seeds"].size(), 3u) << fullJson.out;
+}
+
+
+TEST_F(BatchTool, EmptyOptionValuesAreUsageErrors) {
+    for (const char* option : {"--seed", "--resamples", "--confidence", "--output", "--histogram"}) {
+        const CliRun run = Cli({"MeanOfDraws", data, option, ""});
+        EXPECT_EQ(run.code, kExitUsage) << option;
+        EXPECT_NE(run.err.find(std::string(option) + " was given an empty value"), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+// Valid UTF-8 and no control characters but line breaks: what reaches the user's terminal.
+bool PrintableLines(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F) return false;
+        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        i += length;
+    }
+    return true;
+}
+
+TEST_F(BatchTool, DataFileMessagesSayWhatIsWrong) {
+    // Items left after the announced values: read as announced, and a note says so, in text and JSON.
+    const auto commas = WorkFile("decimal-commas.dat");
+    brevant::testing::WriteWhole(commas, "3\n1,5 2,5 3,5\n");
+    CliRun run = Cli({"MeanOfDraws", commas.string(), "--seed", "1,2,3"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("First value: 1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Note: 3 more items in the data file"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("decimal commas"), std::string::npos) << run.out;
+    run = Cli({"MeanOfDraws", commas.string(), "--seed", "1,2,3", "--json"});
+    EXPECT_NE(nlohmann::json::parse(run.out)["notes"][0].get<std::string>().find("3 more items"), std::string::npos);
+    EXPECT_EQ(Cli({"MeanOfDraws", data}).out.find("more item"), std::string::npos);
+
+    const struct {
+        std::string text;
+        std::string says;
+    } cases[] = {
+        {std::string("\xFF\xFE" "3\0\n\0" "1\0", 8), "is UTF-16 text; save it as plain text (ASCII or UTF-8)"},
+        {std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), "is not a text file"},
+        {"3\n1;2;3\n", "\"1;2;3\" is not a number. Items are separated by commas, blanks, tabs or line breaks"},
+        {"2\n1 x\x1B[31my\n", "is not a text file"},  // a terminal's escape sequence is not data
+        {"2\n1 x\v\xE9y\n", "\"x??y\" is not a number"},
+    };
+    const auto file = WorkFile("odd.dat");
+    for (const auto& c : cases) {
+        brevant::testing::WriteWhole(file, c.text);
+        run = Cli({"MeanOfDraws", file.string()});
+        EXPECT_EQ(run.code, kExitData);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_TRUE(PrintableLines(run.err)) << run.err;
+    }
+}
+
+// One shuffle: its note speaks of one shuffle, not "1 shuffles".
+TEST_F(BatchTool, ASingleResampleIsSpokenOfInTheSingular) {
+    const auto tied = WorkFile("tied.dat");
+    brevant::testing::WriteWhole(tied, "2 2\n1 2\n1 2\n");
+    int noted = 0;
+    for (int seed = 1; seed <= 40; ++seed) {
+        const CliRun run = Cli({"IndepT", tied.string(), "--resamples", "1", "--seed", "1,1," + std::to_string(seed)});
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.out.find("1 shuffles"), std::string::npos) << run.out;
+        if (run.out.find("1 of the 1 shuffle left no spread") != std::string::npos) ++noted;
+    }
+    EXPECT_GT(noted, 0);  // a shuffle of 1 2 | 1 2 into 1 1 | 2 2 (or back) has no spread in either group
+}
+
+TEST_F(BatchTool, JsonStaysValidForANameThatIsNotUtf8) {
+    const auto odd = WorkFile("values-\xFF\xFE.dat");
+    brevant::testing::WriteWhole(odd, "2 1 2");
+    const CliRun run = Cli({"MeanOfDraws", odd.string(), "--json", "--seed", "1,2,3"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const nlohmann::json json = nlohmann::json::parse(run.out);
+    EXPECT_NE(json["dataFile"].get<std::string>().find("values-\xEF\xBF\xBD\xEF\xBF\xBD.dat"), std::string::npos);
+}
+
+// As an unprivileged user: an output file that user may not write is refused before the run, nothing is
+// printed and the file stays as it was.
+TEST_F(BatchTool, AnOutputFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
+    const auto folder = WorkFile("open-folder");
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    const auto readOnly = folder / "read-only.dat";
+    brevant::testing::WriteWhole(readOnly, "kept\r\n");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+    const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
+        const CliRun run = Cli({"MeanOfDraws", data, "--output", readOnly.string()});
+        if (run.code != kExitUsage) return "exit " + std::to_string(run.code);
+        if (!run.out.empty()) return "printed " + run.out;
+        if (run.err.find("cannot be written: you may not write to it") == std::string::npos) return run.err;
+        return {};
+    });
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(brevant::testing::ReadWhole(readOnly), "kept\r\n");
 }
 
 TEST_F(BatchTool, HistogramPictures) {
@@ -235,8 +343,9 @@ TEST_F(BatchTool, HistogramPictures) {
     ASSERT_EQ(Cli({"MeanOfDraws", data, "--histogram", png.string()}).code, 0);
     EXPECT_EQ(brevant::testing::ReadWhole(png).substr(1, 3), "PNG");
     const CliRun bad = Cli({"MeanOfDraws", data, "--histogram", WorkFile("no/such/folder/h.png").string()});
-    EXPECT_EQ(bad.code, kExitWrite);
-    EXPECT_FALSE(bad.err.empty());
+    EXPECT_EQ(bad.code, kExitUsage);
+    EXPECT_NE(bad.err.find("The histogram file"), std::string::npos) << bad.err;
+    EXPECT_TRUE(bad.out.empty()) << bad.out;
 }
 
 TEST_F(BatchTool, JsonHoldsSeedsOptionsAndBoxes) {

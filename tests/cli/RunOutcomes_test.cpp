@@ -19,11 +19,13 @@ const std::vector<ResultBox> kObserved{{"txtObtR", "label1", "Obtained r", 0.5f,
 const ProcedureTable& OutcomeTable() {
     static const ProcedureTable table({
         Entry("Stops", "Stops partway", kNoFeature,
-              [](DataFile&, const RunSettings&, Generator&, RunControl&) -> RunResult {
+              [](DataFile& file, const RunSettings&, Generator&, RunControl&) -> RunResult {
+                  file.ReadValues(3, "a value");
                   throw RunStopped("Variable X has no variance in resample 7.", kObserved);
               }),
         Entry("Warns", "Warns after the run", kNoFeature,
-              [](DataFile&, const RunSettings& settings, Generator&, RunControl&) {
+              [](DataFile& file, const RunSettings& settings, Generator&, RunControl&) {
+                  file.ReadValues(3, "a value");
                   RunResult result;
                   result.boxes = kObserved;
                   result.resampled.assign(static_cast<std::size_t>(settings.resamples), 0.25f);
@@ -61,7 +63,7 @@ TEST_F(RunOutcomes, AStoppedRunPrintsWhatWasKnownWritesNothingAndExitsFive) {
     EXPECT_EQ(json.code, kExitStopped);
     const auto parsed = nlohmann::json::parse(json.out);
     EXPECT_EQ(parsed["results"]["txtObtR"]["text"], "0.500");
-    EXPECT_NE(Cli({"--help"}).out.find("5 the run stopped partway"), std::string::npos);
+    EXPECT_NE(Cli({"--help"}).out.find("5 the run\nstopped partway"), std::string::npos);
 }
 
 TEST_F(RunOutcomes, MessagesAfterARunArePrintedAsNotes) {

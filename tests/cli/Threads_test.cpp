@@ -2,11 +2,13 @@
 // threads, on its example file, with and without the "Bootstrap Errors" choice; 2,001 resamples, so the
 // shares of 2, 3 and 7 threads are unequal.
 #include "cli/Procedures.h"
+#include "support/CliRun.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -64,6 +66,31 @@ TEST(Threads, EveryProcedureGivesTheSameBitsOnAnyNumberOfThreads) {
                 ExpectSame(one, RunOn(p, file, threads, errors));
             }
         }
+    }
+}
+
+// The batch tool's --threads: the same printed results and output-file bytes for 1 and 3 threads; bad
+// counts are usage errors.
+TEST(Threads, TheBatchToolTakesAThreadCount) {
+    const fs::path work = fs::path(BREVANT_TEST_WORK_DIR) / "threads";
+    fs::create_directories(work);
+    std::string printed[2], bytes[2];
+    for (const int i : {0, 1}) {
+        const fs::path out = work / ("out" + std::to_string(i) + ".dat");
+        const auto run = brevant::testing::Cli({"BootstMean", ExampleFile("BootstMean").string(), "--seed", "1,2,3",
+                                                "--resamples", "5000", "--threads", i == 0 ? "1" : "3", "--output",
+                                                out.string()});
+        EXPECT_EQ(run.code, 0) << run.err;
+        printed[i] = run.out;
+        bytes[i] = brevant::testing::ReadWhole(out);
+    }
+    EXPECT_EQ(printed[0], printed[1]);
+    EXPECT_EQ(bytes[0], bytes[1]);
+    EXPECT_EQ(std::count(bytes[0].begin(), bytes[0].end(), '\n'), 5000);
+    for (const char* bad : {"0", "x", "", "257"}) {
+        const auto run = brevant::testing::Cli({"IndepT", ExampleFile("IndepT").string(), "--threads", bad});
+        EXPECT_EQ(run.code, 2) << bad;
+        EXPECT_NE(run.err.find("--threads"), std::string::npos) << run.err;
     }
 }
 

@@ -13,6 +13,12 @@
 #include <new>
 #include <random>
 #include <string>
+#include <thread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Malloc-backed replacements of the global operators; GCC cannot see that new and delete match here.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -223,7 +229,7 @@ TEST(DataFile, MessagesNameItemAndLine) {
                                " (a value of group 2): \"x\" is not a number.");
     }
     // Control bytes and very long items are shown harmlessly.
-    const std::string message = ErrorOf([] { Text(std::string("a\0b", 3) + std::string(500, 'z')).ReadValue("v"); });
+    const std::string message = ErrorOf([] { Text("a\vb" + std::string(500, 'z')).ReadValue("v"); });
     EXPECT_NE(message.find("\"a?bzzz"), std::string::npos) << message;
     EXPECT_LT(message.size(), 200u);
 }
@@ -234,11 +240,132 @@ TEST(DataFile, FewerValuesThanAnnounced) {
     EXPECT_EQ(ErrorOf([&] { file.ReadValues(5, "the values"); }),
               "The data file \"test.dat\" holds fewer values than announced: 5 are needed from item 2 on (the "
               "values), but only 3 items are left.");
+    DataFile one = Text("1");
+    EXPECT_NE(ErrorOf([&] { one.ReadValues(static_cast<std::size_t>(one.ReadCount("n", 1, 9)), "v"); })
+                  .find("1 is needed from item 2 on (v), but only 0 items are left."),
+              std::string::npos);
     DataFile ends = Text("1 2");
     ends.ReadValues(2, "values");
     EXPECT_EQ(ErrorOf([&] { ends.ReadCount("the size of group 2", 1, 10); }),
               "The data file \"test.dat\" ends too early: item 3 (the size of group 2) is missing; the file holds "
               "only 2 items.");
+}
+
+// True when text holds only valid UTF-8 and no control character: safe for a terminal and for JSON.
+bool PrintableUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+TEST(DataFile, WideAndBinaryFilesAreNamedForWhatTheyAre) {
+    const std::string utf16le("\xFF\xFE" "3\0\n\0" "1\0 \0" "2\0 \0" "3\0", 12);
+    const std::string utf16be("\0" "3\0\n\0" "1\0 \0" "2\0 \0" "3", 11);
+    const std::string utf32le("\xFF\xFE\0\0" "3\0\0\0" "\n\0\0\0", 12);
+    const std::string utf32bare("3\0\0\0" " \0\0\0" "1\0\0\0" "2\0\0\0", 16);
+    for (const auto& [text, kind] : {std::pair{utf16le, "is UTF-16 text"}, std::pair{utf16be, "is UTF-16 text"},
+                                     std::pair{utf32le, "is UTF-32 text"}, std::pair{utf32bare, "is UTF-32 text"}}) {
+        const std::string message = ErrorOf([&] { Text(text); });
+        EXPECT_NE(message.find(kind), std::string::npos) << message;
+        EXPECT_NE(message.find("save it as plain text (ASCII or UTF-8)"), std::string::npos) << message;
+        EXPECT_TRUE(PrintableUtf8(message)) << message;
+    }
+    for (const std::string& binary : {std::string("PK\x03\x04\x14\0\x06\0", 8), std::string("\x89PNG\r\n\x1A\n\0\0\0\r", 12),
+                                      std::string("1 2 \x01 3")}) {
+        const std::string message = ErrorOf([&] { Text(binary); });
+        EXPECT_NE(message.find("\"test.dat\" is not a text file"), std::string::npos) << message;
+        EXPECT_TRUE(PrintableUtf8(message)) << message;
+    }
+    // An endless device is named at its first block, not read to the size limit.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(ErrorOf([] { DataFile::Open("/dev/zero"); }).find("is not a text file"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // Tabs, form feeds and a closing end-of-file mark are still text.
+    EXPECT_NO_THROW(Text("2\t1 2\f\v\x1A"));
+}
+
+TEST(DataFile, ItemsAreShownWithoutRawBytes) {
+    // Valid UTF-8 shows as it is; a stray byte of another encoding and a control character show as "?".
+    EXPECT_NE(ErrorOf([] { Text("x\xC3\xA9y").ReadValue("v"); }).find("\"x\xC3\xA9y\" is not a number"),
+              std::string::npos);
+    for (const char* item : {"x\xE9y", "x\xC3y", "x\xC2\x85y", "x\xED\xA0\x80y", "x\xF8y", "x\vy"}) {
+        const std::string message = ErrorOf([&] { Text(item).ReadValue("v"); });
+        EXPECT_TRUE(PrintableUtf8(message)) << message;
+        EXPECT_NE(message.find("\"x?"), std::string::npos) << message;
+    }
+    // The file's name is shown the same way.
+    const std::string message = ErrorOf([] { DataFile::FromText("q", "bad\xFF\x1Bname.dat").ReadValue("v"); });
+    EXPECT_NE(message.find("\"bad??name.dat\""), std::string::npos) << message;
+}
+
+TEST(DataFile, JoinedNumbersAreNamedWithASeparatorHint) {
+    DataFile file = Text("3\n1;2;3");
+    EXPECT_EQ(file.ReadCount("n", 1, 10), 3);
+    const std::string message = ErrorOf([&] { file.ReadValues(3, "the values"); });
+    EXPECT_EQ(message, "The data file \"test.dat\", item 2 on line 2 (the values): \"1;2;3\" is not a number. Items "
+                       "are separated by commas, blanks, tabs or line breaks, not by \";\".");
+    EXPECT_NE(ErrorOf([] { Text("4|5").ReadCount("n", 1, 10); }).find("\"4|5\" is not a whole number. Items are"),
+              std::string::npos);
+    // A word is just not a number: no hint.
+    EXPECT_EQ(ErrorOf([] { Text("abc").ReadValue("v"); }).find("separated"), std::string::npos);
+    EXPECT_EQ(ErrorOf([] { Text("1e5x").ReadValue("v"); }).find("separated"), std::string::npos);
+}
+
+TEST(DataFile, ItemsLeftUnreadAreNoted) {
+    DataFile commas = Text("3\n1,5 2,5 3,5");
+    EXPECT_EQ(commas.ReadValues(static_cast<std::size_t>(commas.ReadCount("n", 1, 10)), "v"),
+              (std::vector<float>{1, 5, 2}));
+    const std::optional<std::string> note = commas.UnreadItemsNote();
+    ASSERT_TRUE(note.has_value());
+    EXPECT_EQ(note->find("3 more items in the data file \"test.dat\" were not read"), 0u) << *note;
+    EXPECT_NE(note->find("decimal commas (1,5 for 1.5)"), std::string::npos) << *note;
+
+    DataFile one = Text("2 1 2 3");
+    one.ReadValues(static_cast<std::size_t>(one.ReadCount("n", 1, 10)), "v");
+    ASSERT_TRUE(one.UnreadItemsNote().has_value());
+    EXPECT_NE(one.UnreadItemsNote()->find("1 more item in the data file \"test.dat\" was not read"), std::string::npos);
+    EXPECT_EQ(one.UnreadItemsNote()->find("decimal"), std::string::npos);
+
+    // Read in several passes to the end: nothing to say.
+    DataFile whole = Text("1, 2\n2\n8 9");
+    whole.ReadValues(static_cast<std::size_t>(whole.ReadCount("a", 1, 9)), "a");
+    EXPECT_TRUE(whole.UnreadItemsNote().has_value());
+    whole.ReadValues(static_cast<std::size_t>(whole.ReadCount("b", 1, 9)), "b");
+    EXPECT_FALSE(whole.UnreadItemsNote().has_value());
+}
+
+// A stream with no size (a pipe) is read no further than the limit, and never held twice over.
+TEST(DataFile, AStreamIsReadNoFurtherThanTheLimit) {
+    const auto fifo = WorkFile("endless.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        const std::string block(1 << 16, '7');
+        std::size_t written = 0;
+        while (written < 300u * 1024u * 1024u) {
+            const ssize_t n = ::write(fd, block.data(), block.size());
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    });
+    largestAllocation = 0;
+    allocationWatch = true;
+    const std::string message = ErrorOf([&] { DataFile::Open(fifo.string()); });
+    allocationWatch = false;
+    writer.join();
+    std::filesystem::remove(fifo);
+    EXPECT_NE(message.find("too large to be a data file (at most 256 MB)"), std::string::npos) << message;
+    EXPECT_LE(largestAllocation, 256u * 1024u * 1024u + 1u);  // the limit and a terminating zero
 }
 
 TEST(DataFile, AbsurdCountFailsWithoutAllocating) {

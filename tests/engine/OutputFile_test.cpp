@@ -2,6 +2,7 @@
 // clear error that leaves the old file as it was and no temporary file behind.
 #include "engine/OutputFile.h"
 #include "support/Files.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,14 @@
 #include <limits>
 #include <sstream>
 
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -118,6 +125,182 @@ TEST_F(OutputFileTest, AWriteThatFailsHalfwayLeavesTheOldFileUnchanged) {
     EXPECT_TRUE(threw);
     EXPECT_EQ(Read(target), "the user's old results\r\n");
     EXPECT_EQ(EntriesInFolder(), 1u) << "the half-written temporary file was left behind";
+}
+
+
+// The message of the OutputFileError that f throws; empty when none is thrown.
+template <typename F>
+std::string ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const brevant::OutputFileError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+// What is not a regular file is written into, never replaced: a pipe, a device, a link to a device, an
+// open stream of this process.
+TEST_F(OutputFileTest, PipesDevicesAndStreamsAreWrittenIntoNotReplaced) {
+    const fs::path fifo = folder / "values.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = Read(fifo); });
+    brevant::WriteFileWhole(fifo.string(), " 1 \r\n 2 \r\n");
+    reader.join();
+    EXPECT_EQ(received, " 1 \r\n 2 \r\n");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    const fs::path toNull = folder / "null.dat";
+    fs::create_symlink("/dev/null", toNull);
+    brevant::WriteFileWhole("/dev/null", "x");
+    brevant::WriteFileWhole(toNull.string(), "x");
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_symlink(toNull));
+    EXPECT_NO_THROW(brevant::CheckOutputFile("/dev/null", ""));
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string stream = "/dev/fd/" + std::to_string(ends[1]);
+    EXPECT_NO_THROW(brevant::CheckOutputFile(stream, ""));
+    brevant::WriteFileWhole(stream, "through the stream");
+    ::close(ends[1]);
+    char buffer[64] = {};
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(::read(ends[0], buffer, sizeof buffer))), "through the stream");
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile("/dev/fd/" + std::to_string(ends[0]), ""); })
+                  .find("that stream is not open for writing"),
+              std::string::npos);
+    ::close(ends[0]);
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(stream, ""); }).find("that stream is not open"), std::string::npos);
+    EXPECT_EQ(EntriesInFolder(), 2u);  // the pipe and the link, nothing beside them
+}
+
+// A dangling link creates the file it names (relative to the link's folder); a chain of links is followed;
+// a circle of links is refused.
+TEST_F(OutputFileTest, LinksAreFollowedToTheFileTheyName) {
+    fs::create_directory(folder / "sub");
+    fs::create_symlink("sub/new.dat", folder / "dangling.dat");
+    fs::create_symlink("dangling.dat", folder / "chain.dat");
+    EXPECT_NO_THROW(brevant::CheckOutputFile((folder / "chain.dat").string(), ""));
+    brevant::WriteFileWhole((folder / "chain.dat").string(), "new\r\n");
+    EXPECT_TRUE(fs::is_symlink(folder / "dangling.dat"));
+    EXPECT_TRUE(fs::is_symlink(folder / "chain.dat"));
+    EXPECT_EQ(Read(folder / "sub" / "new.dat"), "new\r\n");
+
+    fs::create_symlink("missing-folder/x.dat", folder / "nowhere.dat");
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile((folder / "nowhere.dat").string(), ""); }).find("does not exist"),
+              std::string::npos);
+
+    fs::create_symlink("loop-b.dat", folder / "loop-a.dat");
+    fs::create_symlink("loop-a.dat", folder / "loop-b.dat");
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile((folder / "loop-a.dat").string(), ""); }).find("circle"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { brevant::WriteFileWhole((folder / "loop-a.dat").string(), "x"); }).find("circle"),
+              std::string::npos);
+}
+
+// Every check that can be made before a run, with the message the window and the batch tool show.
+TEST_F(OutputFileTest, ChecksBeforeTheRunNameTheProblem) {
+    const std::string data = (folder / "data.dat").string();
+    Write(data, "2 1 2");
+    EXPECT_NO_THROW(brevant::CheckOutputFile("", data));
+    EXPECT_NO_THROW(brevant::CheckOutputFile((folder / "new.dat").string(), data));
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(data, data); }).find("is the data file itself"), std::string::npos);
+    fs::create_hard_link(data, folder / "hard.dat");
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile((folder / "hard.dat").string(), data); }).find("data file itself"),
+              std::string::npos);
+
+    const std::string missing = (folder / "none" / "out.dat").string();
+    EXPECT_EQ(ErrorOf([&] { brevant::CheckOutputFile(missing, data); }),
+              "The output file \"" + missing + "\" cannot be written: its folder \"" + (folder / "none").string() +
+                  "\" does not exist. Choose another output file.");
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(folder.string(), data); }).find("it is a folder"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(data + "/x.dat", ""); }).find("is not a folder"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile((folder / "none" / "a\x1B[2Jb\xFF").string(), ""); })
+                  .find("/a?[2Jb?\" cannot be written"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { brevant::CheckOutputFile(missing, "", "histogram file"); })
+                  .find("The histogram file \"" + missing + "\" cannot be written"),
+              std::string::npos);
+}
+
+// Run as an unprivileged user: a file that user may not write, in a folder that user may write, is refused
+// before the run and at the write, and stays as it was; so is a new file in a folder that user may not write.
+TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
+    const fs::path open = folder / "open";
+    fs::create_directory(open);
+    fs::permissions(open, fs::perms::all);
+    const fs::path readOnly = open / "read-only.dat";
+    Write(readOnly, "kept\r\n");
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const fs::path othersFile = open / "others.dat";  // root's 644 file when the test runs as root
+    Write(othersFile, "kept\r\n");
+    fs::permissions(othersFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                    fs::perms::others_read);
+    const fs::path closed = folder / "closed";
+    fs::create_directory(closed);
+    fs::permissions(closed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+
+    const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
+        std::vector<fs::path> refused = {readOnly, closed / "new.dat"};
+        if (::geteuid() != 0 && fs::status(othersFile).permissions() != fs::perms::none) refused.push_back(othersFile);
+        for (const fs::path& p : refused) {
+            const std::string before = ErrorOf([&] { brevant::CheckOutputFile(p.string(), ""); });
+            if (before.find("cannot be written") == std::string::npos) return "no refusal before the run: " + p.string();
+            const std::string at = ErrorOf([&] { brevant::WriteFileWhole(p.string(), "new\r\n"); });
+            if (at.empty()) return "written anyway: " + p.string();
+        }
+        // What the user may write is still written, and the new file is the user's.
+        brevant::WriteFileWhole((open / "mine.dat").string(), "mine\r\n");
+        return {};
+    });
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(Read(readOnly), "kept\r\n");
+    EXPECT_EQ(Read(othersFile), "kept\r\n");
+    EXPECT_FALSE(fs::exists(closed / "new.dat"));
+    EXPECT_EQ(Read(open / "mine.dat"), "mine\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 3) << "a temporary file was left";
+}
+
+// Root replacing another user's file keeps its owner as well as its permission bits.
+TEST_F(OutputFileTest, AReplacedFileKeepsItsOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+    const fs::path theirs = folder / "theirs.dat";
+    Write(theirs, "old");
+    ASSERT_EQ(::chown(theirs.c_str(), brevant::testing::kNobody, brevant::testing::kNobody), 0);
+    ::chmod(theirs.c_str(), 0604);
+    brevant::WriteFileWhole(theirs.string(), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, brevant::testing::kNobody);
+    EXPECT_EQ(info.st_gid, brevant::testing::kNobody);
+    EXPECT_EQ(info.st_mode & 0777, 0604u);
+    EXPECT_EQ(Read(theirs), "new");
+}
+
+// An interrupt while a large file is written: the process ends of the signal and leaves no temporary file.
+TEST_F(OutputFileTest, AnInterruptDuringTheWriteLeavesNoTemporaryFile) {
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, folder.c_str(), IN_CREATE), 0);
+    const fs::path target = folder / "large.dat";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        brevant::RemoveTemporaryFileOnInterrupt();
+        brevant::WriteFileWhole(target.string(), std::string(std::size_t{1} << 28, '7'));
+        ::_exit(0);
+    }
+    char event[sizeof(inotify_event) + 256];
+    ASSERT_GT(::read(watch, event, sizeof event), 0);  // the temporary file has been created
+    ::close(watch);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the write finished before the interrupt";
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(EntriesInFolder(), 0u) << "the temporary file was left behind";
 }
 
 TEST(ValueLines, OneDefaultNumberTextPerLineEndedByCrLf) {

@@ -428,6 +428,26 @@ private slots:
         QVERIFY(!Box(w, "txtObtT").isEmpty());
     }
 
+    // Items after the announced values: the run uses what is announced, and the notes say what was not read,
+    // from the start of the run to its result.
+    void unreadItemsAreNoted() {
+        const QString data = Temp("decimal-commas.dat");
+        WriteText(data, "3 3\r\n1 2 3\r\n4 5 7\r\n8,5 9,5\r\n");
+        AnalysisWindow* w = Open("IndepT");
+        ChooseData(w, data);
+        RunAndWait(w);
+        QVERIFY(messages_.isEmpty());
+        const QString notes = w->NotesLabel()->text();
+        QVERIFY2(notes.startsWith(QStringLiteral("4 more items in the data file")), qPrintable(notes));
+        QVERIFY2(notes.contains(QStringLiteral("decimal commas")), qPrintable(notes));
+        QVERIFY(w->NotesLabel()->isVisible());
+        QVERIFY(!Box(w, "txtObtT").isEmpty());
+
+        WriteText(data, "3 3\r\n1 2 3\r\n4 5 7\r\n");  // read whole: the note goes, the rest is as before
+        RunAndWait(w);
+        CompareWithDirect(w, IndepTProcedure, data, 1000, 0.975f, QString());
+    }
+
     // An output folder that does not exist is refused before the run. A file that cannot be replaced when
     // the run ends: a message, the old file as it was, and the results shown all the same.
     void outputFileProblems() {

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+#include <csignal>
+
+#include <sys/resource.h>
 
 #include "engine/Histogram.h"
 #include "engine/Module1.h"
@@ -293,16 +296,29 @@ private slots:
     }
 
     void failedSaveKeepsTheOldFile() {
-        // The temporary file beside a 254-character name cannot be named, so the final step fails.
+        // A file-size limit makes the write itself fail part of the way (EFBIG instead of a signal).
+        const QString limited = WorkPath(QStringLiteral("limited.png"));
+        WriteText(limited, "old picture");
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit previous{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+        rlimit small = previous;
+        small.rlim_cur = 64;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error = plot::SaveHistogramPng(limited, tSample_, size_);
+        const QString svgError = plot::SaveHistogramSvg(limited, tSample_, size_);
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY2(error.startsWith(QStringLiteral("The histogram could not be saved as")), qPrintable(error));
+        QVERIFY(!svgError.isEmpty());
+        QCOMPARE(ReadAll(limited), QByteArray("old picture"));
+        QFile::remove(limited);
+
+        // A name near the file-name length limit is saved like any other (the temporary name is short).
         const QString longName = WorkPath(QString(250, QLatin1Char('h')) + QStringLiteral(".png"));
         WriteText(longName, "old picture");
-        QString error = plot::SaveHistogramPng(longName, tSample_, size_);
-        QVERIFY(!error.isEmpty());
-        QVERIFY(error.startsWith(QStringLiteral("The histogram could not be saved as")));
-        QCOMPARE(ReadAll(longName), QByteArray("old picture"));
-        error = plot::SaveHistogramSvg(longName, tSample_, size_);
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(ReadAll(longName), QByteArray("old picture"));
+        QCOMPARE(plot::SaveHistogramPng(longName, tSample_, size_), QString());
+        QVERIFY(ReadAll(longName).startsWith("\x89PNG"));
         QFile::remove(longName);
 
         const QString kept = WorkPath(QStringLiteral("kept.png"));
