@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QCategoryAxis>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "analysis/frame/AnalysisWindow.h"
@@ -162,6 +164,26 @@ private slots:
         plot->close();  // closing discards it; the next "Plot..." makes a new one
         FlushDeletes();
         QVERIFY(box.Plot() == nullptr);
+    }
+
+    // Every resample undefined (no spread anywhere): an empty plot that says why, not a crash.
+    void noFiniteValueGivesAnEmptyPlotWithANote() {
+        std::vector<float> values(20, std::numeric_limits<float>::quiet_NaN());
+        std::vector<float> shifted = values;
+        HistogramRequest request = RegionRequest();
+        request.obtained = std::numeric_limits<float>::infinity();
+        HistogramBox box;
+        box.ShowHistogram(ComputeHistogram(shifted, "t Value", 2.5f, request.bounds), request, values);
+        box.ShowPlot();
+        PlotWindow* plot = box.Plot();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        QCOMPARE(plot->Model()->notShown, std::int64_t(20));
+        const QString notes = plot->findChild<QLabel*>(QStringLiteral("lblPlotNotes"))->text();
+        QVERIFY2(notes.contains(QStringLiteral("20 of them lie outside the bins or are not finite numbers")),
+                 qPrintable(notes));
+        QVERIFY(notes.contains(QStringLiteral("Obtained t is not a finite number")));
+        QVERIFY(!SeriesNames(plot).join(QLatin1Char('|')).contains(QStringLiteral("Obtained t =")));
+        QVERIFY(!plot->grab().isNull());
     }
 
     void doubleClickOpensThePlot() {
