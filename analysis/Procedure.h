@@ -114,11 +114,41 @@ std::vector<std::string> ResultLines(std::span<const ResultBox> boxes);
 // ---------------------------------------------------------------------------------------------------------
 // The result of a run.
 
-// What the histogram call needs besides the values (engine/Histogram.h ComputeHistogram).
+// The resampled values a window counts as at least as extreme as the obtained statistic.
+struct ExtremeRegion {
+    enum class Tails {
+        Upper,  // value >= threshold (F statistics)
+        Both,   // value <= -threshold or value >= threshold (t and r: |value| >= |obtained|)
+    };
+    Tails tails = Tails::Upper;
+    float threshold = 0.0f;  // the comparison value the run counted against
+
+    bool Contains(float value) const noexcept {
+        return value >= threshold || (tails == Tails::Both && value <= -threshold);
+    }
+};
+
+// Two limits read from the resampled values, named as the window's boxes name them.
+struct MarkedLimits {
+    float lower = 0.0f;
+    float upper = 0.0f;
+    std::string lowerLabel;  // "Lower CI"
+    std::string upperLabel;  // "Upper CI"
+};
+
+// What the histogram call needs besides the values (engine/Histogram.h ComputeHistogram), and what the
+// detailed plot adds: the obtained value by name, and the window's extreme region or limits.
 struct HistogramRequest {
-    std::string caption;                              // "t Value", "Bootstrapped Mean"
+    // Every member has an initializer, so a request may name only the members it needs.
+    std::string caption{};                            // "t Value", "Bootstrapped Mean"
     float observed = 0.0f;                            // where the "^" goes
-    std::optional<std::pair<float, float>> bounds;    // lower, upper; none: from the values
+    std::optional<std::pair<float, float>> bounds{};  // lower, upper; none: from the values
+    std::string observedLabel{};                      // "Obtained t"; empty: "Obtained value"
+    std::optional<float> obtained{};                  // when `observed` is a comparison value near it
+    std::optional<ExtremeRegion> extreme{};           // windows that report a proportion at least as extreme
+    std::optional<MarkedLimits> limits{};             // windows that report two limits
+
+    float Obtained() const noexcept { return obtained.value_or(observed); }
 };
 
 struct RunResult {

@@ -139,7 +139,7 @@ HistogramGeometry ComputeHistogram(std::span<float> values, const std::string& c
         if (g.heights[k] == 0) continue;  // an empty bin draws nothing
         const float x = layout::kFirstBarX + layout::kBarStep * float(k);
         g.lines.push_back({x, layout::kBarBottom, x, layout::kBarBottom - layout::kUnitsPerHeight * float(g.heights[k]),
-                           HistogramInk::Black});
+                           HistogramInk::Black, layout::kBarWidth});
     }
 
     AddTexts(g, caption);

@@ -25,6 +25,7 @@ enum class HistogramInk { Red, Black };  // red (255, 0, 0) for the axes, black 
 struct HistogramLine {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     HistogramInk ink = HistogramInk::Black;
+    float width = 0;  // 0: a hairline; otherwise a band this many logical units wide, centred on the line
 };
 
 // How a text is placed horizontally; its top is always at `top`.
@@ -73,6 +74,7 @@ namespace histogram_layout {
 inline constexpr float kAxisX = 570, kAxisTop = 500, kAxisBottom = 4000;
 inline constexpr float kBaseY = 4030, kBaseRight = 5400;
 inline constexpr float kFirstBarX = 600, kBarStep = 48, kBarBottom = 4000, kUnitsPerHeight = 10;
+inline constexpr float kBarWidth = kBarStep * 0.8f;  // bars with a narrow gap between neighbours
 inline constexpr float kTickStep = 480, kTickTop = 4000;
 inline constexpr float kLabelTop = 4300, kMiddleLabelRight = 3000, kRightLabelRight = 5400;
 inline constexpr float kMarkerTop = 4200, kCaptionTop = 4500, kNoteTop = 4700;

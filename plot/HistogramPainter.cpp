@@ -18,9 +18,15 @@ namespace {
 
 namespace layout = histogram_layout;
 
+// The picture box's default size, and the text size that suits it.
+const QSizeF kReferenceSize(480, 400);
+constexpr int kReferencePixels = 12;
+constexpr int kSmallestPixels = 7;
+
 // Each text line below the axis (labels 4300, caption 4500, note 4700) and each legend line has a little
 // under 200 logical units of height.
 constexpr float kLogicalLineHeight = 195.0f;
+constexpr double kMarkerScale = 1.5;
 
 class Mapper {
 public:
@@ -50,6 +56,31 @@ QFont FittingFont(const QFont& font, QPaintDevice* device, double scaleY) {
     return smaller;
 }
 
+// A band (a bar) in whole device pixels, the same width for every bar of the picture and centred on its
+// line. It is kept at least a pixel narrower than the bar spacing, so neighbouring bars never merge.
+QRect BandRect(const HistogramLine& line, const Mapper& map) {
+    const double spacing = layout::kBarStep * map.ScaleX();
+    const double width = std::max(1.0, std::min(std::round(line.width * map.ScaleX()), std::floor(spacing) - 1));
+    const QPointF a = map(line.x1, line.y1), b = map(line.x2, line.y2);
+    const int left = int(std::lround((a.x() + b.x()) / 2 - width / 2));
+    const int top = int(std::lround(std::min(a.y(), b.y())));
+    const int bottom = int(std::lround(std::max(a.y(), b.y())));
+    return QRect(QPoint(left, top), QPoint(left + int(width) - 1, bottom));
+}
+
+// The "^" under the obtained value, in a heavier and larger face than the other texts so it stands out.
+bool IsMarker(const HistogramText& t) { return !t.value && t.text == "^"; }
+
+QFont MarkerFont(const QFont& text) {
+    QFont marker = text;
+    marker.setBold(true);
+    if (text.pixelSize() > 0)
+        marker.setPixelSize(std::max(1, int(std::lround(text.pixelSize() * kMarkerScale))));
+    else
+        marker.setPointSizeF(text.pointSizeF() * kMarkerScale);
+    return marker;
+}
+
 QString TextOf(const HistogramText& t) {
     return t.value ? HistogramLabel(*t.value) : QString::fromStdString(t.text);
 }
@@ -77,6 +108,13 @@ QFont HistogramFontFor(QSize size) {
     return font;
 }
 
+QFont ScaledHistogramFont(const QFont& base, QSizeF size) {
+    QFont font = base;
+    const double scale = std::min(size.width() / kReferenceSize.width(), size.height() / kReferenceSize.height());
+    font.setPixelSize(std::max(kSmallestPixels, int(std::lround(kReferencePixels * scale))));
+    return font;
+}
+
 void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeometry& geometry, const QFont& font) {
     if (target.width() <= 0 || target.height() <= 0) return;
     const Mapper map(target);
@@ -87,6 +125,10 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
 
     const QPen red(QColor(255, 0, 0), 0), black(QColor(0, 0, 0), 0);  // cosmetic: one device pixel
     for (const HistogramLine& line : geometry.lines) {
+        if (line.width > 0) {
+            painter.fillRect(BandRect(line, map), line.ink == HistogramInk::Red ? red.color() : black.color());
+            continue;
+        }
         painter.setPen(line.ink == HistogramInk::Red ? red : black);
         painter.drawLine(map(line.x1, line.y1), map(line.x2, line.y2));
     }
@@ -95,10 +137,18 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
     painter.setFont(textFont);
     painter.setPen(black);
     const QFontMetricsF metrics(textFont, painter.device());
+    const QFont markerFont = MarkerFont(textFont);
+    const QFontMetricsF markerMetrics(markerFont, painter.device());
     for (const HistogramText& t : geometry.texts) {
         const QString text = TextOf(t);
-        const double left = LeftOf(t, map, target, metrics.horizontalAdvance(text));
-        painter.drawText(QPointF(left, map(0, t.top).y() + metrics.ascent()), text);
+        const bool marker = IsMarker(t);
+        const QFontMetricsF& m = marker ? markerMetrics : metrics;
+        if (marker) painter.setFont(markerFont);
+        double left = LeftOf(t, map, target, m.horizontalAdvance(text));
+        // The larger glyph's wider side bearing would move its ink right of where the "^" points.
+        if (marker) left -= markerMetrics.leftBearing(QLatin1Char('^')) - metrics.leftBearing(QLatin1Char('^'));
+        painter.drawText(QPointF(left, map(0, t.top).y() + m.ascent()), text);
+        if (marker) painter.setFont(textFont);
     }
 
     const HistogramColumn& legend = geometry.legend;

@@ -16,6 +16,8 @@ class QPainter;
 namespace brevant::plot {
 
 // Maps the geometry's logical units onto target and draws it over whatever the painter's device shows.
+// Lines with a width (the bars) are filled bands of whole device pixels; the "^" marker is drawn bold and
+// half as large again as the other texts, its left edge and top where the geometry puts them.
 // Texts are measured in `font` on the painter's device, so labels keep their right edges, centres and
 // legend lines at any size; the font is made smaller when the legend's lines would not fit beside the axis.
 void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeometry& geometry, const QFont& font);
@@ -26,6 +28,10 @@ QString HistogramLabel(double value, const QLocale& locale = QLocale());
 // A font for a picture of that size with no font of its own (the batch tool): legible, and small enough
 // for the legend to fit.
 QFont HistogramFontFor(QSize size);
+
+// The base font (family, weight) at a pixel size that grows and shrinks with the picture: 12 pixels at the
+// picture box's default 480 x 400, scaled by the smaller of the two ratios, never below 7 pixels.
+QFont ScaledHistogramFont(const QFont& base, QSizeF size);
 
 // Save the picture on a white background, drawn in memory and then written as an output file is
 // (engine/OutputFile.h): in full beside the target and renamed over it, so a failed save leaves an existing

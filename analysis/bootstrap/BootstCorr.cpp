@@ -297,7 +297,10 @@ RunResult PresentBootstCorr(BootstCorrResult&& r, const RunSettings& settings) {
         {"LowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
         {"UpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
     };
-    run.histogram = {"Bootstrapped Correlations", r.r, std::nullopt};
+    run.histogram = {.caption = "Bootstrapped Correlations",
+                     .observed = r.r,
+                     .observedLabel = "Obtained r",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalRText, r.firstIllegal, r.illegalCount, settings.resamples));
     }

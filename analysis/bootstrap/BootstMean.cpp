@@ -131,7 +131,10 @@ RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
         {"txtStError", "Label6", "St. Error of Bootstrap Distribution", r.bootstrapStandardError,
          BoxFormat::ThreeDecimals},
     };
-    run.histogram = {"Bootstrapped Mean", r.mean, std::nullopt};
+    run.histogram = {.caption = "Bootstrapped Mean",
+                     .observed = r.mean,
+                     .observedLabel = "Obtained Mean",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CI", "Upper CI"}};
     const NonFiniteCount& nf = r.nonFiniteT;
     if (nf.Total() > 0) {
         run.notes.push_back(

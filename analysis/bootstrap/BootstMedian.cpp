@@ -158,7 +158,10 @@ RunResult PresentBootstMedian(BootstMedianResult&& r) {
         {"LowerCL", "Label3", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
         {"UpperCL", "Label2", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
     };
-    run.histogram = {"Bootstrapped Median", r.median, std::nullopt};
+    run.histogram = {.caption = "Bootstrapped Median",
+                     .observed = r.median,
+                     .observedLabel = "Obtained Median",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CI", "Upper CI"}};
     run.resampled = std::move(r.bootstrapMedians);
     return run;
 }

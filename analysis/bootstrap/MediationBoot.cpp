@@ -309,7 +309,10 @@ RunResult PresentMediationBoot(MediationBootResult&& r, const RunSettings& setti
         {"LowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
         {"UpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
     };
-    run.histogram = {"Bootstrapped Mediated Path Coefficient", r.obtainedB, std::nullopt};
+    run.histogram = {.caption = "Bootstrapped Mediated Path Coefficient",
+                     .observed = r.obtainedB,
+                     .observedLabel = "Obtained b(xyz)",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
     if (r.negativeSpread) {
         run.notes.push_back("The bootstrap values of b(xyz) differ too little for single-precision sums: their "
                             "variance computes as negative, so the standard error is shown as 0.");

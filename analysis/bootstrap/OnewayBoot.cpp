@@ -253,7 +253,11 @@ RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
         {"txtFPercent", "label5", "Percent => Fobt", r.proportion,
          BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
-    run.histogram = {"Bootstrapped F", r.obtainedF, std::pair{0.0f, 10.0f}};
+    run.histogram = {.caption = "Bootstrapped F",
+                     .observed = r.obtainedF,
+                     .bounds = std::pair{0.0f, 10.0f},
+                     .observedLabel = "Obtained F",
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Upper, r.obtainedF}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "drew values with no spread within any group"));

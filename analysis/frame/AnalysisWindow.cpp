@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -79,6 +80,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     top->addWidget(results);
     histogram_ = new HistogramBox(central);
     top->addWidget(histogram_, 1);  // the picture takes the room the window is given
+    AddPictureEntries();
     layout->addLayout(top, 1);
 
     layout->addWidget(BuildProgressRows());
@@ -132,6 +134,17 @@ void AnalysisWindow::BuildMenus() {
             const Handler handler = entry.handler;
             connect(action, &QAction::triggered, this, [this, handler] { RunHandler(handler); });
         }
+    }
+}
+
+void AnalysisWindow::AddPictureEntries() {
+    const QList<QAction*> menus = menuBar()->actions();
+    QMenu* file = menus.isEmpty() ? nullptr : menus.constFirst()->menu();
+    if (file == nullptr) return;  // every window has a File menu first; the box's context menu serves anyway
+    file->addSeparator()->setProperty(kAddedEntryProperty, true);
+    for (QAction* action : {histogram_->SaveAction(), histogram_->PlotAction()}) {
+        action->setProperty(kAddedEntryProperty, true);
+        file->addAction(action);
     }
 }
 

@@ -47,6 +47,10 @@ namespace brevant::frame {
 
 class HistogramBox;
 
+// Menu entries the frame adds beside those of the window table (the picture box's "Save Histogram As..."
+// and "Plot..." at the end of the first menu, after a separator) carry this property, set to true.
+inline constexpr char kAddedEntryProperty[] = "addedByFrame";
+
 // The four values each analysis window keeps for the whole run of the program, whether it is open or not.
 struct StoredValues {
     std::int32_t resampleCount = 0;  // 0 until a count button is clicked or a run starts
@@ -166,6 +170,7 @@ public:
 
 private:
     void BuildMenus();
+    void AddPictureEntries();
     // The status line, the Edit menu and the stale mark (AnalysisWindowStatus.cpp).
     void BuildStatusLine();
     void BuildEditMenu();

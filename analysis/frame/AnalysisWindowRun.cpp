@@ -111,9 +111,10 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     } catch (const std::exception& e) {  // OutputFileError; the old file is as it was
         writeProblem = QString::fromStdString(e.what());
     }
-    // After the output file: the histogram shifts the values in place.
+    // After the output file: the histogram shifts the values in place, so the detailed plot keeps a copy.
     const HistogramRequest& h = result.histogram;
-    histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds));
+    std::vector<float> values = result.resampled;
+    histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds), h, std::move(values));
     AddMonteCarloNotes(result, running_.resamples);
     QStringList notes{unreadNote_};
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);

@@ -116,6 +116,7 @@ void AnalysisWindow::BuildEditMenu() {
     auto* edit = new QMenu(QStringLiteral("&Edit"), this);
     edit->setObjectName(QStringLiteral("mnuEdit"));
     edit->menuAction()->setObjectName(QStringLiteral("mnuEdit"));
+    edit->menuAction()->setProperty(kAddedEntryProperty, true);
     copyResults_ = edit->addAction(QStringLiteral("Copy Results"));
     copyResults_->setObjectName(QStringLiteral("mnuCopyResults"));
     copyResults_->setShortcut(QKeySequence::Copy);

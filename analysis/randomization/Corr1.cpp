@@ -280,7 +280,10 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
         {"txtProbMore", "Label3", "p more extreme", r.probability,
          BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
-    run.histogram = {"Randomized Correlation", r.observed.r, std::nullopt};
+    run.histogram = {.caption = "Randomized Correlation",
+                     .observed = r.observed.r,
+                     .observedLabel = "Obtained r",
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Both, std::fabs(r.observed.r - kTolerance)}};
     if (std::fabs(r.observed.r) > 1.0f) {
         run.notes.push_back("The obtained r lies beyond 1 in size: the values differ too little, for their size, "
                             "for single-precision sums. Subtracting a constant from every X, and another from "

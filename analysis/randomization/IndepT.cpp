@@ -172,7 +172,12 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
         {"txtProbMore", "Label3(0)", "p more extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
         EffectSizeBox(r.effectSize),
     };
-    run.histogram = {"t Value", r.comparisonT, std::pair{-5.0f, 5.0f}};
+    run.histogram = {.caption = "t Value",
+                     .observed = r.comparisonT,
+                     .bounds = std::pair{-5.0f, 5.0f},
+                     .observedLabel = "Obtained t",
+                     .obtained = r.observed.t,
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Both, std::fabs(r.comparisonT)}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(

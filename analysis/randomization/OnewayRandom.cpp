@@ -68,7 +68,12 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
         {"txtFPercent", "label5", "Percent => F(obt)", r.proportion,
          BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
     };
-    run.histogram = {"Randomization F", r.comparisonF, std::pair{0.0f, 10.0f}};
+    run.histogram = {.caption = "Randomization F",
+                     .observed = r.comparisonF,
+                     .bounds = std::pair{0.0f, 10.0f},
+                     .observedLabel = "Obtained F",
+                     .obtained = r.obtainedF,
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Upper, r.comparisonF}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));

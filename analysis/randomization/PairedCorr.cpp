@@ -214,7 +214,11 @@ RunResult PresentPairedCorr(PairedCorrResult&& r, const RunSettings& settings) {
         {"txtUpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
         {"StErrBox", "Label6", "St. Error", r.standardError, BoxFormat::ThreeDecimals},
     };
-    run.histogram = {"Randomized Correlation", r.observed.r, std::pair{-5.0f, 5.0f}};
+    run.histogram = {.caption = "Randomized Correlation",
+                     .observed = r.observed.r,
+                     .bounds = std::pair{-5.0f, 5.0f},
+                     .observedLabel = "Obtained r",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(

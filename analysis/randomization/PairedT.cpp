@@ -176,7 +176,12 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
         {"txtPctGreater", "lblTail", tails, r.proportionGreater, BoxFormat::General, BoxMeaning::Proportion},
         {"txtProbMore", "Label3", "p as extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
     };
-    run.histogram = {"t Values", r.comparisonT, std::pair{-5.0f, 5.0f}};
+    run.histogram = {.caption = "t Values",
+                     .observed = r.comparisonT,
+                     .bounds = std::pair{-5.0f, 5.0f},
+                     .observedLabel = "Obtained t",
+                     .obtained = r.obtainedT,
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Both, std::fabs(r.comparisonT)}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(

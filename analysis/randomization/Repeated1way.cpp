@@ -228,7 +228,12 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
         {"txtPctGreater", "Label2", "Number >= F", r.count, BoxFormat::General},
         {"txtProbMore", "Label3", "p as extreme", r.proportion, BoxFormat::General, BoxMeaning::Proportion},
     };
-    run.histogram = {"F value", r.threshold, std::pair{0.0f, 10.0f}};
+    run.histogram = {.caption = "F value",
+                     .observed = r.threshold,
+                     .bounds = std::pair{0.0f, 10.0f},
+                     .observedLabel = "Obtained F",
+                     .obtained = r.observed.f,
+                     .extreme = ExtremeRegion{ExtremeRegion::Tails::Upper, r.threshold}};
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         std::string note = std::to_string(nf.Total()) + " of the " + std::to_string(settings.resamples) +

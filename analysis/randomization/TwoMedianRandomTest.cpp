@@ -156,7 +156,10 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
 RunResult PresentTwoMedianRandomTest(TwoMedianRandomTestResult&& r, const RunSettings&) {
     RunResult run;
     run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
-    run.histogram = {"Bootstrapped Median Differences", r.observed.difference, std::nullopt};
+    run.histogram = {.caption = "Bootstrapped Median Differences",
+                     .observed = r.observed.difference,
+                     .observedLabel = "Median Difference",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
     run.resampled = std::move(r.differences);
     return run;
 }

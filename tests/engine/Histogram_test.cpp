@@ -192,6 +192,15 @@ TEST(Histogram, TextsAndLegendLayout) {
     EXPECT_EQ(std::vector<float>({g.lines[1].x1, g.lines[1].y1, g.lines[1].x2, g.lines[1].y2}),
               std::vector<float>({570, 4030, 5400, 4030}));
 
+    // The axes are hairlines; each bar is a band four fifths of the bar spacing wide, centred on its line.
+    EXPECT_EQ(g.lines[0].width, 0.0f);
+    EXPECT_EQ(g.lines[1].width, 0.0f);
+    ASSERT_EQ(Bars(g).size(), 1u);
+    for (const HistogramLine* bar : Bars(g)) {
+        EXPECT_EQ(bar->x1, bar->x2);
+        EXPECT_FLOAT_EQ(bar->width, 38.4f);
+    }
+
     ASSERT_EQ(g.legend.lines.size(), 18u);
     EXPECT_EQ(g.legend.lines[8], "");
     std::string letters;

@@ -184,8 +184,16 @@ QStringList ButtonSpec(const Expected& e) { return QString::fromUtf8(e.buttons).
 QString NameOf(const QString& spec) { return spec.section(QLatin1Char('='), 0, 0); }
 QString CaptionOf(const QString& spec) { return spec.section(QLatin1Char('='), 1); }
 
-// The Edit menu (Copy Results) is added beside the window's own menus; it has its own tests.
-bool AddedMenu(const QAction* top) { return top->objectName() == QLatin1String("mnuEdit"); }
+// Menus the frame adds beside the window's own (Edit, with Copy Results) carry the added-entry mark too.
+bool AddedMenu(const QAction* top) { return top->property(kAddedEntryProperty).toBool(); }
+
+// The entries of a menu that come from the window table, without those the frame adds beside them.
+QList<QAction*> TableEntries(QMenu* menu) {
+    QList<QAction*> entries;
+    for (QAction* entry : menu->actions())
+        if (!entry->property(kAddedEntryProperty).toBool()) entries << entry;
+    return entries;
+}
 
 // The menu bar in the expectation's notation.
 QString MenuText(QMainWindow* window) {
@@ -193,7 +201,7 @@ QString MenuText(QMainWindow* window) {
     for (QAction* top : window->menuBar()->actions()) {
         if (AddedMenu(top)) continue;
         QStringList entries;
-        for (QAction* entry : top->menu()->actions()) entries << entry->objectName() + QLatin1Char('=') + entry->text();
+        for (QAction* entry : TableEntries(top->menu())) entries << entry->objectName() + QLatin1Char('=') + entry->text();
         menus << top->objectName() + QLatin1Char('=') + top->text() + QLatin1Char('{') +
                      entries.join(QLatin1Char('|')) + QLatin1Char('}');
     }
@@ -204,7 +212,7 @@ QString MenuText(QMainWindow* window) {
 QList<QAction*> MenuEntries(QMainWindow* window) {
     QList<QAction*> entries;
     for (QAction* top : window->menuBar()->actions())
-        if (!AddedMenu(top)) entries << top->menu()->actions();
+        if (!AddedMenu(top)) entries << TableEntries(top->menu());
     return entries;
 }
 QList<int> HandlerNumbers(const Expected& e) {

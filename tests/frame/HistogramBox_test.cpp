@@ -110,6 +110,31 @@ private slots:
         QVERIFY(AllWhiteInside(box.grab().toImage(), box.contentsRect()));
     }
 
+    // The texts grow with the box: the caption's ink at twice the size is about twice as tall.
+    void textsScaleWithTheBox() {
+        HistogramBox box;
+        const auto captionHeight = [&box](QSize size) {
+            box.resize(size);
+            const QImage shown = box.grab().toImage();
+            const QPointF top = Map(box, 0, 4500), bottom = Map(box, 0, 4700);
+            int first = -1, last = -1;
+            for (int y = int(top.y()); y < int(bottom.y()); ++y)
+                for (int x = shown.width() / 3; x < shown.width() * 2 / 3; ++x)
+                    if (qGray(shown.pixel(x, y)) < 128) {
+                        if (first < 0) first = y;
+                        last = y;
+                        break;
+                    }
+            return first < 0 ? 0 : last - first + 1;
+        };
+        box.ShowHistogram(SampleGeometry());
+        const int small = captionHeight(QSize(480, 400));
+        const int large = captionHeight(QSize(960, 800));
+        QVERIFY(small > 4);
+        QVERIFY2(large >= small * 17 / 10 && large <= small * 23 / 10,
+                 qPrintable(QStringLiteral("%1 then %2 pixels").arg(small).arg(large)));
+    }
+
     void savesByTheExtension() {
         HistogramBox box;
         box.resize(480, 400);

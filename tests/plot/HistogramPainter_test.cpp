@@ -201,6 +201,82 @@ private slots:
         QVERIFY2(legend.bottom < 100, qPrintable(QString::number(legend.bottom)));  // axis bottom: y = 4000 logical
     }
 
+    // Bars are bands of even width centred on their positions, with a gap to the next bar, at any size.
+    void barsAreEvenBandsWithGaps() {
+        std::vector<float> values;
+        for (int k : {40, 41, 42, 60}) values.insert(values.end(), 5, -5.0f + 0.1f * float(k));
+        const HistogramGeometry g = ComputeHistogram(values, "t Value", 0.0f, std::pair{-5.0f, 5.0f});
+        for (const QSize size : {QSize(600, 500), QSize(480, 400), QSize(1250, 860)}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                plot::PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), g, plot::HistogramFontFor(size));
+            }
+            const double sx = size.width() / 6000.0;
+            const int row = int(std::lround(3000 * size.height() / 5000.0));  // halfway up every bar
+            // Runs of ink along the row, from the first bar on.
+            std::vector<std::pair<int, int>> runs;
+            for (int x = int(500 * sx); x < size.width(); ++x) {
+                if (!IsInk(image.pixel(x, row))) continue;
+                if (!runs.empty() && runs.back().second == x - 1)
+                    runs.back().second = x;
+                else
+                    runs.emplace_back(x, x);
+            }
+            QCOMPARE(int(runs.size()), 4);  // four bars, none merged with its neighbour
+            const int expected = std::max(1, std::min(int(std::lround(38.4 * sx)), int(std::floor(48 * sx)) - 1));
+            const int bins[] = {40, 41, 42, 60};
+            for (int i = 0; i < 4; ++i) {
+                const double centre = (600 + 48 * bins[i]) * sx;
+                const auto [left, right] = runs[std::size_t(i)];
+                QVERIFY2(std::fabs((left + right + 1) / 2.0 - centre) <= 1.0,
+                         qPrintable(QStringLiteral("%1: bar %2 at %3..%4").arg(size.width()).arg(bins[i]).arg(left).arg(right)));
+                QCOMPARE(right - left + 1, expected);
+            }
+            QVERIFY(expected * 10 >= int(std::floor(48 * sx)) * 5);  // still about four fifths, not a comb
+        }
+    }
+
+    // The marker keeps its place (left edge at 600 + 48p, top at 4200) and is heavier than a plain "^".
+    void markerIsBoldAndLarger() {
+        const QFont font = plot::HistogramFontFor(size_);
+        QImage plain(40, 40, QImage::Format_RGB32);
+        plain.fill(Qt::white);
+        {
+            QPainter painter(&plain);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(5, 30), QStringLiteral("^"));
+        }
+        const Extent caret = InkIn(plain, plain.rect());
+        QImage image(size_, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            plot::PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size_)), tSample_, font);
+        }
+        const double markerX = 60 + 4.8 * ((observed_ + 5.0) / 0.1);
+        const Extent marker = InkIn(image, QRect(int(markerX) - 2, 418, 24, 12));
+        QVERIFY(!marker.Empty() && !caret.Empty());
+        const int plainWidth = caret.right - caret.left + 1, markerWidth = marker.right - marker.left + 1;
+        QVERIFY2(markerWidth * 10 >= plainWidth * 13,
+                 qPrintable(QStringLiteral("marker %1 px wide, a plain ^ %2 px").arg(markerWidth).arg(plainWidth)));
+        QVERIFY(marker.left >= markerX - 1 && marker.left <= markerX + 4);
+        QVERIFY(marker.top >= 420);
+    }
+
+    void scaledFontFollowsTheSmallerSide() {
+        const QFont base;
+        QCOMPARE(plot::ScaledHistogramFont(base, QSizeF(480, 400)).pixelSize(), 12);
+        QCOMPARE(plot::ScaledHistogramFont(base, QSizeF(960, 800)).pixelSize(), 24);
+        QCOMPARE(plot::ScaledHistogramFont(base, QSizeF(1920, 800)).pixelSize(), 24);  // wide: the height rules
+        QCOMPARE(plot::ScaledHistogramFont(base, QSizeF(240, 800)).pixelSize(), 7);    // narrow: never below 7
+        QFont bold = base;
+        bold.setBold(true);
+        QVERIFY(plot::ScaledHistogramFont(bold, QSizeF(480, 400)).bold());
+    }
+
     void labelsFollowTheLocale() {
         QCOMPARE(plot::HistogramLabel(-1234.5, QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("-1.234,500"));
         QCOMPARE(plot::HistogramLabel(-1234.5, QLocale(QLocale::English, QLocale::UnitedStates)),

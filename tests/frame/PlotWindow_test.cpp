@@ -1,0 +1,337 @@
+// The detailed plot window: opened from the picture box and the analysis window's File menu, following
+// the box's runs, its series and axes, its tooltips per bin, and its exports through the dialog seams.
+#include <QAbstractSeries>
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QCategoryAxis>
+#include <QtTest>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "analysis/frame/AnalysisWindow.h"
+#include "analysis/frame/Dialogs.h"
+#include "analysis/frame/Histogram.h"
+#include "analysis/frame/PlotWindow.h"
+#include "analysis/frame/Shell.h"
+#include "engine/Module1.h"
+
+using namespace brevant;
+using namespace brevant::frame;
+
+namespace {
+
+// 500 values within -4 .. 4, and the bounds themselves, so the plot's bins are those of the bounds.
+std::vector<float> Values() {
+    std::vector<float> values;
+    for (int i = 0; i < 500; ++i) values.push_back(float(std::sin(i * 0.37) * 3.0 + std::cos(i * 1.3)));
+    values.push_back(-5.0f);
+    values.push_back(5.0f);
+    return values;
+}
+
+HistogramGeometry Geometry() {
+    std::vector<float> values = Values();
+    return ComputeHistogram(values, "t Value", 2.5f, std::pair{-5.0f, 5.0f});
+}
+
+HistogramRequest RegionRequest() {
+    HistogramRequest r;
+    r.caption = "t Value";
+    r.observed = 2.5f;
+    r.bounds = std::pair{-5.0f, 5.0f};
+    r.observedLabel = "Obtained t";
+    r.extreme = ExtremeRegion{ExtremeRegion::Tails::Both, 2.5f};
+    return r;
+}
+
+HistogramRequest LimitsRequest() {
+    HistogramRequest r;
+    r.caption = "Bootstrapped Mean";
+    r.observed = 0.25f;
+    r.observedLabel = "Obtained Mean";
+    r.limits = MarkedLimits{-2.0f, 2.75f, "Lower CI", "Upper CI"};
+    return r;
+}
+
+QStringList SeriesNames(PlotWindow* plot) {
+    QStringList names;
+    for (QAbstractSeries* s : plot->View()->chart()->series()) names << s->name();
+    return names;
+}
+
+QString WorkPath(const QString& name) { return QDir(QStringLiteral(BREVANT_TEST_WORK_DIR)).filePath(name); }
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool IsBarBlue(QRgb p) { return qBlue(p) > 140 && qRed(p) < 110 && qGreen(p) < 150; }
+
+void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+}  // namespace
+
+class PlotWindowTest : public QObject {
+    Q_OBJECT
+
+    QStringList messages_;
+    QStringList answers_;
+
+private slots:
+    void init() {
+        messages_.clear();
+        answers_.clear();
+        SetMessageHook([this](const QString& text) { messages_ << text; });
+        SetFileDialogHook([this](FileDialogKind, const QString&) {
+            return answers_.isEmpty() ? QString() : answers_.takeFirst();
+        });
+    }
+    void cleanup() {
+        SetMessageHook({});
+        SetFileDialogHook({});
+    }
+
+    void opensFromTheBoxAndFollowsIt() {
+        HistogramBox box;
+        box.resize(480, 400);
+        QVERIFY(!box.PlotAction()->isEnabled());
+        QVERIFY(box.toolTip().isEmpty());
+        box.ShowPlot();  // nothing to plot: a message, no window
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(box.Plot() == nullptr);
+
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
+        QVERIFY(box.PlotAction()->isEnabled());
+        QVERIFY(box.toolTip().contains(QStringLiteral("detailed plot")));
+        QCOMPARE(box.PlotAction()->text(), QStringLiteral("Plot..."));
+        box.PlotAction()->trigger();
+        PlotWindow* plot = box.Plot();
+        QVERIFY(plot != nullptr);
+        QVERIFY(plot->isVisible());
+        QVERIFY(plot->isWindow());
+        QVERIFY(plot->minimumSize().width() < plot->maximumSize().width());  // resizable
+        QVERIFY(plot->width() > box.width() && plot->height() > box.height());
+
+        const QStringList names = SeriesNames(plot);
+        QVERIFY2(names.contains(QStringLiteral("At least as extreme: \u2264 -2.500 or \u2265 2.500")),
+                 qPrintable(names.join(QLatin1Char('|'))));
+        QVERIFY(names.contains(QStringLiteral("Resampled values")));
+        QVERIFY(names.contains(QStringLiteral("Obtained t = 2.500")));
+        const auto axes = plot->View()->chart()->axes();
+        QStringList titles;
+        for (QAbstractAxis* a : axes) titles << a->titleText();
+        QCOMPARE(titles, (QStringList{QStringLiteral("t Value"), QStringLiteral("Count")}));
+        auto* y = qobject_cast<QCategoryAxis*>(plot->View()->chart()->axes(Qt::Vertical).constFirst());
+        QVERIFY(y != nullptr);
+        QCOMPARE(y->min(), 0.0);
+        QCOMPARE(y->max(), plot->Model()->y.max);
+        QCOMPARE(y->categoriesLabels().constFirst(), QStringLiteral("0"));
+        auto* x = qobject_cast<QCategoryAxis*>(plot->View()->chart()->axes(Qt::Horizontal).constFirst());
+        QVERIFY(x != nullptr);
+        QVERIFY2(x->categoriesLabels().contains(QStringLiteral("0")), qPrintable(x->categoriesLabels().join(' ')));
+        QVERIFY(x->categoriesLabels().contains(QStringLiteral("-4")));
+
+        // A second "Plot..." brings the same window forward.
+        box.ShowPlot();
+        QCOMPARE(box.Plot(), plot);
+
+        // A run starting clears the box and so the plot; the next run's picture replaces it.
+        box.Clear();
+        QVERIFY(!plot->Model());
+        QVERIFY(plot->View()->chart()->series().isEmpty());
+        QVERIFY(!plot->findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled());
+        box.ShowHistogram(Geometry(), LimitsRequest(), Values());
+        QVERIFY(plot->Model());
+        const QStringList limits = SeriesNames(plot);
+        QVERIFY2(limits.contains(QStringLiteral("Lower CI = -2.000")), qPrintable(limits.join(QLatin1Char('|'))));
+        QVERIFY(limits.contains(QStringLiteral("Upper CI = 2.750")));
+        QVERIFY(limits.contains(QStringLiteral("Obtained Mean = 0.250")));
+        QVERIFY(!limits.join(QLatin1Char('|')).contains(QStringLiteral("extreme")));
+
+        plot->close();  // closing discards it; the next "Plot..." makes a new one
+        FlushDeletes();
+        QVERIFY(box.Plot() == nullptr);
+    }
+
+    // Every resample undefined (no spread anywhere): an empty plot that says why, not a crash.
+    void noFiniteValueGivesAnEmptyPlotWithANote() {
+        std::vector<float> values(20, std::numeric_limits<float>::quiet_NaN());
+        std::vector<float> shifted = values;
+        HistogramRequest request = RegionRequest();
+        request.obtained = std::numeric_limits<float>::infinity();
+        HistogramBox box;
+        box.ShowHistogram(ComputeHistogram(shifted, "t Value", 2.5f, request.bounds), request, values);
+        box.ShowPlot();
+        PlotWindow* plot = box.Plot();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        QCOMPARE(plot->Model()->notShown, std::int64_t(20));
+        const QString notes = plot->findChild<QLabel*>(QStringLiteral("lblPlotNotes"))->text();
+        QVERIFY2(notes.contains(QStringLiteral("20 of them lie outside the bins or are not finite numbers")),
+                 qPrintable(notes));
+        QVERIFY(notes.contains(QStringLiteral("Obtained t is not a finite number")));
+        QVERIFY(!SeriesNames(plot).join(QLatin1Char('|')).contains(QStringLiteral("Obtained t =")));
+        QVERIFY(!plot->grab().isNull());
+    }
+
+    void doubleClickOpensThePlot() {
+        HistogramBox box;
+        box.resize(480, 400);
+        box.show();
+        QTest::mouseDClick(&box, Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(box.Plot() == nullptr);  // nothing shown yet
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
+        QTest::mouseDClick(&box, Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(box.Plot() != nullptr);
+    }
+
+    void tooltipNamesTheBinsRangeAndCount() {
+        HistogramBox box;
+        const HistogramGeometry g = Geometry();
+        box.ShowHistogram(g, RegionRequest(), Values());
+        box.ShowPlot();
+        PlotWindow* plot = box.Plot();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        QChart* chart = plot->View()->chart();
+        const int tallest = int(std::max_element(g.counts.begin(), g.counts.end()) - g.counts.begin());
+        for (int k : {tallest, 80, 100}) {
+            const double centre = g.lower + k * double(g.binWidth);
+            const QPointF inChart = chart->mapToPosition(QPointF(centre, 1.0));
+            const QPoint inView = plot->View()->mapFromScene(chart->mapToScene(inChart));
+            const QString tip = plot->TipAt(inView);
+            QCOMPARE(tip, plot->BinTip(k));
+            const std::int32_t count = plot->Model()->bins[std::size_t(k)].count;
+            QVERIFY(k != tallest || count > 0);
+            QVERIFY2(tip.contains(QStringLiteral("\n%1 of 502 (").arg(count)), qPrintable(tip));
+            const QString from = QLocale().toString(centre - g.binWidth / 2.0, 'f', 3);
+            QVERIFY2(tip.startsWith(QStringLiteral("Values from ") + from), qPrintable(tip));
+            QCOMPARE(tip.contains(QStringLiteral("Counted as at least as extreme")), k == 80 || k == 100);
+        }
+        // Bin 75 runs from 2.45 to 2.55: it straddles the threshold 2.5.
+        QVERIFY(plot->BinTip(75).contains(QStringLiteral("Partly counted")));
+        QCOMPARE(plot->TipAt(QPoint(2, 2)), QString());  // outside the plot area
+        QCOMPARE(plot->BinTip(101), QString());
+    }
+
+    void exportsPngSvgAndPdf() {
+        HistogramBox box;
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
+        box.ShowPlot();
+        PlotWindow* plot = box.Plot();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        QAction* exportEntry = plot->findChild<QAction*>(QStringLiteral("mnuExportPlot"));
+        QVERIFY(exportEntry != nullptr && exportEntry->isEnabled());
+
+        const QString png = WorkPath(QStringLiteral("plot.png"));
+        const QString svg = WorkPath(QStringLiteral("plot.svg"));
+        const QString pdf = WorkPath(QStringLiteral("plot.PDF"));
+        for (const QString& path : {png, svg, pdf}) QFile::remove(path);
+        answers_ << png << svg << pdf;
+        exportEntry->trigger();
+        plot->findChild<QPushButton*>(QStringLiteral("cmdExport"))->click();
+        plot->ExportAs();
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+
+        const QImage image(png);
+        QCOMPARE(image.size(), plot->View()->viewport()->size());
+        int blue = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) blue += IsBarBlue(image.pixel(x, y));
+        QVERIFY2(blue > 200, qPrintable(QString::number(blue)));  // the bars are drawn, not an empty frame
+
+        QVERIFY(QSvgRenderer(svg).isValid());
+        const QByteArray svgText = ReadAll(svg);
+        QVERIFY(svgText.contains("Obtained t"));
+        QVERIFY(svgText.contains("Count"));
+
+        const QByteArray pdfBytes = ReadAll(pdf);
+        QVERIFY(pdfBytes.startsWith("%PDF-"));
+        QVERIFY(pdfBytes.trimmed().endsWith("%%EOF"));
+        QVERIFY(pdfBytes.size() > 2000);
+    }
+
+    void refusedExportsLeaveFilesAlone() {
+        HistogramBox box;
+        box.ShowHistogram(Geometry(), RegionRequest(), Values());
+        box.ShowPlot();
+        PlotWindow* plot = box.Plot();
+
+        answers_ << WorkPath(QStringLiteral("plot.txt"));
+        plot->ExportAs();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains(QStringLiteral(".png, .svg or .pdf")));
+        QVERIFY(!QFile::exists(WorkPath(QStringLiteral("plot.txt"))));
+
+        // The temporary file beside a 254-character name cannot be named: the old file stays whole.
+        const QString longName = WorkPath(QString(250, QLatin1Char('p')) + QStringLiteral(".pdf"));
+        {
+            QFile old(longName);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old document");
+        }
+        messages_.clear();
+        answers_ << longName;
+        plot->ExportAs();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].startsWith(QStringLiteral("The plot could not be exported as")));
+        QCOMPARE(ReadAll(longName), QByteArray("old document"));
+        QFile::remove(longName);
+
+        messages_.clear();
+        plot->ExportAs();  // the dialog was cancelled
+        QVERIFY(messages_.isEmpty());
+
+        box.Clear();
+        plot->ExportAs();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains(QStringLiteral("nothing to export")));
+    }
+
+    // A real run: the File menu ends with the picture's two entries, and the plot carries the run's region.
+    void analysisWindowOffersThePictureEntries() {
+        auto* w = qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("IndepT")));
+        QVERIFY(w != nullptr);
+        QMenu* file = w->menuBar()->actions().constFirst()->menu();
+        const QList<QAction*> entries = file->actions();
+        QVERIFY(entries.size() >= 3);
+        QVERIFY(entries[entries.size() - 3]->isSeparator());
+        QCOMPARE(entries[entries.size() - 2]->text(), QStringLiteral("Save Histogram As..."));
+        QCOMPARE(entries.last()->text(), QStringLiteral("Plot..."));
+        QVERIFY(!entries.last()->isEnabled());
+
+        answers_ << QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/IndepT-reaction-times.dat");
+        w->findChild<QAction*>(QStringLiteral("mnuOpenfile"))->trigger();
+        SetSeeds(Seeds{11, 22, 33});
+        w->RunButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), 60000);
+        QVERIFY(entries.last()->isEnabled());
+        entries.last()->trigger();
+        PlotWindow* plot = w->Histogram()->Plot();
+        QVERIFY(plot != nullptr);
+        QVERIFY(plot->Model() && plot->Model()->region);
+        QCOMPARE(plot->Model()->total, std::int64_t(1000));
+        const double obtained = QLocale().toDouble(w->findChild<QLineEdit*>(QStringLiteral("txtObtT"))->text());
+        QVERIFY(std::fabs(plot->Model()->obtained->value - obtained) < 0.0005);
+        QVERIFY(plot->windowTitle().startsWith(w->windowTitle()));
+        // Unloading the analysis window takes its plot with it.
+        QPointer<PlotWindow> watched(plot);
+        w->close();
+        FlushDeletes();
+        QVERIFY(watched.isNull());
+    }
+};
+
+QTEST_MAIN(PlotWindowTest)
+#include "PlotWindow_test.moc"
