@@ -97,10 +97,6 @@ void GiveRoom(QFileDialog& dialog) {
 
 }  // namespace
 
-QString ShowFileDialog(QWidget* parent, FileDialogKind kind, const QString& filter) {
-    return ShowFileDialog(parent, FileDialogSpec{kind, {}, filter});
-}
-
 QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec) {
     const QStringList patterns = FilterPatterns(spec.filter);
     const bool addSuffix = spec.kind == FileDialogKind::Save && spec.addFilterSuffix;

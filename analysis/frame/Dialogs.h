@@ -30,7 +30,6 @@ struct FileDialogSpec {
     bool addFilterSuffix = false;
 };
 QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec);
-QString ShowFileDialog(QWidget* parent, FileDialogKind kind, const QString& filter);
 
 // The suffix of a single "*.ext" filter pattern ("dat"), or empty.
 QString FilterSuffix(const QString& pattern);
@@ -42,6 +41,7 @@ inline const QString kOpenDataFileTitle = QStringLiteral("Open data file");
 inline const QString kChooseOutputFileTitle = QStringLiteral("Choose output file");
 inline const QString kSaveHistogramTitle = QStringLiteral("Save histogram");
 inline const QString kSaveDataFileTitle = QStringLiteral("Save data file");
+inline const QString kExportPlotTitle = QStringLiteral("Export plot");
 
 // Qt's form of a "Description(*.ext)|*.ext" filter: "Description(*.ext);;...".
 QString QtFilter(const QString& pipeFilter);

@@ -95,7 +95,7 @@ void HistogramBox::SaveHistogramAs() {
         ShowMessage(this, QStringLiteral("There is no histogram to save yet: run the analysis first."));
         return;
     }
-    const QString path = ShowFileDialog(this, FileDialogKind::Save, kHistogramFileFilter);
+    const QString path = ShowFileDialog(this, {FileDialogKind::Save, kSaveHistogramTitle, kHistogramFileFilter});
     if (path.isEmpty()) return;
     // The picture as shown, but never smaller than a legible size.
     const QSize size = contentsRect().size().expandedTo(kPreferredSize);

@@ -407,7 +407,7 @@ void PlotWindow::ExportAs() {
         ShowMessage(this, QStringLiteral("There is nothing to export yet: run the analysis first."));
         return;
     }
-    const QString path = ShowFileDialog(this, FileDialogKind::Save, kPlotFileFilter);
+    const QString path = ShowFileDialog(this, {FileDialogKind::Save, kExportPlotTitle, kPlotFileFilter});
     if (path.isEmpty()) return;
     const QString error = ExportChart(view_, path, view_->viewport()->size());
     if (!error.isEmpty()) ShowMessage(this, error);
