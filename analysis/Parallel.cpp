@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -52,15 +53,32 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
     const Seeds start = generator.seeds;
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
     const int shares = ThreadsFor(threads, resamples);
+    const auto shareBegin = [&](int t) {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * t / shares);
+    };
+    std::vector<std::int32_t> completed(static_cast<std::size_t>(shares), 0);  // ticks of each share
     OnThreads(shares, [&](int t) {
-        const auto begin = static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * t / shares);
-        const auto end = static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * (t + 1) / shares);
+        if (control.CancelRequested()) return;
+        const std::int32_t begin = shareBegin(t);
         BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(begin) * drawsPerResample));
         Progress progress(control);
-        body(begin, end, g, [&progress] { return progress.Tick(); });
+        std::int32_t& done = completed[static_cast<std::size_t>(t)];
+        body(begin, shareBegin(t + 1), g, [&progress, &done] {
+            ++done;
+            return progress.Tick();
+        });
     });
+    if (control.CancelRequested()) {
+        // Where one thread would have stopped: after the unbroken run of completed resamples from the first.
+        std::int64_t prefix = 0;
+        for (int t = 0; t < shares; ++t) {
+            prefix += completed[static_cast<std::size_t>(t)];
+            if (completed[static_cast<std::size_t>(t)] < shareBegin(t + 1) - shareBegin(t)) break;
+        }
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(prefix) * drawsPerResample);
+        throw RunCancelled();
+    }
     generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(resamples) * drawsPerResample);
-    if (control.CancelRequested()) throw RunCancelled();
 }
 
 namespace {
@@ -92,14 +110,14 @@ private:
     std::size_t slots_;
 };
 
-void ShuffleOnOneThread(std::span<float> values, std::int32_t resamples, Generator& generator, RunControl& control,
-                        const ArrangementStatistic& statistic) {
+void RearrangeOnOneThread(std::span<float> values, std::int32_t resamples, Generator& generator,
+                          RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic) {
     BlockGenerator g(generator.seeds);
     Progress progress(control);
-    for (std::int32_t k = 0; k < resamples; ++k) {
-        ShuffleArray(g, values);
+    for (std::int32_t k = 0; k < resamples && !control.CancelRequested(); ++k) {
+        rearrange(g, values);
         statistic(k, values);
-        if (!progress.Tick()) break;
+        progress.Tick();
     }
     generator.seeds = g.CurrentSeeds();
 }
@@ -108,20 +126,26 @@ void ShuffleOnOneThread(std::span<float> values, std::int32_t resamples, Generat
 
 void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                        RunControl& control, const ArrangementStatistic& statistic) {
+    ArrangementsAlongside(values, resamples, threads, generator, control,
+                          [](BlockGenerator& g, std::span<float> v) { ShuffleArray(g, v); }, statistic);
+}
+
+void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
     const int workers = ThreadsFor(threads, resamples);
     if (workers == 1) {
-        ShuffleOnOneThread(values, resamples, generator, control, statistic);
+        RearrangeOnOneThread(values, resamples, generator, control, rearrange, statistic);
         if (control.CancelRequested()) throw RunCancelled();
         return;
     }
     ArrangementRing ring(values.size(), 64);
     const auto stopped = [&control] { return control.CancelRequested(); };
     OnThreads(workers, [&](int t) {
-        if (t == 0) {  // the shuffler
+        if (t == 0) {  // the one that rearranges
             BlockGenerator g(generator.seeds);
             for (std::int64_t k = 0; k < resamples && !stopped(); ++k) {
-                ShuffleArray(g, values);
+                rearrange(g, values);
                 while (!ring.Free(k) && !stopped()) std::this_thread::yield();
                 std::copy(values.begin(), values.end(), ring.Slot(k).begin());
                 ring.published.store(k + 1, std::memory_order_release);
@@ -143,6 +167,79 @@ void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int thre
         }
     });
     if (control.CancelRequested()) throw RunCancelled();
+}
+
+namespace {
+
+// Elements (steps and arrangements alike) handled per chunk of StepsAlongside: a few milliseconds of work,
+// a few megabytes of memory.
+constexpr std::size_t kChunkElements = std::size_t{1} << 18;
+
+}  // namespace
+
+void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                    RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics) {
+    control.resampleTotal.store(resamples, std::memory_order_relaxed);
+    const std::size_t n = values.size();
+    const int workers = ThreadsFor(threads, resamples);
+    const std::int64_t chunk = std::max<std::int64_t>(
+        {static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>({n, step.stepSize, 1})), 4 * workers, 16});
+    const std::int64_t slots = std::min<std::int64_t>(chunk, resamples);
+    std::vector<std::int32_t> steps(static_cast<std::size_t>(slots) * step.stepSize);
+    std::vector<float> arrangements(static_cast<std::size_t>(slots) * n);
+    const Seeds start = generator.seeds;
+    std::int64_t completed = 0;  // resamples whose chunk is done
+
+    // A part of [0, count) for worker t.
+    const auto part = [workers](std::int64_t count, int t) { return count * t / workers; };
+    std::barrier sync(workers);
+    std::atomic<bool> stop{false};
+    OnThreads(workers, [&](int t) {
+        Progress progress(control);
+        for (std::int64_t first = 0; first < resamples; first += chunk) {
+            if (t == 0) stop.store(control.CancelRequested(), std::memory_order_relaxed);
+            sync.arrive_and_wait();
+            if (stop.load(std::memory_order_relaxed)) return;
+            const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
+
+            // The steps of this chunk, each thread jumping ahead to its own.
+            const std::int64_t from = part(count, t), to = part(count, t + 1);
+            if (from < to) {
+                BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(first + from) * step.drawsPerResample));
+                for (std::int64_t k = from; k < to; ++k) {
+                    step.draw(g, std::span<std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
+                                                                        step.stepSize));
+                }
+            }
+            sync.arrive_and_wait();
+
+            // Applied in order; the arrangement carries into the next chunk through values.
+            if (t == 0) {
+                for (std::int64_t k = 0; k < count; ++k) {
+                    const std::span<float> out =
+                        std::span<float>(arrangements).subspan(static_cast<std::size_t>(k) * n, n);
+                    const std::span<const float> previous =
+                        k == 0 ? std::span<const float>(values) : std::span<const float>(out.data() - n, n);
+                    step.apply(std::span<const std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
+                                                                            step.stepSize),
+                               previous, out);
+                }
+                std::copy_n(arrangements.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count - 1) * n),
+                            n, values.begin());
+            }
+            sync.arrive_and_wait();
+
+            if (from < to) {
+                statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
+                           arrangements.data() + static_cast<std::size_t>(from) * n);
+                for (std::int64_t k = from; k < to; ++k) progress.Tick();
+            }
+            if (t == 0) completed = first + count;
+        }
+        sync.arrive_and_wait();  // every statistic of the last chunk is in
+    });
+    generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(completed) * step.drawsPerResample);
+    if (completed < resamples) throw RunCancelled();
 }
 
 }  // namespace brevant

@@ -6,7 +6,12 @@
 //                        share per thread, each thread jumping ahead to where its share begins;
 //   ShufflesAlongside    the arrangement carries over from one shuffle to the next, so the shuffles run in
 //                        order on one thread, ahead of the others, which compute each arrangement's
-//                        statistic on its own copy.
+//                        statistic on its own copy (ArrangementsAlongside: any rearrangement, such as a
+//                        shuffle of each row);
+//   StepsAlongside       the arrangement carries over, but each resample's change to it (a permutation by
+//                        sorting drawn keys, a set of sign flips) depends on that resample's draws alone:
+//                        the changes are drawn on every thread, applied in order on one, and the
+//                        statistics of the arrangements computed on every thread.
 // Either way resample k sees exactly the draws it sees on one thread, and the generator ends where one
 // thread leaves it, so output files, results and seeds are the same whatever the thread count.
 #pragma once
@@ -26,8 +31,9 @@ int ThreadsFor(int asked, std::int32_t resamples) noexcept;
 // body(begin, end, g) runs resamples begin..end-1 in order, drawing from g, which starts where resample
 // begin starts in the stream; it calls the tick it is given once per resample, which polls for cancel
 // (returns false: stop) and reports progress. On return the generator stands after R * drawsPerResample
-// draws. Throws RunCancelled if a cancel was seen (the generator then stands where it would after the
-// whole run: the stream moves on either way).
+// draws. Throws RunCancelled if a cancel was seen (the generator then stands after the
+// resamples completed in order from the first, as though the run had stopped after them; a cancel seen
+// before a share starts leaves that share undone).
 using ResampleTick = std::function<bool()>;
 using ResampleShare = std::function<void(std::int32_t begin, std::int32_t end, BlockGenerator& g,
                                          const ResampleTick& tick)>;
@@ -41,5 +47,29 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
 using ArrangementStatistic = std::function<void(std::int32_t k, std::span<const float> arrangement)>;
 void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                        RunControl& control, const ArrangementStatistic& statistic);
+
+// ShufflesAlongside with any rearrangement in place of ShuffleArray: rearrange(g, values) for each k.
+using Rearrangement = std::function<void(BlockGenerator& g, std::span<float> values)>;
+void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic);
+
+// A change to the arrangement drawn afresh at each resample: draw(g, step) fills step (stepSize integers)
+// from exactly drawsPerResample draws of g; apply(step, from, to) writes into to the arrangement that step
+// makes of from (to never overlaps from).
+struct CarriedStep {
+    std::uint64_t drawsPerResample = 0;
+    std::size_t stepSize = 0;
+    std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw;
+    std::function<void(std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to)> apply;
+};
+// The statistics of arrangements first..first+count-1, which lie one after another in arrangements
+// (count * n floats, n = values.size()). It depends only on them; it may run on several threads at once.
+using ArrangementBatch = std::function<void(std::int32_t first, std::int32_t count, const float* arrangements)>;
+// For k = 0..R-1 in order: values = step k applied to values; then the statistics of every arrangement.
+// values ends as the last step left it, the generator after R * drawsPerResample draws; the bits do not
+// depend on threads. The resamples go in chunks, a cancel is seen between chunks (a few milliseconds): the
+// run then throws RunCancelled with values and generator as they stood after the chunks completed.
+void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                    RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics);
 
 }  // namespace brevant

@@ -7,6 +7,8 @@
 
 #include "analysis/randomization/PairedCorr.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -140,7 +142,6 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     std::vector<float> randomized(static_cast<std::size_t>(R));
 
     // The draws and the sums of each resample in one pass: no column arrays.
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     // Each case's four values side by side, so the pair a draw picks is found without a branch (which
     // would be mispredicted half the time).
     std::vector<float> rows(static_cast<std::size_t>(n) * 4);
@@ -151,30 +152,30 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
         rows[4 * i + 3] = data.y2[i];
     }
     const float* const table = rows.data();
+    float* const out = randomized.data();
+    // Each resample picks its pairs afresh from the data (n draws), so the resamples split across threads.
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        for (std::int32_t k = begin; k < end; ++k) {
+            // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
+            // exactly as in a separate pass.
+            out[k] = Correlate(
+                         n,
+                         [&](std::int32_t i) {
+                             const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
+                             const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
+                             return std::pair{row[0], row[1]};
+                         },
+                         data.sums)
+                         .r;
+            if (!tick()) return;
+        }
+    });
     std::int64_t illegal = 0;
     float firstIllegal = 0.0f;
-    Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
-        }
-        // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
-        // exactly as in a separate pass.
-        const float rStar = Correlate(
-                                n,
-                                [&](std::int32_t i) {
-                                    const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
-                                    const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
-                                    return std::pair{row[0], row[1]};
-                                },
-                                data.sums)
-                                .r;
-        randomized[static_cast<std::size_t>(k)] = rStar;
+    for (const float rStar : randomized) {
         if (std::isfinite(rStar) && std::fabs(rStar) > kIllegalBeyond && illegal++ == 0) firstIllegal = rStar;
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
-    generator = g;
     result.illegalCount = illegal;
     result.firstIllegal = firstIllegal;
     result.nonFinite = CountNonFinite(randomized);
