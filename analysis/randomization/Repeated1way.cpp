@@ -1,5 +1,7 @@
 #include "analysis/randomization/Repeated1way.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -84,44 +86,28 @@ RepeatedFFigures FFromSums(const TableSums& s, std::int64_t n, std::int64_t k, b
     return f;
 }
 
-// ShuffleArray over one row, written out here so that the generator's seeds stay in registers across the
-// rows (a call per row would keep them in memory): the same downward Fisher-Yates swaps and draws.
-inline void ShuffleRow(Generator& g, float* row, std::int32_t k) noexcept {
-    for (std::int32_t i = k; i >= 2; --i) std::swap(row[g.Index(i) - 1], row[i - 1]);
+// ShuffleArray over each subject's row in turn: the same downward Fisher-Yates swaps and draws.
+inline void ShuffleRows(BlockGenerator& g, float* scores, std::int32_t n, std::int32_t k) noexcept {
+    for (std::int32_t j = 0; j < n; ++j) {
+        float* const row = scores + static_cast<std::size_t>(j) * k;
+        for (std::int32_t i = k; i >= 2; --i) std::swap(row[g.Index(i) - 1], row[i - 1]);
+    }
 }
 
-// The resample loop: each pass shuffles every subject's row in turn and adds it into the sums at once (the
-// sums need only that row's final arrangement, and rows are summed in subject order as before).
+// The resample loop. Each pass shuffles every row from where the last pass left it, so the passes run in
+// order while the F of each arrangement is computed alongside; the count is taken afterwards.
 template <typename Acc>
-void Permutations(Repeated1wayData& data, std::int32_t R, float threshold, Generator& generator,
+void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator& generator,
                   RunControl& control, Repeated1wayResult& result) {
     const std::int32_t n = data.subjects, k = data.treatments;
-    float* const scores = data.scores.data();
     float* const out = result.resampled.data();
-    std::vector<Acc> totals(static_cast<std::size_t>(k));
-    Acc* const treatmentTotals = totals.data();
-    std::int64_t count = 0;
-    Generator g = generator;
-    for (std::int32_t h = 0; h < R; ++h) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
-        }
-        std::fill(totals.begin(), totals.end(), Acc(0));
-        Acc grand = 0, squares = 0, subjectSquares = 0;
-        for (std::int32_t j = 0; j < n; ++j) {
-            float* const row = scores + static_cast<std::size_t>(j) * k;
-            ShuffleRow(g, row, k);
-            AddRow(row, k, treatmentTotals, grand, squares, subjectSquares);
-        }
-        const TableSums sums = Finish(grand, squares, subjectSquares, treatmentTotals, k);
-        const float f = FFromSums(sums, n, k, AdditiveTable(data.scores, n, k)).f;
-        out[h] = f;
-        count += f >= threshold;
-        control.resamplesDone.store(h + 1, std::memory_order_relaxed);
-    }
-    generator = g;
-    result.count = count;
+    ArrangementsAlongside(
+        data.scores, R, threads, generator, control,
+        [n, k](BlockGenerator& g, std::span<float> scores) { ShuffleRows(g, scores.data(), n, k); },
+        [&](std::int32_t h, std::span<const float> scores) {
+            std::vector<Acc> totals;
+            out[h] = FFromSums(SumsOfTable(scores.data(), n, k, totals), n, k, AdditiveTable(scores, n, k)).f;
+        });
 }
 
 ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }
@@ -212,10 +198,11 @@ Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& set
 
     control.resampleTotal.store(R, std::memory_order_relaxed);
     if (data.sums == SumPrecision::Single) {
-        Permutations<float>(data, R, result.threshold, generator, control, result);
+        Permutations<float>(data, R, settings.threads, generator, control, result);
     } else {
-        Permutations<double>(data, R, result.threshold, generator, control, result);
+        Permutations<double>(data, R, settings.threads, generator, control, result);
     }
+    for (const float f : result.resampled) result.count += f >= result.threshold;
     result.proportion = static_cast<float>(static_cast<double>(result.count) / R);
     result.nonFinite = CountNonFinite(result.resampled);
     return result;
