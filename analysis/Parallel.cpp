@@ -110,36 +110,42 @@ private:
     std::size_t slots_;
 };
 
-void RearrangeOnOneThread(std::span<float> values, std::int32_t resamples, Generator& generator,
-                          RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic) {
+// Arrangements handed to a statistic thread at once by ArrangementsAlongside: consecutive, so they lie
+// one after another in the ring (whose size is a multiple of it).
+constexpr std::int64_t kArrangementBatch = 8;
+constexpr std::size_t kRingSlots = 64;
+
+// On one thread: batch 1 computes each statistic on values itself; a larger batch copies the arrangements
+// one after another first.
+void RearrangeOnOneThread(std::span<float> values, std::int32_t resamples, std::int64_t batch, Generator& generator,
+                          RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
     BlockGenerator g(generator.seeds);
     Progress progress(control);
-    for (std::int32_t k = 0; k < resamples && !control.CancelRequested(); ++k) {
-        rearrange(g, values);
-        statistic(k, values);
-        progress.Tick();
+    const std::size_t n = values.size();
+    std::vector<float> copies(batch > 1 ? static_cast<std::size_t>(batch) * n : 0);
+    for (std::int64_t first = 0; first < resamples && !control.CancelRequested(); first += batch) {
+        const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
+        for (std::int64_t j = 0; j < count; ++j) {
+            rearrange(g, values);
+            if (batch > 1) std::copy(values.begin(), values.end(), copies.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
+        }
+        statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count),
+                   batch > 1 ? copies.data() : values.data());
+        for (std::int64_t j = 0; j < count; ++j) progress.Tick();
     }
     generator.seeds = g.CurrentSeeds();
 }
 
-}  // namespace
-
-void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                       RunControl& control, const ArrangementStatistic& statistic) {
-    ArrangementsAlongside(values, resamples, threads, generator, control,
-                          [](BlockGenerator& g, std::span<float> v) { ShuffleArray(g, v); }, statistic);
-}
-
-void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                           RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic) {
+void Alongside(std::span<float> values, std::int32_t resamples, int threads, std::int64_t batch, Generator& generator,
+               RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
     const int workers = ThreadsFor(threads, resamples);
     if (workers == 1) {
-        RearrangeOnOneThread(values, resamples, generator, control, rearrange, statistic);
+        RearrangeOnOneThread(values, resamples, batch, generator, control, rearrange, statistics);
         if (control.CancelRequested()) throw RunCancelled();
         return;
     }
-    ArrangementRing ring(values.size(), 64);
+    ArrangementRing ring(values.size(), kRingSlots);
     const auto stopped = [&control] { return control.CancelRequested(); };
     OnThreads(workers, [&](int t) {
         if (t == 0) {  // the one that rearranges
@@ -155,18 +161,39 @@ void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int 
         }
         Progress progress(control);
         for (;;) {
-            const std::int64_t k = ring.claimed.fetch_add(1, std::memory_order_relaxed);
-            if (k >= resamples) return;
-            while (ring.published.load(std::memory_order_acquire) <= k) {
+            const std::int64_t first = ring.claimed.fetch_add(batch, std::memory_order_relaxed);
+            if (first >= resamples) return;
+            const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
+            while (ring.published.load(std::memory_order_acquire) < first + count) {
                 if (stopped()) return;
                 std::this_thread::yield();
             }
-            statistic(static_cast<std::int32_t>(k), ring.Slot(k));
-            ring.Done(k);
-            if (!progress.Tick()) return;
+            statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count), ring.Slot(first).data());
+            bool more = true;
+            for (std::int64_t k = first; k < first + count; ++k) {
+                ring.Done(k);
+                more = progress.Tick();
+            }
+            if (!more) return;
         }
     });
     if (control.CancelRequested()) throw RunCancelled();
+}
+
+}  // namespace
+
+void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                       RunControl& control, const ArrangementStatistic& statistic) {
+    Alongside(
+        values, resamples, threads, 1, generator, control, [](BlockGenerator& g, std::span<float> v) { ShuffleArray(g, v); },
+        [&statistic, n = values.size()](std::int32_t k, std::int32_t, const float* arrangement) {
+            statistic(k, std::span<const float>(arrangement, n));
+        });
+}
+
+void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
+    Alongside(values, resamples, threads, kArrangementBatch, generator, control, rearrange, statistics);
 }
 
 namespace {

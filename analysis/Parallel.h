@@ -48,10 +48,16 @@ using ArrangementStatistic = std::function<void(std::int32_t k, std::span<const 
 void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                        RunControl& control, const ArrangementStatistic& statistic);
 
-// ShufflesAlongside with any rearrangement in place of ShuffleArray: rearrange(g, values) for each k.
+// The statistics of arrangements first..first+count-1, which lie one after another in arrangements
+// (count * n floats, n = values.size()). It depends only on them; it may run on several threads at once.
+using ArrangementBatch = std::function<void(std::int32_t first, std::int32_t count, const float* arrangements)>;
+
+// ShufflesAlongside with any rearrangement in place of ShuffleArray (rearrange(g, values) for each k), and
+// the statistics handed over a few consecutive arrangements at a time, so that they can be computed side
+// by side.
 using Rearrangement = std::function<void(BlockGenerator& g, std::span<float> values)>;
 void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                           RunControl& control, const Rearrangement& rearrange, const ArrangementStatistic& statistic);
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics);
 
 // A change to the arrangement drawn afresh at each resample: draw(g, step) fills step (stepSize integers)
 // from exactly drawsPerResample draws of g; apply(step, from, to) writes into to the arrangement that step
@@ -62,9 +68,6 @@ struct CarriedStep {
     std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw;
     std::function<void(std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to)> apply;
 };
-// The statistics of arrangements first..first+count-1, which lie one after another in arrangements
-// (count * n floats, n = values.size()). It depends only on them; it may run on several threads at once.
-using ArrangementBatch = std::function<void(std::int32_t first, std::int32_t count, const float* arrangements)>;
 // For k = 0..R-1 in order: values = step k applied to values; then the statistics of every arrangement.
 // values ends as the last step left it, the generator after R * drawsPerResample draws; the bits do not
 // depend on threads. The resamples go in chunks, a cancel is seen between chunks (a few milliseconds): the

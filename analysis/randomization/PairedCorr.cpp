@@ -24,13 +24,17 @@ namespace {
 constexpr float kIllegalBeyond = 1.01f;
 const std::string kIllegalText = "This is an illegal value of r  ";
 
-// One pass over the columns: the sums of ArrayVariance for each and those of ArrayCovariance, whose sums
-// of X and of Y are the variances' own (same values, order and precision). Sum is float or double: each
-// addition is done in double and stored in Sum, which for float is the single-precision running sum.
-template <typename Sum, typename Column>
-ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
+// The running sums of one correlation: those of ArrayVariance for each column and those of
+// ArrayCovariance, whose sums of X and of Y are the variances' own (same values, order and precision). Sum
+// is float or double: each addition is done in double and stored in Sum, which for float is the
+// single-precision running sum.
+template <typename Sum>
+struct CorrelationSums {
     Sum sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-    const auto add = [&](float x, float y) {
+    float firstX = 0, firstY = 0;
+    bool constantX = true, constantY = true;
+
+    void Add(float x, float y) noexcept {
         const double dx = x, dy = y;
         // A float plus a float rounded once is the double sum rounded to float: no conversions needed.
         sx = static_cast<Sum>(sx + static_cast<Sum>(x));
@@ -38,33 +42,71 @@ ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
         sxx = static_cast<Sum>(static_cast<double>(sxx) + dx * dx);
         syy = static_cast<Sum>(static_cast<double>(syy) + dy * dy);
         sxy = static_cast<Sum>(static_cast<double>(sxy) + dx * dy);
-    };
-    // column(i) is called once per case, in case order (it may draw).
-    const auto [firstX, firstY] = column(0);
-    add(firstX, firstY);
-    bool constantX = true, constantY = true;
-    for (std::int32_t i = 1; i < n; ++i) {
-        const auto [x, y] = column(i);
-        add(x, y);
+    }
+    void AddFirst(float x, float y) noexcept {
+        firstX = x;
+        firstY = y;
+        Add(x, y);
+    }
+    void AddNext(float x, float y) noexcept {
+        Add(x, y);
         constantX &= x == firstX;
         constantY &= y == firstY;
     }
-    const double size = n;
-    const auto variance = [&](double sum, double squares) { return (squares - sum * sum / size) / (size - 1.0); };
-    ColumnCorrelation c;
-    c.varianceX = static_cast<float>(variance(sx, sxx));
-    c.varianceY = static_cast<float>(variance(sy, syy));
-    c.covariance = static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
-    const float product = c.varianceX * c.varianceY;
-    c.zeroSpread = constantX || constantY || !(product > 0.0f);
-    if (constantX || constantY) {
-        c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
-    } else if (c.zeroSpread) {
-        c.r = ZeroSpreadQuotient(c.covariance);
-    } else {
-        c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+
+    ColumnCorrelation Finish(std::int32_t n) const noexcept {
+        const double size = n;
+        const auto variance = [&](double sum, double squares) { return (squares - sum * sum / size) / (size - 1.0); };
+        ColumnCorrelation c;
+        c.varianceX = static_cast<float>(variance(sx, sxx));
+        c.varianceY = static_cast<float>(variance(sy, syy));
+        c.covariance =
+            static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
+        const float product = c.varianceX * c.varianceY;
+        c.zeroSpread = constantX || constantY || !(product > 0.0f);
+        if (constantX || constantY) {
+            c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
+        } else if (c.zeroSpread) {
+            c.r = ZeroSpreadQuotient(c.covariance);
+        } else {
+            c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+        }
+        return c;
     }
-    return c;
+};
+
+// One pass over the columns; column(i) is called once per case, in case order.
+template <typename Sum, typename Column>
+ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
+    CorrelationSums<Sum> sums;
+    const auto [firstX, firstY] = column(0);
+    sums.AddFirst(firstX, firstY);
+    for (std::int32_t i = 1; i < n; ++i) {
+        const auto [x, y] = column(i);
+        sums.AddNext(x, y);
+    }
+    return sums.Finish(n);
+}
+
+// Resamples side by side. rows holds each case's X1, Y1, X2, Y2; picks[j * n + i] is 2 where resample j
+// takes case i's second pair, else 0. Each resample's sums still add its cases in order; the separate
+// dependency chains of the resamples overlap.
+constexpr std::int32_t kSideBySide = 8;
+template <typename Sum>
+void CorrelateSideBySide(const float* rows, const std::uint8_t* picks, std::int32_t n, float* out) noexcept {
+    CorrelationSums<Sum> sums[kSideBySide];
+    const auto size = static_cast<std::size_t>(n);
+    for (std::int32_t j = 0; j < kSideBySide; ++j) {
+        const float* row = rows + picks[static_cast<std::size_t>(j) * size];
+        sums[j].AddFirst(row[0], row[1]);
+    }
+    for (std::size_t i = 1; i < size; ++i) {
+        for (std::int32_t j = 0; j < kSideBySide; ++j) {
+            const float* row = rows + 4 * i + picks[static_cast<std::size_t>(j) * size + i];
+            sums[j].AddNext(row[0], row[1]);
+        }
+    }
+    for (std::int32_t j = 0; j < kSideBySide; ++j) out[j] = sums[j].Finish(n).r;
 }
 
 template <typename Column>
@@ -153,10 +195,27 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     }
     const float* const table = rows.data();
     float* const out = randomized.data();
+    const auto size = static_cast<std::size_t>(n);
+    const bool single = data.sums == SumPrecision::Single;
     // Each resample picks its pairs afresh from the data (n draws), so the resamples split across threads.
+    // Within a share, eight consecutive resamples take their draws (consecutive in the stream) at once and
+    // form their sums side by side.
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        for (std::int32_t k = begin; k < end; ++k) {
+        std::vector<std::uint8_t> picks(kSideBySide * size);
+        std::int32_t k = begin;
+        for (; k + kSideBySide <= end; k += kSideBySide) {
+            for (std::uint8_t& pick : picks) pick = static_cast<std::uint8_t>(static_cast<float>(g.Uniform()) < 0.5f ? 0 : 2);
+            if (single) {
+                CorrelateSideBySide<float>(table, picks.data(), n, out + k);
+            } else {
+                CorrelateSideBySide<double>(table, picks.data(), n, out + k);
+            }
+            for (std::int32_t j = 0; j < kSideBySide; ++j) {
+                if (!tick()) return;
+            }
+        }
+        for (; k < end; ++k) {
             // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
             // exactly as in a separate pass.
             out[k] = Correlate(

@@ -94,6 +94,53 @@ inline void ShuffleRows(BlockGenerator& g, float* scores, std::int32_t n, std::i
     }
 }
 
+// The sums of kSide tables (one after another, n rows of k each) side by side: each table's sums add its
+// scores in the same order as SumsOfTable; the tables' separate dependency chains overlap.
+constexpr std::int32_t kSide = 8;
+template <typename Acc>
+void SumsSideBySide(const float* tables, std::int32_t n, std::int32_t k, std::vector<Acc>& totals,
+                    TableSums* sums) noexcept {
+    const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    totals.assign(static_cast<std::size_t>(kSide * k), Acc(0));
+    Acc grand[kSide] = {}, squares[kSide] = {}, subjectSquares[kSide] = {};
+    for (std::size_t row = 0; row < size; row += static_cast<std::size_t>(k)) {
+        Acc subject[kSide] = {};
+        for (std::int32_t t = 0; t < k; ++t) {
+            for (std::int32_t j = 0; j < kSide; ++j) {
+                const Acc x = tables[static_cast<std::size_t>(j) * size + row + static_cast<std::size_t>(t)];
+                grand[j] += x;
+                squares[j] = AddSquare(squares[j], x);
+                subject[j] += x;
+                totals[static_cast<std::size_t>(j * k + t)] += x;
+            }
+        }
+        for (std::int32_t j = 0; j < kSide; ++j) subjectSquares[j] = AddSquare(subjectSquares[j], subject[j]);
+    }
+    for (std::int32_t j = 0; j < kSide; ++j) {
+        sums[j] = Finish(grand[j], squares[j], subjectSquares[j], totals.data() + j * k, k);
+    }
+}
+
+// The F of count permuted tables, one after another.
+template <typename Acc>
+void PermutedFs(const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, float* out) {
+    const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    std::vector<Acc> totals;
+    std::int32_t b = 0;
+    for (; b + kSide <= count; b += kSide) {
+        TableSums sums[kSide];
+        SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+        for (std::int32_t j = 0; j < kSide; ++j) {
+            const std::span<const float> table(tables + static_cast<std::size_t>(b + j) * size, size);
+            out[b + j] = FFromSums(sums[j], n, k, AdditiveTable(table, n, k)).f;
+        }
+    }
+    for (; b < count; ++b) {
+        const std::span<const float> table(tables + static_cast<std::size_t>(b) * size, size);
+        out[b] = FFromSums(SumsOfTable(table.data(), n, k, totals), n, k, AdditiveTable(table, n, k)).f;
+    }
+}
+
 // The resample loop. Each pass shuffles every row from where the last pass left it, so the passes run in
 // order while the F of each arrangement is computed alongside; the count is taken afterwards.
 template <typename Acc>
@@ -104,9 +151,8 @@ void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator
     ArrangementsAlongside(
         data.scores, R, threads, generator, control,
         [n, k](BlockGenerator& g, std::span<float> scores) { ShuffleRows(g, scores.data(), n, k); },
-        [&](std::int32_t h, std::span<const float> scores) {
-            std::vector<Acc> totals;
-            out[h] = FFromSums(SumsOfTable(scores.data(), n, k, totals), n, k, AdditiveTable(scores, n, k)).f;
+        [&](std::int32_t first, std::int32_t count, const float* tables) {
+            PermutedFs<Acc>(tables, count, n, k, out + first);
         });
 }
 
