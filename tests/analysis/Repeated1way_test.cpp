@@ -55,6 +55,7 @@ struct Case {
     std::vector<float> scores;
     Seeds seeds;
     std::int32_t resamples;
+    int threads = 0;
 };
 
 brevant::Repeated1wayResult FastRun(const Case& c, const RunSettings& settings, Generator& generator) {
@@ -69,7 +70,7 @@ template <typename Acc = float>
 void ExpectSameAsLiteral(const Case& c) {
     SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "Repeated1way_test_out.dat";
-    const RunSettings settings{c.resamples, 0.975f, out.string()};
+    const RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     const brevant::Repeated1wayResult fast = FastRun(c, settings, generator);
     brevant::WriteOutputFile(settings, fast.resampled);
@@ -116,6 +117,17 @@ TEST(Repeated1way, MatchesTheLiteralRunBitForBit) {
     ExpectSameAsLiteral({3, 4, {123456.7f, 123459.1f, 123461.3f, 98765.43f, 98766.1f, 98769.9f, 1234567.3f, 1234566.1f,
                                 1234570.7f, -55555.55f, -55553.1f, -55550.2f},
                          Seeds{4711, 815, 12345}, 2000});
+}
+
+// The tables go to the F computations eight at a time, on other threads than the shuffles: any count of
+// threads and a count of passes that is no multiple of eight give the literal run's bits.
+TEST(Repeated1way, AnyNumberOfThreadsMatchesTheLiteralRun) {
+    std::mt19937 random(6);
+    for (const int threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        ExpectSameAsLiteral({4, 30, MixedScores(random, 4, 30, 12.0f), Seeds{9, 8, 7}, 1003, threads});
+        ExpectSameAsLiteral<double>({11, 5, MixedScores(random, 11, 5, -40.0f), Seeds{19, 18, 17}, 205, threads});
+    }
 }
 
 // Past 10 treatments or 1,000 subjects every running sum is double: the literal run with double sums is
