@@ -61,10 +61,11 @@ struct PairedCorrResult {
     std::vector<float> sorted;           // r* ascending, NaN last: the histogram's values
 };
 
-// R resamples of N draws each from generator (a local copy in the loop, stored back at the end or on
-// cancellation); then the sort, reported through control.sortDone / sortTotal. The limits are read at the
-// integer-part positions of settings.confidence. Throws SettingsError for R or q out of range (including
-// R too small for q) and RunCancelled when control asks.
+// R resamples of N draws each from generator, on settings.threads threads (the same bits whatever the count), each
+// share jumping ahead to its place in the stream; generator ends after all the draws, or on cancellation after the
+// unbroken run of completed resamples from the first. Then the sort, reported through control.sortDone / sortTotal. The
+// limits are read at the integer-part positions of settings.confidence. Throws SettingsError for R or q out of range
+// (including R too small for q) and RunCancelled when control asks.
 PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& settings, Generator& generator,
                                RunControl& control);
 

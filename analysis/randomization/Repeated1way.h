@@ -71,8 +71,9 @@ struct Repeated1wayResult {
 };
 
 // Shuffles each subject's row of data.scores in place, subject after subject, for each of the R resamples,
-// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator (a
-// local copy in the loop, stored back at the end or on cancellation). Throws SettingsError for a bad R and
+// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator on one
+// thread while the F of each pass is computed on the others (settings.threads in all; the same bits whatever
+// the count); generator ends after the shuffles made. Throws SettingsError for a bad R and
 // RunCancelled when control asks.
 Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
