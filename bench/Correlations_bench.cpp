@@ -40,6 +40,7 @@ brevant::PairedCorrData PairedCorrData() {
     data.y1 = Values(kCases, 20.0f, 4);
     data.x2 = Values(kCases, 52.0f, 5);
     data.y2 = Values(kCases, 21.0f, 6);
+    data.sums = brevant::SumsFor(kCases, brevant::kPairedCorrDesignedCases);  // as a data file of this size reads
     return data;
 }
 

@@ -21,6 +21,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -48,6 +49,13 @@ struct ColumnCorrelation {
     bool zeroSpread = false;  // a column's values all equal, or varX * varY <= 0: r by the rule above
 };
 ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept;
+
+// The r of eight resamples at once: rows holds each case's X1, Y1, X2, Y2 in case order; picks[8 i + j] is 2
+// where resample j takes case i's second pair, else 0; out[j] is resample j's r. The AVX2 path (where
+// available) and the baseline give the same bits.
+inline constexpr std::int32_t kSideBySide = 8;
+void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::uint8_t* picks,
+                             std::int32_t n, float* out) noexcept;
 
 struct PairedCorrResult {
     ColumnCorrelation observed;
