@@ -2,9 +2,15 @@
 
 #include "analysis/Parallel.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define BREVANT_REPEATED_X86 1
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace brevant {
 
@@ -121,15 +127,112 @@ void SumsSideBySide(const float* tables, std::int32_t n, std::int32_t k, std::ve
     }
 }
 
-// The F of count permuted tables, one after another.
+#ifdef BREVANT_REPEATED_X86
+
+__attribute__((target("avx2"))) inline __m256d Low(__m256 v) { return _mm256_cvtps_pd(_mm256_castps256_ps128(v)); }
+__attribute__((target("avx2"))) inline __m256d High(__m256 v) { return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)); }
+
+// Eight lanes of a running sum: float lanes for Acc float, two halves of double lanes for double.
 template <typename Acc>
-void PermutedFs(const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, float* out) {
+struct Lanes;
+template <>
+struct Lanes<float> {
+    __m256 v;
+    __attribute__((target("avx2"))) static Lanes Zero() { return {_mm256_setzero_ps()}; }
+    __attribute__((target("avx2"))) static Lanes Load(const float* p) { return {_mm256_loadu_ps(p)}; }
+    __attribute__((target("avx2"))) void Store(float* p) const { _mm256_storeu_ps(p, v); }
+    __attribute__((target("avx2"))) void Add(__m256 x) { v = _mm256_add_ps(v, x); }
+    // float(double(sum) + double(x)^2): each lane exactly as AddSquare.
+    __attribute__((target("avx2"))) void AddSquare(__m256 x) {
+        const __m256d xl = Low(x), xh = High(x);
+        const __m256d low = _mm256_add_pd(Low(v), _mm256_mul_pd(xl, xl));
+        const __m256d high = _mm256_add_pd(High(v), _mm256_mul_pd(xh, xh));
+        v = _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
+    }
+};
+template <>
+struct Lanes<double> {
+    __m256d low, high;
+    __attribute__((target("avx2"))) static Lanes Zero() { return {_mm256_setzero_pd(), _mm256_setzero_pd()}; }
+    __attribute__((target("avx2"))) static Lanes Load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
+    __attribute__((target("avx2"))) void Store(double* p) const {
+        _mm256_storeu_pd(p, low);
+        _mm256_storeu_pd(p + 4, high);
+    }
+    __attribute__((target("avx2"))) void Add(__m256 x) {
+        low = _mm256_add_pd(low, Low(x));
+        high = _mm256_add_pd(high, High(x));
+    }
+    __attribute__((target("avx2"))) void AddSquare(__m256 x) {
+        const __m256d xl = Low(x), xh = High(x);
+        low = _mm256_add_pd(low, _mm256_mul_pd(xl, xl));
+        high = _mm256_add_pd(high, _mm256_mul_pd(xh, xh));
+    }
+    // The double sum's own square added: AddSquare of a double x.
+    __attribute__((target("avx2"))) void AddSquareOf(const Lanes& x) {
+        low = _mm256_add_pd(low, _mm256_mul_pd(x.low, x.low));
+        high = _mm256_add_pd(high, _mm256_mul_pd(x.high, x.high));
+    }
+};
+
+// SumsSideBySide in AVX2 lanes, lane j the table at tables + j * n * k: each lane does exactly the scalar
+// operations in the same order, so the sums agree bit for bit.
+template <typename Acc>
+__attribute__((target("avx2"))) void SumsSideBySideAvx2(const float* tables, std::int32_t n, std::int32_t k,
+                                                        std::vector<Acc>& totals, TableSums* sums) noexcept {
+    const auto size = static_cast<std::int32_t>(static_cast<std::int64_t>(n) * k);
+    const __m256i lane = _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(size));
+    totals.assign(static_cast<std::size_t>(kSide * k), Acc(0));  // treatment t's eight lanes at 8 t
+    Lanes<Acc> grand = Lanes<Acc>::Zero(), squares = Lanes<Acc>::Zero(), subjectSquares = Lanes<Acc>::Zero();
+    for (std::int32_t row = 0; row < size; row += k) {
+        Lanes<Acc> subject = Lanes<Acc>::Zero();
+        for (std::int32_t t = 0; t < k; ++t) {
+            const __m256 x = _mm256_i32gather_ps(tables, _mm256_add_epi32(lane, _mm256_set1_epi32(row + t)), 4);
+            grand.Add(x);
+            squares.AddSquare(x);
+            subject.Add(x);
+            Acc* const total = totals.data() + static_cast<std::size_t>(kSide * t);
+            Lanes<Acc> sum = Lanes<Acc>::Load(total);
+            sum.Add(x);
+            sum.Store(total);
+        }
+        if constexpr (std::is_same_v<Acc, float>) {
+            subjectSquares.AddSquare(subject.v);
+        } else {
+            subjectSquares.AddSquareOf(subject);
+        }
+    }
+    Acc g[kSide], q[kSide], ss[kSide];
+    grand.Store(g);
+    squares.Store(q);
+    subjectSquares.Store(ss);
+    std::vector<Acc> laneTotals(static_cast<std::size_t>(k));
+    for (std::int32_t j = 0; j < kSide; ++j) {
+        for (std::int32_t t = 0; t < k; ++t) laneTotals[static_cast<std::size_t>(t)] = totals[static_cast<std::size_t>(kSide * t + j)];
+        sums[j] = Finish(g[j], q[j], ss[j], laneTotals.data(), k);
+    }
+}
+
+#endif
+
+// The F of count permuted tables, one after another: eight at a time side by side, on the given path.
+template <typename Acc>
+void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, float* out) {
     const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
     std::vector<Acc> totals;
     std::int32_t b = 0;
     for (; b + kSide <= count; b += kSide) {
         TableSums sums[kSide];
+#ifdef BREVANT_REPEATED_X86
+        if (path == DrawPath::Avx2) {
+            SumsSideBySideAvx2(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+        } else {
+            SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+        }
+#else
+        (void)path;
         SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+#endif
         for (std::int32_t j = 0; j < kSide; ++j) {
             const std::span<const float> table(tables + static_cast<std::size_t>(b + j) * size, size);
             out[b + j] = FFromSums(sums[j], n, k, AdditiveTable(table, n, k)).f;
@@ -148,11 +251,12 @@ void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator
                   RunControl& control, Repeated1wayResult& result) {
     const std::int32_t n = data.subjects, k = data.treatments;
     float* const out = result.resampled.data();
+    const DrawPath path = ActiveDrawPath();
     ArrangementsAlongside(
         data.scores, R, threads, generator, control,
         [n, k](BlockGenerator& g, std::span<float> scores) { ShuffleRows(g, scores.data(), n, k); },
         [&](std::int32_t first, std::int32_t count, const float* tables) {
-            PermutedFs<Acc>(tables, count, n, k, out + first);
+            PermutedFs<Acc>(path, tables, count, n, k, out + first);
         });
 }
 
@@ -173,6 +277,15 @@ std::int32_t ReadAtLeastTwo(DataFile& file, const std::string& what, const std::
 }
 
 }  // namespace
+
+void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
+                       std::int32_t subjects, std::int32_t treatments, float* out) {
+    if (sums == SumPrecision::Single) {
+        PermutedFs<float>(path, tables, count, subjects, treatments, out);
+    } else {
+        PermutedFs<double>(path, tables, count, subjects, treatments, out);
+    }
+}
 
 bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments) noexcept {
     const auto k = static_cast<std::size_t>(treatments);

@@ -21,6 +21,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -53,6 +54,11 @@ struct RepeatedFFigures {
 };
 RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
                                   SumPrecision sums) noexcept;
+
+// The F of count tables (subjects x treatments each, one after another), eight at a time side by side: on
+// the AVX2 path (where available) or the baseline, the same bits as ComputeRepeatedF(table, ...).f.
+void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
+                       std::int32_t subjects, std::int32_t treatments, float* out);
 
 // True when every score is exactly its subject's effect plus its treatment's effect, so nothing is left for
 // the error term: x(j, t) + x(1, 1) = x(j, 1) + x(1, t) for every j and t, compared exactly.

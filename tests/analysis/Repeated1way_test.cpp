@@ -267,4 +267,35 @@ TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
     EXPECT_THROW(brevant::RunRepeated1way(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
 }
 
+// Tables eight at a time side by side, on the AVX2 path (where the processor has it) and the baseline: each
+// F is exactly that of its table alone, single sums and double, with an additive table (infinite F) among
+// them and a remainder past the last eight.
+TEST(Repeated1way, TablesSideBySideGiveEachTablesFOnEveryPath) {
+    std::mt19937 random(15);
+    const std::int32_t k = 4, n = 9, count = 11;
+    const auto size = static_cast<std::size_t>(k * n);
+    std::vector<float> tables;
+    for (std::int32_t b = 0; b < count; ++b) {
+        const std::vector<float> table = MixedScores(random, k, n, 100.0f * static_cast<float>(b - 5));
+        tables.insert(tables.end(), table.begin(), table.end());
+    }
+    for (std::size_t i = 0; i < size; ++i) tables[2 * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
+    for (const brevant::SumPrecision sums : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+        std::vector<float> expected;
+        for (std::int32_t b = 0; b < count; ++b) {
+            const std::span<const float> table(tables.data() + static_cast<std::size_t>(b) * size, size);
+            expected.push_back(brevant::ComputeRepeatedF(table, n, k, sums).f);
+        }
+        EXPECT_TRUE(std::isinf(expected[2]));
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            std::vector<float> out(static_cast<std::size_t>(count), -1.0f);
+            brevant::RepeatedFOfTables(path, sums, tables.data(), count, n, k, out.data());
+            for (std::size_t b = 0; b < out.size(); ++b) {
+                EXPECT_TRUE(SameBits(out[b], expected[b])) << b << " " << out[b] << " " << expected[b];
+            }
+        }
+    }
+}
+
 }  // namespace
