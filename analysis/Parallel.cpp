@@ -210,7 +210,7 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     const std::size_t n = values.size();
     const int workers = ThreadsFor(threads, resamples);
     const std::int64_t chunk = std::max<std::int64_t>(
-        {static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>({n, step.stepSize, 1})), 4 * workers, 16});
+        static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>({n, step.stepSize, 1})), 2 * workers);
     const std::int64_t slots = std::min<std::int64_t>(chunk, resamples);
     std::vector<std::int32_t> steps(static_cast<std::size_t>(slots) * step.stepSize);
     std::vector<float> arrangements(static_cast<std::size_t>(slots) * n);
@@ -220,13 +220,16 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     // A part of [0, count) for worker t.
     const auto part = [workers](std::int64_t count, int t) { return count * t / workers; };
     std::barrier sync(workers);
-    std::atomic<bool> stop{false};
+    // Set by worker 0 only before a barrier, read by all after it; one flag per barrier, so that worker 0,
+    // running ahead to the next, cannot change a flag another worker has yet to read.
+    std::atomic<bool> stopBeforeChunk{false}, stopAfterSteps{false};
+    std::atomic<bool> unfinished{false};  // a worker left its steps undrawn for a cancel
     OnThreads(workers, [&](int t) {
         Progress progress(control);
         for (std::int64_t first = 0; first < resamples; first += chunk) {
-            if (t == 0) stop.store(control.CancelRequested(), std::memory_order_relaxed);
+            if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
             sync.arrive_and_wait();
-            if (stop.load(std::memory_order_relaxed)) return;
+            if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
             const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
 
             // The steps of this chunk, each thread jumping ahead to its own.
@@ -234,15 +237,22 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
             if (from < to) {
                 BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(first + from) * step.drawsPerResample));
                 for (std::int64_t k = from; k < to; ++k) {
+                    if (control.CancelRequested()) {
+                        unfinished.store(true, std::memory_order_relaxed);
+                        break;
+                    }
                     step.draw(g, std::span<std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
                                                                         step.stepSize));
                 }
             }
             sync.arrive_and_wait();
 
-            // Applied in order; the arrangement carries into the next chunk through values.
+            // Applied in order; the arrangement carries into the next chunk through values. A chunk whose
+            // steps were not all drawn is left out whole.
             if (t == 0) {
-                for (std::int64_t k = 0; k < count; ++k) {
+                const bool left = unfinished.load(std::memory_order_relaxed);
+                stopAfterSteps.store(left, std::memory_order_relaxed);
+                for (std::int64_t k = 0; k < count && !left; ++k) {
                     const std::span<float> out =
                         std::span<float>(arrangements).subspan(static_cast<std::size_t>(k) * n, n);
                     const std::span<const float> previous =
@@ -251,17 +261,21 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
                                                                             step.stepSize),
                                previous, out);
                 }
-                std::copy_n(arrangements.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count - 1) * n),
-                            n, values.begin());
+                if (!left) {
+                    std::copy_n(arrangements.begin() +
+                                    static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count - 1) * n),
+                                n, values.begin());
+                    completed = first + count;
+                }
             }
             sync.arrive_and_wait();
+            if (stopAfterSteps.load(std::memory_order_relaxed)) return;
 
             if (from < to) {
                 statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
                            arrangements.data() + static_cast<std::size_t>(from) * n);
                 for (std::int64_t k = from; k < to; ++k) progress.Tick();
             }
-            if (t == 0) completed = first + count;
         }
         sync.arrive_and_wait();  // every statistic of the last chunk is in
     });

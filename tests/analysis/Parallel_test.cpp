@@ -175,36 +175,47 @@ TEST(Parallel, StepsAlongsideGiveThePlainLoopsBitsOverManyChunks) {
     }
 }
 
-// A cancel is seen between chunks: the values and the generator are those after the chunks completed,
-// exactly as a plain loop leaves them after that many resamples; a cancel before the start draws nothing.
+// A cancel is seen between chunks, or while the steps are drawn (that chunk is then left out whole): the
+// values and the generator are those after the chunks completed, exactly as a plain loop leaves them after
+// that many resamples; a cancel before the start draws nothing.
 TEST(Parallel, StepsAlongsideCancelledStopsAfterWholeChunks) {
-    for (const int threads : {1, 2, 3}) {
-        SCOPED_TRACE(threads);
-        std::vector<float> values = Ramp(kStepValues);
-        Generator generator{Seeds{5, 6, 7}};
-        RunControl control;
-        EXPECT_THROW(StepsAlongside(values, 100'000, threads, generator, control, PositionShuffle(kStepValues),
-                                    [&](std::int32_t first, std::int32_t, const float*) {
-                                        if (first >= 100) control.RequestCancel();
-                                    }),
-                     RunCancelled);
-        // Find how many resamples the generator moved on by, then compare with a plain loop that far.
-        Generator stepping{Seeds{5, 6, 7}};
-        std::int32_t made = 0;
-        while (stepping.seeds != generator.seeds && made < 2000) {
-            for (std::size_t i = 0; i + 1 < kStepValues; ++i) stepping.Uniform();
-            ++made;
-        }
-        ASSERT_GT(made, 100);
-        ASSERT_LT(made, 2000);
-        EXPECT_EQ(values, PlainPositionShuffles(Ramp(kStepValues), made, Seeds{5, 6, 7}).values);
+    for (const bool whileDrawing : {false, true}) {
+        for (const int threads : {1, 2, 3}) {
+            SCOPED_TRACE(std::to_string(threads) + (whileDrawing ? " threads, cancelled while drawing" : " threads"));
+            std::vector<float> values = Ramp(kStepValues);
+            Generator generator{Seeds{5, 6, 7}};
+            RunControl control;
+            CarriedStep step = PositionShuffle(kStepValues);
+            std::atomic<int> drawn{0};
+            if (whileDrawing) {
+                step.draw = [&, draw = step.draw](BlockGenerator& g, std::span<std::int32_t> positions) {
+                    if (++drawn == 300) control.RequestCancel();
+                    draw(g, positions);
+                };
+            }
+            EXPECT_THROW(StepsAlongside(values, 100'000, threads, generator, control, step,
+                                        [&](std::int32_t first, std::int32_t, const float*) {
+                                            if (!whileDrawing && first >= 100) control.RequestCancel();
+                                        }),
+                         RunCancelled);
+            // Find how many resamples the generator moved on by, then compare with a plain loop that far.
+            Generator stepping{Seeds{5, 6, 7}};
+            std::int32_t made = 0;
+            while (stepping.seeds != generator.seeds && made < 2000) {
+                for (std::size_t i = 0; i + 1 < kStepValues; ++i) stepping.Uniform();
+                ++made;
+            }
+            ASSERT_GT(made, whileDrawing ? 0 : 100);
+            ASSERT_LT(made, whileDrawing ? 300 : 2000);
+            EXPECT_EQ(values, PlainPositionShuffles(Ramp(kStepValues), made, Seeds{5, 6, 7}).values);
 
-        std::vector<float> untouched = Ramp(kStepValues);
-        EXPECT_THROW(StepsAlongside(untouched, 1000, threads, generator = Generator{Seeds{5, 6, 7}}, control,
-                                    PositionShuffle(kStepValues), [](std::int32_t, std::int32_t, const float*) {}),
-                     RunCancelled);
-        EXPECT_EQ(generator.seeds, (Seeds{5, 6, 7}));
-        EXPECT_EQ(untouched, Ramp(kStepValues));
+            std::vector<float> untouched = Ramp(kStepValues);
+            EXPECT_THROW(StepsAlongside(untouched, 1000, threads, generator = Generator{Seeds{5, 6, 7}}, control,
+                                        PositionShuffle(kStepValues), [](std::int32_t, std::int32_t, const float*) {}),
+                         RunCancelled);
+            EXPECT_EQ(generator.seeds, (Seeds{5, 6, 7}));
+            EXPECT_EQ(untouched, Ramp(kStepValues));
+        }
     }
 }
 
