@@ -98,7 +98,7 @@ ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
 // resample j takes case i's second pair, else 0. Each resample's sums still add its cases in order; the
 // separate dependency chains of the resamples overlap.
 template <typename Sum>
-void CorrelateSideBySide(const float* rows, const std::uint8_t* picks, std::int32_t n, float* out) noexcept {
+void CorrelateSideBySide(const float* rows, const std::int32_t* picks, std::int32_t n, float* out) noexcept {
     CorrelationSums<Sum> sums[kSideBySide];
     for (std::int32_t j = 0; j < kSideBySide; ++j) {
         const float* row = rows + picks[j];
@@ -129,7 +129,7 @@ struct Halves {
 };
 
 template <typename Sum>
-__attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, const std::uint8_t* picks,
+__attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, const std::int32_t* picks,
                                                              std::int32_t n, float* out) noexcept {
     static_assert(kSideBySide == 8);
     constexpr bool kSingle = std::is_same_v<Sum, float>;
@@ -142,7 +142,7 @@ __attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, 
     for (std::int32_t i = 0; i < n; ++i) {
         const __m256i at = _mm256_add_epi32(
             _mm256_set1_epi32(4 * i),
-            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(picks + 8 * static_cast<std::size_t>(i)))));
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picks + 8 * static_cast<std::size_t>(i))));
         const __m256 x = _mm256_i32gather_ps(rows, at, 4);
         const __m256 y = _mm256_i32gather_ps(rows + 1, at, 4);
         const __m256d xl = Low(x), xh = High(x), yl = Low(y), yh = High(y);
@@ -199,7 +199,7 @@ __attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, 
 
 }  // namespace
 
-void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::uint8_t* picks,
+void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
                              std::int32_t n, float* out) noexcept {
     const bool single = precision == SumPrecision::Single;
 #ifdef BREVANT_PAIREDCORR_X86
@@ -315,7 +315,7 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     // form their sums side by side.
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        std::vector<std::uint8_t> picks(kSideBySide * size);
+        std::vector<std::int32_t> picks(kSideBySide * size);  // int, not char: a char store could alias g
         std::int32_t k = begin;
         for (; k + kSideBySide <= end; k += kSideBySide) {
             for (std::size_t j = 0; j < static_cast<std::size_t>(kSideBySide); ++j) {

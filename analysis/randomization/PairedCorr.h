@@ -54,7 +54,7 @@ ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const flo
 // where resample j takes case i's second pair, else 0; out[j] is resample j's r. The AVX2 path (where
 // available) and the baseline give the same bits.
 inline constexpr std::int32_t kSideBySide = 8;
-void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::uint8_t* picks,
+void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
                              std::int32_t n, float* out) noexcept;
 
 struct PairedCorrResult {

@@ -255,8 +255,8 @@ TEST(PairedCorr, EightResamplesAtOnceMatchTheirColumnsOnEveryPath) {
         for (const bool constantX : {false, true}) {
             std::vector<float> rows(4 * static_cast<std::size_t>(n));
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i % 2 == 0 && constantX ? 3.5f : spread(random) * 1000.1f;
-            std::vector<std::uint8_t> picks(8 * static_cast<std::size_t>(n));
-            for (std::uint8_t& pick : picks) pick = second(random) ? 2 : 0;
+            std::vector<std::int32_t> picks(8 * static_cast<std::size_t>(n));
+            for (std::int32_t& pick : picks) pick = second(random) ? 2 : 0;
             for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
                 SCOPED_TRACE(std::to_string(n) + (constantX ? " constant X" : "") +
                              (precision == brevant::SumPrecision::Single ? " single" : " double"));
