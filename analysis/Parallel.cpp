@@ -283,4 +283,82 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     if (completed < resamples) throw RunCancelled();
 }
 
+namespace {
+
+// s -> (k^n mod m) s mod m for each generator, with the multipliers of a fixed n worked out once: a
+// JumpAhead of n draws for the cost of three products.
+class FixedJump {
+public:
+    explicit FixedJump(std::uint64_t n) noexcept : by_(JumpAhead(Seeds{1, 1, 1}, n)) {}
+    Seeds From(Seeds s) const noexcept {
+        return {Times(by_.a, s.a, kModulusA), Times(by_.b, s.b, kModulusB), Times(by_.c, s.c, kModulusC)};
+    }
+
+private:
+    static std::int32_t Times(std::int32_t x, std::int32_t y, std::int32_t m) noexcept {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(x) * y % m);
+    }
+    Seeds by_;
+};
+
+}  // namespace
+
+void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
+                   RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics) {
+    control.resampleTotal.store(resamples, std::memory_order_relaxed);
+    const std::size_t n = table.size();
+    const std::size_t rowCount = rows.rowSize == 0 ? 0 : n / rows.rowSize;
+    const std::uint64_t passDraws = rowCount * rows.rowDraws;
+    const int workers = static_cast<int>(std::min<std::int64_t>(ThreadsFor(threads, resamples),
+                                                                std::max<std::size_t>(rowCount, 1)));
+    const std::int64_t chunk =
+        std::max<std::int64_t>(static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>(n, 1)), 2 * workers);
+    std::vector<float> tables(static_cast<std::size_t>(std::min<std::int64_t>(chunk, resamples)) * n);
+    const Seeds start = generator.seeds;
+    std::int64_t completed = 0;  // passes whose chunk is done
+
+    std::barrier sync(workers);
+    std::atomic<bool> stopBeforeChunk{false};  // set by worker 0 before the barrier, read by all after it
+    OnThreads(workers, [&](int t) {
+        // This worker's rows, their draws in each pass, and the draws of the other rows it skips.
+        const std::size_t firstRow = rowCount * static_cast<std::size_t>(t) / static_cast<std::size_t>(workers);
+        const std::size_t endRow = rowCount * static_cast<std::size_t>(t + 1) / static_cast<std::size_t>(workers);
+        const std::uint64_t ownDraws = (endRow - firstRow) * rows.rowDraws;
+        const FixedJump otherRows(passDraws - ownDraws);
+        const std::span<float> own = table.subspan(firstRow * rows.rowSize, (endRow - firstRow) * rows.rowSize);
+        std::vector<double> draws(ownDraws);
+        Progress progress(control);
+        for (std::int64_t first = 0; first < resamples; first += chunk) {
+            if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
+            sync.arrive_and_wait();
+            if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
+            const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
+
+            // Every pass of this chunk over this worker's rows, each table's rows copied as they stand.
+            Generator g{JumpAhead(start, static_cast<std::uint64_t>(first) * passDraws + firstRow * rows.rowDraws)};
+            for (std::int64_t k = 0; k < count; ++k) {
+                FillUniform(g, draws);
+                g.seeds = otherRows.From(g.seeds);
+                DrawsFrom from(draws.data());
+                rows.rearrange(from, own);
+                std::copy(own.begin(), own.end(),
+                          tables.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * n +
+                                                                      firstRow * rows.rowSize));
+            }
+            sync.arrive_and_wait();
+
+            const std::int64_t from = count * t / workers, to = count * (t + 1) / workers;
+            if (from < to) {
+                statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
+                           tables.data() + static_cast<std::size_t>(from) * n);
+                for (std::int64_t k = from; k < to; ++k) progress.Tick();
+            }
+            if (t == 0) completed = first + count;
+        }
+        sync.arrive_and_wait();  // every statistic of the last chunk is in
+    });
+    generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(completed) * passDraws);
+    if (completed < resamples) throw RunCancelled();
+}
+
 }  // namespace brevant

@@ -8,6 +8,8 @@
 //                        order on one thread, ahead of the others, which compute each arrangement's
 //                        statistic on its own copy (ArrangementsAlongside: any rearrangement, such as a
 //                        shuffle of each row);
+//   RowsAlongside        rows that carry over, each on its own (a shuffle of each subject's row): the rows
+//                        are split across threads, each drawing only its own rows' numbers of every pass;
 //   StepsAlongside       the arrangement carries over, but each resample's change to it (a permutation by
 //                        sorting drawn keys, a set of sign flips) depends on that resample's draws alone:
 //                        the changes are drawn on every thread, applied in order on one, and the
@@ -19,6 +21,7 @@
 #include "analysis/Procedure.h"
 #include "engine/UniformBlocks.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -74,5 +77,37 @@ struct CarriedStep {
 // run then throws RunCancelled with values and generator as they stood after the chunks completed.
 void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                     RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics);
+
+// Draws handed out in order from an array filled ahead: the Uniform / Index interface of Generator.
+class DrawsFrom {
+public:
+    explicit DrawsFrom(const double* draws) noexcept : next_(draws) {}
+    double Uniform() noexcept { return *next_++; }
+    // k in 1..m: floor(u * (m - 0.0001) + 1), as Generator::Index.
+    std::int32_t Index(std::int32_t m) noexcept {
+        const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
+        return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
+    }
+
+private:
+    const double* next_;
+};
+
+// A table of rows of rowSize values whose rows are rearranged in every pass from where the last pass left
+// them, each from exactly rowDraws draws, the rows in order within a pass: rearrange(draws, rows) does it
+// for consecutive whole rows (a worker's share of the table). Each
+// row depends only on its own draws, so the rows are split across threads, each skipping the draws of the
+// others' rows. For k = 0..R-1: every row rearranged, then the statistics of the tables (as in
+// StepsAlongside, several consecutive tables one after another). table ends as the last pass left it, the
+// generator after all the draws; the bits do not depend on threads. A cancel is seen between chunks of
+// passes: the run then throws RunCancelled with table and generator as they stood after the chunks
+// completed.
+struct RowRearrangement {
+    std::size_t rowSize = 0;
+    std::uint64_t rowDraws = 0;
+    std::function<void(DrawsFrom& draws, std::span<float> rows)> rearrange;
+};
+void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
+                   RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics);
 
 }  // namespace brevant

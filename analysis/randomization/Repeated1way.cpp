@@ -244,20 +244,28 @@ void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int
     }
 }
 
-// The resample loop. Each pass shuffles every row from where the last pass left it, so the passes run in
-// order while the F of each arrangement is computed alongside; the count is taken afterwards.
+// The resample loop. Each pass shuffles every row from where the last pass left it, drawing k - 1 numbers
+// per row, rows in subject order: the rows are shuffled on every thread (each its own rows, skipping the
+// others' draws) and the F of each pass's table computed on every thread; the count is taken afterwards.
 template <typename Acc>
 void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator& generator,
                   RunControl& control, Repeated1wayResult& result) {
     const std::int32_t n = data.subjects, k = data.treatments;
     float* const out = result.resampled.data();
     const DrawPath path = ActiveDrawPath();
-    ArrangementsAlongside(
-        data.scores, R, threads, generator, control,
-        [n, k](BlockGenerator& g, std::span<float> scores) { ShuffleRows(g, scores.data(), n, k); },
-        [&](std::int32_t first, std::int32_t count, const float* tables) {
-            PermutedFs<Acc>(path, tables, count, n, k, out + first);
-        });
+    RowRearrangement shuffles;
+    shuffles.rowSize = static_cast<std::size_t>(k);
+    shuffles.rowDraws = static_cast<std::uint64_t>(k - 1);
+    shuffles.rearrange = [k](DrawsFrom& draws, std::span<float> rows) {
+        // ShuffleArray over each row in turn: the same downward Fisher-Yates swaps and draws.
+        for (float* row = rows.data(); row != rows.data() + rows.size(); row += k) {
+            for (std::int32_t i = k; i >= 2; --i) std::swap(row[draws.Index(i) - 1], row[i - 1]);
+        }
+    };
+    RowsAlongside(data.scores, R, threads, generator, control, shuffles,
+                  [&](std::int32_t first, std::int32_t count, const float* tables) {
+                      PermutedFs<Acc>(path, tables, count, n, k, out + first);
+                  });
 }
 
 ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }

@@ -77,10 +77,11 @@ struct Repeated1wayResult {
 };
 
 // Shuffles each subject's row of data.scores in place, subject after subject, for each of the R resamples,
-// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator on one
-// thread while the F of each pass is computed on the others (settings.threads in all; the same bits whatever
-// the count); generator ends after the shuffles made. Throws SettingsError for a bad R and
-// RunCancelled when control asks.
+// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator.
+// The rows are split across settings.threads threads, each drawing only its own rows' numbers, and the F
+// of each pass is computed on every thread (the same bits whatever the count); generator ends after all
+// the draws, or on cancellation after the chunks of passes completed. Throws SettingsError for a bad R
+// and RunCancelled when control asks.
 Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
 

@@ -15,6 +15,7 @@
 
 #include <numeric>
 #include <random>
+#include <tuple>
 #include <thread>
 
 namespace {
@@ -252,6 +253,70 @@ TEST(Parallel, ArrangementsAlongsideHandOverConsecutiveArrangements) {
         }
         EXPECT_EQ(arranged, values);
         EXPECT_EQ(generator.seeds, plain.seeds);
+    }
+}
+
+// Rows shuffled in place on their own, split across threads: every pass's table is the one a plain loop
+// has at that pass, over several chunks, with fewer rows than threads, and after a cancel.
+TEST(Parallel, RowsAlongsideGiveThePlainLoopsBits) {
+    const auto shuffleRows = [](auto& g, std::span<float> v, std::size_t width) {
+        for (std::size_t row = 0; row < v.size(); row += width) ShuffleArray(g, v.subspan(row, width));
+    };
+    const auto plainTables = [&](std::size_t rows, std::size_t width, std::int32_t R, Seeds seeds) {
+        Generator g{seeds};
+        std::vector<float> table = Ramp(rows * width);
+        std::vector<float> statistics;
+        for (std::int32_t k = 0; k < R; ++k) {
+            shuffleRows(g, table, width);
+            statistics.push_back(Weighed(table.data(), table.size()));
+        }
+        return std::tuple{statistics, table, g.seeds};
+    };
+    for (const auto& [rows, width, R] : {std::tuple{std::size_t{10}, std::size_t{3}, 20005},
+                                         std::tuple{std::size_t{2}, std::size_t{5}, 777}}) {
+        const auto [expected, last, after] = plainTables(rows, width, R, Seeds{8, 88, 888});
+        for (const int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE(std::to_string(rows) + " rows, " + std::to_string(threads) + " threads");
+            RowRearrangement shuffles{width, width - 1, [&, w = width](DrawsFrom& d, std::span<float> v) {
+                                          shuffleRows(d, v, w);
+                                      }};
+            const std::size_t n = rows * width;
+            std::vector<float> table = Ramp(n);
+            std::vector<float> statistics(static_cast<std::size_t>(R), -1.0f);
+            Generator generator{Seeds{8, 88, 888}};
+            RunControl control;
+            RowsAlongside(table, R, threads, generator, control, shuffles,
+                          [&](std::int32_t first, std::int32_t count, const float* tables) {
+                              for (std::int32_t j = 0; j < count; ++j) {
+                                  statistics[static_cast<std::size_t>(first + j)] = Weighed(tables + j * n, n);
+                              }
+                          });
+            for (std::size_t k = 0; k < statistics.size(); ++k) {
+                ASSERT_TRUE(brevant::testing::SameBits(statistics[k], expected[k])) << k;
+            }
+            EXPECT_EQ(table, last);
+            EXPECT_EQ(generator.seeds, after);
+            EXPECT_EQ(control.resamplesDone.load(), R);
+
+            // Cancelled from a statistic: whole chunks done, table and generator as a plain loop leaves them.
+            table = Ramp(n);
+            generator = Generator{Seeds{8, 88, 888}};
+            RunControl cancelled;
+            EXPECT_THROW(RowsAlongside(table, 1'000'000, threads, generator, cancelled, shuffles,
+                                       [&](std::int32_t first, std::int32_t, const float*) {
+                                           if (first >= 100) cancelled.RequestCancel();
+                                       }),
+                         RunCancelled);
+            Generator stepping{Seeds{8, 88, 888}};
+            std::int32_t made = 0;
+            while (stepping.seeds != generator.seeds && made < 200'000) {
+                for (std::size_t i = 0; i < rows * (width - 1); ++i) stepping.Uniform();
+                ++made;
+            }
+            ASSERT_GT(made, 100);
+            ASSERT_LT(made, 200'000);
+            EXPECT_EQ(table, std::get<1>(plainTables(rows, width, made, Seeds{8, 88, 888})));
+        }
     }
 }
 
