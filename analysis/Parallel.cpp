@@ -62,11 +62,12 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
         const std::int32_t begin = shareBegin(t);
         BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(begin) * drawsPerResample));
         Progress progress(control);
-        std::int32_t& done = completed[static_cast<std::size_t>(t)];
+        std::int32_t done = 0;  // counted here and stored once: neighbouring counts would share a cache line
         body(begin, shareBegin(t + 1), g, [&progress, &done] {
             ++done;
             return progress.Tick();
         });
+        completed[static_cast<std::size_t>(t)] = done;
     });
     if (control.CancelRequested()) {
         // Where one thread would have stopped: after the unbroken run of completed resamples from the first.
