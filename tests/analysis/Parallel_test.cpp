@@ -346,7 +346,9 @@ TEST(Parallel, ResamplesInParallelCancelledKeepsTheUnbrokenRunOfResamples) {
         }
         EXPECT_EQ(stepping.seeds, generator.seeds);
         EXPECT_LE(resamples, completed.load());
-        if (threads == 1) EXPECT_EQ(resamples, completed.load());
+        if (threads == 1) {
+            EXPECT_EQ(resamples, completed.load());
+        }
 
         generator = Generator{Seeds{1, 2, 3}};
         EXPECT_THROW(ResamplesInParallel(1000, 10, threads, generator, control,
