@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -52,20 +53,31 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
     const Seeds start = generator.seeds;
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
     if (control.CancelRequested()) throw RunCancelled();  // before the first draw: the stream stays put
-    const std::int64_t doneBefore = control.resamplesDone.load(std::memory_order_relaxed);
     const int shares = ThreadsFor(threads, resamples);
+    const auto shareBegin = [&](int t) {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * t / shares);
+    };
+    std::vector<std::int32_t> completed(static_cast<std::size_t>(shares), 0);  // ticks of each share
     OnThreads(shares, [&](int t) {
-        const auto begin = static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * t / shares);
-        const auto end = static_cast<std::int32_t>(static_cast<std::int64_t>(resamples) * (t + 1) / shares);
+        if (control.CancelRequested()) return;
+        const std::int32_t begin = shareBegin(t);
         BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(begin) * drawsPerResample));
         Progress progress(control);
-        body(begin, end, g, [&progress] { return progress.Tick(); });
+        std::int32_t done = 0;  // counted here and stored once: neighbouring counts would share a cache line
+        body(begin, shareBegin(t + 1), g, [&progress, &done] {
+            ++done;
+            return progress.Tick();
+        });
+        completed[static_cast<std::size_t>(t)] = done;
     });
     if (control.CancelRequested()) {
-        // As many resamples' draws as were made: the count a loop stopping at the cancel would have made.
-        const std::int64_t made = control.resamplesDone.load(std::memory_order_relaxed) - doneBefore;
-        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(std::clamp<std::int64_t>(made, 0, resamples)) *
-                                               drawsPerResample);
+        // Where one thread would have stopped: after the unbroken run of completed resamples from the first.
+        std::int64_t prefix = 0;
+        for (int t = 0; t < shares; ++t) {
+            prefix += completed[static_cast<std::size_t>(t)];
+            if (completed[static_cast<std::size_t>(t)] < shareBegin(t + 1) - shareBegin(t)) break;
+        }
+        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(prefix) * drawsPerResample);
         throw RunCancelled();
     }
     generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(resamples) * drawsPerResample);
@@ -100,36 +112,48 @@ private:
     std::size_t slots_;
 };
 
-void ShuffleOnOneThread(std::span<float> values, std::int32_t resamples, Generator& generator, RunControl& control,
-                        const ArrangementStatistic& statistic) {
+// Arrangements handed to a statistic thread at once by ArrangementsAlongside: consecutive, so they lie
+// one after another in the ring (whose size is a multiple of it).
+constexpr std::int64_t kArrangementBatch = 8;
+constexpr std::size_t kRingSlots = 64;
+
+// On one thread: batch 1 computes each statistic on values itself; a larger batch copies the arrangements
+// one after another first.
+void RearrangeOnOneThread(std::span<float> values, std::int32_t resamples, std::int64_t batch, Generator& generator,
+                          RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
     BlockGenerator g(generator.seeds);
     Progress progress(control);
-    for (std::int32_t k = 0; k < resamples; ++k) {
-        ShuffleArray(g, values);
-        statistic(k, values);
-        if (!progress.Tick()) break;
+    const std::size_t n = values.size();
+    std::vector<float> copies(batch > 1 ? static_cast<std::size_t>(batch) * n : 0);
+    for (std::int64_t first = 0; first < resamples && !control.CancelRequested(); first += batch) {
+        const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
+        for (std::int64_t j = 0; j < count; ++j) {
+            rearrange(g, values);
+            if (batch > 1) std::copy(values.begin(), values.end(), copies.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
+        }
+        statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count),
+                   batch > 1 ? copies.data() : values.data());
+        for (std::int64_t j = 0; j < count; ++j) progress.Tick();
     }
     generator.seeds = g.CurrentSeeds();
 }
 
-}  // namespace
-
-void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                       RunControl& control, const ArrangementStatistic& statistic) {
+void Alongside(std::span<float> values, std::int32_t resamples, int threads, std::int64_t batch, Generator& generator,
+               RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
     const int workers = ThreadsFor(threads, resamples);
     if (workers == 1) {
-        ShuffleOnOneThread(values, resamples, generator, control, statistic);
+        RearrangeOnOneThread(values, resamples, batch, generator, control, rearrange, statistics);
         if (control.CancelRequested()) throw RunCancelled();
         return;
     }
-    ArrangementRing ring(values.size(), 64);
+    ArrangementRing ring(values.size(), kRingSlots);
     const auto stopped = [&control] { return control.CancelRequested(); };
     OnThreads(workers, [&](int t) {
-        if (t == 0) {  // the shuffler
+        if (t == 0) {  // the one that rearranges
             BlockGenerator g(generator.seeds);
             for (std::int64_t k = 0; k < resamples && !stopped(); ++k) {
-                ShuffleArray(g, values);
+                rearrange(g, values);
                 while (!ring.Free(k) && !stopped()) std::this_thread::yield();
                 std::copy(values.begin(), values.end(), ring.Slot(k).begin());
                 ring.published.store(k + 1, std::memory_order_release);
@@ -139,18 +163,204 @@ void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int thre
         }
         Progress progress(control);
         for (;;) {
-            const std::int64_t k = ring.claimed.fetch_add(1, std::memory_order_relaxed);
-            if (k >= resamples) return;
-            while (ring.published.load(std::memory_order_acquire) <= k) {
+            const std::int64_t first = ring.claimed.fetch_add(batch, std::memory_order_relaxed);
+            if (first >= resamples) return;
+            const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
+            while (ring.published.load(std::memory_order_acquire) < first + count) {
                 if (stopped()) return;
                 std::this_thread::yield();
             }
-            statistic(static_cast<std::int32_t>(k), ring.Slot(k));
-            ring.Done(k);
-            if (!progress.Tick()) return;
+            statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count), ring.Slot(first).data());
+            bool more = true;
+            for (std::int64_t k = first; k < first + count; ++k) {
+                ring.Done(k);
+                more = progress.Tick();
+            }
+            if (!more) return;
         }
     });
     if (control.CancelRequested()) throw RunCancelled();
+}
+
+}  // namespace
+
+void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                       RunControl& control, const ArrangementStatistic& statistic) {
+    Alongside(
+        values, resamples, threads, 1, generator, control, [](BlockGenerator& g, std::span<float> v) { ShuffleArray(g, v); },
+        [&statistic, n = values.size()](std::int32_t k, std::int32_t, const float* arrangement) {
+            statistic(k, std::span<const float>(arrangement, n));
+        });
+}
+
+void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
+    Alongside(values, resamples, threads, kArrangementBatch, generator, control, rearrange, statistics);
+}
+
+namespace {
+
+// Elements (steps and arrangements alike) handled per chunk of StepsAlongside: a few milliseconds of work,
+// a few megabytes of memory.
+constexpr std::size_t kChunkElements = std::size_t{1} << 18;
+
+}  // namespace
+
+void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                    RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics) {
+    control.resampleTotal.store(resamples, std::memory_order_relaxed);
+    const std::size_t n = values.size();
+    const int workers = ThreadsFor(threads, resamples);
+    const std::int64_t chunk = std::max<std::int64_t>(
+        static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>({n, step.stepSize, 1})), 2 * workers);
+    const std::int64_t slots = std::min<std::int64_t>(chunk, resamples);
+    std::vector<std::int32_t> steps(static_cast<std::size_t>(slots) * step.stepSize);
+    std::vector<float> arrangements(static_cast<std::size_t>(slots) * n);
+    const Seeds start = generator.seeds;
+    std::int64_t completed = 0;  // resamples whose chunk is done
+
+    // A part of [0, count) for worker t.
+    const auto part = [workers](std::int64_t count, int t) { return count * t / workers; };
+    std::barrier sync(workers);
+    // Set by worker 0 only before a barrier, read by all after it; one flag per barrier, so that worker 0,
+    // running ahead to the next, cannot change a flag another worker has yet to read.
+    std::atomic<bool> stopBeforeChunk{false}, stopAfterSteps{false};
+    std::atomic<bool> unfinished{false};  // a worker left its steps undrawn for a cancel
+    OnThreads(workers, [&](int t) {
+        Progress progress(control);
+        for (std::int64_t first = 0; first < resamples; first += chunk) {
+            if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
+            sync.arrive_and_wait();
+            if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
+            const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
+
+            // The steps of this chunk, each thread jumping ahead to its own.
+            const std::int64_t from = part(count, t), to = part(count, t + 1);
+            if (from < to) {
+                BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(first + from) * step.drawsPerResample));
+                for (std::int64_t k = from; k < to; ++k) {
+                    if (control.CancelRequested()) {
+                        unfinished.store(true, std::memory_order_relaxed);
+                        break;
+                    }
+                    step.draw(g, std::span<std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
+                                                                        step.stepSize));
+                }
+            }
+            sync.arrive_and_wait();
+
+            // Applied in order; the arrangement carries into the next chunk through values. A chunk whose
+            // steps were not all drawn is left out whole.
+            if (t == 0) {
+                const bool left = unfinished.load(std::memory_order_relaxed);
+                stopAfterSteps.store(left, std::memory_order_relaxed);
+                for (std::int64_t k = 0; k < count && !left; ++k) {
+                    const std::span<float> out =
+                        std::span<float>(arrangements).subspan(static_cast<std::size_t>(k) * n, n);
+                    const std::span<const float> previous =
+                        k == 0 ? std::span<const float>(values) : std::span<const float>(out.data() - n, n);
+                    step.apply(std::span<const std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
+                                                                            step.stepSize),
+                               previous, out);
+                }
+                if (!left) {
+                    std::copy_n(arrangements.begin() +
+                                    static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count - 1) * n),
+                                n, values.begin());
+                    completed = first + count;
+                }
+            }
+            sync.arrive_and_wait();
+            if (stopAfterSteps.load(std::memory_order_relaxed)) return;
+
+            if (from < to) {
+                statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
+                           arrangements.data() + static_cast<std::size_t>(from) * n);
+                for (std::int64_t k = from; k < to; ++k) progress.Tick();
+            }
+        }
+        sync.arrive_and_wait();  // every statistic of the last chunk is in
+    });
+    generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(completed) * step.drawsPerResample);
+    if (completed < resamples) throw RunCancelled();
+}
+
+namespace {
+
+// s -> (k^n mod m) s mod m for each generator, with the multipliers of a fixed n worked out once: a
+// JumpAhead of n draws for the cost of three products.
+class FixedJump {
+public:
+    explicit FixedJump(std::uint64_t n) noexcept : by_(JumpAhead(Seeds{1, 1, 1}, n)) {}
+    Seeds From(Seeds s) const noexcept {
+        return {Times(by_.a, s.a, kModulusA), Times(by_.b, s.b, kModulusB), Times(by_.c, s.c, kModulusC)};
+    }
+
+private:
+    static std::int32_t Times(std::int32_t x, std::int32_t y, std::int32_t m) noexcept {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(x) * y % m);
+    }
+    Seeds by_;
+};
+
+}  // namespace
+
+void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
+                   RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics) {
+    control.resampleTotal.store(resamples, std::memory_order_relaxed);
+    const std::size_t n = table.size();
+    const std::size_t rowCount = rows.rowSize == 0 ? 0 : n / rows.rowSize;
+    const std::uint64_t passDraws = rowCount * rows.rowDraws;
+    const int workers = static_cast<int>(std::min<std::int64_t>(ThreadsFor(threads, resamples),
+                                                                std::max<std::size_t>(rowCount, 1)));
+    const std::int64_t chunk =
+        std::max<std::int64_t>(static_cast<std::int64_t>(kChunkElements / std::max<std::size_t>(n, 1)), 2 * workers);
+    std::vector<float> tables(static_cast<std::size_t>(std::min<std::int64_t>(chunk, resamples)) * n);
+    const Seeds start = generator.seeds;
+    std::int64_t completed = 0;  // passes whose chunk is done
+
+    std::barrier sync(workers);
+    std::atomic<bool> stopBeforeChunk{false};  // set by worker 0 before the barrier, read by all after it
+    OnThreads(workers, [&](int t) {
+        // This worker's rows, their draws in each pass, and the draws of the other rows it skips.
+        const std::size_t firstRow = rowCount * static_cast<std::size_t>(t) / static_cast<std::size_t>(workers);
+        const std::size_t endRow = rowCount * static_cast<std::size_t>(t + 1) / static_cast<std::size_t>(workers);
+        const std::uint64_t ownDraws = (endRow - firstRow) * rows.rowDraws;
+        const FixedJump otherRows(passDraws - ownDraws);
+        const std::span<float> own = table.subspan(firstRow * rows.rowSize, (endRow - firstRow) * rows.rowSize);
+        std::vector<double> draws(ownDraws);
+        Progress progress(control);
+        for (std::int64_t first = 0; first < resamples; first += chunk) {
+            if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
+            sync.arrive_and_wait();
+            if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
+            const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
+
+            // Every pass of this chunk over this worker's rows, each table's rows copied as they stand.
+            Generator g{JumpAhead(start, static_cast<std::uint64_t>(first) * passDraws + firstRow * rows.rowDraws)};
+            for (std::int64_t k = 0; k < count; ++k) {
+                FillUniform(g, draws);
+                g.seeds = otherRows.From(g.seeds);
+                DrawsFrom from(draws.data());
+                rows.rearrange(from, own);
+                std::copy(own.begin(), own.end(),
+                          tables.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * n +
+                                                                      firstRow * rows.rowSize));
+            }
+            sync.arrive_and_wait();
+
+            const std::int64_t from = count * t / workers, to = count * (t + 1) / workers;
+            if (from < to) {
+                statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
+                           tables.data() + static_cast<std::size_t>(from) * n);
+                for (std::int64_t k = from; k < to; ++k) progress.Tick();
+            }
+            if (t == 0) completed = first + count;
+        }
+        sync.arrive_and_wait();  // every statistic of the last chunk is in
+    });
+    generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(completed) * passDraws);
+    if (completed < resamples) throw RunCancelled();
 }
 
 }  // namespace brevant

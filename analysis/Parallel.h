@@ -6,7 +6,14 @@
 //                        share per thread, each thread jumping ahead to where its share begins;
 //   ShufflesAlongside    the arrangement carries over from one shuffle to the next, so the shuffles run in
 //                        order on one thread, ahead of the others, which compute each arrangement's
-//                        statistic on its own copy.
+//                        statistic on its own copy (ArrangementsAlongside: any rearrangement, such as a
+//                        shuffle of each row);
+//   RowsAlongside        rows that carry over, each on its own (a shuffle of each subject's row): the rows
+//                        are split across threads, each drawing only its own rows' numbers of every pass;
+//   StepsAlongside       the arrangement carries over, but each resample's change to it (a permutation by
+//                        sorting drawn keys, a set of sign flips) depends on that resample's draws alone:
+//                        the changes are drawn on every thread, applied in order on one, and the
+//                        statistics of the arrangements computed on every thread.
 // Either way resample k sees exactly the draws it sees on one thread, and the generator ends where one
 // thread leaves it, so output files, results and seeds are the same whatever the thread count.
 #pragma once
@@ -15,6 +22,7 @@
 #include "engine/UniformBlocks.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -28,9 +36,9 @@ int ThreadsFor(int asked, std::int32_t resamples) noexcept;
 // body(begin, end, g) runs resamples begin..end-1 in order, drawing from g, which starts where resample
 // begin starts in the stream; it calls the tick it is given once per resample, which polls for cancel
 // (returns false: stop) and reports progress. On return the generator stands after R * drawsPerResample
-// draws. Throws RunCancelled if a cancel was seen; the generator then stands after the draws of as many
-// resamples as were completed, so a run cancelled before its first resample leaves it as it was, and on
-// one thread it stands exactly where a loop that stops at the cancel leaves it.
+// draws. Throws RunCancelled if a cancel was seen (the generator then stands after the
+// resamples completed in order from the first, as though the run had stopped after them; a cancel seen
+// before a share starts leaves that share undone).
 using ResampleTick = std::function<bool()>;
 using ResampleShare = std::function<void(std::int32_t begin, std::int32_t end, BlockGenerator& g,
                                          const ResampleTick& tick)>;
@@ -74,5 +82,64 @@ private:
 using ArrangementStatistic = std::function<void(std::int32_t k, std::span<const float> arrangement)>;
 void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                        RunControl& control, const ArrangementStatistic& statistic);
+
+// The statistics of arrangements first..first+count-1, which lie one after another in arrangements
+// (count * n floats, n = values.size()). It depends only on them; it may run on several threads at once.
+using ArrangementBatch = std::function<void(std::int32_t first, std::int32_t count, const float* arrangements)>;
+
+// ShufflesAlongside with any rearrangement in place of ShuffleArray (rearrange(g, values) for each k), and
+// the statistics handed over a few consecutive arrangements at a time, so that they can be computed side
+// by side.
+using Rearrangement = std::function<void(BlockGenerator& g, std::span<float> values)>;
+void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics);
+
+// A change to the arrangement drawn afresh at each resample: draw(g, step) fills step (stepSize integers)
+// from exactly drawsPerResample draws of g; apply(step, from, to) writes into to the arrangement that step
+// makes of from (to never overlaps from).
+struct CarriedStep {
+    std::uint64_t drawsPerResample = 0;
+    std::size_t stepSize = 0;
+    std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw;
+    std::function<void(std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to)> apply;
+};
+// For k = 0..R-1 in order: values = step k applied to values; then the statistics of every arrangement.
+// values ends as the last step left it, the generator after R * drawsPerResample draws; the bits do not
+// depend on threads. The resamples go in chunks, a cancel is seen between chunks (a few milliseconds): the
+// run then throws RunCancelled with values and generator as they stood after the chunks completed.
+void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
+                    RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics);
+
+// Draws handed out in order from an array filled ahead: the Uniform / Index interface of Generator.
+class DrawsFrom {
+public:
+    explicit DrawsFrom(const double* draws) noexcept : next_(draws) {}
+    double Uniform() noexcept { return *next_++; }
+    // k in 1..m: floor(u * (m - 0.0001) + 1), as Generator::Index.
+    std::int32_t Index(std::int32_t m) noexcept {
+        const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
+        return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
+    }
+
+private:
+    const double* next_;
+};
+
+// A table of rows of rowSize values whose rows are rearranged in every pass from where the last pass left
+// them, each from exactly rowDraws draws, the rows in order within a pass: rearrange(draws, rows) does it
+// for consecutive whole rows (a worker's share of the table). Each
+// row depends only on its own draws, so the rows are split across threads, each skipping the draws of the
+// others' rows. For k = 0..R-1: every row rearranged, then the statistics of the tables (as in
+// StepsAlongside, several consecutive tables one after another). table ends as the last pass left it, the
+// generator after all the draws; the bits do not depend on threads. A cancel is seen between chunks of
+// passes: the run then throws RunCancelled with table and generator as they stood after the chunks
+// completed.
+struct RowRearrangement {
+    std::size_t rowSize = 0;
+    std::uint64_t rowDraws = 0;
+    std::function<void(DrawsFrom& draws, std::span<float> rows)> rearrange;
+};
+void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
+                   RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics);
 
 }  // namespace brevant

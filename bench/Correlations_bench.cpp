@@ -1,9 +1,11 @@
-// Whole runs of the two correlation procedures against their floor: the time the engine takes just to draw
-// the same random numbers (N uniform draws per resample, each stored as a float as the runs store them).
-// Targets: Corr1 within 2.5 times its floor, PairedCorr within twice its floor (1,000 cases, 100,000
-// resamples). The literal transcriptions run at a smaller count, for scale.
+// Whole runs of the two correlation procedures (1,000 cases, 100,000 resamples) against their floor: the
+// time the engine takes just to draw the same random numbers (N uniform draws per resample, each stored as a
+// float as the runs store them) from blocks, and the same drawn one at a time. Each run on one thread
+// (target: within 1.5 times the block floor) and on two (compare with one; wall time). The literal
+// transcriptions run at a smaller count, for scale.
 #include "analysis/randomization/Corr1.h"
 #include "analysis/randomization/PairedCorr.h"
+#include "engine/UniformBlocks.h"
 #include "literal/LiteralCorr1.h"
 #include "literal/LiteralPairedCorr.h"
 
@@ -38,6 +40,7 @@ brevant::PairedCorrData PairedCorrData() {
     data.y1 = Values(kCases, 20.0f, 4);
     data.x2 = Values(kCases, 52.0f, 5);
     data.y2 = Values(kCases, 21.0f, 6);
+    data.sums = brevant::SumsFor(kCases, brevant::kPairedCorrDesignedCases);  // as a data file of this size reads
     return data;
 }
 
@@ -54,13 +57,25 @@ void DrawFloor(benchmark::State& state) {
     }
 }
 
+void BlockDraws(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
+        float sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (int i = 0; i < kCases; ++i) sum += static_cast<float>(g.Uniform());
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 void Corr1_Run(benchmark::State& state) {
     const brevant::Corr1Data data = Corr1Data();
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunCorr1(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunCorr1(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.resampled.data());
     }
 }
@@ -81,7 +96,7 @@ void PairedCorr_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunPairedCorr(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunPairedCorr(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.sorted.data());
     }
 }
@@ -100,9 +115,10 @@ void PairedCorr_Literal(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(Corr1_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PairedCorr_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Corr1_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PairedCorr_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Corr1_Literal)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(PairedCorr_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);

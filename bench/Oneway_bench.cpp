@@ -6,6 +6,7 @@
 #include "analysis/randomization/OnewayRandom.h"
 #include "engine/UniformBlocks.h"
 #include "engine/NumberText.h"
+#include "engine/UniformBlocks.h"
 #include "literal/LiteralOnewayBoot.h"
 
 #include <benchmark/benchmark.h>
@@ -44,7 +45,7 @@ void OnewayRandom_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunOnewayRandom(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunOnewayRandom(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.resampled.data());
     }
 }
@@ -53,6 +54,20 @@ void OnewayRandom_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t r = 0; r < R; ++r) {
+            for (std::int32_t i = kN; i >= 2; --i) sum += g.Index(i);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// The randomization test's draws from blocks: its floor on one thread. Its runs go on one thread and on two
+// (wall time); the target on one thread is within 1.5 times this floor.
+void OnewayRandom_BlockDraws(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
         std::int64_t sum = 0;
         for (std::int32_t r = 0; r < R; ++r) {
             for (std::int32_t i = kN; i >= 2; --i) sum += g.Index(i);
@@ -107,7 +122,8 @@ void OnewayBoot_Literal(benchmark::State& state) {
     }
 }
 
-BENCHMARK(OnewayRandom_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayRandom_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayRandom_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(OnewayRandom_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(OnewayRandom_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 // The bootstrap (both pools) on one thread within 1.5 times its floor; on two at least 1.8 times as fast.

@@ -1,9 +1,12 @@
-// Whole runs of the paired t and the repeated-measures F at their heaviest window settings against their
-// floor: the time the engine takes just to draw the same random numbers in the same pattern (n uniforms per
-// sign pattern; k - 1 shuffle indices per subject per pass). The target is a run within twice its floor.
-// The literal transcriptions run at a smaller count, for scale.
+// Whole runs of the paired t and the repeated-measures F at their heaviest window settings (1,000 pairs;
+// 100 subjects of 5 treatments; 100,000 resamples) against their floor: the time the engine takes just to
+// draw the same random numbers in the same pattern from blocks (n uniforms per sign pattern; k - 1 shuffle
+// indices per subject per pass), and the same drawn one at a time. Each run on one thread (target: within
+// 1.5 times the block floor) and on two (compare with one; measured in wall time). The literal
+// transcriptions run at a smaller count, for scale.
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
+#include "engine/UniformBlocks.h"
 #include "literal/LiteralPairedT.h"
 #include "literal/LiteralRepeated1way.h"
 
@@ -38,7 +41,7 @@ void PairedT_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunPairedT(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunPairedT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.resampled.data());
     }
 }
@@ -52,6 +55,18 @@ void PairedT_DrawFloor(benchmark::State& state) {
             for (std::int32_t i = 0; i < kPairs; ++i) sum += g.Uniform();
         }
         benchmark::DoNotOptimize(sum);
+    }
+}
+
+void PairedT_BlockDraws(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
+        std::int32_t flips = 0;
+        for (std::int32_t r = 0; r < R; ++r) {
+            for (std::int32_t i = 0; i < kPairs; ++i) flips += static_cast<float>(g.Uniform()) <= 0.5f;
+        }
+        benchmark::DoNotOptimize(flips);
     }
 }
 
@@ -83,7 +98,7 @@ void Repeated1way_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunRepeated1way(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunRepeated1way(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.resampled.data());
     }
 }
@@ -92,6 +107,20 @@ void Repeated1way_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t h = 0; h < R; ++h) {
+            for (std::int32_t j = 0; j < kSubjects; ++j) {
+                for (std::int32_t i = kTreatments; i >= 2; --i) sum += g.Index(i);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void Repeated1way_BlockDraws(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
         std::int64_t sum = 0;
         for (std::int32_t h = 0; h < R; ++h) {
             for (std::int32_t j = 0; j < kSubjects; ++j) {
@@ -112,10 +141,12 @@ void Repeated1way_Literal(benchmark::State& state) {
     }
 }
 
-BENCHMARK(PairedT_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PairedT_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PairedT_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PairedT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PairedT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(Repeated1way_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Repeated1way_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Repeated1way_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Repeated1way_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Repeated1way_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 

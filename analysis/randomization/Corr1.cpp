@@ -6,8 +6,11 @@
 
 #include "analysis/randomization/Corr1.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <tuple>
 
@@ -192,6 +195,33 @@ void DescendingKeyOrder::ArrangeBy(NextKey nextKey, std::span<float> values) {
 
 // ---------------------------------------------------------------------------------------------------------
 
+// The sum of X times Y over each of count arrangements of Y (one after another, n each), in case order:
+// a single-precision product and running sum within the designed sizes, double past them. Eight
+// arrangements are summed side by side, so their separate dependency chains overlap.
+template <typename Acc>
+void SumsOfProducts(const float* x, const float* arrangements, std::int32_t n, std::int32_t first,
+                    std::int32_t count, const std::function<void(std::int32_t, double)>& finish) {
+    constexpr std::int32_t kSide = 8;
+    const auto size = static_cast<std::size_t>(n);
+    std::int32_t b = 0;
+    for (; b + kSide <= count; b += kSide) {
+        const float* const y = arrangements + static_cast<std::size_t>(b) * size;
+        Acc sums[kSide] = {};
+        for (std::size_t i = 0; i < size; ++i) {
+            for (std::int32_t j = 0; j < kSide; ++j) {
+                sums[j] += static_cast<Acc>(y[static_cast<std::size_t>(j) * size + i]) * static_cast<Acc>(x[i]);
+            }
+        }
+        for (std::int32_t j = 0; j < kSide; ++j) finish(first + b + j, sums[j]);
+    }
+    for (; b < count; ++b) {
+        const float* const y = arrangements + static_cast<std::size_t>(b) * size;
+        Acc sum = 0;
+        for (std::size_t i = 0; i < size; ++i) sum += static_cast<Acc>(y[i]) * static_cast<Acc>(x[i]);
+        finish(first + b, sum);
+    }
+}
+
 Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generator& generator, RunControl& control) {
     CheckResamples(settings.resamples);
     const std::int32_t R = settings.resamples;
@@ -209,61 +239,47 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     const float limit = std::fabs(f.r - kTolerance);
     const bool single = data.sums == SumPrecision::Single;
 
+    // Each permutation rearranges the Y values from where the last one left them, but which position goes
+    // where depends only on that resample's own n keys: the permutations are drawn on every thread (the
+    // positions rearranged as values, exact as floats), applied in order, and the sums of products of the
+    // arrangements formed on every thread.
     std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
-    DescendingKeyOrder arrange;
     const float* const x = data.x.data();
     float* const out = result.resampled.data();
+    CarriedStep permutation;
+    permutation.drawsPerResample = static_cast<std::uint64_t>(n);
+    permutation.stepSize = static_cast<std::size_t>(n);
+    permutation.draw = [n](BlockGenerator& g, std::span<std::int32_t> step) {
+        thread_local DescendingKeyOrder arrange;
+        thread_local std::vector<float> positions;
+        positions.resize(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i) positions[static_cast<std::size_t>(i)] = static_cast<float>(i);
+        arrange.ArrangeBy([&g] { return static_cast<float>(g.Uniform()); }, std::span<float>(positions));
+        for (std::int32_t i = 0; i < n; ++i) {
+            step[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(positions[static_cast<std::size_t>(i)]);
+        }
+    };
+    permutation.apply = [](std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to) {
+        for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(step[i])];
+    };
+    const auto finish = [&](std::int32_t k, double sumXY) {
+        out[k] = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
+    };
+    StepsAlongside(order, R, settings.threads, generator, control, permutation,
+                   [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+                       if (single) {
+                           SumsOfProducts<float>(x, arrangements, n, first, count, finish);
+                       } else {
+                           SumsOfProducts<double>(x, arrangements, n, first, count, finish);
+                       }
+                   });
+
     std::int64_t count = 0, illegal = 0;
     float firstIllegal = 0.0f;
-
-    control.resampleTotal.store(R, std::memory_order_relaxed);
-    // The sum of products of a permutation is formed while the next one draws its keys (the order is
-    // only rearranged after all keys are drawn), so the two dependency chains overlap; the last
-    // permutation's sum is formed after the loop.
-    const auto finish = [&](std::int32_t k, double sumXY) {
-        const auto rStar = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
-        out[k] = rStar;
+    for (const float rStar : result.resampled) {
         if (std::fabs(rStar) > 1.0f && illegal++ == 0) firstIllegal = rStar;
         count += limit <= std::fabs(rStar);
-    };
-    const float* const y = order.data();
-    float singleSum = 0.0f;
-    double doubleSum = 0.0;
-    std::int32_t at = 0;
-    const auto addProduct = [&] {
-        if (single) singleSum += y[at] * x[at];
-        else doubleSum += static_cast<double>(y[at]) * x[at];
-        ++at;
-    };
-    const auto takeSum = [&] {
-        const double sum = single ? singleSum : doubleSum;
-        singleSum = 0.0f;
-        doubleSum = 0.0;
-        at = 0;
-        return sum;
-    };
-    Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
-        }
-        arrange.ArrangeBy(
-            [&] {
-                addProduct();  // of the order the last permutation left
-                return static_cast<float>(g.Uniform());
-            },
-            order);
-        const double previous = takeSum();
-        if (k > 0) {
-            finish(k - 1, previous);
-            control.resamplesDone.store(k, std::memory_order_relaxed);
-        }
     }
-    generator = g;
-    for (std::int32_t i = 0; i < n; ++i) addProduct();
-    finish(R - 1, takeSum());
-    control.resamplesDone.store(R, std::memory_order_relaxed);
 
     result.countExtreme = count;
     result.probability = static_cast<float>(static_cast<double>(static_cast<float>(count)) / (R + 1.0));

@@ -79,8 +79,9 @@ private:
     std::vector<Record> records_;
 };
 
-// The R permutations, drawing N numbers per resample from generator (a local copy in the loop, stored back
-// at the end or on cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
+// The R permutations, drawing N numbers per resample from generator: drawn on settings.threads threads and applied in
+// order (the same bits whatever the count); generator ends after all the draws, or on cancellation after the chunks of
+// permutations completed. Throws SettingsError for a bad R and RunCancelled when control asks.
 Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generator& generator, RunControl& control);
 
 // Reads, runs and presents: boxes txtObtR, txtPctGreater, txtProbMore; the histogram of the permuted r over

@@ -1,5 +1,7 @@
 #include "analysis/randomization/OnewayRandom.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <string>
 
@@ -32,27 +34,25 @@ OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& se
     result.comparisonF = ComparisonF(observed.f);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    control.resampleTotal.store(R, std::memory_order_relaxed);
-    OnewayF computeF(data.sizes, data.sums);
-    std::vector<float> shuffled(data.values.size());
-    const std::span<float> y(shuffled);
-    const float limit = result.comparisonF;
+    // Each resample shuffles the data afresh from the file's order (n - 1 draws), so the resamples split
+    // across threads; the count is taken from the F values afterwards.
+    const std::size_t n = data.values.size();
     float* const out = result.resampled.data();
-    std::int64_t count = 0;
-    Generator g = generator;
-    for (std::int32_t r = 0; r < R; ++r) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    ResamplesInParallel(R, n - 1, settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        OnewayF computeF(data.sizes, data.sums);
+        std::vector<float> shuffled(n);
+        const std::span<float> y(shuffled);
+        for (std::int32_t r = begin; r < end; ++r) {
+            std::copy(data.values.begin(), data.values.end(), shuffled.begin());
+            ShuffleArray(g, y);
+            out[r] = computeF.OfValues(shuffled.data());
+            if (!tick()) return;
         }
-        std::copy(data.values.begin(), data.values.end(), shuffled.begin());
-        ShuffleArray(g, y);
-        const float f = computeF.OfValues(shuffled.data());
-        out[r] = f;
-        count += f >= limit;
-        control.resamplesDone.store(r + 1, std::memory_order_relaxed);
-    }
-    generator = g;
+    });
+    const float limit = result.comparisonF;
+    std::int64_t count = 0;
+    for (const float f : result.resampled) count += f >= limit;
 
     result.count = count;
     result.proportion = static_cast<double>(count) / R;

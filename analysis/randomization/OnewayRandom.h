@@ -37,8 +37,10 @@ struct OnewayRandomResult {
     NonFiniteCount nonFinite;       // among resampled
 };
 
-// R shuffles of a copy of data.values, N - 1 draws each from generator (a local copy in the loop, stored
-// back at the end or on cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
+// R shuffles of a copy of data.values, N - 1 draws each from generator, on settings.threads threads (the same bits
+// whatever the count), each share jumping ahead to its place in the stream; generator ends after all the draws, or on
+// cancellation after the unbroken run of completed resamples from the first. Throws SettingsError for a bad R and
+// RunCancelled when control asks.
 OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
 

@@ -7,7 +7,15 @@
 
 #include "analysis/randomization/PairedCorr.h"
 
+#include "analysis/Parallel.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define BREVANT_PAIREDCORR_X86 1
+#endif
+
 #include <algorithm>
+#include <type_traits>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -22,13 +30,17 @@ namespace {
 constexpr float kIllegalBeyond = 1.01f;
 const std::string kIllegalText = "This is an illegal value of r  ";
 
-// One pass over the columns: the sums of ArrayVariance for each and those of ArrayCovariance, whose sums
-// of X and of Y are the variances' own (same values, order and precision). Sum is float or double: each
-// addition is done in double and stored in Sum, which for float is the single-precision running sum.
-template <typename Sum, typename Column>
-ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
+// The running sums of one correlation: those of ArrayVariance for each column and those of
+// ArrayCovariance, whose sums of X and of Y are the variances' own (same values, order and precision). Sum
+// is float or double: each addition is done in double and stored in Sum, which for float is the
+// single-precision running sum.
+template <typename Sum>
+struct CorrelationSums {
     Sum sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-    const auto add = [&](float x, float y) {
+    float firstX = 0, firstY = 0;
+    bool constantX = true, constantY = true;
+
+    void Add(float x, float y) noexcept {
         const double dx = x, dy = y;
         // A float plus a float rounded once is the double sum rounded to float: no conversions needed.
         sx = static_cast<Sum>(sx + static_cast<Sum>(x));
@@ -36,34 +48,179 @@ ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
         sxx = static_cast<Sum>(static_cast<double>(sxx) + dx * dx);
         syy = static_cast<Sum>(static_cast<double>(syy) + dy * dy);
         sxy = static_cast<Sum>(static_cast<double>(sxy) + dx * dy);
-    };
-    // column(i) is called once per case, in case order (it may draw).
-    const auto [firstX, firstY] = column(0);
-    add(firstX, firstY);
-    bool constantX = true, constantY = true;
-    for (std::int32_t i = 1; i < n; ++i) {
-        const auto [x, y] = column(i);
-        add(x, y);
+    }
+    void AddFirst(float x, float y) noexcept {
+        firstX = x;
+        firstY = y;
+        Add(x, y);
+    }
+    void AddNext(float x, float y) noexcept {
+        Add(x, y);
         constantX &= x == firstX;
         constantY &= y == firstY;
     }
-    const double size = n;
-    const auto variance = [&](double sum, double squares) { return (squares - sum * sum / size) / (size - 1.0); };
-    ColumnCorrelation c;
-    c.varianceX = static_cast<float>(variance(sx, sxx));
-    c.varianceY = static_cast<float>(variance(sy, syy));
-    c.covariance = static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
-    const float product = c.varianceX * c.varianceY;
-    c.zeroSpread = constantX || constantY || !(product > 0.0f);
-    if (constantX || constantY) {
-        c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
-    } else if (c.zeroSpread) {
-        c.r = ZeroSpreadQuotient(c.covariance);
-    } else {
-        c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+
+    ColumnCorrelation Finish(std::int32_t n) const noexcept {
+        const double size = n;
+        const auto variance = [&](double sum, double squares) { return (squares - sum * sum / size) / (size - 1.0); };
+        ColumnCorrelation c;
+        c.varianceX = static_cast<float>(variance(sx, sxx));
+        c.varianceY = static_cast<float>(variance(sy, syy));
+        c.covariance =
+            static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
+        const float product = c.varianceX * c.varianceY;
+        c.zeroSpread = constantX || constantY || !(product > 0.0f);
+        if (constantX || constantY) {
+            c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
+        } else if (c.zeroSpread) {
+            c.r = ZeroSpreadQuotient(c.covariance);
+        } else {
+            c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+        }
+        return c;
     }
-    return c;
+};
+
+// One pass over the columns; column(i) is called once per case, in case order.
+template <typename Sum, typename Column>
+ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
+    CorrelationSums<Sum> sums;
+    const auto [firstX, firstY] = column(0);
+    sums.AddFirst(firstX, firstY);
+    for (std::int32_t i = 1; i < n; ++i) {
+        const auto [x, y] = column(i);
+        sums.AddNext(x, y);
+    }
+    return sums.Finish(n);
 }
+
+// Resamples side by side. rows holds each case's X1, Y1, X2, Y2; picks[i * kSideBySide + j] is 2 where
+// resample j takes case i's second pair, else 0. Each resample's sums still add its cases in order; the
+// separate dependency chains of the resamples overlap.
+template <typename Sum>
+void CorrelateSideBySide(const float* rows, const std::int32_t* picks, std::int32_t n, float* out) noexcept {
+    CorrelationSums<Sum> sums[kSideBySide];
+    for (std::int32_t j = 0; j < kSideBySide; ++j) {
+        const float* row = rows + picks[j];
+        sums[j].AddFirst(row[0], row[1]);
+    }
+    for (std::size_t i = 1; i < static_cast<std::size_t>(n); ++i) {
+        for (std::int32_t j = 0; j < kSideBySide; ++j) {
+            const float* row = rows + 4 * i + picks[i * kSideBySide + static_cast<std::size_t>(j)];
+            sums[j].AddNext(row[0], row[1]);
+        }
+    }
+    for (std::int32_t j = 0; j < kSideBySide; ++j) out[j] = sums[j].Finish(n).r;
+}
+
+#ifdef BREVANT_PAIREDCORR_X86
+
+// The same eight resamples in AVX2 lanes: every lane does exactly the scalar operations (float additions,
+// double products and additions, each rounding to float where the scalar sum does), so the bits agree.
+__attribute__((target("avx2"))) inline __m256d Low(__m256 v) { return _mm256_cvtps_pd(_mm256_castps256_ps128(v)); }
+__attribute__((target("avx2"))) inline __m256d High(__m256 v) { return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)); }
+__attribute__((target("avx2"))) inline __m256 ToFloat(__m256d low, __m256d high) {
+    return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
+}
+
+// A double sum in two halves of four lanes.
+struct Halves {
+    __m256d low, high;
+};
+
+template <typename Sum>
+__attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, const std::int32_t* picks,
+                                                             std::int32_t n, float* out) noexcept {
+    static_assert(kSideBySide == 8);
+    constexpr bool kSingle = std::is_same_v<Sum, float>;
+    const __m256d zero = _mm256_setzero_pd();
+    __m256 sx = _mm256_setzero_ps(), sy = _mm256_setzero_ps();  // single sums of X and Y
+    Halves dx{zero, zero}, dy{zero, zero};                        // double sums of X and Y
+    Halves sxx{zero, zero}, syy{zero, zero}, sxy{zero, zero};     // as doubles, rounded to float if single
+    __m256 constantX = _mm256_castsi256_ps(_mm256_set1_epi32(-1)), constantY = constantX;
+    __m256 firstX = _mm256_setzero_ps(), firstY = _mm256_setzero_ps();
+    for (std::int32_t i = 0; i < n; ++i) {
+        const __m256i at = _mm256_add_epi32(
+            _mm256_set1_epi32(4 * i),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picks + 8 * static_cast<std::size_t>(i))));
+        const __m256 x = _mm256_i32gather_ps(rows, at, 4);
+        const __m256 y = _mm256_i32gather_ps(rows + 1, at, 4);
+        const __m256d xl = Low(x), xh = High(x), yl = Low(y), yh = High(y);
+        if (i == 0) {
+            firstX = x;
+            firstY = y;
+        } else {
+            constantX = _mm256_and_ps(constantX, _mm256_cmp_ps(x, firstX, _CMP_EQ_OQ));
+            constantY = _mm256_and_ps(constantY, _mm256_cmp_ps(y, firstY, _CMP_EQ_OQ));
+        }
+        if constexpr (kSingle) {
+            sx = _mm256_add_ps(sx, x);
+            sy = _mm256_add_ps(sy, y);
+        } else {
+            dx = {_mm256_add_pd(dx.low, xl), _mm256_add_pd(dx.high, xh)};
+            dy = {_mm256_add_pd(dy.low, yl), _mm256_add_pd(dy.high, yh)};
+        }
+        sxx = {_mm256_add_pd(sxx.low, _mm256_mul_pd(xl, xl)), _mm256_add_pd(sxx.high, _mm256_mul_pd(xh, xh))};
+        syy = {_mm256_add_pd(syy.low, _mm256_mul_pd(yl, yl)), _mm256_add_pd(syy.high, _mm256_mul_pd(yh, yh))};
+        sxy = {_mm256_add_pd(sxy.low, _mm256_mul_pd(xl, yl)), _mm256_add_pd(sxy.high, _mm256_mul_pd(xh, yh))};
+        if constexpr (kSingle) {
+            for (Halves* h : {&sxx, &syy, &sxy}) {
+                const __m256 rounded = ToFloat(h->low, h->high);
+                *h = {Low(rounded), High(rounded)};
+            }
+        }
+    }
+    alignas(32) double lanes[5][8];
+    alignas(32) float singles[2][8];
+    alignas(32) float constants[2][8];
+    const Halves* const doubles[5] = {&dx, &dy, &sxx, &syy, &sxy};
+    for (int q = 0; q < 5; ++q) {
+        _mm256_store_pd(lanes[q], doubles[q]->low);
+        _mm256_store_pd(lanes[q] + 4, doubles[q]->high);
+    }
+    _mm256_store_ps(singles[0], sx);
+    _mm256_store_ps(singles[1], sy);
+    _mm256_store_ps(constants[0], constantX);
+    _mm256_store_ps(constants[1], constantY);
+    for (int j = 0; j < 8; ++j) {
+        CorrelationSums<Sum> sums;
+        sums.sx = kSingle ? static_cast<Sum>(singles[0][j]) : static_cast<Sum>(lanes[0][j]);
+        sums.sy = kSingle ? static_cast<Sum>(singles[1][j]) : static_cast<Sum>(lanes[1][j]);
+        sums.sxx = static_cast<Sum>(lanes[2][j]);
+        sums.syy = static_cast<Sum>(lanes[3][j]);
+        sums.sxy = static_cast<Sum>(lanes[4][j]);
+        sums.constantX = std::bit_cast<std::uint32_t>(constants[0][j]) != 0;
+        sums.constantY = std::bit_cast<std::uint32_t>(constants[1][j]) != 0;
+        out[j] = sums.Finish(n).r;
+    }
+}
+
+#endif
+
+}  // namespace
+
+void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
+                             std::int32_t n, float* out) noexcept {
+    const bool single = precision == SumPrecision::Single;
+#ifdef BREVANT_PAIREDCORR_X86
+    if (path == DrawPath::Avx2) {
+        if (single) {
+            CorrelateSideBySideAvx2<float>(rows, picks, n, out);
+        } else {
+            CorrelateSideBySideAvx2<double>(rows, picks, n, out);
+        }
+        return;
+    }
+#endif
+    (void)path;
+    if (single) {
+        CorrelateSideBySide<float>(rows, picks, n, out);
+    } else {
+        CorrelateSideBySide<double>(rows, picks, n, out);
+    }
+}
+
+namespace {
 
 template <typename Column>
 ColumnCorrelation Correlate(std::int32_t n, Column column, SumPrecision precision) noexcept {
@@ -140,7 +297,6 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     std::vector<float> randomized(static_cast<std::size_t>(R));
 
     // The draws and the sums of each resample in one pass: no column arrays.
-    control.resampleTotal.store(R, std::memory_order_relaxed);
     // Each case's four values side by side, so the pair a draw picks is found without a branch (which
     // would be mispredicted half the time).
     std::vector<float> rows(static_cast<std::size_t>(n) * 4);
@@ -151,30 +307,47 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
         rows[4 * i + 3] = data.y2[i];
     }
     const float* const table = rows.data();
+    float* const out = randomized.data();
+    const auto size = static_cast<std::size_t>(n);
+    const DrawPath path = ActiveDrawPath();
+    // Each resample picks its pairs afresh from the data (n draws), so the resamples split across threads.
+    // Within a share, eight consecutive resamples take their draws (consecutive in the stream) at once and
+    // form their sums side by side.
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        std::vector<std::int32_t> picks(kSideBySide * size);  // int, not char: a char store could alias g
+        std::int32_t k = begin;
+        for (; k + kSideBySide <= end; k += kSideBySide) {
+            for (std::size_t j = 0; j < static_cast<std::size_t>(kSideBySide); ++j) {
+                for (std::size_t i = 0; i < size; ++i) {
+                    picks[i * kSideBySide + j] = static_cast<float>(g.Uniform()) < 0.5f ? 0 : 2;
+                }
+            }
+            CorrelateEightResamples(path, data.sums, table, picks.data(), n, out + k);
+            for (std::int32_t j = 0; j < kSideBySide; ++j) {
+                if (!tick()) return;
+            }
+        }
+        for (; k < end; ++k) {
+            // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
+            // exactly as in a separate pass.
+            out[k] = Correlate(
+                         n,
+                         [&](std::int32_t i) {
+                             const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
+                             const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
+                             return std::pair{row[0], row[1]};
+                         },
+                         data.sums)
+                         .r;
+            if (!tick()) return;
+        }
+    });
     std::int64_t illegal = 0;
     float firstIllegal = 0.0f;
-    Generator g = generator;
-    for (std::int32_t k = 0; k < R; ++k) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
-        }
-        // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
-        // exactly as in a separate pass.
-        const float rStar = Correlate(
-                                n,
-                                [&](std::int32_t i) {
-                                    const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
-                                    const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
-                                    return std::pair{row[0], row[1]};
-                                },
-                                data.sums)
-                                .r;
-        randomized[static_cast<std::size_t>(k)] = rStar;
+    for (const float rStar : randomized) {
         if (std::isfinite(rStar) && std::fabs(rStar) > kIllegalBeyond && illegal++ == 0) firstIllegal = rStar;
-        control.resamplesDone.store(k + 1, std::memory_order_relaxed);
     }
-    generator = g;
     result.illegalCount = illegal;
     result.firstIllegal = firstIllegal;
     result.nonFinite = CountNonFinite(randomized);

@@ -21,6 +21,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -49,6 +50,13 @@ struct ColumnCorrelation {
 };
 ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept;
 
+// The r of eight resamples at once: rows holds each case's X1, Y1, X2, Y2 in case order; picks[8 i + j] is 2
+// where resample j takes case i's second pair, else 0; out[j] is resample j's r. The AVX2 path (where
+// available) and the baseline give the same bits.
+inline constexpr std::int32_t kSideBySide = 8;
+void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
+                             std::int32_t n, float* out) noexcept;
+
 struct PairedCorrResult {
     ColumnCorrelation observed;
     PercentilePositions positions;
@@ -61,10 +69,11 @@ struct PairedCorrResult {
     std::vector<float> sorted;           // r* ascending, NaN last: the histogram's values
 };
 
-// R resamples of N draws each from generator (a local copy in the loop, stored back at the end or on
-// cancellation); then the sort, reported through control.sortDone / sortTotal. The limits are read at the
-// integer-part positions of settings.confidence. Throws SettingsError for R or q out of range (including
-// R too small for q) and RunCancelled when control asks.
+// R resamples of N draws each from generator, on settings.threads threads (the same bits whatever the count), each
+// share jumping ahead to its place in the stream; generator ends after all the draws, or on cancellation after the
+// unbroken run of completed resamples from the first. Then the sort, reported through control.sortDone / sortTotal. The
+// limits are read at the integer-part positions of settings.confidence. Throws SettingsError for R or q out of range
+// (including R too small for q) and RunCancelled when control asks.
 PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& settings, Generator& generator,
                                RunControl& control);
 

@@ -1,5 +1,7 @@
 #include "analysis/randomization/PairedT.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -31,44 +33,47 @@ bool AllSameSize(std::span<const float> d) noexcept {
     return std::all_of(d.begin(), d.end(), [&](float v) { return std::fabs(v) == std::fabs(d.front()); });
 }
 
-// One sign pattern: each difference whose draw u, stored as a float, is at most 0.5 changes sign (an
-// exchange of the sign bit, which is exactly the product with -1, 0 becoming -0), and the sum of the
-// differences as they then stand. Acc is float for single-precision sums (a float addition is the double
-// addition rounded to float) and double past the designed size.
-template <typename Acc>
-inline Acc FlipAndSum(Generator& g, float* d, std::size_t n) noexcept {
-    Acc sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+// The sign flips of one pattern: each difference whose draw u, stored as a float, is at most 0.5 changes
+// sign (an exchange of the sign bit, which is exactly the product with -1, 0 becoming -0).
+void DrawFlips(BlockGenerator& g, std::span<std::int32_t> flips) noexcept {
+    for (std::int32_t& flip : flips) {
         const auto u = static_cast<float>(g.Uniform());
-        const std::uint32_t flip = static_cast<std::uint32_t>(u <= 0.5f) << 31;
-        d[i] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(d[i]) ^ flip);
-        sum += static_cast<Acc>(d[i]);
+        flip = static_cast<std::int32_t>(static_cast<std::uint32_t>(u <= 0.5f) << 31);
     }
-    return sum;
 }
 
-template <typename Acc>
-void SignPatterns(std::span<float> d, double squares, bool sameSize, std::int32_t R, float limit,
-                  Generator& generator, RunControl& control, PairedTResult& result) {
-    const auto n = static_cast<std::int64_t>(d.size());
-    float* const out = result.resampled.data();
-    std::int64_t greater = 0, less = 0;
-    Generator g = generator;
-    for (std::int32_t r = 0; r < R; ++r) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
-        }
-        const Acc sum = FlipAndSum<Acc>(g, d.data(), d.size());
-        const float t = ComputePairedT(sum, squares, n, sameSize && AllEqual(d)).t;
-        out[r] = t;
-        greater += t > 0.0f && std::fabs(t) >= limit;
-        less += t < 0.0f && std::fabs(t) >= limit;
-        control.resamplesDone.store(r + 1, std::memory_order_relaxed);
+void ApplyFlips(std::span<const std::int32_t> flips, std::span<const float> from, std::span<float> to) noexcept {
+    for (std::size_t i = 0; i < to.size(); ++i) {
+        to[i] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(from[i]) ^ static_cast<std::uint32_t>(flips[i]));
     }
-    generator = g;
-    result.countGreater = greater;
-    result.countLess = less;
+}
+
+// The t of each of count sign patterns (one after another, n differences each). Acc is float for
+// single-precision sums (a float addition is the double addition rounded to float) and double past the
+// designed size. Eight patterns are summed side by side, so their separate dependency chains overlap.
+template <typename Acc>
+void PatternTs(const float* patterns, std::size_t n, std::int32_t first, std::int32_t count, double squares,
+               bool sameSize, float* out) noexcept {
+    constexpr std::int32_t kSide = 8;
+    const auto t = [&](const float* d, Acc sum) {
+        return ComputePairedT(sum, squares, static_cast<std::int64_t>(n),
+                              sameSize && AllEqual(std::span<const float>(d, n))).t;
+    };
+    std::int32_t b = 0;
+    for (; b + kSide <= count; b += kSide) {
+        const float* const d = patterns + static_cast<std::size_t>(b) * n;
+        Acc sums[kSide] = {};
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::int32_t j = 0; j < kSide; ++j) sums[j] += static_cast<Acc>(d[static_cast<std::size_t>(j) * n + i]);
+        }
+        for (std::int32_t j = 0; j < kSide; ++j) out[first + b + j] = t(d + static_cast<std::size_t>(j) * n, sums[j]);
+    }
+    for (; b < count; ++b) {
+        const float* const d = patterns + static_cast<std::size_t>(b) * n;
+        Acc sum = 0;
+        for (std::size_t i = 0; i < n; ++i) sum += static_cast<Acc>(d[i]);
+        out[first + b] = t(d, sum);
+    }
 }
 
 ResultBox ObtainedTBox(float roundedT) { return {"txtObtT", "label1", "Obtained t", roundedT, BoxFormat::General}; }
@@ -147,14 +152,31 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
     result.comparisonT = PairedComparisonT(result.obtainedT);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // The signs carry over from one pattern to the next, but each pattern's flips depend only on its own n
+    // draws: the flips are drawn on every thread, applied in order, and the t of each pattern computed on
+    // every thread; the counts are taken from the t values afterwards.
     const double squares = SumOfSquares(d, data.sums);
     const bool sameSize = AllSameSize(d);
+    const std::size_t n = d.size();
+    float* const out = result.resampled.data();
+    CarriedStep flips;
+    flips.drawsPerResample = n;
+    flips.stepSize = n;
+    flips.draw = DrawFlips;
+    flips.apply = ApplyFlips;
+    const bool single = data.sums == SumPrecision::Single;
+    StepsAlongside(d, R, settings.threads, generator, control, flips,
+                   [&](std::int32_t first, std::int32_t count, const float* patterns) {
+                       if (single) {
+                           PatternTs<float>(patterns, n, first, count, squares, sameSize, out);
+                       } else {
+                           PatternTs<double>(patterns, n, first, count, squares, sameSize, out);
+                       }
+                   });
     const float limit = std::fabs(result.comparisonT);
-    if (data.sums == SumPrecision::Single) {
-        SignPatterns<float>(d, squares, sameSize, R, limit, generator, control, result);
-    } else {
-        SignPatterns<double>(d, squares, sameSize, R, limit, generator, control, result);
+    for (const float t : result.resampled) {
+        result.countGreater += t > 0.0f && std::fabs(t) >= limit;
+        result.countLess += t < 0.0f && std::fabs(t) >= limit;
     }
 
     result.proportionGreater = static_cast<double>(result.countGreater) / R;

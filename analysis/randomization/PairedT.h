@@ -68,8 +68,9 @@ struct PairedTResult {
 };
 
 // Flips data.differences in place from the file's signs at each of the R resamples, as the window does;
-// draws n numbers per resample from generator (a local copy in the loop, stored back at the end or on
-// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
+// draws n numbers per resample from generator: the flips drawn on settings.threads threads, applied in order
+// (the same bits whatever the count); generator ends after all the draws, or on cancellation after the
+// chunks of patterns completed. Throws SettingsError for a bad R and RunCancelled when control asks.
 PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generator& generator, RunControl& control);
 
 // Reads, runs and presents: boxes txtObtT, txtPctLess, txtPctGreater, txtProbMore; the histogram of the

@@ -1,8 +1,16 @@
 #include "analysis/randomization/Repeated1way.h"
 
+#include "analysis/Parallel.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define BREVANT_REPEATED_X86 1
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace brevant {
 
@@ -84,44 +92,180 @@ RepeatedFFigures FFromSums(const TableSums& s, std::int64_t n, std::int64_t k, b
     return f;
 }
 
-// ShuffleArray over one row, written out here so that the generator's seeds stay in registers across the
-// rows (a call per row would keep them in memory): the same downward Fisher-Yates swaps and draws.
-inline void ShuffleRow(Generator& g, float* row, std::int32_t k) noexcept {
-    for (std::int32_t i = k; i >= 2; --i) std::swap(row[g.Index(i) - 1], row[i - 1]);
+// ShuffleArray over each subject's row in turn: the same downward Fisher-Yates swaps and draws.
+inline void ShuffleRows(BlockGenerator& g, float* scores, std::int32_t n, std::int32_t k) noexcept {
+    for (std::int32_t j = 0; j < n; ++j) {
+        float* const row = scores + static_cast<std::size_t>(j) * k;
+        for (std::int32_t i = k; i >= 2; --i) std::swap(row[g.Index(i) - 1], row[i - 1]);
+    }
 }
 
-// The resample loop: each pass shuffles every subject's row in turn and adds it into the sums at once (the
-// sums need only that row's final arrangement, and rows are summed in subject order as before).
+// The sums of kSide tables (one after another, n rows of k each) side by side: each table's sums add its
+// scores in the same order as SumsOfTable; the tables' separate dependency chains overlap.
+constexpr std::int32_t kSide = 8;
 template <typename Acc>
-void Permutations(Repeated1wayData& data, std::int32_t R, float threshold, Generator& generator,
+void SumsSideBySide(const float* tables, std::int32_t n, std::int32_t k, std::vector<Acc>& totals,
+                    TableSums* sums) noexcept {
+    const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    totals.assign(static_cast<std::size_t>(kSide * k), Acc(0));
+    Acc grand[kSide] = {}, squares[kSide] = {}, subjectSquares[kSide] = {};
+    for (std::size_t row = 0; row < size; row += static_cast<std::size_t>(k)) {
+        Acc subject[kSide] = {};
+        for (std::int32_t t = 0; t < k; ++t) {
+            for (std::int32_t j = 0; j < kSide; ++j) {
+                const Acc x = tables[static_cast<std::size_t>(j) * size + row + static_cast<std::size_t>(t)];
+                grand[j] += x;
+                squares[j] = AddSquare(squares[j], x);
+                subject[j] += x;
+                totals[static_cast<std::size_t>(j * k + t)] += x;
+            }
+        }
+        for (std::int32_t j = 0; j < kSide; ++j) subjectSquares[j] = AddSquare(subjectSquares[j], subject[j]);
+    }
+    for (std::int32_t j = 0; j < kSide; ++j) {
+        sums[j] = Finish(grand[j], squares[j], subjectSquares[j], totals.data() + j * k, k);
+    }
+}
+
+#ifdef BREVANT_REPEATED_X86
+
+__attribute__((target("avx2"))) inline __m256d Low(__m256 v) { return _mm256_cvtps_pd(_mm256_castps256_ps128(v)); }
+__attribute__((target("avx2"))) inline __m256d High(__m256 v) { return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)); }
+
+// Eight lanes of a running sum: float lanes for Acc float, two halves of double lanes for double.
+template <typename Acc>
+struct Lanes;
+template <>
+struct Lanes<float> {
+    __m256 v;
+    __attribute__((target("avx2"))) static Lanes Zero() { return {_mm256_setzero_ps()}; }
+    __attribute__((target("avx2"))) static Lanes Load(const float* p) { return {_mm256_loadu_ps(p)}; }
+    __attribute__((target("avx2"))) void Store(float* p) const { _mm256_storeu_ps(p, v); }
+    __attribute__((target("avx2"))) void Add(__m256 x) { v = _mm256_add_ps(v, x); }
+    // float(double(sum) + double(x)^2): each lane exactly as AddSquare.
+    __attribute__((target("avx2"))) void AddSquare(__m256 x) {
+        const __m256d xl = Low(x), xh = High(x);
+        const __m256d low = _mm256_add_pd(Low(v), _mm256_mul_pd(xl, xl));
+        const __m256d high = _mm256_add_pd(High(v), _mm256_mul_pd(xh, xh));
+        v = _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
+    }
+};
+template <>
+struct Lanes<double> {
+    __m256d low, high;
+    __attribute__((target("avx2"))) static Lanes Zero() { return {_mm256_setzero_pd(), _mm256_setzero_pd()}; }
+    __attribute__((target("avx2"))) static Lanes Load(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
+    __attribute__((target("avx2"))) void Store(double* p) const {
+        _mm256_storeu_pd(p, low);
+        _mm256_storeu_pd(p + 4, high);
+    }
+    __attribute__((target("avx2"))) void Add(__m256 x) {
+        low = _mm256_add_pd(low, Low(x));
+        high = _mm256_add_pd(high, High(x));
+    }
+    __attribute__((target("avx2"))) void AddSquare(__m256 x) {
+        const __m256d xl = Low(x), xh = High(x);
+        low = _mm256_add_pd(low, _mm256_mul_pd(xl, xl));
+        high = _mm256_add_pd(high, _mm256_mul_pd(xh, xh));
+    }
+    // The double sum's own square added: AddSquare of a double x.
+    __attribute__((target("avx2"))) void AddSquareOf(const Lanes& x) {
+        low = _mm256_add_pd(low, _mm256_mul_pd(x.low, x.low));
+        high = _mm256_add_pd(high, _mm256_mul_pd(x.high, x.high));
+    }
+};
+
+// SumsSideBySide in AVX2 lanes, lane j the table at tables + j * n * k: each lane does exactly the scalar
+// operations in the same order, so the sums agree bit for bit.
+template <typename Acc>
+__attribute__((target("avx2"))) void SumsSideBySideAvx2(const float* tables, std::int32_t n, std::int32_t k,
+                                                        std::vector<Acc>& totals, TableSums* sums) noexcept {
+    const auto size = static_cast<std::int32_t>(static_cast<std::int64_t>(n) * k);
+    const __m256i lane = _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(size));
+    totals.assign(static_cast<std::size_t>(kSide * k), Acc(0));  // treatment t's eight lanes at 8 t
+    Lanes<Acc> grand = Lanes<Acc>::Zero(), squares = Lanes<Acc>::Zero(), subjectSquares = Lanes<Acc>::Zero();
+    for (std::int32_t row = 0; row < size; row += k) {
+        Lanes<Acc> subject = Lanes<Acc>::Zero();
+        for (std::int32_t t = 0; t < k; ++t) {
+            const __m256 x = _mm256_i32gather_ps(tables, _mm256_add_epi32(lane, _mm256_set1_epi32(row + t)), 4);
+            grand.Add(x);
+            squares.AddSquare(x);
+            subject.Add(x);
+            Acc* const total = totals.data() + static_cast<std::size_t>(kSide * t);
+            Lanes<Acc> sum = Lanes<Acc>::Load(total);
+            sum.Add(x);
+            sum.Store(total);
+        }
+        if constexpr (std::is_same_v<Acc, float>) {
+            subjectSquares.AddSquare(subject.v);
+        } else {
+            subjectSquares.AddSquareOf(subject);
+        }
+    }
+    Acc g[kSide], q[kSide], ss[kSide];
+    grand.Store(g);
+    squares.Store(q);
+    subjectSquares.Store(ss);
+    std::vector<Acc> laneTotals(static_cast<std::size_t>(k));
+    for (std::int32_t j = 0; j < kSide; ++j) {
+        for (std::int32_t t = 0; t < k; ++t) laneTotals[static_cast<std::size_t>(t)] = totals[static_cast<std::size_t>(kSide * t + j)];
+        sums[j] = Finish(g[j], q[j], ss[j], laneTotals.data(), k);
+    }
+}
+
+#endif
+
+// The F of count permuted tables, one after another: eight at a time side by side, on the given path.
+template <typename Acc>
+void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, float* out) {
+    const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    std::vector<Acc> totals;
+    std::int32_t b = 0;
+    for (; b + kSide <= count; b += kSide) {
+        TableSums sums[kSide];
+#ifdef BREVANT_REPEATED_X86
+        if (path == DrawPath::Avx2) {
+            SumsSideBySideAvx2(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+        } else {
+            SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+        }
+#else
+        (void)path;
+        SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums);
+#endif
+        for (std::int32_t j = 0; j < kSide; ++j) {
+            const std::span<const float> table(tables + static_cast<std::size_t>(b + j) * size, size);
+            out[b + j] = FFromSums(sums[j], n, k, AdditiveTable(table, n, k)).f;
+        }
+    }
+    for (; b < count; ++b) {
+        const std::span<const float> table(tables + static_cast<std::size_t>(b) * size, size);
+        out[b] = FFromSums(SumsOfTable(table.data(), n, k, totals), n, k, AdditiveTable(table, n, k)).f;
+    }
+}
+
+// The resample loop. Each pass shuffles every row from where the last pass left it, drawing k - 1 numbers
+// per row, rows in subject order: the rows are shuffled on every thread (each its own rows, skipping the
+// others' draws) and the F of each pass's table computed on every thread; the count is taken afterwards.
+template <typename Acc>
+void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator& generator,
                   RunControl& control, Repeated1wayResult& result) {
     const std::int32_t n = data.subjects, k = data.treatments;
-    float* const scores = data.scores.data();
     float* const out = result.resampled.data();
-    std::vector<Acc> totals(static_cast<std::size_t>(k));
-    Acc* const treatmentTotals = totals.data();
-    std::int64_t count = 0;
-    Generator g = generator;
-    for (std::int32_t h = 0; h < R; ++h) {
-        if (control.CancelRequested()) {
-            generator = g;
-            throw RunCancelled();
+    const DrawPath path = ActiveDrawPath();
+    RowRearrangement shuffles;
+    shuffles.rowSize = static_cast<std::size_t>(k);
+    shuffles.rowDraws = static_cast<std::uint64_t>(k - 1);
+    shuffles.rearrange = [k](DrawsFrom& draws, std::span<float> rows) {
+        // ShuffleArray over each row in turn: the same downward Fisher-Yates swaps and draws.
+        for (float* row = rows.data(); row != rows.data() + rows.size(); row += k) {
+            for (std::int32_t i = k; i >= 2; --i) std::swap(row[draws.Index(i) - 1], row[i - 1]);
         }
-        std::fill(totals.begin(), totals.end(), Acc(0));
-        Acc grand = 0, squares = 0, subjectSquares = 0;
-        for (std::int32_t j = 0; j < n; ++j) {
-            float* const row = scores + static_cast<std::size_t>(j) * k;
-            ShuffleRow(g, row, k);
-            AddRow(row, k, treatmentTotals, grand, squares, subjectSquares);
-        }
-        const TableSums sums = Finish(grand, squares, subjectSquares, treatmentTotals, k);
-        const float f = FFromSums(sums, n, k, AdditiveTable(data.scores, n, k)).f;
-        out[h] = f;
-        count += f >= threshold;
-        control.resamplesDone.store(h + 1, std::memory_order_relaxed);
-    }
-    generator = g;
-    result.count = count;
+    };
+    RowsAlongside(data.scores, R, threads, generator, control, shuffles,
+                  [&](std::int32_t first, std::int32_t count, const float* tables) {
+                      PermutedFs<Acc>(path, tables, count, n, k, out + first);
+                  });
 }
 
 ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }
@@ -141,6 +285,15 @@ std::int32_t ReadAtLeastTwo(DataFile& file, const std::string& what, const std::
 }
 
 }  // namespace
+
+void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
+                       std::int32_t subjects, std::int32_t treatments, float* out) {
+    if (sums == SumPrecision::Single) {
+        PermutedFs<float>(path, tables, count, subjects, treatments, out);
+    } else {
+        PermutedFs<double>(path, tables, count, subjects, treatments, out);
+    }
+}
 
 bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments) noexcept {
     const auto k = static_cast<std::size_t>(treatments);
@@ -212,10 +365,11 @@ Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& set
 
     control.resampleTotal.store(R, std::memory_order_relaxed);
     if (data.sums == SumPrecision::Single) {
-        Permutations<float>(data, R, result.threshold, generator, control, result);
+        Permutations<float>(data, R, settings.threads, generator, control, result);
     } else {
-        Permutations<double>(data, R, result.threshold, generator, control, result);
+        Permutations<double>(data, R, settings.threads, generator, control, result);
     }
+    for (const float f : result.resampled) result.count += f >= result.threshold;
     result.proportion = static_cast<float>(static_cast<double>(result.count) / R);
     result.nonFinite = CountNonFinite(result.resampled);
     return result;

@@ -21,6 +21,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -54,6 +55,11 @@ struct RepeatedFFigures {
 RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
                                   SumPrecision sums) noexcept;
 
+// The F of count tables (subjects x treatments each, one after another), eight at a time side by side: on
+// the AVX2 path (where available) or the baseline, the same bits as ComputeRepeatedF(table, ...).f.
+void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
+                       std::int32_t subjects, std::int32_t treatments, float* out);
+
 // True when every score is exactly its subject's effect plus its treatment's effect, so nothing is left for
 // the error term: x(j, t) + x(1, 1) = x(j, 1) + x(1, t) for every j and t, compared exactly.
 bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments) noexcept;
@@ -71,9 +77,11 @@ struct Repeated1wayResult {
 };
 
 // Shuffles each subject's row of data.scores in place, subject after subject, for each of the R resamples,
-// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator (a
-// local copy in the loop, stored back at the end or on cancellation). Throws SettingsError for a bad R and
-// RunCancelled when control asks.
+// the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator.
+// The rows are split across settings.threads threads, each drawing only its own rows' numbers, and the F
+// of each pass is computed on every thread (the same bits whatever the count); generator ends after all
+// the draws, or on cancellation after the chunks of passes completed. Throws SettingsError for a bad R
+// and RunCancelled when control asks.
 Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
 

@@ -1,5 +1,7 @@
 #include "analysis/randomization/TwoMedianRandomTest.h"
 
+#include "analysis/Parallel.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -110,40 +112,40 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
     result.observed = ComputeObservedMedians(data);
     result.differences.assign(static_cast<std::size_t>(R), 0.0f);
 
-    control.resampleTotal.store(R, std::memory_order_relaxed);
+    // Each resample shuffles afresh from the file's order (n - 1 draws), so the resamples split across
+    // threads, each with its own work arrays.
     float* const out = result.differences.data();
-    Generator g = generator;
+    const std::size_t n = data.combined.size();
+    const std::uint64_t draws = n - 1;
     if (RankedShuffles::Applicable(data.combined)) {
-        RankedShuffles shuffles(data.combined);
-        std::vector<std::int32_t> ranks(data.combined.size());
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
+        const RankedShuffles prepared(data.combined);
+        ResamplesInParallel(R, draws, settings.threads, generator, control,
+                            [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+            RankedShuffles shuffles = prepared;
+            std::vector<std::int32_t> ranks(n);
+            for (std::int32_t k = begin; k < end; ++k) {
+                std::copy(shuffles.FileRanks().begin(), shuffles.FileRanks().end(), ranks.begin());  // file order
+                ShuffleArray(g, std::span<std::int32_t>(ranks));
+                out[k] = shuffles.Difference(ranks, size1);
+                if (!tick()) return;
             }
-            std::copy(shuffles.FileRanks().begin(), shuffles.FileRanks().end(), ranks.begin());  // file order
-            ShuffleArray(g, std::span<std::int32_t>(ranks));
-            out[k] = shuffles.Difference(ranks, size1);
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
-        }
+        });
     } else {
-        std::vector<float> work(data.combined.size());
-        const std::span<float> all(work);
-        for (std::int32_t k = 0; k < R; ++k) {
-            if (control.CancelRequested()) {
-                generator = g;
-                throw RunCancelled();
+        ResamplesInParallel(R, draws, settings.threads, generator, control,
+                            [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+            std::vector<float> work(n);
+            const std::span<float> all(work);
+            for (std::int32_t k = begin; k < end; ++k) {
+                std::copy(data.combined.begin(), data.combined.end(), work.begin());  // from the file's order
+                ShuffleArray(g, all);
+                // MedianOf gives ArrayMedian's median without sorting; the groups are not needed afterwards.
+                const float m1 = MedianOf(all.first(size1));
+                const float m2 = MedianOf(all.subspan(size1));
+                out[k] = m1 - m2;
+                if (!tick()) return;
             }
-            std::copy(data.combined.begin(), data.combined.end(), work.begin());  // from the file's order
-            ShuffleArray(g, all);
-            // MedianOf gives ArrayMedian's median without sorting; the groups are not needed afterwards.
-            const float m1 = MedianOf(all.first(size1));
-            const float m2 = MedianOf(all.subspan(size1));
-            out[k] = m1 - m2;
-            control.resamplesDone.store(k + 1, std::memory_order_relaxed);
-        }
+        });
     }
-    generator = g;
 
     result.sorted = result.differences;
     const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);

@@ -29,9 +29,11 @@ struct TwoMedianRandomTestResult {
     std::vector<float> sorted;             // the same, ascending
 };
 
-// R shuffles of N values, N - 1 draws each, from generator (a local copy in the loop, stored back at the
-// end or on cancellation); then the sort, reported through control.sortDone / sortTotal. Throws
-// SettingsError for R or q out of range (including R too small for q) and RunCancelled when control asks.
+// R shuffles of N values, N - 1 draws each, from generator, on settings.threads threads (the same bits whatever the
+// count), each share jumping ahead to its place in the stream; generator ends after all the draws, or on cancellation
+// after the unbroken run of completed resamples from the first. Then the sort, reported through control.sortDone /
+// sortTotal. Throws SettingsError for R or q out of range (including R too small for q) and RunCancelled when control
+// asks.
 TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& data, const RunSettings& settings,
                                                  Generator& generator, RunControl& control);
 

@@ -32,6 +32,7 @@ struct Case {
     std::vector<float> x, y;
     Seeds seeds;
     std::int32_t resamples;
+    int threads = 0;
 };
 
 // Pairs with ties, negatives and values of more than seven significant digits; y follows x by slope.
@@ -53,7 +54,7 @@ void ExpectSameAsLiteral(const Case& c) {
     DataFile file = DataFile::FromText(FileText(c.x, c.y), "corr.dat");
     const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
     ASSERT_EQ(data.sums, brevant::SumPrecision::Single);
-    const brevant::Corr1Result fast = brevant::RunCorr1(data, {c.resamples, 0.975f, {}}, generator, control);
+    const brevant::Corr1Result fast = brevant::RunCorr1(data, {c.resamples, 0.975f, {}, c.threads}, generator, control);
 
     brevant::literal::seedTable = c.seeds;
     const auto literal = brevant::literal::RunCorr1(c.x, c.y, c.resamples);
@@ -102,6 +103,16 @@ TEST(Corr1, MatchesTheLiteralRunBitForBit) {
     // Many tied values in both columns.
     cases.push_back({"ties", {1, 1, 2, 2, 2, 3, 3, 1, 2, 3}, {5, 5, 5, 6, 6, 6, 5, 6, 5, 6}, {77, 7777, 777}, 2000});
     for (const Case& c : cases) ExpectSameAsLiteral(c);
+}
+
+// Long runs go in chunks of permutations drawn on several threads; the order carries from chunk to chunk.
+TEST(Corr1, ManyChunksOnAnyNumberOfThreadsMatchTheLiteralRun) {
+    std::mt19937 random(4);
+    Case c = Mixed(random, 200, 0.4f, {3, 33, 333}, 2700);
+    for (const int threads : {1, 3}) {
+        c.threads = threads;
+        ExpectSameAsLiteral(c);
+    }
 }
 
 // The permutation step gives exactly the literal selection sort's order, also with equal keys, keys of

@@ -244,4 +244,40 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
     EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
 }
 
+// Eight resamples side by side, on the AVX2 path (where the processor has it) and the baseline: each gives
+// exactly the correlation of the columns its picks gather, single sums and double, also where every pick
+// has the same X (no spread) or the picks spread values of many digits.
+TEST(PairedCorr, EightResamplesAtOnceMatchTheirColumnsOnEveryPath) {
+    std::mt19937 random(88);
+    std::uniform_real_distribution<float> spread(-50.0f, 50.0f);
+    std::bernoulli_distribution second(0.5);
+    for (const int n : {2, 37, 250}) {
+        for (const bool constantX : {false, true}) {
+            std::vector<float> rows(4 * static_cast<std::size_t>(n));
+            for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i % 2 == 0 && constantX ? 3.5f : spread(random) * 1000.1f;
+            std::vector<std::int32_t> picks(8 * static_cast<std::size_t>(n));
+            for (std::int32_t& pick : picks) pick = second(random) ? 2 : 0;
+            for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+                SCOPED_TRACE(std::to_string(n) + (constantX ? " constant X" : "") +
+                             (precision == brevant::SumPrecision::Single ? " single" : " double"));
+                float expected[8];
+                for (std::size_t j = 0; j < 8; ++j) {
+                    std::vector<float> x, y;
+                    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+                        x.push_back(rows[4 * i + picks[8 * i + j]]);
+                        y.push_back(rows[4 * i + picks[8 * i + j] + 1]);
+                    }
+                    expected[j] = brevant::CorrelateColumns(x, y, precision).r;
+                }
+                for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                    if (!brevant::DrawPathAvailable(path)) continue;
+                    float out[8];
+                    brevant::CorrelateEightResamples(path, precision, rows.data(), picks.data(), n, out);
+                    for (std::size_t j = 0; j < 8; ++j) EXPECT_TRUE(SameBits(out[j], expected[j])) << j << " " << out[j] << " " << expected[j];
+                }
+            }
+        }
+    }
+}
+
 }  // namespace

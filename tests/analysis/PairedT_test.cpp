@@ -52,6 +52,7 @@ struct Case {
     std::vector<float> pairs;
     Seeds seeds;
     std::int32_t resamples;
+    int threads = 0;
 };
 
 brevant::PairedTResult FastRun(const Case& c, const RunSettings& settings, Generator& generator) {
@@ -68,7 +69,7 @@ template <typename Acc = float>
 void ExpectSameAsLiteral(const Case& c) {
     SCOPED_TRACE("pairs=" + std::to_string(c.pairs.size() / 2));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "PairedT_test_out.dat";
-    const RunSettings settings{c.resamples, 0.975f, out.string()};
+    const RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     const brevant::PairedTResult fast = FastRun(c, settings, generator);
     brevant::WriteOutputFile(settings, fast.resampled);
@@ -270,6 +271,19 @@ TEST(PairedT, RefusesDataThatCannotGiveAT) {
             EXPECT_NE(message.find(b.says), std::string::npos) << message;
         }
         EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
+    }
+}
+
+// Long runs go in chunks of sign patterns drawn on several threads; the signs carry from chunk to chunk.
+// Three or more chunks, single sums and double, on 1, 2, 3 and 7 threads.
+TEST(PairedT, ManyChunksOnAnyNumberOfThreadsMatchTheLiteralRun) {
+    std::mt19937 random(31);
+    const std::vector<float> single = MixedPairs(random, 600, 20.0f, 0.3f);
+    const std::vector<float> wide = MixedPairs(random, 1500, -5.0f, 0.1f);
+    for (const int threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        ExpectSameAsLiteral({single, Seeds{101, 202, 303}, 1000, threads});
+        ExpectSameAsLiteral<double>({wide, Seeds{7, 8, 9}, 400, threads});
     }
 }
 

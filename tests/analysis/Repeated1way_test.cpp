@@ -55,6 +55,7 @@ struct Case {
     std::vector<float> scores;
     Seeds seeds;
     std::int32_t resamples;
+    int threads = 0;
 };
 
 brevant::Repeated1wayResult FastRun(const Case& c, const RunSettings& settings, Generator& generator) {
@@ -69,7 +70,7 @@ template <typename Acc = float>
 void ExpectSameAsLiteral(const Case& c) {
     SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "Repeated1way_test_out.dat";
-    const RunSettings settings{c.resamples, 0.975f, out.string()};
+    const RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     const brevant::Repeated1wayResult fast = FastRun(c, settings, generator);
     brevant::WriteOutputFile(settings, fast.resampled);
@@ -116,6 +117,17 @@ TEST(Repeated1way, MatchesTheLiteralRunBitForBit) {
     ExpectSameAsLiteral({3, 4, {123456.7f, 123459.1f, 123461.3f, 98765.43f, 98766.1f, 98769.9f, 1234567.3f, 1234566.1f,
                                 1234570.7f, -55555.55f, -55553.1f, -55550.2f},
                          Seeds{4711, 815, 12345}, 2000});
+}
+
+// The tables go to the F computations eight at a time, on other threads than the shuffles: any count of
+// threads and a count of passes that is no multiple of eight give the literal run's bits.
+TEST(Repeated1way, AnyNumberOfThreadsMatchesTheLiteralRun) {
+    std::mt19937 random(6);
+    for (const int threads : {1, 2, 3, 7}) {
+        SCOPED_TRACE(threads);
+        ExpectSameAsLiteral({4, 30, MixedScores(random, 4, 30, 12.0f), Seeds{9, 8, 7}, 1003, threads});
+        ExpectSameAsLiteral<double>({11, 5, MixedScores(random, 11, 5, -40.0f), Seeds{19, 18, 17}, 205, threads});
+    }
 }
 
 // Past 10 treatments or 1,000 subjects every running sum is double: the literal run with double sums is
@@ -253,6 +265,37 @@ TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
     EXPECT_THROW(brevant::RunRepeated1way(data, {1000, 0.975f, {}}, g, cancelled), brevant::RunCancelled);
     EXPECT_EQ(g.seeds, (Seeds{3, 4, 5}));
     EXPECT_THROW(brevant::RunRepeated1way(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
+}
+
+// Tables eight at a time side by side, on the AVX2 path (where the processor has it) and the baseline: each
+// F is exactly that of its table alone, single sums and double, with an additive table (infinite F) among
+// them and a remainder past the last eight.
+TEST(Repeated1way, TablesSideBySideGiveEachTablesFOnEveryPath) {
+    std::mt19937 random(15);
+    const std::int32_t k = 4, n = 9, count = 11;
+    const auto size = static_cast<std::size_t>(k * n);
+    std::vector<float> tables;
+    for (std::int32_t b = 0; b < count; ++b) {
+        const std::vector<float> table = MixedScores(random, k, n, 100.0f * static_cast<float>(b - 5));
+        tables.insert(tables.end(), table.begin(), table.end());
+    }
+    for (std::size_t i = 0; i < size; ++i) tables[2 * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
+    for (const brevant::SumPrecision sums : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+        std::vector<float> expected;
+        for (std::int32_t b = 0; b < count; ++b) {
+            const std::span<const float> table(tables.data() + static_cast<std::size_t>(b) * size, size);
+            expected.push_back(brevant::ComputeRepeatedF(table, n, k, sums).f);
+        }
+        EXPECT_TRUE(std::isinf(expected[2]));
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            std::vector<float> out(static_cast<std::size_t>(count), -1.0f);
+            brevant::RepeatedFOfTables(path, sums, tables.data(), count, n, k, out.data());
+            for (std::size_t b = 0; b < out.size(); ++b) {
+                EXPECT_TRUE(SameBits(out[b], expected[b])) << b << " " << out[b] << " " << expected[b];
+            }
+        }
+    }
 }
 
 }  // namespace
