@@ -7,6 +7,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstMedian.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,8 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
 
@@ -233,7 +236,7 @@ TEST(BootstMedian, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(BootstMedian, RefusesDataAndSettingsThatCannotGiveAnInterval) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"0", "announces 0 values; a median needs at least 1 value."},
         {"-2 1 2", "is out of range"},
         {"3 1 2", "holds fewer values than announced"},
@@ -241,21 +244,7 @@ TEST(BootstMedian, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"2000000 1 2", "is out of range"},
         {"", "holds no data"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::BootstMedianProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::BootstMedianProcedure, bad);
     DataFile file = DataFile::FromText("3 1 2 3", "ok.dat");
     const auto data = brevant::ReadBootstMedianData(file);
     Generator generator{Seeds{1, 2, 3}};
