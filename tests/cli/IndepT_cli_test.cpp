@@ -20,17 +20,12 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
 using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::Printf;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_indept" / name; }
-
-std::string Printf(const char* format, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 TEST(IndepTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     const fs::path data = WorkFile("groups.dat"), out = WorkFile("t.dat");

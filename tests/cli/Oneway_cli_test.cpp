@@ -21,15 +21,10 @@ using brevant::testing::CliRun;
 using brevant::testing::MonteCarloNoteLines;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_oneway" / name; }
-
-std::string ThreeDecimals(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", value);
-    return buffer;
-}
 
 const std::vector<float> kValues{12.5f, 14.1f, 9.75f, 11, 15.5f, 16.1f, 12.8f, 17, 14.4f, -1.25f, 10.2f, 13.3f, 11.9f};
 const std::vector<std::int32_t> kSizes{4, 5, 4};

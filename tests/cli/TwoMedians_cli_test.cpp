@@ -3,6 +3,7 @@
 // refused data file leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralTwoMedianBootTest.h"
+#include "support/CliLiteral.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -15,17 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
+using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_twomedians" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_twomedians", name); }
 
 using LiteralRun = brevant::literal::TwoMedianRun (*)(const std::vector<float>&, const std::vector<float>&,
                                                       std::int32_t, float);
@@ -39,24 +38,16 @@ TEST(TwoMediansCli, EachProcedureAndLevelPrintsTheLiteralRun) {
         {"TwoMedianRandomTest", &brevant::literal::RunTwoMedianRandomTest},
         {"twomedianboottest", &brevant::literal::RunTwoMedianBootTest},
     };
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
     for (const auto& [name, literalRun] : procedures) {
-        for (const auto& [level, q] : levels) {
-            SCOPED_TRACE(std::string(name) + " " + level);
-            const CliRun run = Cli({name, data.string(), "--confidence", level, "--seed", "222,333,444",
-                                    "--resamples", "2000", "--output", out.string()});
-            ASSERT_EQ(run.code, 0) << run.err;
-            brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+        ExpectEachLevelMatchesLiteral(name, data, out, {222, 333, 444}, 2000, [&](float q) {
             const auto literal = literalRun(g1, g2, 2000, q);
-            EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
-                               "Median Group 1: " + ThreeDecimals(literal.median1) + "\n"
-                               "Median Group 2: " + ThreeDecimals(literal.median2) + "\n"
-                               "Median Difference: " + ThreeDecimals(literal.difference) + "\n"
-                               "Lower CL: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                               "Upper CL: " + ThreeDecimals(literal.upperLimit) + "\n");
-            EXPECT_EQ(ReadWhole(out), literal.outputText);
-            EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-        }
+            return LiteralOutcome{"Median Group 1: " + ThreeDecimals(literal.median1) + "\n"
+                                  "Median Group 2: " + ThreeDecimals(literal.median2) + "\n"
+                                  "Median Difference: " + ThreeDecimals(literal.difference) + "\n"
+                                  "Lower CL: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                                  "Upper CL: " + ThreeDecimals(literal.upperLimit) + "\n",
+                                  literal.outputText};
+        });
     }
 }
 
