@@ -11,6 +11,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,40 +30,22 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::Example;
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::FileBytes;
+using brevant::testing::FlushDeletes;
+using brevant::testing::RunDirect;
+using brevant::testing::Shot;
+using brevant::testing::WriteText;
+
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{4321, 765, 20001};
 constexpr int kRunTimeout = 60000;
 
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunControl control;
-    return procedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+    return RunDirect(procedure, kSeeds, dataFile, resamples, confidence);
 }
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 }  // namespace
 
@@ -109,10 +92,7 @@ class BootstMedianCorrWindowsTest : public QObject {
         QCOMPARE(GetSeeds(), afterWindow);
         for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), ResultBoxText(box));
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+        ExpectHistogramOf(w, direct);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
         QCOMPARE(w->ProgressBar2()->value(), resamples);
     }

@@ -10,6 +10,7 @@
 #include "analysis/randomization/PairedCorr.h"
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QDir>
@@ -30,28 +31,13 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::ExpectedBoxText;
+using brevant::testing::Shot;
+using brevant::testing::WriteText;
+
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 constexpr Seeds kSeeds{4321, 8765, 2109};
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
-}
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
 
 }  // namespace
 
@@ -93,12 +79,9 @@ class CorrelationWindowsTest : public QObject {
             for (const brevant::ResultBox& box : direct.boxes) {
                 QLineEdit* edit = w->findChild<QLineEdit*>(QString::fromStdString(box.control));
                 QVERIFY2(edit != nullptr, box.control.c_str());
-                QCOMPARE(edit->text(), Expected(box));
+                QCOMPARE(edit->text(), ExpectedBoxText(box));
             }
-            const HistogramRequest& h = direct.histogram;
-            const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-            QVERIFY(w->Histogram()->Picture().has_value());
-            QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+            ExpectHistogramOf(w, direct);
             QCOMPARE(w->ProgressBar1()->maximum(), resamples);
         }();
         return direct;

@@ -11,6 +11,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QDir>
@@ -30,6 +31,12 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::FileBytes;
+using brevant::testing::RunDirect;
+using brevant::testing::Shot;
+using brevant::testing::WriteText;
+
 constexpr Seeds kSeeds{321, 654, 987};
 constexpr int kRunTimeout = 60000;
 const char* const kBoxes[] = {"txtObtB", "StErrBox", "LowerCI", "UpperCI"};
@@ -38,23 +45,9 @@ QString Example() {
     return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/MediationBoot-sleep-mood-performance.dat");
 }
 
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 // The procedure on this thread from kSeeds; leaves the generator where the run left it.
 RunResult Direct(const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunControl control;
-    return MediationBootProcedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+    return RunDirect(MediationBootProcedure, kSeeds, dataFile, resamples, confidence);
 }
 
 QString Expected(const brevant::ResultBox& box) { return QLocale().toString(BoxValue(box), 'f', 3); }
@@ -69,14 +62,6 @@ QByteArray LinearCases() {
                                           ShortestText(y * 0.7f - 2.0f) + "\r\n");
     }
     return text;
-}
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 }  // namespace
@@ -157,11 +142,7 @@ private slots:
         for (const brevant::ResultBox& box : direct.boxes)
             QCOMPARE(Box(w, box.control.c_str()), Expected(box));
         QCOMPARE(FileBytes(output), QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, direct.histogram.caption,
-                                                            direct.histogram.observed, direct.histogram.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
-        QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
+        ExpectHistogramOf(w, direct);
         QCOMPARE(w->ProgressBar1()->value(), 5000);
         QCOMPARE(w->ProgressBar2()->value(), 5000);
         Shot(w, "MediationBoot-run");

@@ -13,6 +13,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,44 +35,27 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::Example;
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::ExpectNotesOf;
+using brevant::testing::ExpectedBoxText;
+using brevant::testing::FileBytes;
+using brevant::testing::RunDirect;
+using brevant::testing::Shot;
+
 using Procedure = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
 constexpr int kRunTimeout = 60000;
 
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 RunResult Direct(const Procedure& procedure, const QString& dataFile, std::int32_t resamples) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
+    return RunDirect(procedure, kSeeds, dataFile, resamples);
 }
 
 Procedure Boot(bool errors) {
     return [errors](DataFile& file, const RunSettings& settings, Generator& generator, RunControl& control) {
         return OnewayBootProcedure(file, settings, errors, generator, control);
     };
-}
-
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
-}
-
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 }  // namespace
@@ -112,21 +96,14 @@ class OnewayWindowsTest : public QObject {
         QCOMPARE(GetSeeds(), afterWindow);
         QCOMPARE(direct.boxes.size(), std::size_t{3});
         for (const brevant::ResultBox& box : direct.boxes) {
-            QCOMPARE(Box(w, box.control), Expected(box));
+            QCOMPARE(Box(w, box.control), ExpectedBoxText(box));
             QLabel* label = w->findChild<QLabel*>(QString::fromStdString(box.labelControl));
             QVERIFY2(label != nullptr, box.labelControl.c_str());
             QCOMPARE(label->text(), QString::fromStdString(box.label));
         }
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
-        QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        ExpectHistogramOf(w, direct);
+        ExpectNotesOf(w, direct, resamples);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
     }
 

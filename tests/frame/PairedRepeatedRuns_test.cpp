@@ -13,6 +13,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QDir>
@@ -32,33 +33,20 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::Example;
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::ExpectNotesOf;
+using brevant::testing::FileBytes;
+using brevant::testing::RunDirect;
+using brevant::testing::Shot;
+
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
 constexpr int kRunTimeout = 60000;
 
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
-}
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    return RunDirect(procedure, kSeeds, dataFile, resamples);
 }
 
 }  // namespace
@@ -102,16 +90,8 @@ class PairedRepeatedRunsTest : public QObject {
             QCOMPARE(edit->text(), QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value)));
         }
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
-        QVERIFY(shown.has_value());
-        QVERIFY(shown->counts == expected.counts);
-        QCOMPARE(shown->markerX, expected.markerX);
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        ExpectHistogramOf(w, direct);
+        ExpectNotesOf(w, direct, resamples);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
     }
 

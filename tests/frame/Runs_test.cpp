@@ -13,6 +13,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,39 +39,24 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::Example;
+using brevant::testing::ExpectHistogramOf;
+using brevant::testing::ExpectNotesOf;
+using brevant::testing::ExpectedBoxText;
+using brevant::testing::FileBytes;
+using brevant::testing::FlushDeletes;
+using brevant::testing::RunDirect;
+using brevant::testing::Shot;
+using brevant::testing::WriteText;
+
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{1234, 5678, 9012};
 constexpr int kRunTimeout = 60000;
 
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 // The same run on this thread, from the same seeds; leaves the generator where the run left it.
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    settings.confidence = confidence;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
-}
-
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
+    return RunDirect(procedure, kSeeds, dataFile, resamples, confidence);
 }
 
 // n values with spread, no two equal: "nA nB" then the values, eight to a line.
@@ -82,16 +68,6 @@ QByteArray ManyValues(int nA, int nB) {
     }
     return text;
 }
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 }  // namespace
 
@@ -152,22 +128,16 @@ class RunsTest : public QObject {
         const QByteArray written = output.isEmpty() ? QByteArray() : FileBytes(output);
         RunResult direct = Direct(procedure, data, resamples, confidence);
         QCOMPARE(GetSeeds(), afterWindow);
-        for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), Expected(box));
+        for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), ExpectedBoxText(box));
         if (!output.isEmpty()) QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
 
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
-        QVERIFY(shown.has_value());
-        QVERIFY(shown->counts == expected.counts);
-        QCOMPARE(shown->lower, expected.lower);
-        QCOMPARE(shown->markerX, expected.markerX);
+        HistogramGeometry expected;
+        ExpectHistogramOf(w, direct, &expected);
+        if (QTest::currentTestFailed()) return;
+        QCOMPARE(w->Histogram()->Picture()->lower, expected.lower);
 
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
-        QCOMPARE(w->NotesLabel()->isVisible(), !notes.isEmpty());
+        ExpectNotesOf(w, direct, resamples);
+        QCOMPARE(w->NotesLabel()->isVisible(), !direct.notes.empty());
 
         QCOMPARE(w->ProgressBar1()->value(), resamples);
         QCOMPARE(w->ProgressBar1()->maximum(), resamples);
