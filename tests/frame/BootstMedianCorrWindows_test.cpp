@@ -12,6 +12,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -36,12 +37,12 @@ using brevant::testing::FileBytes;
 using brevant::testing::FlushDeletes;
 using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 using brevant::testing::WriteText;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{4321, 765, 20001};
-constexpr int kRunTimeout = 60000;
 
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
     return RunDirect(procedure, kSeeds, dataFile, resamples, confidence);
@@ -49,40 +50,13 @@ RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resa
 
 }  // namespace
 
-class BootstMedianCorrWindowsTest : public QObject {
+class BootstMedianCorrWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    BootstMedianCorrWindowsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QString::fromStdString(name)) : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
-
+private:
     // The window shows the direct run's boxes and histogram and wrote its values.
     static void CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data, std::int32_t resamples,
                                   float confidence, const QString& output) {
@@ -101,12 +75,7 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void init() {
@@ -115,9 +84,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        FlushDeletes();
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
     }
 

@@ -11,6 +11,7 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -33,7 +34,9 @@ namespace {
 
 using brevant::testing::ExpectHistogramOf;
 using brevant::testing::ExpectedBoxText;
+using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 using brevant::testing::WriteText;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
@@ -41,39 +44,18 @@ constexpr Seeds kSeeds{4321, 8765, 2109};
 
 }  // namespace
 
-class CorrelationWindowsTest : public QObject {
+class CorrelationWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    CorrelationWindowsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), 60000);
-    }
+private:
     // The window shows what the direct run gives from the same seeds, and left the generator where it does.
     static RunResult CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data,
                                        std::int32_t resamples, float confidence) {
         const Seeds afterWindow = GetSeeds();
-        SetSeeds(kSeeds);
-        DataFile file = DataFile::Open(QFile::encodeName(data).toStdString());
-        RunControl control;
-        RunResult direct = procedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+        RunResult direct = RunDirect(procedure, kSeeds, data, resamples, confidence);
         [&] {
             QCOMPARE(GetSeeds(), afterWindow);
             for (const brevant::ResultBox& box : direct.boxes) {
@@ -90,12 +72,7 @@ class CorrelationWindowsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
     void init() {
@@ -103,9 +80,7 @@ private slots:
         answers_.clear();
     }
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
     }
 
     // "  5,000" permutations of the law-school pairs; an output file chosen with "Open Output File" is left

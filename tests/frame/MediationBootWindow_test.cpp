@@ -12,6 +12,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,10 +36,10 @@ using brevant::testing::ExpectHistogramOf;
 using brevant::testing::FileBytes;
 using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 using brevant::testing::WriteText;
 
 constexpr Seeds kSeeds{321, 654, 987};
-constexpr int kRunTimeout = 60000;
 const char* const kBoxes[] = {"txtObtB", "StErrBox", "LowerCI", "UpperCI"};
 
 QString Example() {
@@ -66,36 +67,13 @@ QByteArray LinearCases() {
 
 }  // namespace
 
-class MediationBootWindowTest : public QObject {
+class MediationBootWindowTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    MediationBootWindowTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const char* name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QLatin1String(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QLatin1String(name)) : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
+private:
     static AnalysisWindow* Open() {
         return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("MediationBoot")));
     }
@@ -103,10 +81,7 @@ class MediationBootWindowTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks(false);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 
@@ -116,9 +91,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
     }
 

@@ -14,6 +14,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -42,11 +43,11 @@ using brevant::testing::ExpectedBoxText;
 using brevant::testing::FileBytes;
 using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 
 using Procedure = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
-constexpr int kRunTimeout = 60000;
 
 RunResult Direct(const Procedure& procedure, const QString& dataFile, std::int32_t resamples) {
     return RunDirect(procedure, kSeeds, dataFile, resamples);
@@ -60,33 +61,13 @@ Procedure Boot(bool errors) {
 
 }  // namespace
 
-class OnewayWindowsTest : public QObject {
+class OnewayWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    OnewayWindowsTest() : WindowTestBase(kSeeds) {}
 
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box>") : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
-
+private:
     // Boxes with their labels, output file, histogram, notes and generator as the direct run leaves them.
     void CompareWithDirect(AnalysisWindow* w, const Procedure& procedure, const QString& data,
                            std::int32_t resamples, const QString& output) {
@@ -110,19 +91,12 @@ class OnewayWindowsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         messages_.clear();
     }
 

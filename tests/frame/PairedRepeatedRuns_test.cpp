@@ -14,6 +14,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -39,11 +40,11 @@ using brevant::testing::ExpectNotesOf;
 using brevant::testing::FileBytes;
 using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
-constexpr int kRunTimeout = 60000;
 
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples) {
     return RunDirect(procedure, kSeeds, dataFile, resamples);
@@ -51,29 +52,15 @@ RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resa
 
 }  // namespace
 
-class PairedRepeatedRunsTest : public QObject {
+class PairedRepeatedRunsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    PairedRepeatedRunsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
+private:
     static QLineEdit* BoxNamed(AnalysisWindow* w, const std::string& name) {
         return w->findChild<QLineEdit*>(QString::fromStdString(name));
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
     }
 
     // The window shows the direct run's boxes, histogram and notes, wrote its output file, and left the
@@ -104,18 +91,11 @@ class PairedRepeatedRunsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         messages_.clear();
     }
 

@@ -14,6 +14,7 @@
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,12 +48,12 @@ using brevant::testing::FileBytes;
 using brevant::testing::FlushDeletes;
 using brevant::testing::RunDirect;
 using brevant::testing::Shot;
+using brevant::testing::WindowTestBase;
 using brevant::testing::WriteText;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{1234, 5678, 9012};
-constexpr int kRunTimeout = 60000;
 
 // The same run on this thread, from the same seeds; leaves the generator where the run left it.
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
@@ -71,39 +72,18 @@ QByteArray ManyValues(int nA, int nB) {
 
 }  // namespace
 
-class RunsTest : public QObject {
+class RunsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;  // the next file dialogs' answers
+public:
+    RunsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    // Chooses a file through the window's own menu entry and the replaced file dialog.
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY(action != nullptr);
-        action->trigger();
-    }
+private:
     void ChooseData(AnalysisWindow* w, const QString& file) {
         Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenfile" : "mnuOpenFile", file);
     }
     void ChooseOutput(AnalysisWindow* w, const QString& file) {
         Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenOut" : "mnuOutput", file);
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QString::fromStdString(name)) : box->text();
     }
     static QStringList Boxes(AnalysisWindow* w) {
         QStringList texts;
@@ -111,13 +91,6 @@ class RunsTest : public QObject {
                                  "LowerCL", "UpperCL", "txtStError"})
             if (QLineEdit* box = w->findChild<QLineEdit*>(QLatin1String(name))) texts << box->text();
         return texts;
-    }
-    // Run with the generator at kSeeds, and wait for the result.
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
     }
 
     // The window shows the direct run's boxes, histogram, notes and final progress, and left the generator
@@ -148,12 +121,7 @@ class RunsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void init() {
@@ -162,9 +130,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        FlushDeletes();
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
         QLocale::setDefault(QLocale::c());
     }

@@ -37,6 +37,7 @@ namespace {
 
 using brevant::testing::FileBytes;
 using brevant::testing::FlushDeletes;
+using brevant::testing::RunDirect;
 using brevant::testing::WriteText;
 
 constexpr Seeds kSeeds{1234, 5678, 9012};
@@ -122,12 +123,7 @@ class WindowStatusTest : public QObject {
     }
     // The IndepT procedure called directly from these seeds, on this thread.
     static RunResult DirectIndepT(const QString& data, Seeds seeds, std::int32_t resamples) {
-        SetSeeds(seeds);
-        DataFile file = DataFile::Open(QFile::encodeName(data).toStdString());
-        RunSettings settings;
-        settings.resamples = resamples;
-        RunControl control;
-        return IndepTProcedure(file, settings, TheGenerator(), control);
+        return RunDirect(IndepTProcedure, seeds, data, resamples);
     }
 
 private slots:
