@@ -29,15 +29,9 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
-
-using brevant::testing::ExpectHistogramOf;
-using brevant::testing::ExpectedBoxText;
-using brevant::testing::RunDirect;
-using brevant::testing::Shot;
-using brevant::testing::WindowTestBase;
-using brevant::testing::WriteText;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 constexpr Seeds kSeeds{4321, 8765, 2109};

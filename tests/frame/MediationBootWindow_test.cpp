@@ -29,15 +29,9 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
-
-using brevant::testing::ExpectHistogramOf;
-using brevant::testing::FileBytes;
-using brevant::testing::RunDirect;
-using brevant::testing::Shot;
-using brevant::testing::WindowTestBase;
-using brevant::testing::WriteText;
 
 constexpr Seeds kSeeds{321, 654, 987};
 const char* const kBoxes[] = {"txtObtB", "StErrBox", "LowerCI", "UpperCI"};

@@ -33,17 +33,9 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
-
-using brevant::testing::Example;
-using brevant::testing::ExpectHistogramOf;
-using brevant::testing::ExpectNotesOf;
-using brevant::testing::ExpectedBoxText;
-using brevant::testing::FileBytes;
-using brevant::testing::RunDirect;
-using brevant::testing::Shot;
-using brevant::testing::WindowTestBase;
 
 using Procedure = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;
 

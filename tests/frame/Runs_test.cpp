@@ -37,19 +37,9 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
-
-using brevant::testing::Example;
-using brevant::testing::ExpectHistogramOf;
-using brevant::testing::ExpectNotesOf;
-using brevant::testing::ExpectedBoxText;
-using brevant::testing::FileBytes;
-using brevant::testing::FlushDeletes;
-using brevant::testing::RunDirect;
-using brevant::testing::Shot;
-using brevant::testing::WindowTestBase;
-using brevant::testing::WriteText;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 

@@ -26,12 +26,9 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
-
-using brevant::testing::Example;
-using brevant::testing::ExpectHistogramOf;
-using brevant::testing::FileBytes;
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 constexpr Seeds kSeeds{4321, 8765, 10987};
