@@ -5,6 +5,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstCorr.h"
 #include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -20,6 +21,7 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
@@ -91,10 +93,7 @@ TEST(BootstCorrCli, IllegalValuesArePrintedAsOneNote) {
 
 TEST(BootstCorrCli, RefusedData) {
     const fs::path data = WorkFile("flat.dat");
-    WriteWhole(data, "3\n1 5\n2 5\n3 5\n");
-    const CliRun run = Cli({"BootstCorr", data.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("holds Y values with no variance"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "BootstCorr", data, "3\n1 5\n2 5\n3 5\n", "holds Y values with no variance");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralBootstMean.h"
 #include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -19,6 +20,7 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
@@ -56,18 +58,11 @@ TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
 TEST(BootstMeanCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
-    WriteWhole(data, "3 5 5 5");
-    CliRun run = Cli({"BootstMean", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("no spread"), std::string::npos) << run.err;
-    WriteWhole(data, "1 5");
-    EXPECT_EQ(Cli({"BootstMean", data.string(), "--output", out.string()}).code, 3);
+    ExpectCliRefuses(3, "BootstMean", data, "3 5 5 5", "no spread", {"--output", out.string()});
+    ExpectCliRefuses(3, "BootstMean", data, "1 5", "", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-    WriteWhole(data, "3 1 2 3");
-    run = Cli({"BootstMean", data.string(), "--resamples", "100", "--confidence", "99"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+    ExpectCliRefuses(2, "BootstMean", data, "3 1 2 3", "too few", {"--resamples", "100", "--confidence", "99"});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralBootstMedian.h"
 #include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
@@ -50,16 +52,10 @@ TEST(BootstMedianCli, OneValueGivesItAsBothLimits) {
 TEST(BootstMedianCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("bad.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
-    WriteWhole(data, "4 1 2 3");
-    CliRun run = Cli({"BootstMedian", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("fewer values than announced"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "BootstMedian", data, "4 1 2 3", "fewer values than announced", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-    WriteWhole(data, "3 1 2 3");
-    run = Cli({"BootstMedian", data.string(), "--resamples", "100", "--confidence", "99"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+    ExpectCliRefuses(2, "BootstMedian", data, "3 1 2 3", "too few", {"--resamples", "100", "--confidence", "99"});
 }
 
 }  // namespace

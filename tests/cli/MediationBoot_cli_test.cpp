@@ -4,6 +4,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralMediationBoot.h"
 #include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
@@ -87,14 +89,9 @@ TEST(MediationBootCli, ValuesBeyondOneAreNotedOnce) {
 TEST(MediationBootCli, RefusedData) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("kept.dat");
     WriteWhole(out, "kept\r\n");
-    WriteWhole(data, "3\n1 5 2\n2 5 3\n3 5 9\n");
-    CliRun run = Cli({"MediationBoot", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("has no variance in Y"), std::string::npos) << run.err;
-    WriteWhole(data, "1\n1 2 3\n");
-    run = Cli({"MediationBoot", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("at least 2 cases"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "MediationBoot", data, "3\n1 5 2\n2 5 3\n3 5 9\n", "has no variance in Y",
+                     {"--output", out.string()});
+    ExpectCliRefuses(3, "MediationBoot", data, "1\n1 2 3\n", "at least 2 cases", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "kept\r\n");
 }
 

@@ -3,6 +3,7 @@
 // it; refused data leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralOnewayBoot.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/MonteCarloLines.h"
 #include "support/Files.h"
@@ -18,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::MonteCarloNoteLines;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
@@ -92,11 +94,8 @@ TEST(OnewayCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
     };
     for (const char* procedure : {"OnewayRandom", "OnewayBoot"}) {
         for (const auto& [text, words] : bad) {
-            const fs::path data = WorkFile("bad.dat");
-            WriteWhole(data, text);
-            const CliRun run = Cli({procedure, data.string(), "--seed", "1,2,3", "--output", out.string()});
-            EXPECT_EQ(run.code, 3) << procedure << " " << text;
-            EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+            ExpectCliRefuses(3, procedure, WorkFile("bad.dat"), text, words,
+                             {"--seed", "1,2,3", "--output", out.string()});
             EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
         }
     }

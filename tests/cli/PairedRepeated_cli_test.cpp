@@ -4,6 +4,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralPairedT.h"
 #include "literal/LiteralRepeated1way.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/MonteCarloLines.h"
 #include "support/Files.h"
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::MonteCarloNoteLines;
 using brevant::testing::Printf;
 using brevant::testing::ProportionBox;
@@ -127,11 +129,8 @@ TEST(PairedRepeatedCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
         {"Repeated1way", "2 3 1 2 3 4 5", "fewer values than announced"},
     };
     for (const auto& b : bad) {
-        const fs::path data = WorkFile("bad.dat");
-        WriteWhole(data, b.text);
-        const CliRun run = Cli({b.procedure, data.string(), "--seed", "1,2,3", "--output", out.string()});
-        EXPECT_EQ(run.code, 3) << b.text;
-        EXPECT_NE(run.err.find(b.words), std::string::npos) << run.err;
+        ExpectCliRefuses(3, b.procedure, WorkFile("bad.dat"), b.text, b.words,
+                         {"--seed", "1,2,3", "--output", out.string()});
         EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
     }
 }

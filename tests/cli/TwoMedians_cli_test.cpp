@@ -4,6 +4,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralTwoMedianBootTest.h"
 #include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -15,9 +16,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using brevant::testing::Cli;
 using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
@@ -55,18 +56,12 @@ TEST(TwoMediansCli, RefusedDataAndSettingsLeaveTheOldOutputFile) {
     const fs::path data = WorkFile("bad.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
     for (const char* name : {"TwoMedianRandomTest", "TwoMedianBootTest"}) {
-        WriteWhole(data, "3 0 1 2 3");
-        CliRun run = Cli({name, data.string(), "--output", out.string()});
-        EXPECT_EQ(run.code, 3);
-        EXPECT_NE(run.err.find("each group needs at least 1 value"), std::string::npos) << run.err;
-        WriteWhole(data, "3 2 1 2 3 4");
-        EXPECT_EQ(Cli({name, data.string(), "--output", out.string()}).code, 3);
+        ExpectCliRefuses(3, name, data, "3 0 1 2 3", "each group needs at least 1 value", {"--output", out.string()});
+        ExpectCliRefuses(3, name, data, "3 2 1 2 3 4", "", {"--output", out.string()});
         EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-        WriteWhole(data, "1 1 5 7");
-        run = Cli({name, data.string(), "--resamples", "100", "--confidence", "99", "--output", out.string()});
-        EXPECT_EQ(run.code, 2);
-        EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+        ExpectCliRefuses(2, name, data, "1 1 5 7", "too few",
+                         {"--resamples", "100", "--confidence", "99", "--output", out.string()});
         EXPECT_EQ(ReadWhole(out), "old\r\n");
     }
 }
