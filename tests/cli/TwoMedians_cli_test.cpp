@@ -17,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::CliWorkFile;
-using brevant::testing::CliRun;
 using brevant::testing::ExpectCliRefuses;
 using brevant::testing::ExpectEachLevelMatchesLiteral;
 using brevant::testing::LiteralOutcome;
