@@ -31,6 +31,7 @@ using brevant::testing::PositionsRow;
 using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 struct Cases {
     std::vector<float> x, y;
@@ -77,12 +78,8 @@ void ExpectSameAsLiteral(const Cases& c, std::int32_t R, float q, Seeds seeds, i
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
     EXPECT_EQ(fast.illegalCount, literal.illegal);
     EXPECT_TRUE(SameBits(fast.firstIllegal, literal.firstIllegal));
-    ASSERT_EQ(fast.bootstrapR.size(), literal.bootR.size());
-    for (std::size_t k = 0; k < literal.bootR.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapR[k], literal.bootR[k]))
-            << "r " << k + 1 << ": " << fast.bootstrapR[k] << " vs " << literal.bootR[k];
-        ASSERT_TRUE(SameBits(fast.sortedR[k], literal.sorted[k])) << "sorted " << k + 1;
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapR, literal.bootR)) << "bootstrap r";
+    ASSERT_TRUE(SameBitsEach(fast.sortedR, literal.sorted)) << "sorted r";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }

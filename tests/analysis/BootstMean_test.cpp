@@ -37,6 +37,7 @@ std::string FileText(const std::vector<float>& values) {
 
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
                                   Seeds* after = nullptr) {
@@ -66,12 +67,8 @@ void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float
     EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
     EXPECT_TRUE(SameBits(fast.bootstrapStandardError, literal.bootstrapSE));
-    ASSERT_EQ(fast.bootstrapMeans.size(), literal.means.size());
-    for (std::size_t k = 0; k < literal.means.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapMeans[k], literal.means[k])) << "mean " << k + 1;
-        ASSERT_TRUE(SameBits(fast.sortedT[k], literal.sortedT[k]))
-            << "sorted t " << k + 1 << ": " << fast.sortedT[k] << " vs " << literal.sortedT[k];
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapMeans, literal.means)) << "means";
+    ASSERT_TRUE(SameBitsEach(fast.sortedT, literal.sortedT)) << "sorted t";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }

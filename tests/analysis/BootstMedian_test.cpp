@@ -26,6 +26,7 @@ using brevant::testing::ExpectRefused;
 using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 std::string FileText(const std::vector<float>& values) {
     std::string text = std::to_string(values.size()) + "\n";
@@ -68,12 +69,8 @@ void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float
     EXPECT_TRUE(SameBits(fast.upperDistance, literal.dU));
     EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
-    ASSERT_EQ(fast.bootstrapMedians.size(), literal.medians.size());
-    for (std::size_t k = 0; k < literal.medians.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapMedians[k], literal.medians[k]))
-            << "median " << k + 1 << ": " << fast.bootstrapMedians[k] << " vs " << literal.medians[k];
-        ASSERT_TRUE(SameBits(fast.sortedMedians[k], literal.sortedMedians[k])) << "sorted " << k + 1;
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapMedians, literal.medians)) << "medians";
+    ASSERT_TRUE(SameBitsEach(fast.sortedMedians, literal.sortedMedians)) << "sorted medians";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }

@@ -37,6 +37,7 @@ std::string FileText(const std::vector<float>& a, const std::vector<float>& b) {
 
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 // Values with ties, negatives and more than seven significant digits.
 std::vector<float> MixedValues(std::mt19937& random, int n, float centre) {
@@ -89,11 +90,7 @@ void ExpectSameAsLiteral(const Case& c) {
     EXPECT_EQ(fast.proportionGreater, literal.numGreater);
     EXPECT_EQ(fast.proportionLess, literal.numLess);
     EXPECT_TRUE(SameBits(fast.probMore, literal.probMore));
-    ASSERT_EQ(fast.resampled.size(), literal.resampled.size());
-    for (std::size_t k = 0; k < fast.resampled.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.resampled[k], literal.resampled[k]))
-            << "resample " << k + 1 << ": " << fast.resampled[k] << " vs " << literal.resampled[k];
-    }
+    ASSERT_TRUE(SameBitsEach(fast.resampled, literal.resampled)) << "resampled t";
     EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(control.resamplesDone.load(), c.resamples);

@@ -29,6 +29,7 @@ using brevant::testing::PositionsRow;
 using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 struct Columns {
     std::vector<float> x, y, z;
@@ -101,11 +102,8 @@ void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
         }
         EXPECT_EQ(control.resamplesDone.load(), R);
         EXPECT_EQ(control.sortDone.load(), R);
-        ASSERT_EQ(fast.bootstrapValues.size(), literal.values.size());
-        for (std::size_t k = 0; k < literal.values.size(); ++k) {
-            ASSERT_TRUE(SameBits(fast.bootstrapValues[k], literal.values[k])) << "b* " << k + 1;
-            ASSERT_TRUE(SameBits(fast.sorted[k], literal.sorted[k])) << "sorted " << k + 1;
-        }
+        ASSERT_TRUE(SameBitsEach(fast.bootstrapValues, literal.values)) << "b*";
+        ASSERT_TRUE(SameBitsEach(fast.sorted, literal.sorted)) << "sorted b*";
         EXPECT_EQ(ReadWhole(out), literal.outputText);
     } catch (const brevant::RunStopped& e) {
         EXPECT_TRUE(literal.stopped);
