@@ -7,6 +7,8 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstCorr.h"
 #include "support/Files.h"
+#include "support/Percentiles.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +25,13 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectPositionsAtEachLevel;
+using brevant::testing::ExpectRefused;
+using brevant::testing::PositionsRow;
+using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 struct Cases {
     std::vector<float> x, y;
@@ -71,12 +78,8 @@ void ExpectSameAsLiteral(const Cases& c, std::int32_t R, float q, Seeds seeds, i
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
     EXPECT_EQ(fast.illegalCount, literal.illegal);
     EXPECT_TRUE(SameBits(fast.firstIllegal, literal.firstIllegal));
-    ASSERT_EQ(fast.bootstrapR.size(), literal.bootR.size());
-    for (std::size_t k = 0; k < literal.bootR.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapR[k], literal.bootR[k]))
-            << "r " << k + 1 << ": " << fast.bootstrapR[k] << " vs " << literal.bootR[k];
-        ASSERT_TRUE(SameBits(fast.sortedR[k], literal.sorted[k])) << "sorted " << k + 1;
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapR, literal.bootR)) << "bootstrap r";
+    ASSERT_TRUE(SameBitsEach(fast.sortedR, literal.sorted)) << "sorted r";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }
@@ -276,25 +279,14 @@ TEST(BootstCorr, NonFiniteCorrelationsAreExplainedInANote) {
 }
 
 TEST(BootstCorr, PercentilePositionsByTheIntegerPartRule) {
-    struct Row {
-        std::int32_t R;
-        std::int32_t positions[3][2];  // 90 %, 95 %, 99 %
-    };
-    const Row table[] = {
+    const PositionsRow table[] = {
         {1000, {{50, 950}, {25, 975}, {5, 995}}},
         {2000, {{100, 1900}, {50, 1950}, {10, 1990}}},
         {5000, {{250, 4750}, {125, 4875}, {25, 4975}}},
         {10000, {{500, 9500}, {250, 9750}, {50, 9950}}},
         {50000, {{2500, 47500}, {1250, 48750}, {250, 49750}}},
     };
-    const float quantiles[] = {0.95f, 0.975f, 0.995f};
-    for (const Row& row : table) {
-        for (int level = 0; level < 3; ++level) {
-            const auto p = brevant::IntegerPartPercentilePositions(row.R, quantiles[level]);
-            EXPECT_EQ(p.lower, row.positions[level][0]) << row.R << " " << quantiles[level];
-            EXPECT_EQ(p.upper, row.positions[level][1]) << row.R << " " << quantiles[level];
-        }
-    }
+    ExpectPositionsAtEachLevel(brevant::IntegerPartPercentilePositions, table);
     // 1,000 resamples at 95 %: the 25th and the 975th smallest bootstrap r.
     std::mt19937 random(5);
     const auto run = RunFast(RandomCases(random, 30, 0), {1000, 0.975f, {}}, Seeds{6, 7, 8});
@@ -339,7 +331,7 @@ TEST(BootstCorr, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(BootstCorr, RefusesDataAndSettingsThatCannotGiveAnInterval) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"1 5 6", "announces 1 case; a correlation needs at least 2 cases."},
         {"0", "announces 0 cases"},
         {"-3 1 2", "is out of range"},
@@ -354,21 +346,7 @@ TEST(BootstCorr, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"3 1e-13 1e-13 2e-13 3e-13 3e-13 2e-13", "too small for single precision"},  // product 0
         {"3 1e-10 1e-10 2e-10 3e-10 3e-10 2e-10", "too small for single precision"},  // below normal
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::BootstCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::BootstCorrProcedure, bad);
     DataFile file = DataFile::FromText("3 1 2 2 1 3 3", "ok.dat");
     const auto data = brevant::ReadBootstCorrData(file);
     Generator generator{Seeds{1, 2, 3}};

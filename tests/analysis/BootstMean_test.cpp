@@ -5,6 +5,8 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstMean.h"
 #include "support/Files.h"
+#include "support/Percentiles.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,10 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectPositionsAtEachLevel;
+using brevant::testing::ExpectRefused;
+using brevant::testing::PositionsRow;
+using brevant::testing::Refusal;
 
 std::string FileText(const std::vector<float>& values) {
     std::string text = std::to_string(values.size()) + "\n";
@@ -31,6 +37,7 @@ std::string FileText(const std::vector<float>& values) {
 
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
                                   Seeds* after = nullptr) {
@@ -60,12 +67,8 @@ void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float
     EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
     EXPECT_TRUE(SameBits(fast.bootstrapStandardError, literal.bootstrapSE));
-    ASSERT_EQ(fast.bootstrapMeans.size(), literal.means.size());
-    for (std::size_t k = 0; k < literal.means.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapMeans[k], literal.means[k])) << "mean " << k + 1;
-        ASSERT_TRUE(SameBits(fast.sortedT[k], literal.sortedT[k]))
-            << "sorted t " << k + 1 << ": " << fast.sortedT[k] << " vs " << literal.sortedT[k];
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapMeans, literal.means)) << "means";
+    ASSERT_TRUE(SameBitsEach(fast.sortedT, literal.sortedT)) << "sorted t";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }
@@ -118,25 +121,14 @@ TEST(BootstMean, SumsAreSingleUpToTheDesignedSizesAndDoubleBeyond) {
 }
 
 TEST(BootstMean, PercentilePositionsForEveryCountAndLevel) {
-    struct Row {
-        std::int32_t R;
-        std::int32_t positions[3][2];  // 90 %, 95 %, 99 %
-    };
-    const Row table[] = {
+    const PositionsRow table[] = {
         {1000, {{50, 950}, {25, 975}, {5, 995}}},
         {2000, {{100, 1900}, {50, 1950}, {10, 1990}}},
         {5000, {{250, 4750}, {125, 4875}, {25, 4975}}},
         {10000, {{500, 9500}, {250, 9750}, {50, 9950}}},
         {50000, {{2500, 47500}, {1250, 48750}, {250, 49750}}},
     };
-    const float quantiles[] = {0.95f, 0.975f, 0.995f};
-    for (const Row& row : table) {
-        for (int level = 0; level < 3; ++level) {
-            const auto p = brevant::NearestPercentilePositions(row.R, quantiles[level]);
-            EXPECT_EQ(p.lower, row.positions[level][0]) << row.R << " " << quantiles[level];
-            EXPECT_EQ(p.upper, row.positions[level][1]) << row.R << " " << quantiles[level];
-        }
-    }
+    ExpectPositionsAtEachLevel(brevant::NearestPercentilePositions, table);
     // Halves go to the even integer: 0.5 of the way is position 0, refused as below the first value.
     EXPECT_EQ(brevant::NearestPercentilePositions(100, 0.995f).lower, 0);
     EXPECT_THROW(brevant::CheckNearestPercentileSettings(100, 0.995f), brevant::SettingsError);
@@ -214,7 +206,7 @@ TEST(BootstMean, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 
 TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
     // Every refusal, the reader's and the procedure's own, names the file the same way and says what is wrong.
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"1 5", "announces 1 value; a standard error needs at least 2 values."},
         {"0", "announces 0 values"},
         {"4 2 2 2 2", "holds values with no spread"},
@@ -225,21 +217,7 @@ TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"", "holds no data"},
         {"2 1e19 3e19", "holds values too large for single-precision sums of their squares"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::BootstMeanProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::BootstMeanProcedure, bad);
     DataFile file = DataFile::FromText("3 1 2 3", "ok.dat");
     const auto data = brevant::ReadBootstMeanData(file);
     Generator generator{Seeds{1, 2, 3}};

@@ -7,6 +7,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstMedian.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,11 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 std::string FileText(const std::vector<float>& values) {
     std::string text = std::to_string(values.size()) + "\n";
@@ -65,12 +69,8 @@ void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float
     EXPECT_TRUE(SameBits(fast.upperDistance, literal.dU));
     EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
-    ASSERT_EQ(fast.bootstrapMedians.size(), literal.medians.size());
-    for (std::size_t k = 0; k < literal.medians.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.bootstrapMedians[k], literal.medians[k]))
-            << "median " << k + 1 << ": " << fast.bootstrapMedians[k] << " vs " << literal.medians[k];
-        ASSERT_TRUE(SameBits(fast.sortedMedians[k], literal.sortedMedians[k])) << "sorted " << k + 1;
-    }
+    ASSERT_TRUE(SameBitsEach(fast.bootstrapMedians, literal.medians)) << "medians";
+    ASSERT_TRUE(SameBitsEach(fast.sortedMedians, literal.sortedMedians)) << "sorted medians";
     EXPECT_EQ(after, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }
@@ -233,7 +233,7 @@ TEST(BootstMedian, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(BootstMedian, RefusesDataAndSettingsThatCannotGiveAnInterval) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"0", "announces 0 values; a median needs at least 1 value."},
         {"-2 1 2", "is out of range"},
         {"3 1 2", "holds fewer values than announced"},
@@ -241,21 +241,7 @@ TEST(BootstMedian, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"2000000 1 2", "is out of range"},
         {"", "holds no data"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::BootstMedianProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::BootstMedianProcedure, bad);
     DataFile file = DataFile::FromText("3 1 2 3", "ok.dat");
     const auto data = brevant::ReadBootstMedianData(file);
     Generator generator{Seeds{1, 2, 3}};

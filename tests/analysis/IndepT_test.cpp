@@ -6,6 +6,7 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralIndepT.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 
 std::string FileText(const std::vector<float>& a, const std::vector<float>& b) {
     std::string text = std::to_string(a.size()) + "\n" + std::to_string(b.size()) + "\n";
@@ -34,6 +37,7 @@ std::string FileText(const std::vector<float>& a, const std::vector<float>& b) {
 
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 // Values with ties, negatives and more than seven significant digits.
 std::vector<float> MixedValues(std::mt19937& random, int n, float centre) {
@@ -86,11 +90,7 @@ void ExpectSameAsLiteral(const Case& c) {
     EXPECT_EQ(fast.proportionGreater, literal.numGreater);
     EXPECT_EQ(fast.proportionLess, literal.numLess);
     EXPECT_TRUE(SameBits(fast.probMore, literal.probMore));
-    ASSERT_EQ(fast.resampled.size(), literal.resampled.size());
-    for (std::size_t k = 0; k < fast.resampled.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.resampled[k], literal.resampled[k]))
-            << "resample " << k + 1 << ": " << fast.resampled[k] << " vs " << literal.resampled[k];
-    }
+    ASSERT_TRUE(SameBitsEach(fast.resampled, literal.resampled)) << "resampled t";
     EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
     EXPECT_EQ(control.resamplesDone.load(), c.resamples);
@@ -228,11 +228,7 @@ TEST(IndepT, ShufflesWithNoSpreadAreInfiniteAndCountedAsExtreme) {
 
 TEST(IndepT, RefusesDataThatCannotGiveAT) {
     // Every refusal, the reader's and the procedure's own, names the file the same way and says what is wrong.
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const Refusal bad[] = {
         {"1 3  5  1 2 3", "announces 1 value for group A; each group needs at least 2 values."},
         {"3 1  5 6 7  1", "announces 1 value for group B; each group needs at least 2 values."},
         {"0 3  1 2 3", "announces 0 values for group A"},
@@ -245,21 +241,7 @@ TEST(IndepT, RefusesDataThatCannotGiveAT) {
         {"2 2  1e19 2e19 3e19 4e19", "holds values too large for single-precision sums of their squares"},
         {"", "holds no data"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::IndepTProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    ExpectRefused(brevant::IndepTProcedure, bad);
 }
 
 TEST(IndepT, CancelledRunThrowsAndResultsAreTheSameOnAWorkerThread) {

@@ -6,6 +6,8 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralMediationBoot.h"
 #include "support/Files.h"
+#include "support/Percentiles.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +23,13 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectPositionsAtEachLevel;
+using brevant::testing::ExpectRefused;
+using brevant::testing::PositionsRow;
+using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::SameBitsEach;
 
 struct Columns {
     std::vector<float> x, y, z;
@@ -95,11 +102,8 @@ void CompareWithLiteral(const Columns& c, std::int32_t R, float q, Seeds seeds,
         }
         EXPECT_EQ(control.resamplesDone.load(), R);
         EXPECT_EQ(control.sortDone.load(), R);
-        ASSERT_EQ(fast.bootstrapValues.size(), literal.values.size());
-        for (std::size_t k = 0; k < literal.values.size(); ++k) {
-            ASSERT_TRUE(SameBits(fast.bootstrapValues[k], literal.values[k])) << "b* " << k + 1;
-            ASSERT_TRUE(SameBits(fast.sorted[k], literal.sorted[k])) << "sorted " << k + 1;
-        }
+        ASSERT_TRUE(SameBitsEach(fast.bootstrapValues, literal.values)) << "b*";
+        ASSERT_TRUE(SameBitsEach(fast.sorted, literal.sorted)) << "sorted b*";
         EXPECT_EQ(ReadWhole(out), literal.outputText);
     } catch (const brevant::RunStopped& e) {
         EXPECT_TRUE(literal.stopped);
@@ -237,25 +241,14 @@ TEST(MediationBoot, ObtainedBAgreesWithDoubleArithmeticOnTheStackLossData) {
 }
 
 TEST(MediationBoot, PercentilePositionsByTheIntegerPartRule) {
-    struct Row {
-        std::int32_t R;
-        std::int32_t positions[3][2];  // 90 %, 95 %, 99 %
-    };
-    const Row table[] = {
+    const PositionsRow table[] = {
         {1000, {{50, 950}, {25, 975}, {5, 995}}},
         {2000, {{100, 1900}, {50, 1950}, {10, 1990}}},
         {5000, {{250, 4750}, {125, 4875}, {25, 4975}}},
         {10000, {{500, 9500}, {250, 9750}, {50, 9950}}},
         {50000, {{2500, 47500}, {1250, 48750}, {250, 49750}}},
     };
-    const float quantiles[] = {0.95f, 0.975f, 0.995f};
-    for (const Row& row : table) {
-        for (int level = 0; level < 3; ++level) {
-            const auto p = brevant::IntegerPartPercentilePositions(row.R, quantiles[level]);
-            EXPECT_EQ(p.lower, row.positions[level][0]) << row.R << " " << quantiles[level];
-            EXPECT_EQ(p.upper, row.positions[level][1]) << row.R << " " << quantiles[level];
-        }
-    }
+    ExpectPositionsAtEachLevel(brevant::IntegerPartPercentilePositions, table);
     // 1000 resamples at 95 %: the 25th and 975th smallest values.
     Generator generator{Seeds{9, 99, 999}};
     RunControl control;
@@ -428,7 +421,7 @@ TEST(MediationBoot, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(MediationBoot, RefusesDataAndSettingsThatCannotGiveAnInterval) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"1 1 2 3", "announces 1 case; a correlation needs at least 2 cases."},
         {"0", "announces 0 cases"},
         {"3 1 2 3  1 2 3  1 2 3", "has no variance in X"},
@@ -443,21 +436,7 @@ TEST(MediationBoot, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"", "holds no data"},
         {"2 1e19 1 2  3e19 2 3", "holds values too large for single-precision sums of their squares"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::MediationBootProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::MediationBootProcedure, bad);
     const auto data = Read(Related(10, 3u, 1.0f, false));
     Generator generator{Seeds{1, 2, 3}};
     RunControl control;

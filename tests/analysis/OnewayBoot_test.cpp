@@ -7,6 +7,7 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayBoot.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,8 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
 
@@ -253,7 +256,7 @@ TEST(OnewayBoot, ARunCancelledPartwayLeavesTheGeneratorAfterTheDrawsItMade) {
 }
 
 TEST(OnewayBoot, RefusesDataWithoutADefinedFOrTooLargeForItsSums) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"1  4  1 2 3 4", "needs at least 2 groups"},
         {"2  1 3  5  1 2 3", "announces 1 value for group 1"},
         {"2  2 3  7 7  1 1 1", "has no spread within the groups"},
@@ -261,19 +264,11 @@ TEST(OnewayBoot, RefusesDataWithoutADefinedFOrTooLargeForItsSums) {
         // The sum of squares fits, but a draw of the largest value at all 4 positions would not.
         {"2  2 2  1 2 3 2e18", "holds values too large for single-precision sums of their squares"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
+    ExpectRefused(
+        [](DataFile& file, Generator& generator, RunControl& control) {
             brevant::OnewayBootProcedure(file, {1000, 0.975f, {}}, true, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+        },
+        bad);
     RunControl cancelled;
     cancelled.RequestCancel();
     Generator g{Seeds{3, 4, 5}};

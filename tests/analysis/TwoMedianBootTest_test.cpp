@@ -5,7 +5,9 @@
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "literal/LiteralTwoMedianBootTest.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 #include "support/TwoGroups.h"
+#include "support/TwoMedianRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -19,67 +21,26 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 using brevant::testing::Mix;
 using brevant::testing::ReadWhole;
-using brevant::testing::SameBits;
-using brevant::testing::TwoGroupText;
+using brevant::testing::TwoMedianRunner;
 
 std::filesystem::path WorkFile(const char* name) { return std::filesystem::path(BREVANT_TEST_WORK_DIR) / name; }
 
-std::pair<std::vector<float>, std::vector<float>> ReadBack(const std::vector<float>& g1,
-                                                           const std::vector<float>& g2) {
-    DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
-    const auto data = brevant::ReadTwoMedianData(file);
-    const auto split = data.combined.begin() + data.size1;
-    return {std::vector<float>(data.combined.begin(), split), std::vector<float>(split, data.combined.end())};
-}
-
-// Data that a file can hold goes through the reader; other data (-0 beside 0) is handed over directly.
-brevant::TwoMedianData DataOf(const std::vector<float>& g1, const std::vector<float>& g2, bool viaFile) {
-    if (viaFile) {
-        DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
-        return brevant::ReadTwoMedianBootTestData(file);
-    }
-    brevant::TwoMedianData data{g1, static_cast<std::int32_t>(g1.size())};
-    data.combined.insert(data.combined.end(), g2.begin(), g2.end());
-    return data;
-}
+const TwoMedianRunner<brevant::TwoMedianBootTestResult> kTwoMedianBootTest{
+    &brevant::ReadTwoMedianBootTestData, &brevant::RunTwoMedianBootTest,
+    &brevant::literal::RunTwoMedianBootTest, "resample", "TwoMedianBootTest_test_out.dat"};
 
 brevant::TwoMedianBootTestResult RunFast(const std::vector<float>& g1, const std::vector<float>& g2,
                     const RunSettings& settings, Generator& generator, bool viaFile = true) {
-    RunControl control;
-    auto result = brevant::RunTwoMedianBootTest(DataOf(g1, g2, viaFile), settings, generator, control);
-    brevant::WriteOutputFile(settings, result.differences);
-    EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
-    EXPECT_EQ(control.sortDone.load(), settings.resamples);
-    return result;
+    return brevant::testing::RunTwoMedianFast(kTwoMedianBootTest, g1, g2, settings, generator, viaFile);
 }
 
 void ExpectSameAsLiteral(const std::vector<float>& g1, const std::vector<float>& g2, std::int32_t R, float q,
                          Seeds seeds, bool viaFile = true) {
-    const std::filesystem::path out = WorkFile("TwoMedianBootTest_test_out.dat");
-    Generator generator{seeds};
-    const auto fast = RunFast(g1, g2, {R, q, out.string()}, generator, viaFile);
-    // The literal run starts from the values as the reader gives them (it reads "-0" as 0).
-    const auto [read1, read2] = viaFile ? ReadBack(g1, g2) : std::pair{g1, g2};
-    brevant::literal::seedTable = seeds;
-    const auto literal = brevant::literal::RunTwoMedianBootTest(read1, read2, R, q);
-
-    EXPECT_TRUE(SameBits(fast.observed.median1, literal.median1)) << fast.observed.median1 << " " << literal.median1;
-    EXPECT_TRUE(SameBits(fast.observed.median2, literal.median2)) << fast.observed.median2 << " " << literal.median2;
-    EXPECT_TRUE(SameBits(fast.observed.difference, literal.difference));
-    EXPECT_EQ(fast.positions.lower, literal.lowerPosition);
-    EXPECT_EQ(fast.positions.upper, literal.upperPosition);
-    EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
-    EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
-    ASSERT_EQ(fast.differences.size(), literal.differences.size());
-    for (std::size_t k = 0; k < literal.differences.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.differences[k], literal.differences[k]))
-            << "resample " << k + 1 << ": " << fast.differences[k] << " vs " << literal.differences[k];
-        ASSERT_TRUE(SameBits(fast.sorted[k], literal.sorted[k])) << "sorted " << k + 1;
-    }
-    EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
-    EXPECT_EQ(ReadWhole(out), literal.outputText);
+    brevant::testing::ExpectTwoMedianRunMatchesLiteral(kTwoMedianBootTest, g1, g2, R, q, seeds, viaFile);
 }
 
 TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
@@ -199,28 +160,14 @@ TEST(TwoMedianBootTest, MouseSurvivalTimes) {
 }
 
 TEST(TwoMedianBootTest, RefusesDataAndSettingsItCannotRun) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"0 3 1 2 3", "announces 0 values for group 1; each group needs at least 1 value."},
         {"3 0 1 2 3", "announces 0 values for group 2; each group needs at least 1 value."},
         {"2 3 1 2 3 4", "holds fewer values than announced"},
         {"2 2 1 2 3 nan", "is not a finite number"},
         {"1 1 3.4e38 -1", "holds values more than 3E+38 apart"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::TwoMedianBootTestProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::TwoMedianBootTestProcedure, bad);
     DataFile file = DataFile::FromText("2 2 1 2 3 4", "ok.dat");
     const auto data = brevant::ReadTwoMedianBootTestData(file);
     Generator generator{Seeds{1, 2, 3}};

@@ -5,7 +5,9 @@
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "literal/LiteralTwoMedianRandomTest.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 #include "support/TwoGroups.h"
+#include "support/TwoMedianRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -19,67 +21,26 @@ using brevant::Generator;
 using brevant::RunControl;
 using brevant::RunSettings;
 using brevant::Seeds;
+using brevant::testing::ExpectRefused;
+using brevant::testing::Refusal;
 using brevant::testing::Mix;
 using brevant::testing::ReadWhole;
-using brevant::testing::SameBits;
-using brevant::testing::TwoGroupText;
+using brevant::testing::TwoMedianRunner;
 
 std::filesystem::path WorkFile(const char* name) { return std::filesystem::path(BREVANT_TEST_WORK_DIR) / name; }
 
-std::pair<std::vector<float>, std::vector<float>> ReadBack(const std::vector<float>& g1,
-                                                           const std::vector<float>& g2) {
-    DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
-    const auto data = brevant::ReadTwoMedianData(file);
-    const auto split = data.combined.begin() + data.size1;
-    return {std::vector<float>(data.combined.begin(), split), std::vector<float>(split, data.combined.end())};
-}
-
-// Data that a file can hold goes through the reader; other data (-0 beside 0) is handed over directly.
-brevant::TwoMedianData DataOf(const std::vector<float>& g1, const std::vector<float>& g2, bool viaFile) {
-    if (viaFile) {
-        DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
-        return brevant::ReadTwoMedianRandomTestData(file);
-    }
-    brevant::TwoMedianData data{g1, static_cast<std::int32_t>(g1.size())};
-    data.combined.insert(data.combined.end(), g2.begin(), g2.end());
-    return data;
-}
+const TwoMedianRunner<brevant::TwoMedianRandomTestResult> kTwoMedianRandomTest{
+    &brevant::ReadTwoMedianRandomTestData, &brevant::RunTwoMedianRandomTest,
+    &brevant::literal::RunTwoMedianRandomTest, "shuffle", "TwoMedianRandomTest_test_out.dat"};
 
 brevant::TwoMedianRandomTestResult RunFast(const std::vector<float>& g1, const std::vector<float>& g2,
                     const RunSettings& settings, Generator& generator, bool viaFile = true) {
-    RunControl control;
-    auto result = brevant::RunTwoMedianRandomTest(DataOf(g1, g2, viaFile), settings, generator, control);
-    brevant::WriteOutputFile(settings, result.differences);
-    EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
-    EXPECT_EQ(control.sortDone.load(), settings.resamples);
-    return result;
+    return brevant::testing::RunTwoMedianFast(kTwoMedianRandomTest, g1, g2, settings, generator, viaFile);
 }
 
 void ExpectSameAsLiteral(const std::vector<float>& g1, const std::vector<float>& g2, std::int32_t R, float q,
                          Seeds seeds, bool viaFile = true) {
-    const std::filesystem::path out = WorkFile("TwoMedianRandomTest_test_out.dat");
-    Generator generator{seeds};
-    const auto fast = RunFast(g1, g2, {R, q, out.string()}, generator, viaFile);
-    // The literal run starts from the values as the reader gives them (it reads "-0" as 0).
-    const auto [read1, read2] = viaFile ? ReadBack(g1, g2) : std::pair{g1, g2};
-    brevant::literal::seedTable = seeds;
-    const auto literal = brevant::literal::RunTwoMedianRandomTest(read1, read2, R, q);
-
-    EXPECT_TRUE(SameBits(fast.observed.median1, literal.median1)) << fast.observed.median1 << " " << literal.median1;
-    EXPECT_TRUE(SameBits(fast.observed.median2, literal.median2)) << fast.observed.median2 << " " << literal.median2;
-    EXPECT_TRUE(SameBits(fast.observed.difference, literal.difference));
-    EXPECT_EQ(fast.positions.lower, literal.lowerPosition);
-    EXPECT_EQ(fast.positions.upper, literal.upperPosition);
-    EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
-    EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
-    ASSERT_EQ(fast.differences.size(), literal.differences.size());
-    for (std::size_t k = 0; k < literal.differences.size(); ++k) {
-        ASSERT_TRUE(SameBits(fast.differences[k], literal.differences[k]))
-            << "shuffle " << k + 1 << ": " << fast.differences[k] << " vs " << literal.differences[k];
-        ASSERT_TRUE(SameBits(fast.sorted[k], literal.sorted[k])) << "sorted " << k + 1;
-    }
-    EXPECT_EQ(generator.seeds, brevant::literal::seedTable);
-    EXPECT_EQ(ReadWhole(out), literal.outputText);
+    brevant::testing::ExpectTwoMedianRunMatchesLiteral(kTwoMedianRandomTest, g1, g2, R, q, seeds, viaFile);
 }
 
 TEST(TwoMedianRandomTest, MatchesTheLiteralRunBitForBit) {
@@ -198,7 +159,7 @@ TEST(TwoMedianRandomTest, BoxesAndHistogramRequestAsTheWindowShowsThem) {
 }
 
 TEST(TwoMedianRandomTest, RefusesDataAndSettingsItCannotRun) {
-    const std::pair<const char*, const char*> bad[] = {
+    const Refusal bad[] = {
         {"0 3 1 2 3", "announces 0 values for group 1; each group needs at least 1 value."},
         {"2 0 1 2", "announces 0 values for group 2; each group needs at least 1 value."},
         {"2 3 1 2 3 4", "holds fewer values than announced"},
@@ -208,21 +169,7 @@ TEST(TwoMedianRandomTest, RefusesDataAndSettingsItCannotRun) {
         {"1 1 -2e38 2e38", "holds values more than 3E+38 apart"},
         {"", "holds no data"},
     };
-    for (const auto& [text, says] : bad) {
-        SCOPED_TRACE(text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(text, "bad.dat");
-            brevant::TwoMedianRandomTestProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3}));
-    }
+    ExpectRefused(brevant::TwoMedianRandomTestProcedure, bad);
     // Values far apart but within reach are taken: 1E+38 and -1E+38 differ by 2E+38.
     DataFile wide = DataFile::FromText("1 1 -1e38 1e38", "wide.dat");
     EXPECT_NO_THROW(brevant::ReadTwoMedianRandomTestData(wide));

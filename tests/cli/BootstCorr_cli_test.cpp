@@ -4,6 +4,8 @@
 #include "cli/BatchTool.h"
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstCorr.h"
+#include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -17,17 +19,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
+using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_bootstcorr" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_bootstcorr", name); }
 
 TEST(BootstCorrCli, EachConfidenceLevelPrintsTheLiteralRunsFigures) {
     const std::vector<float> x{12.5f, 14.1f, 9.75f, 11.0f, 13.2f, 15.5f, 16.1f, 12.8f, 17.0f, 14.4f, 18.9f, 13.3f};
@@ -36,23 +37,15 @@ TEST(BootstCorrCli, EachConfidenceLevelPrintsTheLiteralRunsFigures) {
     for (std::size_t i = 0; i < x.size(); ++i) text += std::to_string(x[i]) + "," + std::to_string(y[i]) + "\n";
     const fs::path data = WorkFile("pairs.dat"), out = WorkFile("r.dat");
     WriteWhole(data, text);
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
-    for (const auto& [level, q] : levels) {
-        const CliRun run = Cli({"BootstCorr", data.string(), "--confidence", level, "--seed", "222,333,444",
-                                "--resamples", "5000", "--output", out.string()});
-        ASSERT_EQ(run.code, 0) << run.err;
-        brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+    ExpectEachLevelMatchesLiteral("BootstCorr", data, out, {222, 333, 444}, 5000, [&](float q) {
         const auto literal = brevant::literal::RunBootstCorr(x, y, 5000, q);
-        ASSERT_FALSE(literal.stopped);
-        EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
-                           "Obtained r: " + ThreeDecimals(literal.r) + "\n"
-                           "St. Error: " + ThreeDecimals(literal.se) + "\n"
-                           "Lower Conf. Limit: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                           "Upper Conf. Limit: " + ThreeDecimals(literal.upperLimit) + "\n")
-            << level;
-        EXPECT_EQ(ReadWhole(out), literal.outputText) << level;
-        EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-    }
+        EXPECT_FALSE(literal.stopped);
+        return LiteralOutcome{"Obtained r: " + ThreeDecimals(literal.r) + "\n"
+                              "St. Error: " + ThreeDecimals(literal.se) + "\n"
+                              "Lower Conf. Limit: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                              "Upper Conf. Limit: " + ThreeDecimals(literal.upperLimit) + "\n",
+                              literal.outputText};
+    });
 }
 
 TEST(BootstCorrCli, ANoVarianceStopExitsFiveAndKeepsTheOldOutputFile) {
@@ -100,10 +93,7 @@ TEST(BootstCorrCli, IllegalValuesArePrintedAsOneNote) {
 
 TEST(BootstCorrCli, RefusedData) {
     const fs::path data = WorkFile("flat.dat");
-    WriteWhole(data, "3\n1 5\n2 5\n3 5\n");
-    const CliRun run = Cli({"BootstCorr", data.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("holds Y values with no variance"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "BootstCorr", data, "3\n1 5\n2 5\n3 5\n", "holds Y values with no variance");
 }
 
 }  // namespace

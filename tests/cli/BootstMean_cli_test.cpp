@@ -2,6 +2,8 @@
 // infinite limits from resamples with no spread; refused data and settings.
 #include "cli/BatchTool.h"
 #include "literal/LiteralBootstMean.h"
+#include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -16,17 +18,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
+using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_bootstmean" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_bootstmean", name); }
 
 TEST(BootstMeanCli, EachConfidenceLevelPrintsTheLiteralRunsLimits) {
     const std::vector<float> values{4.2f, 5.1f, 3.3f, 6.8f, 5.5f, 4.9f, 7.25f, 2.125f, 5.0f, 4.4f, 6.1f, 3.85f};
@@ -34,22 +35,14 @@ TEST(BootstMeanCli, EachConfidenceLevelPrintsTheLiteralRunsLimits) {
     for (const float v : values) text += std::to_string(v) + ", ";
     const fs::path data = WorkFile("sample.dat"), out = WorkFile("means.dat");
     WriteWhole(data, text);
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
-    for (const auto& [level, q] : levels) {
-        const CliRun run = Cli({"BootstMean", data.string(), "--confidence", level, "--seed", "222,333,444",
-                                "--resamples", "2000", "--output", out.string()});
-        ASSERT_EQ(run.code, 0) << run.err;
-        brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+    ExpectEachLevelMatchesLiteral("BootstMean", data, out, {222, 333, 444}, 2000, [&](float q) {
         const auto literal = brevant::literal::RunBootstMean(values, 2000, q);
-        EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
-                           "Obtained Mean: " + ThreeDecimals(literal.mean) + "\n"
-                           "Lower CI: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                           "Upper CI: " + ThreeDecimals(literal.upperLimit) + "\n"
-                           "St. Error of Bootstrap Distribution: " + ThreeDecimals(literal.bootstrapSE) + "\n")
-            << level;
-        EXPECT_EQ(ReadWhole(out), literal.outputText) << level;
-        EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-    }
+        return LiteralOutcome{"Obtained Mean: " + ThreeDecimals(literal.mean) + "\n"
+                              "Lower CI: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                              "Upper CI: " + ThreeDecimals(literal.upperLimit) + "\n"
+                              "St. Error of Bootstrap Distribution: " + ThreeDecimals(literal.bootstrapSE) + "\n",
+                              literal.outputText};
+    });
 }
 
 TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
@@ -65,18 +58,11 @@ TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
 TEST(BootstMeanCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
-    WriteWhole(data, "3 5 5 5");
-    CliRun run = Cli({"BootstMean", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("no spread"), std::string::npos) << run.err;
-    WriteWhole(data, "1 5");
-    EXPECT_EQ(Cli({"BootstMean", data.string(), "--output", out.string()}).code, 3);
+    ExpectCliRefuses(3, "BootstMean", data, "3 5 5 5", "no spread", {"--output", out.string()});
+    ExpectCliRefuses(3, "BootstMean", data, "1 5", "", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-    WriteWhole(data, "3 1 2 3");
-    run = Cli({"BootstMean", data.string(), "--resamples", "100", "--confidence", "99"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+    ExpectCliRefuses(2, "BootstMean", data, "3 1 2 3", "too few", {"--resamples", "100", "--confidence", "99"});
 }
 
 }  // namespace

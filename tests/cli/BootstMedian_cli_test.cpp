@@ -2,6 +2,8 @@
 // level; a single value; refused data and settings.
 #include "cli/BatchTool.h"
 #include "literal/LiteralBootstMedian.h"
+#include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -14,38 +16,29 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
+using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_bootstmedian" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_bootstmedian", name); }
 
 TEST(BootstMedianCli, EachConfidenceLevelPrintsTheLiteralRunsLimits) {
     // Values of more than seven digits and one halfway at the eighth.
     const std::vector<float> values{1234.5625f, 17.123456f, 3.25f, 99.5f, -4.0f, 1234.5f, 12.0f, 8.875f, 15.5f};
     const fs::path data = WorkFile("sample.dat"), out = WorkFile("medians.dat");
     WriteWhole(data, "9\r\n1234.5625 17.123456 3.25 99.5 -4\r\n1234.5,12,8.875 15.5\r\n");
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
-    for (const auto& [level, q] : levels) {
-        const CliRun run = Cli({"bootstmedian", data.string(), "--confidence", level, "--seed", "31,41,59",
-                                "--resamples", "2000", "--output", out.string()});
-        ASSERT_EQ(run.code, 0) << run.err;
-        brevant::literal::seedTable = brevant::Seeds{31, 41, 59};
+    ExpectEachLevelMatchesLiteral("bootstmedian", data, out, {31, 41, 59}, 2000, [&](float q) {
         const auto literal = brevant::literal::RunBootstMedian(values, 2000, q);
-        EXPECT_EQ(run.out, "Seeds: 31,41,59\n"
-                           "Obtained Median: " + ThreeDecimals(literal.median) + "\n"
-                           "Lower CI: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                           "Upper CI: " + ThreeDecimals(literal.upperLimit) + "\n")
-            << level;
-        EXPECT_EQ(ReadWhole(out), literal.outputText) << level;
-        EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-    }
+        return LiteralOutcome{"Obtained Median: " + ThreeDecimals(literal.median) + "\n"
+                              "Lower CI: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                              "Upper CI: " + ThreeDecimals(literal.upperLimit) + "\n",
+                              literal.outputText};
+    });
 }
 
 TEST(BootstMedianCli, OneValueGivesItAsBothLimits) {
@@ -59,16 +52,10 @@ TEST(BootstMedianCli, OneValueGivesItAsBothLimits) {
 TEST(BootstMedianCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("bad.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
-    WriteWhole(data, "4 1 2 3");
-    CliRun run = Cli({"BootstMedian", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("fewer values than announced"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "BootstMedian", data, "4 1 2 3", "fewer values than announced", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-    WriteWhole(data, "3 1 2 3");
-    run = Cli({"BootstMedian", data.string(), "--resamples", "100", "--confidence", "99"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+    ExpectCliRefuses(2, "BootstMedian", data, "3 1 2 3", "too few", {"--resamples", "100", "--confidence", "99"});
 }
 
 }  // namespace

@@ -19,16 +19,11 @@ namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
 using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::Printf;
 using brevant::testing::ProportionBox;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_correlations" / name; }
-
-std::string Printf(const char* format, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 TEST(CorrelationsCli, Corr1PrintsTheLiteralRun) {
     const fs::path data = WorkFile("pairs.dat");

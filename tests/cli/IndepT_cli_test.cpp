@@ -2,6 +2,7 @@
 // the literal transcription of the run; a refused data file leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralIndepT.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/MonteCarloLines.h"
 #include "support/Files.h"
@@ -19,18 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::Printf;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_indept" / name; }
-
-std::string Printf(const char* format, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 TEST(IndepTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     const fs::path data = WorkFile("groups.dat"), out = WorkFile("t.dat");
@@ -80,11 +77,7 @@ TEST(IndepTCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
         {"3 3 1 2 3 4 5", "group B"},     // fewer values than announced
     };
     for (const auto& [text, words] : bad) {
-        const fs::path data = WorkFile("bad.dat");
-        WriteWhole(data, text);
-        const CliRun run = Cli({"IndepT", data.string(), "--seed", "1,2,3", "--output", out.string()});
-        EXPECT_EQ(run.code, 3) << text;
-        EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+        ExpectCliRefuses(3, "IndepT", WorkFile("bad.dat"), text, words, {"--seed", "1,2,3", "--output", out.string()});
         EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
     }
 }

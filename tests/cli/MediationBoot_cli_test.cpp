@@ -3,6 +3,8 @@
 // file untouched); values beyond 1 reported once; refused data.
 #include "cli/BatchTool.h"
 #include "literal/LiteralMediationBoot.h"
+#include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -15,17 +17,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
+using brevant::testing::CliWorkFile;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_mediationboot" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_mediationboot", name); }
 
 TEST(MediationBootCli, EachConfidenceLevelPrintsTheLiteralRunsFigures) {
     const std::vector<float> x{5.5f, 7.0f, 6.0f, 8.0f, 4.5f, 7.5f, 6.5f, 5.0f, 8.5f, 6.25f, 7.125f, 4.0f};
@@ -37,23 +38,15 @@ TEST(MediationBootCli, EachConfidenceLevelPrintsTheLiteralRunsFigures) {
     }
     const fs::path data = WorkFile("cases.dat"), out = WorkFile("b.dat");
     WriteWhole(data, text);
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
-    for (const auto& [level, q] : levels) {
-        const CliRun run = Cli({"mediationboot", data.string(), "--confidence", level, "--seed", "222,333,444",
-                                "--resamples", "2000", "--output", out.string()});
-        ASSERT_EQ(run.code, 0) << run.err;
-        brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+    ExpectEachLevelMatchesLiteral("mediationboot", data, out, {222, 333, 444}, 2000, [&](float q) {
         const auto literal = brevant::literal::RunMediationBoot(x, y, z, 2000, q);
-        ASSERT_FALSE(literal.stopped);
-        EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
-                           "Obtained  b(xyz): " + ThreeDecimals(literal.obtainedB) + "\n"
-                           "St. Error: " + ThreeDecimals(literal.standardError) + "\n"
-                           "Lower Conf. Limit: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                           "Upper Conf. Limit: " + ThreeDecimals(literal.upperLimit) + "\n")
-            << level;
-        EXPECT_EQ(ReadWhole(out), literal.outputText) << level;
-        EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-    }
+        EXPECT_FALSE(literal.stopped);
+        return LiteralOutcome{"Obtained  b(xyz): " + ThreeDecimals(literal.obtainedB) + "\n"
+                              "St. Error: " + ThreeDecimals(literal.standardError) + "\n"
+                              "Lower Conf. Limit: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                              "Upper Conf. Limit: " + ThreeDecimals(literal.upperLimit) + "\n",
+                              literal.outputText};
+    });
 }
 
 TEST(MediationBootCli, ANoVarianceStopPrintsTheObtainedBAndWritesNothing) {
@@ -96,14 +89,9 @@ TEST(MediationBootCli, ValuesBeyondOneAreNotedOnce) {
 TEST(MediationBootCli, RefusedData) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("kept.dat");
     WriteWhole(out, "kept\r\n");
-    WriteWhole(data, "3\n1 5 2\n2 5 3\n3 5 9\n");
-    CliRun run = Cli({"MediationBoot", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("has no variance in Y"), std::string::npos) << run.err;
-    WriteWhole(data, "1\n1 2 3\n");
-    run = Cli({"MediationBoot", data.string(), "--output", out.string()});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_NE(run.err.find("at least 2 cases"), std::string::npos) << run.err;
+    ExpectCliRefuses(3, "MediationBoot", data, "3\n1 5 2\n2 5 3\n3 5 9\n", "has no variance in Y",
+                     {"--output", out.string()});
+    ExpectCliRefuses(3, "MediationBoot", data, "1\n1 2 3\n", "at least 2 cases", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "kept\r\n");
 }
 

@@ -3,6 +3,7 @@
 // it; refused data leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralOnewayBoot.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/MonteCarloLines.h"
 #include "support/Files.h"
@@ -18,18 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::MonteCarloNoteLines;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_oneway" / name; }
-
-std::string ThreeDecimals(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", value);
-    return buffer;
-}
 
 const std::vector<float> kValues{12.5f, 14.1f, 9.75f, 11, 15.5f, 16.1f, 12.8f, 17, 14.4f, -1.25f, 10.2f, 13.3f, 11.9f};
 const std::vector<std::int32_t> kSizes{4, 5, 4};
@@ -97,11 +94,8 @@ TEST(OnewayCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
     };
     for (const char* procedure : {"OnewayRandom", "OnewayBoot"}) {
         for (const auto& [text, words] : bad) {
-            const fs::path data = WorkFile("bad.dat");
-            WriteWhole(data, text);
-            const CliRun run = Cli({procedure, data.string(), "--seed", "1,2,3", "--output", out.string()});
-            EXPECT_EQ(run.code, 3) << procedure << " " << text;
-            EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+            ExpectCliRefuses(3, procedure, WorkFile("bad.dat"), text, words,
+                             {"--seed", "1,2,3", "--output", out.string()});
             EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
         }
     }

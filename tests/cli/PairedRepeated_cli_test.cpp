@@ -4,6 +4,7 @@
 #include "cli/BatchTool.h"
 #include "literal/LiteralPairedT.h"
 #include "literal/LiteralRepeated1way.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/MonteCarloLines.h"
 #include "support/Files.h"
@@ -19,18 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 using brevant::testing::Cli;
 using brevant::testing::CliRun;
+using brevant::testing::ExpectCliRefuses;
 using brevant::testing::MonteCarloNoteLines;
+using brevant::testing::Printf;
 using brevant::testing::ProportionBox;
 using brevant::testing::ReadWhole;
 using brevant::testing::WriteWhole;
 
 fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_paired" / name; }
-
-std::string Printf(const char* format, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 TEST(PairedTCli, PrintsTheBoxesAndWritesTheValuesOfTheLiteralRun) {
     const fs::path data = WorkFile("pairs.dat"), out = WorkFile("t.dat");
@@ -132,11 +129,8 @@ TEST(PairedRepeatedCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
         {"Repeated1way", "2 3 1 2 3 4 5", "fewer values than announced"},
     };
     for (const auto& b : bad) {
-        const fs::path data = WorkFile("bad.dat");
-        WriteWhole(data, b.text);
-        const CliRun run = Cli({b.procedure, data.string(), "--seed", "1,2,3", "--output", out.string()});
-        EXPECT_EQ(run.code, 3) << b.text;
-        EXPECT_NE(run.err.find(b.words), std::string::npos) << run.err;
+        ExpectCliRefuses(3, b.procedure, WorkFile("bad.dat"), b.text, b.words,
+                         {"--seed", "1,2,3", "--output", out.string()});
         EXPECT_EQ(ReadWhole(out), " 1.5 \r\n");
     }
 }

@@ -3,6 +3,8 @@
 // refused data file leaves an old output file as it was.
 #include "cli/BatchTool.h"
 #include "literal/LiteralTwoMedianBootTest.h"
+#include "support/CliLiteral.h"
+#include "support/CliRefusals.h"
 #include "support/CliRun.h"
 #include "support/Files.h"
 
@@ -14,18 +16,15 @@
 namespace {
 
 namespace fs = std::filesystem;
-using brevant::testing::Cli;
-using brevant::testing::CliRun;
+using brevant::testing::CliWorkFile;
+using brevant::testing::ExpectCliRefuses;
+using brevant::testing::ExpectEachLevelMatchesLiteral;
+using brevant::testing::LiteralOutcome;
 using brevant::testing::ReadWhole;
+using brevant::testing::ThreeDecimals;
 using brevant::testing::WriteWhole;
 
-fs::path WorkFile(const std::string& name) { return fs::path(BREVANT_TEST_WORK_DIR) / "cli_twomedians" / name; }
-
-std::string ThreeDecimals(float value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(value));
-    return buffer;
-}
+fs::path WorkFile(const std::string& name) { return CliWorkFile("cli_twomedians", name); }
 
 using LiteralRun = brevant::literal::TwoMedianRun (*)(const std::vector<float>&, const std::vector<float>&,
                                                       std::int32_t, float);
@@ -39,24 +38,16 @@ TEST(TwoMediansCli, EachProcedureAndLevelPrintsTheLiteralRun) {
         {"TwoMedianRandomTest", &brevant::literal::RunTwoMedianRandomTest},
         {"twomedianboottest", &brevant::literal::RunTwoMedianBootTest},
     };
-    const std::pair<const char*, float> levels[] = {{"90", 0.95f}, {"95", 0.975f}, {"99", 0.995f}};
     for (const auto& [name, literalRun] : procedures) {
-        for (const auto& [level, q] : levels) {
-            SCOPED_TRACE(std::string(name) + " " + level);
-            const CliRun run = Cli({name, data.string(), "--confidence", level, "--seed", "222,333,444",
-                                    "--resamples", "2000", "--output", out.string()});
-            ASSERT_EQ(run.code, 0) << run.err;
-            brevant::literal::seedTable = brevant::Seeds{222, 333, 444};
+        ExpectEachLevelMatchesLiteral(name, data, out, {222, 333, 444}, 2000, [&](float q) {
             const auto literal = literalRun(g1, g2, 2000, q);
-            EXPECT_EQ(run.out, "Seeds: 222,333,444\n"
-                               "Median Group 1: " + ThreeDecimals(literal.median1) + "\n"
-                               "Median Group 2: " + ThreeDecimals(literal.median2) + "\n"
-                               "Median Difference: " + ThreeDecimals(literal.difference) + "\n"
-                               "Lower CL: " + ThreeDecimals(literal.lowerLimit) + "\n"
-                               "Upper CL: " + ThreeDecimals(literal.upperLimit) + "\n");
-            EXPECT_EQ(ReadWhole(out), literal.outputText);
-            EXPECT_EQ(brevant::GetSeeds(), brevant::literal::seedTable);
-        }
+            return LiteralOutcome{"Median Group 1: " + ThreeDecimals(literal.median1) + "\n"
+                                  "Median Group 2: " + ThreeDecimals(literal.median2) + "\n"
+                                  "Median Difference: " + ThreeDecimals(literal.difference) + "\n"
+                                  "Lower CL: " + ThreeDecimals(literal.lowerLimit) + "\n"
+                                  "Upper CL: " + ThreeDecimals(literal.upperLimit) + "\n",
+                                  literal.outputText};
+        });
     }
 }
 
@@ -64,18 +55,12 @@ TEST(TwoMediansCli, RefusedDataAndSettingsLeaveTheOldOutputFile) {
     const fs::path data = WorkFile("bad.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
     for (const char* name : {"TwoMedianRandomTest", "TwoMedianBootTest"}) {
-        WriteWhole(data, "3 0 1 2 3");
-        CliRun run = Cli({name, data.string(), "--output", out.string()});
-        EXPECT_EQ(run.code, 3);
-        EXPECT_NE(run.err.find("each group needs at least 1 value"), std::string::npos) << run.err;
-        WriteWhole(data, "3 2 1 2 3 4");
-        EXPECT_EQ(Cli({name, data.string(), "--output", out.string()}).code, 3);
+        ExpectCliRefuses(3, name, data, "3 0 1 2 3", "each group needs at least 1 value", {"--output", out.string()});
+        ExpectCliRefuses(3, name, data, "3 2 1 2 3 4", "", {"--output", out.string()});
         EXPECT_EQ(ReadWhole(out), "old\r\n");
 
-        WriteWhole(data, "1 1 5 7");
-        run = Cli({name, data.string(), "--resamples", "100", "--confidence", "99", "--output", out.string()});
-        EXPECT_EQ(run.code, 2);
-        EXPECT_NE(run.err.find("too few"), std::string::npos) << run.err;
+        ExpectCliRefuses(2, name, data, "1 1 5 7", "too few",
+                         {"--resamples", "100", "--confidence", "99", "--output", out.string()});
         EXPECT_EQ(ReadWhole(out), "old\r\n");
     }
 }

@@ -4,6 +4,7 @@
 #include "analysis/frame/AnalysisWindow.h"
 #include "analysis/frame/Dialogs.h"
 #include "analysis/frame/Shell.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,8 @@
 using namespace brevant::frame;
 
 namespace {
+
+using brevant::testing::FlushDeletes;
 
 struct Expected {
     const char* name;
@@ -221,8 +224,6 @@ QList<int> HandlerNumbers(const Expected& e) {
         numbers << n.toInt();
     return numbers;
 }
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // Records what its run was given and shows progress the way a run does.
 class RecordingWindow : public AnalysisWindow {

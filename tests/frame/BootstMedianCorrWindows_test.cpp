@@ -11,6 +11,8 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -26,80 +28,27 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{4321, 765, 20001};
-constexpr int kRunTimeout = 60000;
-
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
 
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunControl control;
-    return procedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+    return RunDirect(procedure, kSeeds, dataFile, resamples, confidence);
 }
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 }  // namespace
 
-class BootstMedianCorrWindowsTest : public QObject {
+class BootstMedianCorrWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    BootstMedianCorrWindowsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QString::fromStdString(name)) : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
-
+private:
     // The window shows the direct run's boxes and histogram and wrote its values.
     static void CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data, std::int32_t resamples,
                                   float confidence, const QString& output) {
@@ -109,10 +58,7 @@ class BootstMedianCorrWindowsTest : public QObject {
         QCOMPARE(GetSeeds(), afterWindow);
         for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), ResultBoxText(box));
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+        ExpectHistogramOf(w, direct);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
         QCOMPARE(w->ProgressBar2()->value(), resamples);
     }
@@ -121,12 +67,7 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void init() {
@@ -135,9 +76,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        FlushDeletes();
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
     }
 

@@ -10,6 +10,8 @@
 #include "analysis/randomization/PairedCorr.h"
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -27,78 +29,35 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 constexpr Seeds kSeeds{4321, 8765, 2109};
 
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
-}
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
 }  // namespace
 
-class CorrelationWindowsTest : public QObject {
+class CorrelationWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    CorrelationWindowsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), 60000);
-    }
+private:
     // The window shows what the direct run gives from the same seeds, and left the generator where it does.
     static RunResult CompareWithDirect(AnalysisWindow* w, Procedure procedure, const QString& data,
                                        std::int32_t resamples, float confidence) {
         const Seeds afterWindow = GetSeeds();
-        SetSeeds(kSeeds);
-        DataFile file = DataFile::Open(QFile::encodeName(data).toStdString());
-        RunControl control;
-        RunResult direct = procedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+        RunResult direct = RunDirect(procedure, kSeeds, data, resamples, confidence);
         [&] {
             QCOMPARE(GetSeeds(), afterWindow);
             for (const brevant::ResultBox& box : direct.boxes) {
                 QLineEdit* edit = w->findChild<QLineEdit*>(QString::fromStdString(box.control));
                 QVERIFY2(edit != nullptr, box.control.c_str());
-                QCOMPARE(edit->text(), Expected(box));
+                QCOMPARE(edit->text(), ExpectedBoxText(box));
             }
-            const HistogramRequest& h = direct.histogram;
-            const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-            QVERIFY(w->Histogram()->Picture().has_value());
-            QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+            ExpectHistogramOf(w, direct);
             QCOMPARE(w->ProgressBar1()->maximum(), resamples);
         }();
         return direct;
@@ -107,12 +66,7 @@ class CorrelationWindowsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
     void init() {
@@ -120,9 +74,7 @@ private slots:
         answers_.clear();
     }
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
     }
 
     // "  5,000" permutations of the law-school pairs; an output file chosen with "Open Output File" is left

@@ -11,6 +11,8 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -27,34 +29,20 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 constexpr Seeds kSeeds{321, 654, 987};
-constexpr int kRunTimeout = 60000;
 const char* const kBoxes[] = {"txtObtB", "StErrBox", "LowerCI", "UpperCI"};
 
 QString Example() {
     return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/MediationBoot-sleep-mood-performance.dat");
 }
 
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 // The procedure on this thread from kSeeds; leaves the generator where the run left it.
 RunResult Direct(const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunControl control;
-    return MediationBootProcedure(file, {resamples, confidence, {}}, TheGenerator(), control);
+    return RunDirect(MediationBootProcedure, kSeeds, dataFile, resamples, confidence);
 }
 
 QString Expected(const brevant::ResultBox& box) { return QLocale().toString(BoxValue(box), 'f', 3); }
@@ -71,46 +59,15 @@ QByteArray LinearCases() {
     return text;
 }
 
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
 }  // namespace
 
-class MediationBootWindowTest : public QObject {
+class MediationBootWindowTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    MediationBootWindowTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const char* name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QLatin1String(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QLatin1String(name)) : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
+private:
     static AnalysisWindow* Open() {
         return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("MediationBoot")));
     }
@@ -118,10 +75,7 @@ class MediationBootWindowTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks(false);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 
@@ -131,9 +85,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
     }
 
@@ -157,11 +109,7 @@ private slots:
         for (const brevant::ResultBox& box : direct.boxes)
             QCOMPARE(Box(w, box.control.c_str()), Expected(box));
         QCOMPARE(FileBytes(output), QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, direct.histogram.caption,
-                                                            direct.histogram.observed, direct.histogram.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
-        QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
+        ExpectHistogramOf(w, direct);
         QCOMPARE(w->ProgressBar1()->value(), 5000);
         QCOMPARE(w->ProgressBar2()->value(), 5000);
         Shot(w, "MediationBoot-run");

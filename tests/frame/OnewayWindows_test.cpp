@@ -13,6 +13,8 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,28 +33,16 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
-constexpr int kRunTimeout = 60000;
-
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 RunResult Direct(const Procedure& procedure, const QString& dataFile, std::int32_t resamples) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
+    return RunDirect(procedure, kSeeds, dataFile, resamples);
 }
 
 Procedure Boot(bool errors) {
@@ -61,48 +51,15 @@ Procedure Boot(bool errors) {
     };
 }
 
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
-}
-
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
 }  // namespace
 
-class OnewayWindowsTest : public QObject {
+class OnewayWindowsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    OnewayWindowsTest() : WindowTestBase(kSeeds) {}
 
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box>") : box->text();
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
-    }
-
+private:
     // Boxes with their labels, output file, histogram, notes and generator as the direct run leaves them.
     void CompareWithDirect(AnalysisWindow* w, const Procedure& procedure, const QString& data,
                            std::int32_t resamples, const QString& output) {
@@ -112,40 +69,26 @@ class OnewayWindowsTest : public QObject {
         QCOMPARE(GetSeeds(), afterWindow);
         QCOMPARE(direct.boxes.size(), std::size_t{3});
         for (const brevant::ResultBox& box : direct.boxes) {
-            QCOMPARE(Box(w, box.control), Expected(box));
+            QCOMPARE(Box(w, box.control), ExpectedBoxText(box));
             QLabel* label = w->findChild<QLabel*>(QString::fromStdString(box.labelControl));
             QVERIFY2(label != nullptr, box.labelControl.c_str());
             QCOMPARE(label->text(), QString::fromStdString(box.label));
         }
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        QVERIFY(w->Histogram()->Picture().has_value());
-        QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
-        QCOMPARE(w->Histogram()->Picture()->markerX, expected.markerX);
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        ExpectHistogramOf(w, direct);
+        ExpectNotesOf(w, direct, resamples);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         messages_.clear();
     }
 

@@ -13,6 +13,8 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,63 +31,29 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{2468, 1357, 8642};
-constexpr int kRunTimeout = 60000;
-
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
-}
-
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    return RunDirect(procedure, kSeeds, dataFile, resamples);
 }
 
 }  // namespace
 
-class PairedRepeatedRunsTest : public QObject {
+class PairedRepeatedRunsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;
+public:
+    PairedRepeatedRunsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY2(action != nullptr, entry);
-        action->trigger();
-    }
+private:
     static QLineEdit* BoxNamed(AnalysisWindow* w, const std::string& name) {
         return w->findChild<QLineEdit*>(QString::fromStdString(name));
-    }
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
     }
 
     // The window shows the direct run's boxes, histogram and notes, wrote its output file, and left the
@@ -102,16 +70,8 @@ class PairedRepeatedRunsTest : public QObject {
             QCOMPARE(edit->text(), QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value)));
         }
         QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
-        QVERIFY(shown.has_value());
-        QVERIFY(shown->counts == expected.counts);
-        QCOMPARE(shown->markerX, expected.markerX);
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
+        ExpectHistogramOf(w, direct);
+        ExpectNotesOf(w, direct, resamples);
         QCOMPARE(w->ProgressBar1()->value(), resamples);
     }
 
@@ -124,18 +84,11 @@ class PairedRepeatedRunsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseWindows();
         messages_.clear();
     }
 

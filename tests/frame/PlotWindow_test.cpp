@@ -26,11 +26,14 @@
 #include "analysis/frame/PlotWindow.h"
 #include "analysis/frame/Shell.h"
 #include "engine/Module1.h"
+#include "support/WindowRuns.h"
 
 using namespace brevant;
 using namespace brevant::frame;
 
 namespace {
+
+using brevant::testing::FlushDeletes;
 
 // 500 values within -4 .. 4, and the bounds themselves, so the plot's bins are those of the bounds.
 std::vector<float> Values() {
@@ -79,8 +82,6 @@ QByteArray ReadAll(const QString& path) {
 }
 
 bool IsBarBlue(QRgb p) { return qBlue(p) > 140 && qRed(p) < 110 && qGreen(p) < 150; }
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 }  // namespace
 

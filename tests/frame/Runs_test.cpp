@@ -13,6 +13,8 @@
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
+#include "support/WindowTestBase.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,42 +37,17 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 
 constexpr Seeds kSeeds{1234, 5678, 9012};
-constexpr int kRunTimeout = 60000;
-
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
 
 // The same run on this thread, from the same seeds; leaves the generator where the run left it.
 RunResult Direct(Procedure procedure, const QString& dataFile, std::int32_t resamples, float confidence) {
-    SetSeeds(kSeeds);
-    DataFile file = DataFile::Open(QFile::encodeName(dataFile).toStdString());
-    RunSettings settings;
-    settings.resamples = resamples;
-    settings.confidence = confidence;
-    RunControl control;
-    return procedure(file, settings, TheGenerator(), control);
-}
-
-QString Expected(const brevant::ResultBox& box) {
-    const double value = BoxValue(box);
-    if (box.format == BoxFormat::ThreeDecimals && std::isfinite(value)) return QLocale().toString(value, 'f', 3);
-    return QString::fromStdString(std::visit([](auto v) { return GeneralText(v); }, box.value));
+    return RunDirect(procedure, kSeeds, dataFile, resamples, confidence);
 }
 
 // n values with spread, no two equal: "nA nB" then the values, eight to a line.
@@ -83,51 +60,20 @@ QByteArray ManyValues(int nA, int nB) {
     return text;
 }
 
-// With BREVANT_FRAME_SHOTS set, a picture of the window as the run left it, to look at.
-void Shot(QWidget* w, const char* name) {
-    const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS");
-    if (shots.isEmpty()) return;
-    QDir().mkpath(shots);
-    w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
 }  // namespace
 
-class RunsTest : public QObject {
+class RunsTest : public WindowTestBase {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QStringList messages_;
-    QStringList answers_;  // the next file dialogs' answers
+public:
+    RunsTest() : WindowTestBase(kSeeds) {}
 
-    QString Temp(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-
-    static AnalysisWindow* Open(const char* name) {
-        return qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QLatin1String(name)));
-    }
-    // Chooses a file through the window's own menu entry and the replaced file dialog.
-    void Choose(AnalysisWindow* w, const char* entry, const QString& file) {
-        answers_ << file;
-        QAction* action = w->findChild<QAction*>(QLatin1String(entry));
-        QVERIFY(action != nullptr);
-        action->trigger();
-    }
+private:
     void ChooseData(AnalysisWindow* w, const QString& file) {
         Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenfile" : "mnuOpenFile", file);
     }
     void ChooseOutput(AnalysisWindow* w, const QString& file) {
         Choose(w, w->objectName() == QLatin1String("IndepT") ? "mnuOpenOut" : "mnuOutput", file);
-    }
-    static void Click(AnalysisWindow* w, const char* name) {
-        auto* button = w->findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button != nullptr, name);
-        button->click();
-    }
-    static QString Box(AnalysisWindow* w, const std::string& name) {
-        QLineEdit* box = w->findChild<QLineEdit*>(QString::fromStdString(name));
-        return box == nullptr ? QStringLiteral("<no box %1>").arg(QString::fromStdString(name)) : box->text();
     }
     static QStringList Boxes(AnalysisWindow* w) {
         QStringList texts;
@@ -135,13 +81,6 @@ class RunsTest : public QObject {
                                  "LowerCL", "UpperCL", "txtStError"})
             if (QLineEdit* box = w->findChild<QLineEdit*>(QLatin1String(name))) texts << box->text();
         return texts;
-    }
-    // Run with the generator at kSeeds, and wait for the result.
-    static void RunAndWait(AnalysisWindow* w) {
-        SetSeeds(kSeeds);
-        w->RunButton()->click();
-        QVERIFY(w->Running());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), kRunTimeout);
     }
 
     // The window shows the direct run's boxes, histogram, notes and final progress, and left the generator
@@ -152,22 +91,16 @@ class RunsTest : public QObject {
         const QByteArray written = output.isEmpty() ? QByteArray() : FileBytes(output);
         RunResult direct = Direct(procedure, data, resamples, confidence);
         QCOMPARE(GetSeeds(), afterWindow);
-        for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), Expected(box));
+        for (const brevant::ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), ExpectedBoxText(box));
         if (!output.isEmpty()) QCOMPARE(written, QByteArray::fromStdString(ValueLines(direct.resampled)));
 
-        const HistogramRequest& h = direct.histogram;
-        const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-        const std::optional<HistogramGeometry>& shown = w->Histogram()->Picture();
-        QVERIFY(shown.has_value());
-        QVERIFY(shown->counts == expected.counts);
-        QCOMPARE(shown->lower, expected.lower);
-        QCOMPARE(shown->markerX, expected.markerX);
+        HistogramGeometry expected;
+        ExpectHistogramOf(w, direct, &expected);
+        if (QTest::currentTestFailed()) return;
+        QCOMPARE(w->Histogram()->Picture()->lower, expected.lower);
 
-        AddMonteCarloNotes(direct, resamples);  // the window adds them after the procedure's own notes
-        QStringList notes;
-        for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
-        QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
-        QCOMPARE(w->NotesLabel()->isVisible(), !notes.isEmpty());
+        ExpectNotesOf(w, direct, resamples);
+        QCOMPARE(w->NotesLabel()->isVisible(), !direct.notes.empty());
 
         QCOMPARE(w->ProgressBar1()->value(), resamples);
         QCOMPARE(w->ProgressBar1()->maximum(), resamples);
@@ -178,12 +111,7 @@ class RunsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        SetMessageHook([this](const QString& text) { messages_ << text; });
-        // Choosing an output file that exists asks first; these runs mean to write there.
-        SetQuestionHook([](const QString&) { return int(QMessageBox::Yes); });
-        SetFileDialogHook([this](FileDialogKind, const QString&) {
-            return answers_.isEmpty() ? QString() : answers_.takeFirst();
-        });
+        InstallHooks();
     }
 
     void init() {
@@ -192,9 +120,7 @@ private slots:
     }
 
     void cleanup() {
-        for (int i = LoadedWindowCount() - 1; i >= 0; --i)
-            if (QWidget* w = LoadedWindow(i)) w->close();
-        FlushDeletes();
+        CloseWindows();
         QVERIFY(!TheRunGate().Busy());
         QLocale::setDefault(QLocale::c());
     }

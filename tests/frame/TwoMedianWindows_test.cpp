@@ -10,6 +10,7 @@
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "engine/Histogram.h"
 #include "engine/OutputFile.h"
+#include "support/WindowRuns.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -25,18 +26,12 @@
 
 using namespace brevant;
 using namespace brevant::frame;
+using namespace brevant::testing;
 
 namespace {
 
 using Procedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
 constexpr Seeds kSeeds{4321, 8765, 10987};
-
-QString Example(const char* name) { return QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/") + QLatin1String(name); }
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 }  // namespace
 
@@ -110,10 +105,7 @@ private slots:
                 for (const ResultBox& box : direct.boxes)
                     QCOMPARE(Box(w, box.control), QLocale().toString(BoxValue(box), 'f', 3));
                 QCOMPARE(FileBytes(output), QByteArray::fromStdString(ValueLines(direct.resampled)));
-                const HistogramRequest& h = direct.histogram;
-                const HistogramGeometry expected = ComputeHistogram(direct.resampled, h.caption, h.observed, h.bounds);
-                QVERIFY(w->Histogram()->Picture().has_value());
-                QVERIFY(w->Histogram()->Picture()->counts == expected.counts);
+                ExpectHistogramOf(w, direct);
                 QCOMPARE(w->ProgressBar1()->value(), 50000);
                 QCOMPARE(w->ProgressBar2()->value(), 50000);
             }

@@ -9,6 +9,7 @@
 #include "analysis/frame/RunDriver.h"
 #include "analysis/frame/Shell.h"
 #include "analysis/randomization/IndepT.h"
+#include "support/WindowRuns.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,19 +35,13 @@ using namespace brevant::frame;
 
 namespace {
 
+using brevant::testing::FileBytes;
+using brevant::testing::FlushDeletes;
+using brevant::testing::RunDirect;
+using brevant::testing::WriteText;
+
 constexpr Seeds kSeeds{1234, 5678, 9012};
 constexpr int kRunTimeout = 60000;
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // With BREVANT_FRAME_SHOTS set, a picture of the window, to look at: at its own size, and large.
 void Shot(QWidget* w, const char* name) {
@@ -59,8 +54,6 @@ void Shot(QWidget* w, const char* name) {
     w->grab().save(shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("-large.png"));
     w->resize(own);
 }
-
-void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 QString Label(QWidget* w, const char* name) {
     auto* label = w->findChild<QLabel*>(QLatin1String(name));
@@ -130,12 +123,7 @@ class WindowStatusTest : public QObject {
     }
     // The IndepT procedure called directly from these seeds, on this thread.
     static RunResult DirectIndepT(const QString& data, Seeds seeds, std::int32_t resamples) {
-        SetSeeds(seeds);
-        DataFile file = DataFile::Open(QFile::encodeName(data).toStdString());
-        RunSettings settings;
-        settings.resamples = resamples;
-        RunControl control;
-        return IndepTProcedure(file, settings, TheGenerator(), control);
+        return RunDirect(IndepTProcedure, seeds, data, resamples);
     }
 
 private slots:

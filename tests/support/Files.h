@@ -1,12 +1,15 @@
 // Small file and bit helpers shared by the GoogleTest programs.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace brevant::testing {
 
@@ -26,5 +29,16 @@ inline std::string ReadWhole(const std::filesystem::path& path) {
 
 // Equal as bit patterns: tells -0 from 0 and compares NaNs.
 inline bool SameBits(float x, float y) { return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y); }
+
+// As many values, each the same bits; the failure names the first that differs, counting from 1.
+inline ::testing::AssertionResult SameBitsEach(const std::vector<float>& fast, const std::vector<float>& literal) {
+    if (fast.size() != literal.size())
+        return ::testing::AssertionFailure() << fast.size() << " values vs " << literal.size();
+    for (std::size_t k = 0; k < fast.size(); ++k) {
+        if (!SameBits(fast[k], literal[k]))
+            return ::testing::AssertionFailure() << "value " << k + 1 << ": " << fast[k] << " vs " << literal[k];
+    }
+    return ::testing::AssertionSuccess();
+}
 
 }  // namespace brevant::testing

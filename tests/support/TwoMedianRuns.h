@@ -1,0 +1,90 @@
+// The two-medians runs (the randomization test and the bootstrap) against their literal transcriptions: both
+// read the same two-group file, give the same obtained medians and draw differences the same way.
+#pragma once
+
+#include "analysis/TwoMedians.h"
+#include "literal/LiteralTwoMedianRandomTest.h"
+#include "support/Files.h"
+#include "support/TwoGroups.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brevant::testing {
+
+using Groups = std::vector<float>;
+
+// The fast run of one of the two procedures, its reader, its literal transcription and where it writes.
+template <class Result>
+struct TwoMedianRunner {
+    TwoMedianData (*read)(DataFile&);
+    Result (*run)(const TwoMedianData&, const RunSettings&, Generator&, RunControl&);
+    literal::TwoMedianRun (*literal)(const Groups&, const Groups&, std::int32_t, float);
+    const char* draw;     // what one draw is called in failure messages
+    const char* outFile;  // under the tests' work folder
+};
+
+// The groups as the reader gives them back (it reads "-0" as 0).
+inline std::pair<Groups, Groups> ReadBackGroups(const Groups& g1, const Groups& g2) {
+    DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
+    const auto data = ReadTwoMedianData(file);
+    const auto split = data.combined.begin() + data.size1;
+    return {Groups(data.combined.begin(), split), Groups(split, data.combined.end())};
+}
+
+// Data that a file can hold goes through the reader; other data (-0 beside 0) is handed over directly.
+template <class Result>
+TwoMedianData TwoMedianDataOf(const TwoMedianRunner<Result>& runner, const Groups& g1, const Groups& g2,
+                              bool viaFile) {
+    if (viaFile) {
+        DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "medians.dat");
+        return runner.read(file);
+    }
+    TwoMedianData data{g1, static_cast<std::int32_t>(g1.size())};
+    data.combined.insert(data.combined.end(), g2.begin(), g2.end());
+    return data;
+}
+
+// The fast run, its output file written as the window would, every draw and every sort step reported.
+template <class Result>
+Result RunTwoMedianFast(const TwoMedianRunner<Result>& runner, const Groups& g1, const Groups& g2,
+                        const RunSettings& settings, Generator& generator, bool viaFile) {
+    RunControl control;
+    auto result = runner.run(TwoMedianDataOf(runner, g1, g2, viaFile), settings, generator, control);
+    WriteOutputFile(settings, result.differences);
+    EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
+    EXPECT_EQ(control.sortDone.load(), settings.resamples);
+    return result;
+}
+
+// The fast and the literal run from the same seeds: the medians, the limits and their positions, every draw's
+// difference before and after the sort, the final seeds and the output file's bytes, all bit for bit.
+template <class Result>
+void ExpectTwoMedianRunMatchesLiteral(const TwoMedianRunner<Result>& runner, const Groups& g1, const Groups& g2,
+                                      std::int32_t R, float q, Seeds seeds, bool viaFile) {
+    const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / runner.outFile;
+    Generator generator{seeds};
+    const auto fast = RunTwoMedianFast(runner, g1, g2, {R, q, out.string()}, generator, viaFile);
+    const auto [read1, read2] = viaFile ? ReadBackGroups(g1, g2) : std::pair{g1, g2};
+    literal::seedTable = seeds;
+    const auto literal = runner.literal(read1, read2, R, q);
+
+    EXPECT_TRUE(SameBits(fast.observed.median1, literal.median1)) << fast.observed.median1 << " " << literal.median1;
+    EXPECT_TRUE(SameBits(fast.observed.median2, literal.median2)) << fast.observed.median2 << " " << literal.median2;
+    EXPECT_TRUE(SameBits(fast.observed.difference, literal.difference));
+    EXPECT_EQ(fast.positions.lower, literal.lowerPosition);
+    EXPECT_EQ(fast.positions.upper, literal.upperPosition);
+    EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lowerLimit)) << fast.lowerLimit << " " << literal.lowerLimit;
+    EXPECT_TRUE(SameBits(fast.upperLimit, literal.upperLimit)) << fast.upperLimit << " " << literal.upperLimit;
+    ASSERT_TRUE(SameBitsEach(fast.differences, literal.differences)) << "differences by " << runner.draw;
+    ASSERT_TRUE(SameBitsEach(fast.sorted, literal.sorted)) << "sorted differences";
+    EXPECT_EQ(generator.seeds, literal::seedTable);
+    EXPECT_EQ(ReadWhole(out), literal.outputText);
+}
+
+}  // namespace brevant::testing
