@@ -1,8 +1,10 @@
-// Whole runs of the first two procedures against their floor: the time the engine takes just to draw the
-// same random numbers (N - 1 shuffle indices, or n bootstrap indices, per resample). The target is a run
-// within twice its floor. The literal transcriptions run at a smaller count, for scale.
+// Whole runs of the first two procedures, on one thread and on two (wall time), against their floor: the
+// time the engine takes just to draw the same random numbers (N - 1 shuffle indices, or n bootstrap
+// indices, per resample), one at a time and from blocks. The literal transcriptions run at a smaller
+// count, for scale.
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
+#include "engine/UniformBlocks.h"
 #include "literal/LiteralBootstMean.h"
 #include "literal/LiteralIndepT.h"
 
@@ -37,7 +39,7 @@ void IndepT_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunIndepT(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunIndepT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.resampled.data());
     }
 }
@@ -46,6 +48,18 @@ void IndepT_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 1000; i >= 2; --i) sum += g.Index(i);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void IndepT_DrawBlocks(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
         std::int64_t sum = 0;
         for (std::int32_t k = 0; k < R; ++k) {
             for (std::int32_t i = 1000; i >= 2; --i) sum += g.Index(i);
@@ -70,7 +84,7 @@ void BootstMean_Run(benchmark::State& state) {
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
-        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}}, g, control);
+        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
         benchmark::DoNotOptimize(result.bootstrapMeans.data());
     }
 }
@@ -79,6 +93,18 @@ void BootstMean_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         brevant::Generator g{kSeeds};
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            for (std::int32_t i = 0; i < 1000; ++i) sum += g.Index(1000);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BootstMean_DrawBlocks(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::BlockGenerator g{kSeeds};
         std::int64_t sum = 0;
         for (std::int32_t k = 0; k < R; ++k) {
             for (std::int32_t i = 0; i < 1000; ++i) sum += g.Index(1000);
@@ -97,10 +123,12 @@ void BootstMean_Literal(benchmark::State& state) {
     }
 }
 
-BENCHMARK(IndepT_Run)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_DrawBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BootstMean_Run)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_Run)->Args({50000, 1})->Args({50000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_DrawBlocks)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
