@@ -9,6 +9,29 @@ namespace brevant {
 
 namespace {
 
+// t from the two groups' sums, every named quantity rounded to single precision when stored.
+inline TFigures FiguresFromSums(const RunningSums& sumsA, const RunningSums& sumsB, bool constantA, bool constantB,
+                                std::int32_t nA, std::int32_t nB, double sizeFactor) noexcept {
+    TFigures f;
+    f.meanA = static_cast<float>(sumsA.Mean(nA));
+    f.varianceA = static_cast<float>(sumsA.Variance(nA));
+    f.meanB = static_cast<float>(sumsB.Mean(nB));
+    f.varianceB = static_cast<float>(sumsB.Variance(nB));
+    f.pooledVariance = static_cast<float>(
+        (static_cast<double>(f.varianceA) * (nA - 1) + static_cast<double>(f.varianceB) * (nB - 1)) /
+        static_cast<double>(nA + nB - 2));
+    f.difference = f.meanA - f.meanB;
+    f.zeroSpread = (constantA && constantB) || !(f.pooledVariance > 0.0f);
+    if (f.zeroSpread) {
+        f.standardError = 0.0f;
+        f.t = ZeroSpreadQuotient(f.difference);  // d / 0
+    } else {
+        f.standardError = static_cast<float>(std::sqrt(sizeFactor * static_cast<double>(f.pooledVariance)));
+        f.t = f.difference / f.standardError;
+    }
+    return f;
+}
+
 // The t computation over two groups. The sums of both groups are formed in one interleaved pass so their
 // dependency chains overlap; each group's own sums still add its values in order.
 inline TFigures TComputation(const float* a, std::int32_t nA, const float* b, std::int32_t nB,
@@ -31,25 +54,35 @@ inline TFigures TComputation(const float* a, std::int32_t nA, const float* b, st
         sumsB.Add(b[i]);
         constantB &= b[i] == firstB;
     }
+    return FiguresFromSums(sumsA, sumsB, constantA, constantB, nA, nB, sizeFactor);
+}
 
-    TFigures f;
-    f.meanA = static_cast<float>(sumsA.Mean(nA));
-    f.varianceA = static_cast<float>(sumsA.Variance(nA));
-    f.meanB = static_cast<float>(sumsB.Mean(nB));
-    f.varianceB = static_cast<float>(sumsB.Variance(nB));
-    f.pooledVariance = static_cast<float>(
-        (static_cast<double>(f.varianceA) * (nA - 1) + static_cast<double>(f.varianceB) * (nB - 1)) /
-        static_cast<double>(nA + nB - 2));
-    f.difference = f.meanA - f.meanB;
-    f.zeroSpread = (constantA && constantB) || !(f.pooledVariance > 0.0f);
-    if (f.zeroSpread) {
-        f.standardError = 0.0f;
-        f.t = ZeroSpreadQuotient(f.difference);  // d / 0
-    } else {
-        f.standardError = static_cast<float>(std::sqrt(sizeFactor * static_cast<double>(f.pooledVariance)));
-        f.t = f.difference / f.standardError;
+// The t of four consecutive arrangements (n = nA + nB floats each, one after another) with their sums
+// side by side: eight chains overlap, each still adding its own group's values in order.
+inline void FourTs(const float* arrangements, std::int32_t nA, std::int32_t nB, double sizeFactor,
+                   SumPrecision sums, float* t) noexcept {
+    constexpr int kFour = 4;
+    const auto n = static_cast<std::size_t>(nA + nB);
+    RunningSums sumsA[kFour] = {RunningSums(sums), RunningSums(sums), RunningSums(sums), RunningSums(sums)};
+    RunningSums sumsB[kFour] = {RunningSums(sums), RunningSums(sums), RunningSums(sums), RunningSums(sums)};
+    bool constantA[kFour] = {true, true, true, true}, constantB[kFour] = {true, true, true, true};
+    for (std::int32_t i = 0; i < nA; ++i) {
+        for (int j = 0; j < kFour; ++j) {
+            const float* const a = arrangements + static_cast<std::size_t>(j) * n;
+            sumsA[j].Add(a[i]);
+            constantA[j] &= a[i] == a[0];
+        }
     }
-    return f;
+    for (std::int32_t i = 0; i < nB; ++i) {
+        for (int j = 0; j < kFour; ++j) {
+            const float* const b = arrangements + static_cast<std::size_t>(j) * n + static_cast<std::size_t>(nA);
+            sumsB[j].Add(b[i]);
+            constantB[j] &= b[i] == b[0];
+        }
+    }
+    for (int j = 0; j < kFour; ++j) {
+        t[j] = FiguresFromSums(sumsA[j], sumsB[j], constantA[j], constantB[j], nA, nB, sizeFactor).t;
+    }
 }
 
 double SizeFactor(std::int32_t nA, std::int32_t nB) noexcept {
@@ -141,10 +174,18 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     // arrangement is computed alongside; the counts are taken from the t values afterwards.
     float* const out = result.resampled.data();
     const SumPrecision sums = data.sums;
-    ShufflesAlongside(data.pooled, R, settings.threads, generator, control,
-                      [&](std::int32_t k, std::span<const float> arrangement) {
-                          out[k] = TComputation(arrangement.data(), nA, arrangement.data() + nA, nB, sizeFactor, sums).t;
-                      });
+    const auto n = static_cast<std::size_t>(nA + nB);
+    ArrangementsAlongside(
+        data.pooled, R, settings.threads, generator, control,
+        [](BlockGenerator& g, std::span<float> values) { ShuffleArray(g, values); },
+        [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+            std::int32_t j = 0;
+            for (; count - j >= 4; j += 4) FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
+            for (; j < count; ++j) {
+                const float* const a = arrangements + static_cast<std::size_t>(j) * n;
+                out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
+            }
+        });
     const float limit = std::fabs(result.comparisonT);
     std::int64_t greater = 0, less = 0;
     for (const float t : result.resampled) {
