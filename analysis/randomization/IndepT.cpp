@@ -180,7 +180,9 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
         [](BlockGenerator& g, std::span<float> values) { ShuffleArray(g, values); },
         [&](std::int32_t first, std::int32_t count, const float* arrangements) {
             std::int32_t j = 0;
-            for (; count - j >= 4; j += 4) FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
+            for (; count - j >= 4; j += 4) {
+                FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
+            }
             for (; j < count; ++j) {
                 const float* const a = arrangements + static_cast<std::size_t>(j) * n;
                 out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
