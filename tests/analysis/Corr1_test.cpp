@@ -6,6 +6,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralCorr1.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -182,11 +183,7 @@ TEST(Corr1, ExtremeCountsAndTheToleranceSide) {
 }
 
 TEST(Corr1, RefusesDataWithoutACorrelation) {
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const brevant::testing::Refusal bad[] = {
         {"1  1 2", "announces 1 case; a correlation needs at least 2 cases."},
         {"0", "announces 0 cases"},
         {"3  1 5  1 6  1 7", "has no spread in its X values"},
@@ -197,21 +194,7 @@ TEST(Corr1, RefusesDataWithoutACorrelation) {
         {"600000", "announces 600000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1e19 1  2e19 2", "holds values too large for single-precision sums of their squares"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::Corr1Procedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    brevant::testing::ExpectRefused(brevant::Corr1Procedure, bad);
 }
 
 // Past 1,000 pairs the sums are double: pairs around 3000 whose single-precision sums of squares would lose

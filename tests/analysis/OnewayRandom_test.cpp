@@ -7,6 +7,7 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayRandom.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -237,11 +238,7 @@ TEST(OnewayRandom, PlantWeightsGiveThePublishedF) {
 }
 
 TEST(OnewayRandom, RefusesDataWithoutADefinedF) {
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const brevant::testing::Refusal bad[] = {
         {"1  3  1 2 3", "announces 1 group; a one-way analysis needs at least 2 groups."},
         {"0", "announces 0 groups"},
         {"3  2 1 2  1 2  5  3 4", "announces 1 value for group 2; each group needs at least 2 values."},
@@ -254,21 +251,7 @@ TEST(OnewayRandom, RefusesDataWithoutADefinedF) {
         {"2  2 2  1e19 2e19 3e19 4e19", "holds values too large for single-precision sums of their squares"},
         {"2  2.5 2  1 2 3 4", "2.5"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::OnewayRandomProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    brevant::testing::ExpectRefused(brevant::OnewayRandomProcedure, bad);
 }
 
 // On one thread the generator stands after the shuffles made; on several, after the unbroken run of

@@ -6,6 +6,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralPairedCorr.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -189,11 +190,7 @@ TEST(PairedCorr, IllegalValuesGiveOneMessageAfterTheRun) {
 }
 
 TEST(PairedCorr, RefusesDataWithoutAnObtainedCorrelation) {
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const brevant::testing::Refusal bad[] = {
         {"1  1 2 3 4", "announces 1 case; a correlation needs at least 2 cases."},
         {"3  1 5 2 6  1 6 3 7  1 7 4 8", "has no spread in its X1 or its Y1 values"},
         {"3  1 5 2 6  2 5 3 7  3 5 4 8", "has no spread in its X1 or its Y1 values"},
@@ -202,21 +199,7 @@ TEST(PairedCorr, RefusesDataWithoutAnObtainedCorrelation) {
         {"300000", "announces 300000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1 2 3 4  5 6 7 1e19", "holds values too large for single-precision sums of their squares"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    brevant::testing::ExpectRefused(brevant::PairedCorrProcedure, bad);
 }
 
 // Past 200 cases the sums are double: scores around 3000 that single-precision sums would garble.

@@ -7,6 +7,7 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralPairedT.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -240,11 +241,7 @@ TEST(PairedT, SignPatternsWithNoSpreadAreInfiniteCountedAndNoted) {
 }
 
 TEST(PairedT, RefusesDataThatCannotGiveAT) {
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const brevant::testing::Refusal bad[] = {
         {"1  3 5", "announces 1 pair; the paired t needs at least 2 pairs."},
         {"0", "announces 0 pairs"},
         {"-2 1 2 3 4", "is out of range"},
@@ -257,21 +254,7 @@ TEST(PairedT, RefusesDataThatCannotGiveAT) {
         {"2  -3e38 3e38  1 2", "too large for single-precision sums of their squares"},  // difference overflows
         {"", "holds no data"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::PairedTProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    brevant::testing::ExpectRefused(brevant::PairedTProcedure, bad);
 }
 
 // Long runs go in chunks of sign patterns drawn on several threads; the signs carry from chunk to chunk.

@@ -8,6 +8,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralRepeated1way.h"
 #include "support/Files.h"
+#include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -223,11 +224,7 @@ TEST(Repeated1way, ThePassesThatGiveTheObtainedFAreCounted) {
 }
 
 TEST(Repeated1way, RefusesDataThatCannotGiveAnF) {
-    struct Bad {
-        const char* text;
-        const char* says;
-    };
-    const Bad bad[] = {
+    const brevant::testing::Refusal bad[] = {
         {"1 3  5 6 7", "announces 1 treatment; the test needs at least 2 treatments."},
         {"3 1  5 6 7", "announces 1 subject; the test needs at least 2 subjects."},
         {"0 3", "announces 0 treatments"},
@@ -239,21 +236,7 @@ TEST(Repeated1way, RefusesDataThatCannotGiveAnF) {
         {"2 2  1e18 2e18  3e18 1e18", "too large for single-precision sums of their squares"},
         {"", "holds no data"},
     };
-    for (const Bad& b : bad) {
-        SCOPED_TRACE(b.text);
-        Generator generator{Seeds{1, 2, 3}};
-        RunControl control;
-        try {
-            DataFile file = DataFile::FromText(b.text, "bad.dat");
-            brevant::Repeated1wayProcedure(file, {1000, 0.975f, {}}, generator, control);
-            ADD_FAILURE() << "not refused";
-        } catch (const brevant::DataFileError& e) {
-            const std::string message = e.what();
-            EXPECT_TRUE(message.starts_with("The data file \"bad.dat\"")) << message;
-            EXPECT_NE(message.find(b.says), std::string::npos) << message;
-        }
-        EXPECT_EQ(generator.seeds, (Seeds{1, 2, 3})) << "a refused file must not draw";
-    }
+    brevant::testing::ExpectRefused(brevant::Repeated1wayProcedure, bad);
 }
 
 TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
