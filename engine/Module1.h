@@ -231,5 +231,10 @@ struct Record {
 // Descending order of key, in exactly the order a selection sort taking the first maximum leaves (records
 // with equal keys included); NaN keys last.
 void SortRecords(std::span<Record> records);
+// The arrangement a selection sort taking the first extreme key leaves, from the order its picks come in:
+// ids holds the indices 0..n-1 with equal keys adjacent and the groups in the order the sort takes them
+// (any order within a group). Returns at[p] = index of the element left at position p. Linear time but
+// for the groups of equal keys.
+std::vector<std::int32_t> SelectionOrder(std::span<const float> keys, std::span<const std::int32_t> ids);
 
 }  // namespace brevant

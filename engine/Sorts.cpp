@@ -52,41 +52,6 @@ std::size_t MoveNaNsLast(std::span<T> items, IsNaN isNaN) {
     return kept;
 }
 
-// ids: the indices 0..n-1 ordered so that equal keys are adjacent and the groups come in the order the
-// selection sort takes them. Returns at[p] = index of the element the selection sort leaves at position p.
-std::vector<std::int32_t> SelectionOrder(std::span<const float> keys, std::span<const std::int32_t> ids) {
-    const std::size_t n = keys.size();
-    std::vector<std::int32_t> at(n);
-    std::vector<std::int32_t> position(n);
-    for (std::size_t p = 0; p < n; ++p) at[p] = position[p] = static_cast<std::int32_t>(p);
-    auto exchange = [&](std::int32_t i, std::int32_t p) {
-        if (i == p) return;
-        const std::int32_t a = at[static_cast<std::size_t>(i)];
-        const std::int32_t b = at[static_cast<std::size_t>(p)];
-        at[static_cast<std::size_t>(i)] = b;
-        at[static_cast<std::size_t>(p)] = a;
-        position[static_cast<std::size_t>(b)] = i;
-        position[static_cast<std::size_t>(a)] = p;
-    };
-    std::vector<std::int32_t> members;
-    std::int32_t next = 0;
-    for (std::size_t g = 0; g < n;) {
-        std::size_t h = g + 1;
-        const float key = keys[static_cast<std::size_t>(ids[g])];
-        while (h < n && keys[static_cast<std::size_t>(ids[h])] == key) ++h;
-        if (h == g + 1) {
-            exchange(next++, position[static_cast<std::size_t>(ids[g])]);
-        } else {
-            members.clear();
-            for (std::size_t t = g; t < h; ++t) members.push_back(position[static_cast<std::size_t>(ids[t])]);
-            std::sort(members.begin(), members.end());
-            for (const std::int32_t p : members) exchange(next++, p);
-        }
-        g = h;
-    }
-    return at;
-}
-
 // Ascending, NaN-free values with both zeros present: the replay decides where each zero goes.
 void ReplayAscending(std::span<float> x) {
     std::vector<std::int32_t> ids(x.size());
@@ -132,6 +97,40 @@ float MedianOfSorted(std::span<const float> x) noexcept {
 }
 
 }  // namespace
+
+std::vector<std::int32_t> SelectionOrder(std::span<const float> keys, std::span<const std::int32_t> ids) {
+    const std::size_t n = keys.size();
+    std::vector<std::int32_t> at(n);
+    std::vector<std::int32_t> position(n);
+    for (std::size_t p = 0; p < n; ++p) at[p] = position[p] = static_cast<std::int32_t>(p);
+    auto exchange = [&](std::int32_t i, std::int32_t p) {
+        if (i == p) return;
+        const std::int32_t a = at[static_cast<std::size_t>(i)];
+        const std::int32_t b = at[static_cast<std::size_t>(p)];
+        at[static_cast<std::size_t>(i)] = b;
+        at[static_cast<std::size_t>(p)] = a;
+        position[static_cast<std::size_t>(b)] = i;
+        position[static_cast<std::size_t>(a)] = p;
+    };
+    std::vector<std::int32_t> members;
+    std::int32_t next = 0;
+    for (std::size_t g = 0; g < n;) {
+        std::size_t h = g + 1;
+        const float key = keys[static_cast<std::size_t>(ids[g])];
+        while (h < n && keys[static_cast<std::size_t>(ids[h])] == key) ++h;
+        if (h == g + 1) {
+            exchange(next++, position[static_cast<std::size_t>(ids[g])]);
+        } else {
+            members.clear();
+            for (std::size_t t = g; t < h; ++t) members.push_back(position[static_cast<std::size_t>(ids[t])]);
+            std::sort(members.begin(), members.end());
+            for (const std::int32_t p : members) exchange(next++, p);
+        }
+        g = h;
+    }
+    return at;
+}
+
 
 float ArrayMedian(std::span<float> x) {
     if (x.empty()) return std::numeric_limits<float>::quiet_NaN();

@@ -9,6 +9,7 @@
 #include "analysis/Parallel.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -119,78 +120,81 @@ std::vector<ResultBox> ObservedCorr1Boxes(const Corr1Data& data) { return {Obtai
 // ---------------------------------------------------------------------------------------------------------
 // The permutation step.
 //
-// Keys are spread into one bucket per value by their size (larger keys into earlier buckets), then one
-// insertion sort over the bucketed array finishes the descending order: with uniform keys it only ever
-// compares neighbours. Distinct keys have exactly one descending order, which is the selection sort's.
-// Equal keys are where the selection sort's exchanges decide the order, so a resample with any tie (a few
-// in a hundred for 1,000 keys) is handed to SortRecords, which replays them; so is an insertion sort that
-// runs long (keys crowded into few buckets).
+// Each key is packed with its index into one 64-bit entry whose unsigned order is the descending order of
+// the keys, equal keys by index. The entries are spread into two buckets per key by the key's size (larger
+// keys into earlier buckets), and one insertion sort over the bucketed array finishes the order: with
+// uniform keys it only ever compares neighbours. Distinct keys have exactly one descending order, which is
+// the selection sort's. Equal keys (a few resamples in a hundred, for 1,000 keys) are where the selection
+// sort's exchanges decide the order: SelectionOrder replays them from the sorted entries. Keys crowded into
+// few buckets, where the insertion sort would run long, are sorted outright instead.
+
+namespace {
+
+// An unsigned number that grows as the key falls, equal for keys that compare equal (-0 as +0).
+std::uint32_t DescendingRank(float key) noexcept {
+    const auto bits = std::bit_cast<std::uint32_t>(key + 0.0f);
+    const std::uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+    return ~ascending;
+}
+
+}  // namespace
 
 void DescendingKeyOrder::Arrange(std::span<const float> keys, std::span<float> values) {
+    order_.resize(values.size());
     std::size_t next = 0;
-    ArrangeBy([&] { return keys[next++]; }, values);
+    OrderBy([&] { return keys[next++]; }, std::span<std::int32_t>(order_));
+    arranged_.resize(values.size());
+    for (std::size_t p = 0; p < values.size(); ++p) arranged_[p] = values[static_cast<std::size_t>(order_[p])];
+    std::copy(arranged_.begin(), arranged_.end(), values.begin());
 }
 
 template <typename NextKey>
-void DescendingKeyOrder::ArrangeBy(NextKey nextKey, std::span<float> values) {
-    const std::size_t n = values.size();
+void DescendingKeyOrder::OrderBy(NextKey nextKey, std::span<std::int32_t> order) {
+    const std::size_t n = order.size();
     keys_.resize(n);
-    if (n < 2) {
-        for (float& key : keys_) key = nextKey();
-        return;
-    }
-    const std::span<const float> keys(keys_);
-    const auto last = static_cast<std::int32_t>(n) - 1;
-    const double scale = static_cast<double>(n);
-    start_.assign(n + 1, 0);
+    entries_.resize(n);
     bucket_.resize(n);
+    const std::size_t buckets = 2 * n;
+    start_.assign(buckets + 1, 0);
+    const double scale = static_cast<double>(buckets);
     for (std::size_t i = 0; i < n; ++i) {
-        keys_[i] = nextKey();
-        const double t = static_cast<double>(keys[i]) * scale;
-        const std::int32_t b = t < 1.0 ? 0 : t >= scale ? last : static_cast<std::int32_t>(t);
-        bucket_[i] = last - b;
-        ++start_[static_cast<std::size_t>(last - b) + 1];
+        const float key = nextKey();
+        keys_[i] = key;
+        entries_[i] = static_cast<std::uint64_t>(DescendingRank(key)) << 32 | i;
+        const double t = (1.0 - static_cast<double>(key)) * scale;
+        const std::size_t b = t < 1.0 ? 0 : t >= scale ? buckets - 1 : static_cast<std::size_t>(t);
+        bucket_[i] = static_cast<std::uint32_t>(b);
+        ++start_[b + 1];
     }
-    for (std::size_t d = 1; d <= n; ++d) start_[d] += start_[d - 1];
-    sortedKeys_.resize(n);
-    sortedValues_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto p = static_cast<std::size_t>(start_[static_cast<std::size_t>(bucket_[i])]++);
-        sortedKeys_[p] = keys[i];
-        sortedValues_[p] = values[i];
-    }
+    for (std::size_t b = 1; b <= buckets; ++b) start_[b] += start_[b - 1];
+    sorted_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) sorted_[start_[bucket_[i]]++] = entries_[i];
 
-    float* const k = sortedKeys_.data();
-    float* const v = sortedValues_.data();
+    std::uint64_t* const e = sorted_.data();
     const std::size_t budget = 16 * n;
     std::size_t moves = 0;
-    bool tie = false;
     for (std::size_t i = 1; i < n && moves <= budget; ++i) {
-        const float key = k[i];
-        if (!(k[i - 1] < key)) {
-            tie |= k[i - 1] == key;
-            continue;
-        }
-        const float value = v[i];
+        const std::uint64_t entry = e[i];
+        if (e[i - 1] < entry) continue;
         std::size_t j = i;
         do {
-            k[j] = k[j - 1];
-            v[j] = v[j - 1];
+            e[j] = e[j - 1];
             --j;
-        } while (j > 0 && k[j - 1] < key);
+        } while (j > 0 && e[j - 1] > entry);
         moves += i - j;
-        tie |= j > 0 && k[j - 1] == key;
-        k[j] = key;
-        v[j] = value;
+        e[j] = entry;
     }
-    if (!tie && moves <= budget) {
-        std::copy(sortedValues_.begin(), sortedValues_.end(), values.begin());
-        return;
+    if (moves > budget) std::sort(sorted_.begin(), sorted_.end());
+
+    bool tie = false;
+    for (std::size_t p = 0; p < n; ++p) {
+        order[p] = static_cast<std::int32_t>(static_cast<std::uint32_t>(e[p]));
+        tie |= p > 0 && (e[p] >> 32) == (e[p - 1] >> 32);
     }
-    records_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) records_[i] = {keys[i], 0, values[i]};
-    SortRecords(records_);
-    for (std::size_t i = 0; i < n; ++i) values[i] = records_[i].field3;
+    if (tie) {
+        const std::vector<std::int32_t> at = SelectionOrder(keys_, order);
+        std::copy(at.begin(), at.end(), order.begin());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -240,24 +244,17 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     const bool single = data.sums == SumPrecision::Single;
 
     // Each permutation rearranges the Y values from where the last one left them, but which position goes
-    // where depends only on that resample's own n keys: the permutations are drawn on every thread (the
-    // positions rearranged as values, exact as floats), applied in order, and the sums of products of the
-    // arrangements formed on every thread.
+    // where depends only on that resample's own n keys: the permutations are drawn on every thread,
+    // applied in order, and the sums of products of the arrangements formed on every thread.
     std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
     const float* const x = data.x.data();
     float* const out = result.resampled.data();
     CarriedStep permutation;
     permutation.drawsPerResample = static_cast<std::uint64_t>(n);
     permutation.stepSize = static_cast<std::size_t>(n);
-    permutation.draw = [n](BlockGenerator& g, std::span<std::int32_t> step) {
+    permutation.draw = [](BlockGenerator& g, std::span<std::int32_t> step) {
         thread_local DescendingKeyOrder arrange;
-        thread_local std::vector<float> positions;
-        positions.resize(static_cast<std::size_t>(n));
-        for (std::int32_t i = 0; i < n; ++i) positions[static_cast<std::size_t>(i)] = static_cast<float>(i);
-        arrange.ArrangeBy([&g] { return static_cast<float>(g.Uniform()); }, std::span<float>(positions));
-        for (std::int32_t i = 0; i < n; ++i) {
-            step[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(positions[static_cast<std::size_t>(i)]);
-        }
+        arrange.OrderBy([&g] { return static_cast<float>(g.Uniform()); }, step);
     };
     permutation.apply = [](std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to) {
         for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(step[i])];

@@ -60,23 +60,24 @@ struct Corr1Result {
     std::vector<float> resampled;   // r* of permutations 1..R, generation order
 };
 
-// Arranges values in descending order of their keys exactly as a selection sort over records (key, value)
-// taking the first maximum would (SortRecords), in about linear time for keys spread over [0, 1]: the
-// permutation step of each resample. Keys must not be NaN. Reuses its buffers from call to call.
+// The descending order of keys exactly as a selection sort over records (key, value) taking the first
+// maximum leaves it (SortRecords), equal keys included, in about linear time for keys spread over [0, 1]:
+// the permutation step of each resample. Keys must not be NaN. Reuses its buffers from call to call.
 class DescendingKeyOrder {
 public:
     // keys[i] belongs to values[i]; both spans have the same size. values is rearranged in place; keys are
     // left as they were.
     void Arrange(std::span<const float> keys, std::span<float> values);
-    // The same with the keys taken in order from nextKey() (a draw per value), as they are needed.
+    // order[p] = the index of the key the sort leaves at position p, with key i the (i + 1)-th nextKey()
+    // (a draw per position, taken in order).
     template <typename NextKey>
-    void ArrangeBy(NextKey nextKey, std::span<float> values);
+    void OrderBy(NextKey nextKey, std::span<std::int32_t> order);
 
 private:
-    std::vector<std::int32_t> start_;
-    std::vector<std::int32_t> bucket_;
-    std::vector<float> keys_, sortedKeys_, sortedValues_;
-    std::vector<Record> records_;
+    std::vector<std::uint32_t> start_, bucket_;
+    std::vector<std::uint64_t> entries_, sorted_;
+    std::vector<float> keys_, arranged_;
+    std::vector<std::int32_t> order_;
 };
 
 // The R permutations, drawing N numbers per resample from generator: drawn on settings.threads threads and applied in
