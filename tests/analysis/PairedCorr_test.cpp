@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -225,6 +226,39 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
     EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
     const float single = brevant::CorrelateColumns(data.x1, data.y1, brevant::SumPrecision::Single).r;
     EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
+}
+
+// Past the designed size a whole run gives, resample by resample, the correlation of the columns its draws
+// pick, by double sums; a count of resamples that leaves a remainder of those summed side by side.
+TEST(PairedCorr, RunPastTheDesignedSizeCorrelatesThePickedColumnsInDouble) {
+    std::mt19937 random(404);
+    const Cases cases = Mixed(random, 250, 0.7f);
+    DataFile file = DataFile::FromText(FileText(cases), "wide.dat");
+    const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
+    ASSERT_EQ(data.sums, brevant::SumPrecision::Double);
+    const std::int32_t R = 37;
+    for (const int threads : {1, 2}) {
+        Generator generator{Seeds{9, 99, 999}};
+        RunControl control;
+        const brevant::PairedCorrResult fast = brevant::RunPairedCorr(data, {R, 0.95f, {}, threads}, generator, control);
+        Generator one{Seeds{9, 99, 999}};
+        std::vector<float> expected;
+        for (std::int32_t k = 0; k < R; ++k) {
+            std::vector<float> x, y;
+            for (const auto& c : cases) {
+                const bool second = !(static_cast<float>(one.Uniform()) < 0.5f);
+                x.push_back(c[second ? 2 : 0]);
+                y.push_back(c[second ? 3 : 1]);
+            }
+            expected.push_back(brevant::CorrelateColumns(x, y, brevant::SumPrecision::Double).r);
+        }
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(fast.sorted.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            EXPECT_TRUE(SameBits(fast.sorted[k], expected[k])) << k << " " << fast.sorted[k] << " " << expected[k];
+        }
+        EXPECT_EQ(generator.seeds, one.seeds);
+    }
 }
 
 // Resamples side by side, on the AVX2 path (where the processor has it) and the baseline, in counts that
