@@ -68,8 +68,8 @@ void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, floa
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         // Resamples go in batches: the N case numbers of each drawn in order, then the batch's sums together.
-        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kPickedRowsBatch) * static_cast<std::size_t>(n));
         const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
         for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
             const std::int32_t batch = std::min<std::int32_t>(step, end - k0);

@@ -317,8 +317,8 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     // and forms its sums side by side.
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        std::vector<std::int32_t> picked(static_cast<std::size_t>(kPickedRowsBatch) * size);
         const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> picked(static_cast<std::size_t>(step) * size);
         for (std::int32_t k = begin; k < end; k += step) {
             const std::int32_t batch = std::min(step, end - k);
             const std::span<std::int32_t> picks = std::span(picked).first(static_cast<std::size_t>(batch) * size);
