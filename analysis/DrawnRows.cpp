@@ -107,16 +107,16 @@ __attribute__((target("avx2"))) void SumAvx2(const RowTable& t, const std::int32
 
 #endif
 
-// How many resamples go side by side: enough chains to cover a rounding's latency, few enough that their
-// sums stay in registers.
-template <int G, bool F>
-inline constexpr int kSideBySide = G == 2 ? 8 : 8;
-static_assert(kPickedRowsBatch % kSideBySide<1, true> == 0 && kPickedRowsBatch % kSideBySide<2, false> == 0);
+// How many resamples go side by side: enough chains to cover the latency of an addition and its rounding
+// (about sixteen cycles) at the rate the roundings issue, few enough that the sums stay in the sixteen AVX2
+// registers (eight resamples of two groups, or of one group and the floats, just fit).
+constexpr int kSideBySide = 8;
+static_assert(kPickedRowsBatch % kSideBySide == 0);
 
 template <int G, bool F, bool kSingle>
 void SumAll(DrawPath path, const RowTable& t, const std::int32_t* picked, std::int32_t n, std::int32_t count,
             RowSums* out) noexcept {
-    constexpr int B = kSideBySide<G, F>;
+    constexpr int B = kSideBySide;
     std::int32_t j = 0;
     const auto at = [&](std::int32_t k) { return picked + static_cast<std::ptrdiff_t>(k) * n; };
 #ifdef BREVANT_DRAWNROWS_X86
