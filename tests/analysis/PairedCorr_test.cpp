@@ -101,6 +101,11 @@ TEST(PairedCorr, MatchesTheLiteralRunBitForBit) {
         SCOPED_TRACE("n=" + std::to_string(t.n) + " q=" + brevant::GeneralText(t.q));
         ExpectSame(BothRuns(Mixed(random, t.n, t.slope), t.seeds, t.R, t.q));
     }
+    // Counts of resamples that leave every remainder of the eight summed side by side.
+    for (std::int32_t R = 40; R < 48; ++R) {
+        SCOPED_TRACE("R=" + std::to_string(R));
+        ExpectSame(BothRuns(Mixed(random, 13, 0.5f), Seeds{R, 11, 12}, R, 0.95f));
+    }
     // The example file's kind of data: two sessions of the same scores, with ties.
     ExpectSame(BothRuns({{12, 30, 14, 33}, {15, 34, 16, 35}, {9, 25, 11, 29}, {18, 40, 17, 36}, {11, 29, 13, 30},
                          {14, 31, 15, 37}, {20, 44, 19, 41}, {10, 27, 12, 28}, {16, 36, 18, 39}, {13, 32, 14, 31}},
