@@ -199,6 +199,7 @@ __attribute__((target("avx2"))) void PicksAvx2(std::span<const double> draws, st
 }  // namespace
 
 void DrawPairPicks(DrawPath path, BlockGenerator& g, std::int32_t n, std::span<std::int32_t> out) noexcept {
+    if (n <= 0) return;
     for (std::size_t begin = 0; begin + static_cast<std::size_t>(n) <= out.size(); begin += static_cast<std::size_t>(n)) {
         std::int32_t i = 0;
         while (i < n) {
