@@ -51,6 +51,15 @@ public:
         const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
         return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
     }
+    // The next draws handed out at once: count of them, or fewer where the block filled ahead runs out (at
+    // least one when count is not 0). The same draws, in the same order, as Uniform() one at a time.
+    std::span<const double> Take(std::size_t count) noexcept {
+        if (next_ == kSize) Refill();
+        const std::size_t taken = count < kSize - next_ ? count : kSize - next_;
+        const double* const first = buffer_ + next_;
+        next_ += taken;
+        return {first, taken};
+    }
     Seeds CurrentSeeds() const noexcept;
 
 private:

@@ -1,14 +1,12 @@
 #include "analysis/bootstrap/BootstCorr.h"
 
+#include "analysis/DrawnRows.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
 #include <cmath>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <limits>
-#include <type_traits>
+#include <iterator>
 
 namespace brevant {
 
@@ -37,88 +35,41 @@ void CheckVarianceProductFits(const DataFile& file, const BootstCorrData& data) 
     }
 }
 
-struct Pair {
-    float x, y;
+// What one case adds to the five running sums, the squares and the product formed in double from the floats
+// (exact) once per run instead of once per draw. Single sums: X and Y as floats, the squares and the
+// product as doubles rounded to single after every addition. Double sums: all five as doubles.
+constexpr int kSingleXX = 0, kSingleYY = 1, kSingleXY = 2;  // doubles
+constexpr int kSingleX = 0, kSingleY = 1;                    // floats
+constexpr int kDoubleX = 0, kDoubleY = 1, kDoubleXX = 2, kDoubleYY = 3, kDoubleXY = 4;
+
+struct CaseTable {
+    std::vector<double> doubles;
+    std::vector<float> floats;
+    RowTable table;
 };
 
-// The five running sums of one resample, each addition done in double and stored in T: rounded to single
-// after every addition when T is float, which gives bit for bit the engine's ArrayVariance and
-// ArrayCovariance under SumPrecision::Single.
-template <typename T>
-struct PairSums {
-    T sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-};
-
-template <typename T>
-inline void AddCase(PairSums<T>& s, Pair c) noexcept {
-    const double x = c.x, y = c.y;
-    s.sx = static_cast<T>(static_cast<double>(s.sx) + x);
-    s.sy = static_cast<T>(static_cast<double>(s.sy) + y);
-    s.sxx = static_cast<T>(static_cast<double>(s.sxx) + x * x);
-    s.syy = static_cast<T>(static_cast<double>(s.syy) + y * y);
-    s.sxy = static_cast<T>(static_cast<double>(s.sxy) + x * y);
-}
-
-// The sums of B resamples at once, their additions interleaved: each sum is a chain of roundings, and B
-// independent chains keep the processor busy where one would wait on each rounding. drawn holds each
-// resample's n case indices, resample j at drawn[j * n].
-template <typename T, int B>
-void SumResamples(const Pair* source, const std::int32_t* drawn, std::int32_t n, PairSums<T>* sums) noexcept {
-    for (std::int32_t i = 0; i < n; ++i) {
-        for (int j = 0; j < B; ++j) AddCase(sums[j], source[drawn[j * n + i]]);
-    }
-}
-
-// Single sums two and four lanes at a time (SSE2 on x86-64): each lane an ordinary IEEE addition, so every
-// lane is bit for bit the scalar sum it stands for. A float sum of x is the double sum rounded to single
-// (the one rounding of a float addition); the squares and the product, formed exactly in double from the
-// floats once per run, are added in double and rounded to single after every addition.
-using Float4 = float __attribute__((vector_size(16)));
-using Float2 = float __attribute__((vector_size(8)));
-using Double2 = double __attribute__((vector_size(16)));
-
-struct alignas(32) CaseTerms {
-    Float4 values;     // x, y, 0, 0
-    Double2 squares;   // x², y²
-    Double2 product;   // x·y, 0
-};
-
-inline Double2 RoundedToSingle(Double2 sum) noexcept {
-#if defined(__SSE2__)
-    return reinterpret_cast<Double2>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(sum))));
-#else
-    return __builtin_convertvector(__builtin_convertvector(sum, Float2), Double2);
-#endif
-}
-
-template <int B>
-void SumResamplesSingle(const CaseTerms* terms, const std::int32_t* drawn, std::int32_t n,
-                        PairSums<float>* sums) noexcept {
-    Float4 values[B];
-    Double2 squares[B], product[B];
-    for (int j = 0; j < B; ++j) values[j] = Float4{}, squares[j] = Double2{}, product[j] = Double2{};
-    for (std::int32_t i = 0; i < n; ++i) {
-        for (int j = 0; j < B; ++j) {
-            const CaseTerms& c = terms[drawn[j * n + i]];
-            values[j] += c.values;
-            squares[j] = RoundedToSingle(squares[j] + c.squares);
-            product[j] = RoundedToSingle(product[j] + c.product);
+CaseTable TableOf(const BootstCorrData& data) {
+    CaseTable t;
+    const std::size_t n = data.x.size();
+    if (data.sums == SumPrecision::Single) {
+        t.doubles.resize(4 * n);
+        t.floats.resize(4 * n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double x = data.x[i], y = data.y[i];
+            t.doubles[4 * i + kSingleXX] = x * x, t.doubles[4 * i + kSingleYY] = y * y, t.doubles[4 * i + kSingleXY] = x * y;
+            t.floats[4 * i + kSingleX] = data.x[i], t.floats[4 * i + kSingleY] = data.y[i];
         }
+        t.table = {t.doubles.data(), 1, t.floats.data()};
+    } else {
+        t.doubles.resize(8 * n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double x = data.x[i], y = data.y[i];
+            const double row[] = {x, y, x * x, y * y, x * y};
+            std::copy(std::begin(row), std::end(row), t.doubles.begin() + static_cast<std::ptrdiff_t>(8 * i));
+        }
+        t.table = {t.doubles.data(), 2, nullptr};
     }
-    for (int j = 0; j < B; ++j) {
-        sums[j].sx = values[j][0], sums[j].sy = values[j][1];
-        sums[j].sxx = static_cast<float>(squares[j][0]), sums[j].syy = static_cast<float>(squares[j][1]);
-        sums[j].sxy = static_cast<float>(product[j][0]);
-    }
-}
-
-// Whether every drawn case has the same value in the column; stops at the first difference, mostly at once.
-bool SameInEveryDraw(const Pair* source, const std::int32_t* drawn, std::int32_t n, float Pair::*column) noexcept {
-    const float first = source[drawn[0]].*column;
-    for (std::int32_t i = 1; i < n; ++i) {
-        if (!(source[drawn[i]].*column == first)) return false;
-    }
-    return true;
+    return t;
 }
 
 }  // namespace
@@ -189,70 +140,46 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     BootstCorrResult result;
     result.r = Correlation(data.x, data.y, data.sums).r;
 
-    // Cases side by side, so a draw reads its X and Y together.
-    std::vector<Pair> cases(static_cast<std::size_t>(n));
-    std::vector<CaseTerms> terms(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        cases[i] = {data.x[i], data.y[i]};
-        const double x = data.x[i], y = data.y[i];
-        terms[i] = {Float4{data.x[i], data.y[i], 0.0f, 0.0f}, Double2{x * x, y * y}, Double2{x * y, 0.0}};
-    }
+    const CaseTable cases = TableOf(data);
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
     float* const out = result.bootstrapR.data();
 
     // Each resample draws n cases afresh, so the resamples split across threads. Within a share they go in
-    // batches: the n case indices of each drawn in order, then the sums of the whole batch interleaved.
-    constexpr int kBatch = 8;
-    const Pair* const source = cases.data();
+    // batches: the n case numbers of each drawn in order, then the sums of the whole batch side by side.
     const bool single = data.sums == SumPrecision::Single;
+    const DrawPath path = ActiveDrawPath();
     const double size = n;
     const Seeds start = generator.seeds;
     EarliestStop stop(R);
     enum Flat { kFlatX, kFlatY };
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
         for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const int b = static_cast<int>(std::min<std::int32_t>(step, end - k0));
-            for (int j = 0; j < b; ++j) {
-                std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-                for (std::int32_t i = 0; i < n; ++i) d[i] = g.Index(n) - 1;
-            }
-            double sx[kBatch], sy[kBatch], sxx[kBatch], syy[kBatch], sxy[kBatch];
-            const auto sum = [&](auto zero) {
-                using T = decltype(zero);
-                PairSums<T> s[kBatch];
-                const auto at = [&](int j) { return drawn.data() + static_cast<std::ptrdiff_t>(j) * n; };
-                if constexpr (std::is_same_v<T, float>) {
-                    if (b == kBatch) {
-                        SumResamplesSingle<kBatch>(terms.data(), drawn.data(), n, s);
-                    } else {
-                        for (int j = 0; j < b; ++j) SumResamplesSingle<1>(terms.data(), at(j), n, &s[j]);
-                    }
-                } else if (b == kBatch) {
-                    SumResamples<T, kBatch>(source, drawn.data(), n, s);
-                } else {
-                    for (int j = 0; j < b; ++j) SumResamples<T, 1>(source, at(j), n, &s[j]);
-                }
-                for (int j = 0; j < b; ++j) {
-                    sx[j] = s[j].sx, sy[j] = s[j].sy, sxx[j] = s[j].sxx, syy[j] = s[j].syy, sxy[j] = s[j].sxy;
-                }
-            };
-            single ? sum(0.0f) : sum(0.0);
-            for (int j = 0; j < b; ++j) {
+            const std::int32_t b = std::min<std::int32_t>(step, end - k0);
+            DrawIndices(path, g, n, std::span(drawn).first(static_cast<std::size_t>(b) * static_cast<std::size_t>(n)));
+            RowSums sums[kPickedRowsBatch];
+            SumPickedRows(path, data.sums, cases.table, drawn.data(), n, b, sums);
+            for (std::int32_t j = 0; j < b; ++j) {
                 const std::int32_t k = k0 + j;
                 const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
+                const RowSums& s = sums[j];
+                const double sx = single ? s.floats[kSingleX] : s.doubles[kDoubleX];
+                const double sy = single ? s.floats[kSingleY] : s.doubles[kDoubleY];
+                const double sxx = s.doubles[single ? kSingleXX : kDoubleXX];
+                const double syy = s.doubles[single ? kSingleYY : kDoubleYY];
+                const double sxy = s.doubles[single ? kSingleXY : kDoubleXY];
                 // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
-                const auto varX = static_cast<float>((sxx[j] - sx[j] * sx[j] / size) / (size - 1.0));
-                const auto varY = static_cast<float>((syy[j] - sy[j] * sy[j] / size) / (size - 1.0));
-                const bool flatX = !(varX > 0.0f) || SameInEveryDraw(source, d, n, &Pair::x);
-                if (flatX || !(varY > 0.0f) || SameInEveryDraw(source, d, n, &Pair::y)) {
+                const auto varX = static_cast<float>((sxx - sx * sx / size) / (size - 1.0));
+                const auto varY = static_cast<float>((syy - sy * sy / size) / (size - 1.0));
+                const bool flatX = !(varX > 0.0f) || SameInEveryPickedRow(data.x.data(), 1, d, n);
+                if (flatX || !(varY > 0.0f) || SameInEveryPickedRow(data.y.data(), 1, d, n)) {
                     stop.Record(k, flatX ? kFlatX : kFlatY);
                     return;
                 }
-                const auto cov = static_cast<float>((sxy[j] - sx[j] * sy[j] / size) / (size - 1.0));
+                const auto cov = static_cast<float>((sxy - sx * sy / size) / (size - 1.0));
                 out[k] = CorrelationFrom(varX, varY, cov);
                 if (!tick()) return;
             }

@@ -1,11 +1,9 @@
 #include "analysis/bootstrap/MediationBoot.h"
 
+#include "analysis/DrawnRows.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <cmath>
 
 namespace brevant {
@@ -21,102 +19,21 @@ bool AllEqual(const std::vector<float>& column) {
     return std::all_of(column.begin(), column.end(), [&](float v) { return v == column.front(); });
 }
 
-// Two- and four-lane vectors (SSE2 on x86-64): the running sums of a resample advance side by side, each lane
-// an ordinary IEEE addition, so every lane is bit for bit the scalar sum it stands for.
-using Float4 = float __attribute__((vector_size(16)));
-using Float2 = float __attribute__((vector_size(8)));
-using Double2 = double __attribute__((vector_size(16)));
-using Mask4 = std::int32_t __attribute__((vector_size(16)));
-
 // What one case adds to the eight running sums: its values and their squares and cross products, the
-// latter formed in double from the floats (exact), once per run instead of once per draw.
-struct alignas(64) CaseTerms {
-    Float4 values;        // x, y, z, 0
-    Double2 squaresXY;    // x², y²
-    Double2 squareZ_XY;   // z², x·y
-    Double2 productYZ;    // y·z, 0
-};
+// latter formed in double from the floats (exact), once per run instead of once per draw. Single sums of X,
+// Y and Z are float sums, and a float addition is the double addition rounded to single, so all eight go
+// in two groups of doubles.
+constexpr int kTerms = 8;
+enum Term { kX, kY, kZ, kYZ, kXX, kYY, kZZ, kXY };
 
-std::vector<CaseTerms> TermsOf(const MediationBootData& data) {
-    std::vector<CaseTerms> terms(data.x.size());
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        const float xf = data.x[i], yf = data.y[i], zf = data.z[i];
-        const double x = xf, y = yf, z = zf;
-        terms[i] = {Float4{xf, yf, zf, 0.0f}, Double2{x * x, y * y}, Double2{z * z, x * y}, Double2{y * z, 0.0}};
+std::vector<double> TermsOf(const MediationBootData& data) {
+    std::vector<double> terms(data.x.size() * kTerms);
+    for (std::size_t i = 0; i < data.x.size(); ++i) {
+        const double x = data.x[i], y = data.y[i], z = data.z[i];
+        const double row[kTerms] = {x, y, z, y * z, x * x, y * y, z * z, x * y};
+        std::copy(row, row + kTerms, terms.begin() + static_cast<std::ptrdiff_t>(i * kTerms));
     }
     return terms;
-}
-
-// The sums of one resample: those of ArrayVariance for each column and of ArrayCovariance for X with Y and
-// Y with Z (whose sums of X, Y and Z are the same running sums).
-struct ResampleSums {
-    double sx = 0, sy = 0, sz = 0, qx = 0, qy = 0, qz = 0, pxy = 0, pyz = 0;
-    bool equalX = true, equalY = true, equalZ = true;
-};
-
-// Adds in double, then (single sums) rounds each lane to float, as RunningSum does.
-template <bool kSingle>
-inline Double2 Accumulate(Double2 sum, Double2 term) noexcept {
-    sum += term;
-    if constexpr (kSingle) {
-#if defined(__SSE2__)
-        // The two conversions alone, without the zeroing of the upper half a two-float vector costs.
-        sum = reinterpret_cast<Double2>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(sum))));
-#else
-        sum = __builtin_convertvector(__builtin_convertvector(sum, Float2), Double2);
-#endif
-    }
-    return sum;
-}
-
-// B resamples of N drawn cases each (resample b's case numbers, 0-based, at drawn + b * N), each summed in
-// draw order as the columns of the bootstrap table would be. The B resamples' sums advance together: each
-// sum is a chain of roundings, and independent chains keep the processor busy where one would wait on every
-// rounding. With single sums the values are summed as floats (a float sum rounded after every addition is
-// exactly that); with double sums they are widened first.
-template <bool kSingle, int B>
-void SumDrawn(const CaseTerms* cases, const std::int32_t* drawn, std::int32_t n, ResampleSums* out) noexcept {
-    Float4 firstValues[B], values[B];
-    Double2 valuesXY[B], valuesZ[B], squaresXY[B], squareZ_XY[B], productYZ[B];
-    Mask4 equal[B];
-    for (int b = 0; b < B; ++b) {
-        const CaseTerms& first = cases[drawn[b * n]];
-        firstValues[b] = first.values;
-        // Each sum starts at 0 and adds the first value, as the engine's sums do (0 + -0 is +0).
-        values[b] = Float4{} + firstValues[b];  // single sums of x, y, z
-        valuesXY[b] = Double2{} + __builtin_convertvector(Float2{firstValues[b][0], firstValues[b][1]}, Double2);
-        valuesZ[b] = Double2{} + Double2{static_cast<double>(firstValues[b][2]), 0.0};  // double sums
-        squaresXY[b] = Accumulate<kSingle>(Double2{}, first.squaresXY);
-        squareZ_XY[b] = Accumulate<kSingle>(Double2{}, first.squareZ_XY);
-        productYZ[b] = Accumulate<kSingle>(Double2{}, first.productYZ);
-        equal[b] = firstValues[b] == firstValues[b];
-    }
-    for (std::int32_t i = 1; i < n; ++i) {
-        for (int b = 0; b < B; ++b) {
-            const CaseTerms& c = cases[drawn[b * n + i]];
-            if constexpr (kSingle) {
-                values[b] += c.values;
-            } else {
-                valuesXY[b] += __builtin_convertvector(Float2{c.values[0], c.values[1]}, Double2);
-                valuesZ[b] += Double2{static_cast<double>(c.values[2]), 0.0};
-            }
-            squaresXY[b] = Accumulate<kSingle>(squaresXY[b], c.squaresXY);
-            squareZ_XY[b] = Accumulate<kSingle>(squareZ_XY[b], c.squareZ_XY);
-            productYZ[b] = Accumulate<kSingle>(productYZ[b], c.productYZ);
-            equal[b] &= c.values == firstValues[b];
-        }
-    }
-    for (int b = 0; b < B; ++b) {
-        ResampleSums& s = out[b];
-        if constexpr (kSingle) {
-            s.sx = values[b][0], s.sy = values[b][1], s.sz = values[b][2];
-        } else {
-            s.sx = valuesXY[b][0], s.sy = valuesXY[b][1], s.sz = valuesZ[b][0];
-        }
-        s.qx = squaresXY[b][0], s.qy = squaresXY[b][1], s.qz = squareZ_XY[b][0];
-        s.pxy = squareZ_XY[b][1], s.pyz = productYZ[b][0];
-        s.equalX = equal[b][0] != 0, s.equalY = equal[b][1] != 0, s.equalZ = equal[b][2] != 0;
-    }
 }
 
 // The one-pass formulas of ArrayVariance and ArrayCovariance, stored as floats.
@@ -139,47 +56,44 @@ constexpr const char* kColumns[] = {"X", "Y", "Z"};
 // Each resample draws N cases afresh, so the resamples split across threads. A resample with a column of no
 // variance stops the run: the earliest such resample in generation order is the one reported, with the
 // generator after its draws.
-template <bool kSingle>
-void ResampleLoop(const std::vector<CaseTerms>& terms, float obtainedB, std::int32_t R, int threads,
-                  Generator& generator, RunControl& control, MediationBootResult& result) {
-    const auto n = static_cast<std::int32_t>(terms.size());
+void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, float obtainedB, std::int32_t R,
+                  int threads, Generator& generator, RunControl& control, MediationBootResult& result) {
+    const auto n = static_cast<std::int32_t>(terms.size() / kTerms);
     const double size = n;
+    const RowTable table{terms.data(), 2, nullptr};
+    const DrawPath path = ActiveDrawPath();
     float* const out = result.bootstrapValues.data();
     const Seeds start = generator.seeds;
     EarliestStop stop(R);
-    constexpr int kBatch = 4;
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         // Resamples go in batches: the N case numbers of each drawn in order, then the batch's sums together.
-        std::vector<std::int32_t> drawn(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(n));
-        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kBatch;
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
         for (std::int32_t k0 = begin; k0 < end; k0 += step) {
             if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const int batch = static_cast<int>(std::min<std::int32_t>(step, end - k0));
-            const auto draws = static_cast<std::size_t>(batch) * static_cast<std::size_t>(n);
-            for (std::int32_t& d : std::span(drawn).first(draws)) d = g.Index(n) - 1;
-            ResampleSums sums[kBatch];
-            if (batch == kBatch) {
-                SumDrawn<kSingle, kBatch>(terms.data(), drawn.data(), n, sums);
-            } else {
-                for (int b = 0; b < batch; ++b) SumDrawn<kSingle, 1>(terms.data(), drawn.data() + b * n, n, &sums[b]);
-            }
-            for (int b = 0; b < batch; ++b) {
+            const std::int32_t batch = std::min<std::int32_t>(step, end - k0);
+            DrawIndices(path, g, n, std::span(drawn).first(static_cast<std::size_t>(batch) * static_cast<std::size_t>(n)));
+            RowSums sums[kPickedRowsBatch];
+            SumPickedRows(path, precision, table, drawn.data(), n, batch, sums);
+            for (std::int32_t b = 0; b < batch; ++b) {
                 const std::int32_t k = k0 + b;
-                const ResampleSums& s = sums[b];
-                const float varX = Variance(s.sx, s.qx, size);
-                const float varY = Variance(s.sy, s.qy, size);
-                const float varZ = Variance(s.sz, s.qz, size);
-                const int flat = NoVariance(s.equalX, varX)   ? 0
-                                 : NoVariance(s.equalY, varY) ? 1
-                                 : NoVariance(s.equalZ, varZ) ? 2
-                                                              : -1;
-                if (flat >= 0) {
-                    stop.Record(k, flat);
+                const double* const s = sums[b].doubles;
+                const std::int32_t* const cases = drawn.data() + static_cast<std::ptrdiff_t>(b) * n;
+                // No variance: a variance that is not a positive number, or all drawn values equal.
+                const auto flat = [&](Term column, float variance) {
+                    return !(variance > 0.0f) || SameInEveryPickedRow(terms.data() + column, kTerms, cases, n);
+                };
+                const float varX = Variance(s[kX], s[kXX], size);
+                const float varY = Variance(s[kY], s[kYY], size);
+                const float varZ = Variance(s[kZ], s[kZZ], size);
+                const int column = flat(kX, varX) ? 0 : flat(kY, varY) ? 1 : flat(kZ, varZ) ? 2 : -1;
+                if (column >= 0) {
+                    stop.Record(k, column);
                     return;
                 }
-                out[k] = PathCoefficient(Covariance(s.pxy, s.sx, s.sy, size),
-                                         Covariance(s.pyz, s.sy, s.sz, size), varX, varY, varZ);
+                out[k] = PathCoefficient(Covariance(s[kXY], s[kX], s[kY], size),
+                                         Covariance(s[kYZ], s[kY], s[kZ], size), varX, varY, varZ);
                 if (!tick()) return;
             }
         }
@@ -276,12 +190,7 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
     MediationBootResult result;
     result.obtainedB = ComputeMediation(data).b;
     result.bootstrapValues.assign(static_cast<std::size_t>(R), 0.0f);
-    const std::vector<CaseTerms> terms = TermsOf(data);
-    if (data.sums == SumPrecision::Single) {
-        ResampleLoop<true>(terms, result.obtainedB, R, settings.threads, generator, control, result);
-    } else {
-        ResampleLoop<false>(terms, result.obtainedB, R, settings.threads, generator, control, result);
-    }
+    ResampleLoop(TermsOf(data), data.sums, result.obtainedB, R, settings.threads, generator, control, result);
 
     const double spread = ArrayVariance(result.bootstrapValues, SumsFor(R, kDesignedResamples));
     result.negativeSpread = spread < 0.0;

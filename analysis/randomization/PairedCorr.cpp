@@ -1,12 +1,14 @@
 // GCC 12 pairs the X and Y sums below into vector operations and then, at -O3, takes the last sum of
 // each before its rounding to single precision (at -O2 with a precision flag, every rounding): the
-// figures would be off in the last bit. Without that pairing the loop is as fast (it waits on the draws).
+// figures would be off in the last bit. Without that pairing the loop loses nothing: it runs once, for the
+// obtained r; the resamples' sums round with explicit conversions (analysis/DrawnRows.cpp).
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC optimize("no-tree-slp-vectorize")
 #endif
 
 #include "analysis/randomization/PairedCorr.h"
 
+#include "analysis/DrawnRows.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -17,6 +19,7 @@
 #include <algorithm>
 #include <type_traits>
 #include <bit>
+#include <iterator>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -94,130 +97,132 @@ ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
     return sums.Finish(n);
 }
 
-// Resamples side by side. rows holds each case's X1, Y1, X2, Y2; picks[i * kSideBySide + j] is 2 where
-// resample j takes case i's second pair, else 0. Each resample's sums still add its cases in order; the
-// separate dependency chains of the resamples overlap.
-template <typename Sum>
-void CorrelateSideBySide(const float* rows, const std::int32_t* picks, std::int32_t n, float* out) noexcept {
-    CorrelationSums<Sum> sums[kSideBySide];
-    for (std::int32_t j = 0; j < kSideBySide; ++j) {
-        const float* row = rows + picks[j];
-        sums[j].AddFirst(row[0], row[1]);
+// What each pair row adds to the running sums, the squares and the product formed in double from the
+// floats (exact) once per run instead of once per draw. Single sums: X and Y as floats, the squares and the
+// product as doubles rounded to single after every addition. Double sums: all five as doubles.
+constexpr int kSingleXX = 0, kSingleYY = 1, kSingleXY = 2;  // doubles
+constexpr int kSingleX = 0, kSingleY = 1;                    // floats
+constexpr int kDoubleX = 0, kDoubleY = 1, kDoubleXX = 2, kDoubleYY = 3, kDoubleXY = 4;
+
+struct PairTable {
+    std::vector<double> doubles;
+    std::vector<float> floats;
+    RowTable table;
+};
+
+PairTable TableOf(std::span<const float> rows, SumPrecision precision) {
+    PairTable t;
+    const std::size_t pairs = rows.size() / 2;
+    if (precision == SumPrecision::Single) {
+        t.doubles.resize(4 * pairs);
+        t.floats.resize(4 * pairs);
+        for (std::size_t r = 0; r < pairs; ++r) {
+            const double x = rows[2 * r], y = rows[2 * r + 1];
+            t.doubles[4 * r + kSingleXX] = x * x, t.doubles[4 * r + kSingleYY] = y * y;
+            t.doubles[4 * r + kSingleXY] = x * y;
+            t.floats[4 * r + kSingleX] = rows[2 * r], t.floats[4 * r + kSingleY] = rows[2 * r + 1];
+        }
+        t.table = {t.doubles.data(), 1, t.floats.data()};
+    } else {
+        t.doubles.resize(8 * pairs);
+        for (std::size_t r = 0; r < pairs; ++r) {
+            const double x = rows[2 * r], y = rows[2 * r + 1];
+            const double row[] = {x, y, x * x, y * y, x * y};
+            std::copy(std::begin(row), std::end(row), t.doubles.begin() + static_cast<std::ptrdiff_t>(8 * r));
+        }
+        t.table = {t.doubles.data(), 2, nullptr};
     }
-    for (std::size_t i = 1; i < static_cast<std::size_t>(n); ++i) {
-        for (std::int32_t j = 0; j < kSideBySide; ++j) {
-            const float* row = rows + 4 * i + picks[i * kSideBySide + static_cast<std::size_t>(j)];
-            sums[j].AddNext(row[0], row[1]);
+    return t;
+}
+
+template <typename Sum>
+float PickedCorrelation(const RowSums& s, std::span<const float> rows, const std::int32_t* picked,
+                        std::int32_t n) noexcept {
+    constexpr bool kSingle = std::is_same_v<Sum, float>;
+    CorrelationSums<Sum> sums;
+    sums.sx = static_cast<Sum>(kSingle ? s.floats[kSingleX] : s.doubles[kDoubleX]);
+    sums.sy = static_cast<Sum>(kSingle ? s.floats[kSingleY] : s.doubles[kDoubleY]);
+    sums.sxx = static_cast<Sum>(s.doubles[kSingle ? kSingleXX : kDoubleXX]);
+    sums.syy = static_cast<Sum>(s.doubles[kSingle ? kSingleYY : kDoubleYY]);
+    sums.sxy = static_cast<Sum>(s.doubles[kSingle ? kSingleXY : kDoubleXY]);
+    sums.constantX = SameInEveryPickedRow(rows.data(), 2, picked, n);
+    sums.constantY = SameInEveryPickedRow(rows.data() + 1, 2, picked, n);
+    return sums.Finish(n).r;
+}
+
+void CorrelateWith(DrawPath path, SumPrecision precision, std::span<const float> rows, const RowTable& table,
+                   const std::int32_t* picked, std::int32_t count, float* out) {
+    const auto n = static_cast<std::int32_t>(rows.size() / 4);
+    RowSums sums[kPickedRowsBatch];
+    for (std::int32_t k = 0; k < count; k += kPickedRowsBatch) {
+        const std::int32_t batch = std::min(kPickedRowsBatch, count - k);
+        const std::int32_t* const first = picked + static_cast<std::ptrdiff_t>(k) * n;
+        SumPickedRows(path, precision, table, first, n, batch, sums);
+        for (std::int32_t j = 0; j < batch; ++j) {
+            const std::int32_t* const own = first + static_cast<std::ptrdiff_t>(j) * n;
+            out[k + j] = precision == SumPrecision::Single ? PickedCorrelation<float>(sums[j], rows, own, n)
+                                                           : PickedCorrelation<double>(sums[j], rows, own, n);
         }
     }
-    for (std::int32_t j = 0; j < kSideBySide; ++j) out[j] = sums[j].Finish(n).r;
+}
+
+// 2 i, or 2 i + 1 where the draw as a float is not below 0.5.
+inline std::int32_t PickedRow(double u, std::int32_t i) noexcept {
+    return 2 * i + (static_cast<float>(u) < 0.5f ? 0 : 1);
+}
+
+void PicksBaseline(std::span<const double> draws, std::int32_t i, std::int32_t* out) noexcept {
+    for (const double u : draws) *out++ = PickedRow(u, i++);
 }
 
 #ifdef BREVANT_PAIREDCORR_X86
 
-// The same eight resamples in AVX2 lanes: every lane does exactly the scalar operations (float additions,
-// double products and additions, each rounding to float where the scalar sum does), so the bits agree.
-__attribute__((target("avx2"))) inline __m256d Low(__m256 v) { return _mm256_cvtps_pd(_mm256_castps256_ps128(v)); }
-__attribute__((target("avx2"))) inline __m256d High(__m256 v) { return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)); }
-__attribute__((target("avx2"))) inline __m256 ToFloat(__m256d low, __m256d high) {
-    return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
-}
-
-// A double sum in two halves of four lanes.
-struct Halves {
-    __m256d low, high;
-};
-
-template <typename Sum>
-__attribute__((target("avx2"))) void CorrelateSideBySideAvx2(const float* rows, const std::int32_t* picks,
-                                                             std::int32_t n, float* out) noexcept {
-    static_assert(kSideBySide == 8);
-    constexpr bool kSingle = std::is_same_v<Sum, float>;
-    const __m256d zero = _mm256_setzero_pd();
-    __m256 sx = _mm256_setzero_ps(), sy = _mm256_setzero_ps();  // single sums of X and Y
-    Halves dx{zero, zero}, dy{zero, zero};                        // double sums of X and Y
-    Halves sxx{zero, zero}, syy{zero, zero}, sxy{zero, zero};     // as doubles, rounded to float if single
-    __m256 constantX = _mm256_castsi256_ps(_mm256_set1_epi32(-1)), constantY = constantX;
-    __m256 firstX = _mm256_setzero_ps(), firstY = _mm256_setzero_ps();
-    for (std::int32_t i = 0; i < n; ++i) {
-        const __m256i at = _mm256_add_epi32(
-            _mm256_set1_epi32(4 * i),
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picks + 8 * static_cast<std::size_t>(i))));
-        const __m256 x = _mm256_i32gather_ps(rows, at, 4);
-        const __m256 y = _mm256_i32gather_ps(rows + 1, at, 4);
-        const __m256d xl = Low(x), xh = High(x), yl = Low(y), yh = High(y);
-        if (i == 0) {
-            firstX = x;
-            firstY = y;
-        } else {
-            constantX = _mm256_and_ps(constantX, _mm256_cmp_ps(x, firstX, _CMP_EQ_OQ));
-            constantY = _mm256_and_ps(constantY, _mm256_cmp_ps(y, firstY, _CMP_EQ_OQ));
-        }
-        if constexpr (kSingle) {
-            sx = _mm256_add_ps(sx, x);
-            sy = _mm256_add_ps(sy, y);
-        } else {
-            dx = {_mm256_add_pd(dx.low, xl), _mm256_add_pd(dx.high, xh)};
-            dy = {_mm256_add_pd(dy.low, yl), _mm256_add_pd(dy.high, yh)};
-        }
-        sxx = {_mm256_add_pd(sxx.low, _mm256_mul_pd(xl, xl)), _mm256_add_pd(sxx.high, _mm256_mul_pd(xh, xh))};
-        syy = {_mm256_add_pd(syy.low, _mm256_mul_pd(yl, yl)), _mm256_add_pd(syy.high, _mm256_mul_pd(yh, yh))};
-        sxy = {_mm256_add_pd(sxy.low, _mm256_mul_pd(xl, yl)), _mm256_add_pd(sxy.high, _mm256_mul_pd(xh, yh))};
-        if constexpr (kSingle) {
-            for (Halves* h : {&sxx, &syy, &sxy}) {
-                const __m256 rounded = ToFloat(h->low, h->high);
-                *h = {Low(rounded), High(rounded)};
-            }
-        }
+// Four draws at a time: rounded to float as one at a time, compared with 0.5, the all-ones mask (-1) taking
+// 2 i + 1 down to 2 i.
+__attribute__((target("avx2"))) void PicksAvx2(std::span<const double> draws, std::int32_t i,
+                                               std::int32_t* out) noexcept {
+    const __m128 half = _mm_set1_ps(0.5f);
+    __m128i row = _mm_add_epi32(_mm_set1_epi32(2 * i + 1), _mm_setr_epi32(0, 2, 4, 6));
+    const __m128i step = _mm_set1_epi32(8);
+    std::size_t d = 0;
+    for (; d + 4 <= draws.size(); d += 4) {
+        const __m128 u = _mm256_cvtpd_ps(_mm256_loadu_pd(draws.data() + d));
+        const __m128i first = _mm_castps_si128(_mm_cmplt_ps(u, half));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + d), _mm_add_epi32(row, first));
+        row = _mm_add_epi32(row, step);
     }
-    alignas(32) double lanes[5][8];
-    alignas(32) float singles[2][8];
-    alignas(32) float constants[2][8];
-    const Halves* const doubles[5] = {&dx, &dy, &sxx, &syy, &sxy};
-    for (int q = 0; q < 5; ++q) {
-        _mm256_store_pd(lanes[q], doubles[q]->low);
-        _mm256_store_pd(lanes[q] + 4, doubles[q]->high);
-    }
-    _mm256_store_ps(singles[0], sx);
-    _mm256_store_ps(singles[1], sy);
-    _mm256_store_ps(constants[0], constantX);
-    _mm256_store_ps(constants[1], constantY);
-    for (int j = 0; j < 8; ++j) {
-        CorrelationSums<Sum> sums;
-        sums.sx = kSingle ? static_cast<Sum>(singles[0][j]) : static_cast<Sum>(lanes[0][j]);
-        sums.sy = kSingle ? static_cast<Sum>(singles[1][j]) : static_cast<Sum>(lanes[1][j]);
-        sums.sxx = static_cast<Sum>(lanes[2][j]);
-        sums.syy = static_cast<Sum>(lanes[3][j]);
-        sums.sxy = static_cast<Sum>(lanes[4][j]);
-        sums.constantX = std::bit_cast<std::uint32_t>(constants[0][j]) != 0;
-        sums.constantY = std::bit_cast<std::uint32_t>(constants[1][j]) != 0;
-        out[j] = sums.Finish(n).r;
-    }
+    PicksBaseline(draws.subspan(d), i + static_cast<std::int32_t>(d), out + d);
 }
 
 #endif
 
 }  // namespace
 
-void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
-                             std::int32_t n, float* out) noexcept {
-    const bool single = precision == SumPrecision::Single;
+void DrawPairPicks(DrawPath path, BlockGenerator& g, std::int32_t n, std::span<std::int32_t> out) noexcept {
+    if (n <= 0) return;
+    for (std::size_t begin = 0; begin + static_cast<std::size_t>(n) <= out.size(); begin += static_cast<std::size_t>(n)) {
+        std::int32_t i = 0;
+        while (i < n) {
+            const std::span<const double> draws = g.Take(static_cast<std::size_t>(n - i));
+            std::int32_t* const at = out.data() + begin + static_cast<std::size_t>(i);
 #ifdef BREVANT_PAIREDCORR_X86
-    if (path == DrawPath::Avx2) {
-        if (single) {
-            CorrelateSideBySideAvx2<float>(rows, picks, n, out);
-        } else {
-            CorrelateSideBySideAvx2<double>(rows, picks, n, out);
-        }
-        return;
-    }
+            if (path == DrawPath::Avx2) {
+                PicksAvx2(draws, i, at);
+                i += static_cast<std::int32_t>(draws.size());
+                continue;
+            }
 #endif
-    (void)path;
-    if (single) {
-        CorrelateSideBySide<float>(rows, picks, n, out);
-    } else {
-        CorrelateSideBySide<double>(rows, picks, n, out);
+            PicksBaseline(draws, i, at);
+            i += static_cast<std::int32_t>(draws.size());
+        }
     }
+    (void)path;
+}
+
+void CorrelatePickedPairs(DrawPath path, SumPrecision precision, std::span<const float> rows,
+                          const std::int32_t* picked, std::int32_t count, float* out) {
+    const PairTable table = TableOf(rows, precision);
+    CorrelateWith(path, precision, rows, table.table, picked, count, out);
 }
 
 namespace {
@@ -296,9 +301,8 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     result.observed = ObservedCorrelation(data);
     std::vector<float> randomized(static_cast<std::size_t>(R));
 
-    // The draws and the sums of each resample in one pass: no column arrays.
-    // Each case's four values side by side, so the pair a draw picks is found without a branch (which
-    // would be mispredicted half the time).
+    // Each case's four values side by side: the pair a draw picks is a row number, found without a branch
+    // (which would be mispredicted half the time).
     std::vector<float> rows(static_cast<std::size_t>(n) * 4);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         rows[4 * i] = data.x1[i];
@@ -306,41 +310,25 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
         rows[4 * i + 2] = data.x2[i];
         rows[4 * i + 3] = data.y2[i];
     }
-    const float* const table = rows.data();
+    const PairTable table = TableOf(rows, data.sums);
     float* const out = randomized.data();
     const auto size = static_cast<std::size_t>(n);
     const DrawPath path = ActiveDrawPath();
     // Each resample picks its pairs afresh from the data (n draws), so the resamples split across threads.
-    // Within a share, eight consecutive resamples take their draws (consecutive in the stream) at once and
-    // form their sums side by side.
+    // Within a share, a batch of consecutive resamples takes its draws (consecutive in the stream) at once
+    // and forms its sums side by side.
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        std::vector<std::int32_t> picks(kSideBySide * size);  // int, not char: a char store could alias g
-        std::int32_t k = begin;
-        for (; k + kSideBySide <= end; k += kSideBySide) {
-            for (std::size_t j = 0; j < static_cast<std::size_t>(kSideBySide); ++j) {
-                for (std::size_t i = 0; i < size; ++i) {
-                    picks[i * kSideBySide + j] = static_cast<float>(g.Uniform()) < 0.5f ? 0 : 2;
-                }
-            }
-            CorrelateEightResamples(path, data.sums, table, picks.data(), n, out + k);
-            for (std::int32_t j = 0; j < kSideBySide; ++j) {
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> picked(static_cast<std::size_t>(step) * size);
+        for (std::int32_t k = begin; k < end; k += step) {
+            const std::int32_t batch = std::min(step, end - k);
+            const std::span<std::int32_t> picks = std::span(picked).first(static_cast<std::size_t>(batch) * size);
+            DrawPairPicks(path, g, n, picks);
+            CorrelateWith(path, data.sums, rows, table.table, picks.data(), batch, out + k);
+            for (std::int32_t j = 0; j < batch; ++j) {
                 if (!tick()) return;
             }
-        }
-        for (; k < end; ++k) {
-            // Each case's draw is made as the sums reach it, in case order, so the draws follow one another
-            // exactly as in a separate pass.
-            out[k] = Correlate(
-                         n,
-                         [&](std::int32_t i) {
-                             const auto second = static_cast<std::size_t>(!(static_cast<float>(g.Uniform()) < 0.5f));
-                             const float* row = table + 4 * static_cast<std::size_t>(i) + 2 * second;
-                             return std::pair{row[0], row[1]};
-                         },
-                         data.sums)
-                         .r;
-            if (!tick()) return;
         }
     });
     std::int64_t illegal = 0;

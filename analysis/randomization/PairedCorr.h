@@ -50,12 +50,17 @@ struct ColumnCorrelation {
 };
 ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept;
 
-// The r of eight resamples at once: rows holds each case's X1, Y1, X2, Y2 in case order; picks[8 i + j] is 2
-// where resample j takes case i's second pair, else 0; out[j] is resample j's r. The AVX2 path (where
-// available) and the baseline give the same bits.
-inline constexpr std::int32_t kSideBySide = 8;
-void CorrelateEightResamples(DrawPath path, SumPrecision precision, const float* rows, const std::int32_t* picks,
-                             std::int32_t n, float* out) noexcept;
+// The pairs of resamples drawn at once: out.size() / n resamples, each n draws in case order; out[j n + i] =
+// 2 i + 1 where resample j takes case i's second pair (its draw, as a float, is 0.5 or more), else 2 i: the
+// number of that pair's row in rows (below). The AVX2 path (where available) and the baseline give the same
+// values.
+void DrawPairPicks(DrawPath path, BlockGenerator& g, std::int32_t n, std::span<std::int32_t> out) noexcept;
+
+// The r of count resamples at once: rows holds each case's X1, Y1, X2, Y2 in case order (so pair row r's X
+// and Y at rows[2 r], rows[2 r + 1]); picked[j n + i] is the row resample j takes for case i; out[j] is
+// resample j's r. The AVX2 path (where available) and the baseline give the same bits.
+void CorrelatePickedPairs(DrawPath path, SumPrecision precision, std::span<const float> rows,
+                          const std::int32_t* picked, std::int32_t count, float* out);
 
 struct PairedCorrResult {
     ColumnCorrelation observed;

@@ -121,8 +121,10 @@ TEST(BootstCorr, MatchesTheLiteralRunBitForBit) {
     }
     ExpectSameAsLiteral(RandomCases(random, 10000, 2), 200, 0.95f, Seeds{123, 4567, 8910});
     ExpectSameAsLiteral(RandomCases(random, 25, 0), 2000, 0.975f, Seeds{30268, 30306, 30322});
-    // Counts that do not fill the run's last batch of resamples.
+    // Counts that do not fill the run's last batch of resamples, and every remainder of the eight summed
+    // side by side.
     for (const std::int32_t R : {41, 1005, 1007}) ExpectSameAsLiteral(RandomCases(random, 33, R % 5), R, 0.975f, Seeds{R, 2, 3});
+    for (std::int32_t R = 40; R < 48; ++R) ExpectSameAsLiteral(RandomCases(random, 13, R % 4), R, 0.95f, Seeds{R, 9, 10});
 }
 
 // Past the 10,000 cases the window was designed for, the sums are double: the fast run against the

@@ -122,7 +122,7 @@ brevant::literal::MediationBootRun ExpectSameAsLiteral(const Columns& c, std::in
     return literal;
 }
 
-// Resamples go four at a time within each thread's share, the rest of a share one at a time: on 1, 2, 3
+// Resamples go eight at a time within each thread's share, the rest of a share one at a time: on 1, 2, 3
 // and 7 threads those seams move, and every b*, the bytes and the seeds stay the literal run's.
 TEST(MediationBoot, MatchesTheLiteralRunOnAnyNumberOfThreads) {
     for (const int threads : {1, 2, 3, 7}) {
@@ -154,6 +154,13 @@ TEST(MediationBoot, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     EXPECT_GE(finished, 5) << "the comparison should mostly cover whole runs";
+}
+
+// Counts of resamples that leave every remainder of the eight summed side by side.
+TEST(MediationBoot, EveryRemainderOfTheResamplesSummedTogetherMatchesTheLiteralRun) {
+    for (std::int32_t R = 40; R < 48; ++R) {
+        ExpectSameAsLiteral(Related(13, 500u + static_cast<unsigned>(R), 1.0f, R % 3 == 0), R, 0.95f, Seeds{R, 7, 8});
+    }
 }
 
 // At 10,000 cases the sums are single and the run is the literal one; one case more and they are double.

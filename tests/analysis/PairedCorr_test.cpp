@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -99,6 +100,11 @@ TEST(PairedCorr, MatchesTheLiteralRunBitForBit) {
     for (const auto& t : table) {
         SCOPED_TRACE("n=" + std::to_string(t.n) + " q=" + brevant::GeneralText(t.q));
         ExpectSame(BothRuns(Mixed(random, t.n, t.slope), t.seeds, t.R, t.q));
+    }
+    // Counts of resamples that leave every remainder of the eight summed side by side.
+    for (std::int32_t R = 40; R < 48; ++R) {
+        SCOPED_TRACE("R=" + std::to_string(R));
+        ExpectSame(BothRuns(Mixed(random, 13, 0.5f), Seeds{R, 11, 12}, R, 0.95f));
     }
     // The example file's kind of data: two sessions of the same scores, with ties.
     ExpectSame(BothRuns({{12, 30, 14, 33}, {15, 34, 16, 35}, {9, 25, 11, 29}, {18, 40, 17, 36}, {11, 29, 13, 30},
@@ -227,10 +233,44 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
     EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
 }
 
-// Eight resamples side by side, on the AVX2 path (where the processor has it) and the baseline: each gives
-// exactly the correlation of the columns its picks gather, single sums and double, also where every pick
-// has the same X (no spread) or the picks spread values of many digits.
-TEST(PairedCorr, EightResamplesAtOnceMatchTheirColumnsOnEveryPath) {
+// Past the designed size a whole run gives, resample by resample, the correlation of the columns its draws
+// pick, by double sums; a count of resamples that leaves a remainder of those summed side by side.
+TEST(PairedCorr, RunPastTheDesignedSizeCorrelatesThePickedColumnsInDouble) {
+    std::mt19937 random(404);
+    const Cases cases = Mixed(random, 250, 0.7f);
+    DataFile file = DataFile::FromText(FileText(cases), "wide.dat");
+    const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
+    ASSERT_EQ(data.sums, brevant::SumPrecision::Double);
+    const std::int32_t R = 37;
+    for (const int threads : {1, 2}) {
+        Generator generator{Seeds{9, 99, 999}};
+        RunControl control;
+        const brevant::PairedCorrResult fast = brevant::RunPairedCorr(data, {R, 0.95f, {}, threads}, generator, control);
+        Generator one{Seeds{9, 99, 999}};
+        std::vector<float> expected;
+        for (std::int32_t k = 0; k < R; ++k) {
+            std::vector<float> x, y;
+            for (const auto& c : cases) {
+                const bool second = !(static_cast<float>(one.Uniform()) < 0.5f);
+                x.push_back(c[second ? 2 : 0]);
+                y.push_back(c[second ? 3 : 1]);
+            }
+            expected.push_back(brevant::CorrelateColumns(x, y, brevant::SumPrecision::Double).r);
+        }
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(fast.sorted.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            EXPECT_TRUE(SameBits(fast.sorted[k], expected[k])) << k << " " << fast.sorted[k] << " " << expected[k];
+        }
+        EXPECT_EQ(generator.seeds, one.seeds);
+    }
+}
+
+// Resamples side by side, on the AVX2 path (where the processor has it) and the baseline, in counts that
+// leave every remainder of the resamples summed at once: each gives exactly the correlation of the columns
+// its picks gather, single sums and double, also where every pick has the same X (no spread) or the picks
+// spread values of many digits.
+TEST(PairedCorr, ResamplesSideBySideMatchTheirColumnsOnEveryPath) {
     std::mt19937 random(88);
     std::uniform_real_distribution<float> spread(-50.0f, 50.0f);
     std::bernoulli_distribution second(0.5);
@@ -238,27 +278,59 @@ TEST(PairedCorr, EightResamplesAtOnceMatchTheirColumnsOnEveryPath) {
         for (const bool constantX : {false, true}) {
             std::vector<float> rows(4 * static_cast<std::size_t>(n));
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i % 2 == 0 && constantX ? 3.5f : spread(random) * 1000.1f;
-            std::vector<std::int32_t> picks(8 * static_cast<std::size_t>(n));
-            for (std::int32_t& pick : picks) pick = second(random) ? 2 : 0;
-            for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
-                SCOPED_TRACE(std::to_string(n) + (constantX ? " constant X" : "") +
-                             (precision == brevant::SumPrecision::Single ? " single" : " double"));
-                float expected[8];
-                for (std::size_t j = 0; j < 8; ++j) {
-                    std::vector<float> x, y;
-                    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-                        x.push_back(rows[4 * i + picks[8 * i + j]]);
-                        y.push_back(rows[4 * i + picks[8 * i + j] + 1]);
-                    }
-                    expected[j] = brevant::CorrelateColumns(x, y, precision).r;
+            for (const std::int32_t count : {1, 3, 4, 5, 7, 8, 9, 13, 16, 20}) {
+                std::vector<std::int32_t> picked(static_cast<std::size_t>(count) * static_cast<std::size_t>(n));
+                for (std::size_t k = 0; k < picked.size(); ++k) {
+                    picked[k] = 2 * static_cast<std::int32_t>(k % static_cast<std::size_t>(n)) + (second(random) ? 1 : 0);
                 }
-                for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
-                    if (!brevant::DrawPathAvailable(path)) continue;
-                    float out[8];
-                    brevant::CorrelateEightResamples(path, precision, rows.data(), picks.data(), n, out);
-                    for (std::size_t j = 0; j < 8; ++j) EXPECT_TRUE(SameBits(out[j], expected[j])) << j << " " << out[j] << " " << expected[j];
+                for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+                    SCOPED_TRACE(std::to_string(n) + " cases, " + std::to_string(count) + " resamples" +
+                                 (constantX ? ", constant X" : "") +
+                                 (precision == brevant::SumPrecision::Single ? ", single" : ", double"));
+                    std::vector<float> expected;
+                    for (std::size_t j = 0; j < static_cast<std::size_t>(count); ++j) {
+                        std::vector<float> x, y;
+                        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+                            const auto row = static_cast<std::size_t>(picked[j * static_cast<std::size_t>(n) + i]);
+                            x.push_back(rows[2 * row]);
+                            y.push_back(rows[2 * row + 1]);
+                        }
+                        expected.push_back(brevant::CorrelateColumns(x, y, precision).r);
+                    }
+                    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                        if (!brevant::DrawPathAvailable(path)) continue;
+                        std::vector<float> out(static_cast<std::size_t>(count));
+                        brevant::CorrelatePickedPairs(path, precision, rows, picked.data(), count, out.data());
+                        for (std::size_t j = 0; j < out.size(); ++j) {
+                            EXPECT_TRUE(SameBits(out[j], expected[j])) << j << " " << out[j] << " " << expected[j];
+                        }
+                    }
                 }
             }
+        }
+    }
+}
+
+// The picks drawn a block at a time, on either path, are those of one draw at a time: 2 i, or 2 i + 1 where
+// the draw as a float is 0.5 or more; the generator ends after the same draws. Case counts leave every
+// remainder of four lanes, and the draws run across the end of a block.
+TEST(PairedCorr, PicksDrawnAtOnceAreThoseOfOneDrawAtATime) {
+    for (const std::int32_t n : {1, 2, 3, 4, 5, 6, 7, 9, 250, 3001}) {
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            SCOPED_TRACE(std::to_string(n) + (path == brevant::DrawPath::Avx2 ? " AVX2" : " baseline"));
+            const Seeds seeds{static_cast<std::int32_t>(n), 77, 30000};
+            brevant::BlockGenerator blocks{seeds};
+            Generator one{seeds};
+            for (const std::int32_t resamples : {3, 1}) {
+                std::vector<std::int32_t> picked(static_cast<std::size_t>(resamples) * static_cast<std::size_t>(n));
+                brevant::DrawPairPicks(path, blocks, n, picked);
+                for (std::size_t k = 0; k < picked.size(); ++k) {
+                    const auto i = static_cast<std::int32_t>(k % static_cast<std::size_t>(n));
+                    ASSERT_EQ(picked[k], 2 * i + (static_cast<float>(one.Uniform()) < 0.5f ? 0 : 1)) << k;
+                }
+            }
+            EXPECT_EQ(blocks.CurrentSeeds(), one.seeds);
         }
     }
 }
