@@ -336,17 +336,19 @@ void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, 
             if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
             const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
 
-            // Every pass of this chunk over this worker's rows, each table's rows copied as they stand.
+            // Every pass of this chunk over this worker's rows, each pass's rows written from the last's.
             Generator g{JumpAhead(start, static_cast<std::uint64_t>(first) * passDraws + firstRow * rows.rowDraws)};
+            const auto ownRows = [&](std::int64_t k) {
+                return std::span<float>(tables).subspan(static_cast<std::size_t>(k) * n + firstRow * rows.rowSize,
+                                                        own.size());
+            };
             for (std::int64_t k = 0; k < count; ++k) {
                 FillUniform(g, draws);
                 g.seeds = otherRows.From(g.seeds);
                 DrawsFrom from(draws.data());
-                rows.rearrange(from, own);
-                std::copy(own.begin(), own.end(),
-                          tables.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * n +
-                                                                      firstRow * rows.rowSize));
+                rows.rearrange(from, k == 0 ? own : ownRows(k - 1), ownRows(k));
             }
+            if (count > 0) std::ranges::copy(ownRows(count - 1), own.begin());
             sync.arrive_and_wait();
 
             const std::int64_t from = count * t / workers, to = count * (t + 1) / workers;
