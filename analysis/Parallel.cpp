@@ -285,26 +285,6 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     if (completed < resamples) throw RunCancelled();
 }
 
-namespace {
-
-// s -> (k^n mod m) s mod m for each generator, with the multipliers of a fixed n worked out once: a
-// JumpAhead of n draws for the cost of three products.
-class FixedJump {
-public:
-    explicit FixedJump(std::uint64_t n) noexcept : by_(JumpAhead(Seeds{1, 1, 1}, n)) {}
-    Seeds From(Seeds s) const noexcept {
-        return {Times(by_.a, s.a, kModulusA), Times(by_.b, s.b, kModulusB), Times(by_.c, s.c, kModulusC)};
-    }
-
-private:
-    static std::int32_t Times(std::int32_t x, std::int32_t y, std::int32_t m) noexcept {
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(x) * y % m);
-    }
-    Seeds by_;
-};
-
-}  // namespace
-
 void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
                    RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);

@@ -51,15 +51,17 @@ public:
 
     const std::vector<std::int32_t>& FileRanks() const noexcept { return fileRanks_; }
 
-    // The difference of the two medians of a shuffled rank array: group 1 its first size1 ranks.
+    // The difference of the two medians of a shuffled rank array: group 1 its first size1 ranks. The
+    // smaller group's ranks are marked; the other's are the clear bits.
     float Difference(std::span<const std::int32_t> ranks, std::size_t size1) noexcept {
+        const bool markFirst = size1 <= ranks.size() - size1;
         std::fill(bits_.begin(), bits_.end(), 0);
-        for (std::size_t i = 0; i < size1; ++i) {
-            const auto r = static_cast<std::uint32_t>(ranks[i]);
+        for (const std::int32_t rank : markFirst ? ranks.first(size1) : ranks.subspan(size1)) {
+            const auto r = static_cast<std::uint32_t>(rank);
             bits_[r >> 6] |= std::uint64_t{1} << (r & 63);
         }
-        const float m1 = Median(static_cast<std::int32_t>(size1), true);
-        const float m2 = Median(static_cast<std::int32_t>(ranks.size() - size1), false);
+        const float m1 = Median(static_cast<std::int32_t>(size1), markFirst);
+        const float m2 = Median(static_cast<std::int32_t>(ranks.size() - size1), !markFirst);
         return m1 - m2;
     }
 
@@ -118,14 +120,33 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
     const std::size_t n = data.combined.size();
     const std::uint64_t draws = n - 1;
     if (RankedShuffles::Applicable(data.combined)) {
+        // ShuffleArray's swaps go from the last place down, and a place is settled once passed: after the
+        // first N - S1 swaps group 2's places are settled, and the swaps left only reorder group 1, which
+        // leaves both medians as they are. So a shuffle makes those N - S1 swaps alone, its indices worked
+        // out together from a block of draws, and the stream moves on by all N - 1 draws.
         const RankedShuffles prepared(data.combined);
+        const std::size_t settling = n - size1;
+        std::vector<double> scales(settling);  // m - 0.0001 for the draw that picks 1..m, m = N, N - 1, ...
+        for (std::size_t d = 0; d < settling; ++d) scales[d] = static_cast<double>(n - d) - 0.0001;
+        const FixedJump nextShuffle(draws);
         ResamplesInParallel(R, draws, settings.threads, generator, control,
                             [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
             RankedShuffles shuffles = prepared;
-            std::vector<std::int32_t> ranks(n);
+            std::vector<std::int32_t> ranks(n), picks(settling);
+            // Whole blocks of draws, so that every draw comes from the lanes; those past the N - S1 unused.
+            std::vector<double> u((settling + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
+            Seeds seeds = g.CurrentSeeds();
             for (std::int32_t k = begin; k < end; ++k) {
+                Generator shuffle{seeds};
+                FillUniform(shuffle, u);
+                seeds = nextShuffle.From(seeds);
+                for (std::size_t d = 0; d < settling; ++d) {
+                    picks[d] = static_cast<std::int32_t>(u[d] * scales[d] + 1.0);  // Index(m), u >= 0
+                }
                 std::copy(shuffles.FileRanks().begin(), shuffles.FileRanks().end(), ranks.begin());  // file order
-                ShuffleArray(g, std::span<std::int32_t>(ranks));
+                for (std::size_t d = 0; d < settling; ++d) {
+                    std::swap(ranks[static_cast<std::size_t>(picks[d] - 1)], ranks[n - 1 - d]);
+                }
                 out[k] = shuffles.Difference(ranks, size1);
                 if (!tick()) return;
             }
