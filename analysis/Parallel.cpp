@@ -306,9 +306,10 @@ void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, 
         const std::size_t firstRow = rowCount * static_cast<std::size_t>(t) / static_cast<std::size_t>(workers);
         const std::size_t endRow = rowCount * static_cast<std::size_t>(t + 1) / static_cast<std::size_t>(workers);
         const std::uint64_t ownDraws = (endRow - firstRow) * rows.rowDraws;
-        const FixedJump otherRows(passDraws - ownDraws);
+        const FixedJump nextPass(passDraws);
         const std::span<float> own = table.subspan(firstRow * rows.rowSize, (endRow - firstRow) * rows.rowSize);
-        std::vector<double> draws(ownDraws);
+        // Whole blocks of draws, so that every draw comes from the lanes; those past this worker's rows unused.
+        std::vector<double> draws((ownDraws + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
         Progress progress(control);
         for (std::int64_t first = 0; first < resamples; first += chunk) {
             if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
@@ -323,8 +324,9 @@ void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, 
                                                         own.size());
             };
             for (std::int64_t k = 0; k < count; ++k) {
+                const Seeds passStart = g.seeds;
                 FillUniform(g, draws);
-                g.seeds = otherRows.From(g.seeds);
+                g.seeds = nextPass.From(passStart);
                 DrawsFrom from(draws.data());
                 rows.rearrange(from, k == 0 ? own : ownRows(k - 1), ownRows(k));
             }
