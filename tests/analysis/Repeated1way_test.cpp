@@ -315,4 +315,50 @@ TEST(Repeated1way, RowShufflesMatchShuffleArrayOnEveryPath) {
     }
 }
 
+// The run's two steps on each instruction path, pass after pass, against the literal run: each pass's rows
+// shuffled into the next table, then the F of all tables side by side, for counts of passes that leave
+// remainders of the groups of lanes, tabled orders and plain swaps (past six treatments), single and
+// double sums.
+TEST(Repeated1way, EveryPathGivesTheLiteralRunsPermutedF) {
+    const struct {
+        std::int32_t k, n, R;
+        brevant::SumPrecision sums;
+    } cases[] = {
+        {2, 7, 45, brevant::SumPrecision::Single},  {5, 9, 77, brevant::SumPrecision::Single},
+        {6, 4, 33, brevant::SumPrecision::Single},  {3, 5, 12, brevant::SumPrecision::Double},
+        {5, 13, 70, brevant::SumPrecision::Double}, {11, 3, 19, brevant::SumPrecision::Double},
+    };
+    std::mt19937 random(31);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n) + " R=" + std::to_string(c.R));
+        const std::vector<float> scores = MixedScores(random, c.k, c.n, 25.0f);
+        const Seeds seeds{c.k * 100 + c.n, c.R, 4321};
+        brevant::literal::seedTable = seeds;
+        const bool single = c.sums == brevant::SumPrecision::Single;
+        const auto literal = single ? brevant::literal::RunRepeated1way<float>(scores, c.k, c.n, c.R)
+                                    : brevant::literal::RunRepeated1way<double>(scores, c.k, c.n, c.R);
+        const auto size = static_cast<std::size_t>(c.k * c.n);
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            const brevant::RowShuffler shuffle(c.k, path);
+            std::vector<float> tables(size * static_cast<std::size_t>(c.R + 1));
+            std::copy(scores.begin(), scores.end(), tables.begin());
+            std::vector<double> draws(static_cast<std::size_t>(c.n * (c.k - 1)));
+            Generator g{seeds};
+            for (std::int32_t h = 1; h <= c.R; ++h) {
+                for (double& u : draws) u = g.Uniform();
+                brevant::DrawsFrom from(draws.data());
+                shuffle(from, std::span<const float>(tables).subspan((h - 1) * size, size),
+                        std::span<float>(tables).subspan(h * size, size));
+            }
+            std::vector<float> permuted(static_cast<std::size_t>(c.R), -1.0f);
+            brevant::RepeatedFOfTables(path, c.sums, tables.data() + size, c.R, c.n, c.k, permuted.data());
+            for (std::size_t h = 0; h < permuted.size(); ++h) {
+                ASSERT_TRUE(SameBits(permuted[h], literal.resampled[h])) << "pass " << h + 1;
+            }
+            EXPECT_EQ(g.seeds, brevant::literal::seedTable);
+        }
+    }
+}
+
 }  // namespace
