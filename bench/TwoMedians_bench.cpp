@@ -77,7 +77,8 @@ void TwoMedianRandomTest_BlockDraws(benchmark::State& state) {
 void TwoMedianRandomTest_SettlingDraws(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     constexpr std::size_t kSettling = kSize;
-    std::vector<double> u((kSettling + brevant::kUniformBlock - 1) / brevant::kUniformBlock * brevant::kUniformBlock);
+    constexpr std::size_t kBlock = brevant::kUniformBlock;
+    std::vector<double> u((kSettling + kBlock - 1) / kBlock * kBlock);
     const brevant::FixedJump next(2 * kSize - 1);
     for (auto _ : state) {
         brevant::Seeds seeds = kSeeds;

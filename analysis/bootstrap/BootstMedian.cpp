@@ -47,10 +47,9 @@ public:
             const auto filled = static_cast<std::size_t>((m + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
             FillUniform(draw, std::span<double>(draws_.data(), filled));
             // Index(n) for the whole block first (u >= 0, so truncation is Index's floor), then the counts.
-            for (std::int32_t i = 0; i < m; ++i) {
-                picks_[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(draws_[static_cast<std::size_t>(i)] * scale + 1.0);
-            }
-            for (std::int32_t i = 0; i < m; ++i) ++counts[picks_[static_cast<std::size_t>(i)] - 1];
+            const auto drawn = static_cast<std::size_t>(m);
+            for (std::size_t i = 0; i < drawn; ++i) picks_[i] = static_cast<std::int32_t>(draws_[i] * scale + 1.0);
+            for (std::size_t i = 0; i < drawn; ++i) ++counts[picks_[i] - 1];
         }
 
         // The position at 0-based sorted place (n - 1) / 2, and for an even n the one after it.

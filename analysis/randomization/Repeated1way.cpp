@@ -309,7 +309,9 @@ void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int
     for (; b + kSide <= count; b += kSide) {
         SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums.data() + b);
     }
-    for (; b < count; ++b) sums[static_cast<std::size_t>(b)] = SumsOfTable(tables + static_cast<std::size_t>(b) * size, n, k, totals);
+    for (; b < count; ++b) {
+        sums[static_cast<std::size_t>(b)] = SumsOfTable(tables + static_cast<std::size_t>(b) * size, n, k, totals);
+    }
     for (b = 0; b < count; ++b) {
         const std::span<const float> table(tables + static_cast<std::size_t>(b) * size, size);
         out[b] = FFromSums(sums[static_cast<std::size_t>(b)], n, k, AdditiveTable(table, n, k)).f;
@@ -419,7 +421,9 @@ void RowShuffler::operator()(DrawsFrom& draws, std::span<const float> from, std:
     if (orders_.empty()) {  // too many orders to table: the swaps themselves
         std::ranges::copy(from, to.begin());
         for (std::size_t row = 0; row < to.size(); row += k) {
-            for (std::int32_t i = k_; i >= 2; --i) std::swap(to[row + static_cast<std::size_t>(draws.Index(i) - 1)], to[row + static_cast<std::size_t>(i - 1)]);
+            for (std::int32_t i = k_; i >= 2; --i) {
+                std::swap(to[row + static_cast<std::size_t>(draws.Index(i) - 1)], to[row + static_cast<std::size_t>(i - 1)]);
+            }
         }
         return;
     }

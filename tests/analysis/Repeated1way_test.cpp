@@ -264,7 +264,9 @@ TEST(Repeated1way, TablesSideBySideGiveEachTablesFOnEveryPath) {
             const std::vector<float> table = MixedScores(random, k, n, 100.0f * static_cast<float>(b - 5));
             tables.insert(tables.end(), table.begin(), table.end());
         }
-        for (std::size_t i = 0; i < size; ++i) tables[2 * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
+        for (std::size_t i = 0; i < size; ++i) {
+            tables[2 * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
+        }
         for (const brevant::SumPrecision sums : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
             std::vector<float> expected;
             for (std::int32_t b = 0; b < count; ++b) {
