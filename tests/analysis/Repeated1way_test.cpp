@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -254,7 +255,10 @@ TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
 // that of its table alone, single sums and double, with an additive table (infinite F) among them, for
 // counts that leave every remainder of the groups of lanes (eight, and four or two groups of eight).
 TEST(Repeated1way, TablesSideBySideGiveEachTablesFOnEveryPath) {
-    for (const std::int32_t count : {3, 8, 11, 16, 31, 32, 33, 47, 75}) {
+    std::vector<std::int32_t> counts(41);
+    std::iota(counts.begin(), counts.end(), 1);  // every remainder of eight, and of 32 up to 41
+    counts.push_back(75);
+    for (const std::int32_t count : counts) {
         SCOPED_TRACE(count);
         std::mt19937 random(static_cast<unsigned>(15 + count));
         const std::int32_t k = 4, n = 9;
