@@ -268,6 +268,15 @@ __attribute__((target("avx2"))) inline void OrderRowAvx2(const std::uint8_t* ord
     _mm256_storeu_ps(to, _mm256_permutevar8x32_ps(_mm256_loadu_ps(from), lanes));
 }
 
+// The same for a row whose eight floats would pass the end of the arrays: only its own k lanes loaded and
+// stored.
+__attribute__((target("avx2"))) inline void OrderLastRowAvx2(const std::uint8_t* order, std::int32_t k,
+                                                             const float* from, float* to) {
+    const __m256i lanes = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(order)));
+    const __m256i own = _mm256_cmpgt_epi32(_mm256_set1_epi32(k), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    _mm256_maskstore_ps(to, own, _mm256_permutevar8x32_ps(_mm256_maskload_ps(from, own), lanes));
+}
+
 // The rows whose eight floats and (for up to four draws a row) four draws lie inside the arrays; the
 // code of a row of up to four draws from one vector: each index exactly as Index (product, then sum, then
 // truncation), the weighted sum by a multiply-add of 16-bit halves (indices and weights are small).
@@ -374,7 +383,11 @@ RowShuffler::RowShuffler(std::int32_t treatments, DrawPath path) : k_(treatments
             rest /= m;
         }
     }
-    // The vector path reads four scales and weights: zeros past the draws give index 1 with weight 0.
+    // The vector path reads eight floats from a row's start, and for up to five treatments four draws:
+    // the last rows, whose reads would pass the end, go on their own.
+    const auto beyond = [](std::int32_t read, std::int32_t per) { return (read + per - 1) / per - 1; };
+    lastRows_ = static_cast<std::size_t>(std::max(beyond(8, k_), k_ <= 5 ? beyond(4, k_ - 1) : 0));
+    // It reads four scales and weights: zeros past the draws give index 1 with weight 0.
     scales_.resize(std::max<std::size_t>(scales_.size(), 4), 0.0);
     weights_.resize(std::max<std::size_t>(weights_.size(), 4), 0);
 }
@@ -394,20 +407,21 @@ void RowShuffler::Ordered(const double* draws, std::span<const float> from, std:
     std::size_t r = 0;
 #ifdef BREVANT_REPEATED_X86
     if (path_ == DrawPath::Avx2) {
-        // Rows whose eight floats lie inside the arrays, and (where the code comes from one vector) whose
-        // four draws do.
-        const std::size_t inside = from.size() >= 8 ? (from.size() - 8) / k + 1 : 0;
+        const std::size_t whole = rows > lastRows_ ? rows - lastRows_ : 0;
         if (k_ <= 5) {
-            const std::size_t drawsInside = rows * (k - 1) >= 4 ? (rows * (k - 1) - 4) / (k - 1) + 1 : 0;
-            r = std::min(inside, drawsInside);
-            OrderRowsAvx2(orders_.data(), scales_.data(), weights_.data(), firstCode_, k_, r, draws, from.data(),
+            OrderRowsAvx2(orders_.data(), scales_.data(), weights_.data(), firstCode_, k_, whole, draws, from.data(),
                           to.data());
         } else {
-            for (; r < inside; ++r) {
-                OrderRowAvx2(orders_.data() + 8 * static_cast<std::size_t>(Code(draws + r * (k - 1))),
-                             from.data() + r * k, to.data() + r * k);
+            for (std::size_t w = 0; w < whole; ++w) {
+                OrderRowAvx2(orders_.data() + 8 * static_cast<std::size_t>(Code(draws + w * (k - 1))),
+                             from.data() + w * k, to.data() + w * k);
             }
         }
+        for (r = whole; r < rows; ++r) {
+            OrderLastRowAvx2(orders_.data() + 8 * static_cast<std::size_t>(Code(draws + r * (k - 1))), k_,
+                             from.data() + r * k, to.data() + r * k);
+        }
+        return;
     }
 #endif
     for (; r < rows; ++r) {

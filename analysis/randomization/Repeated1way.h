@@ -82,6 +82,7 @@ private:
     std::vector<std::int32_t> weights_; // each index's place in the code
     std::int32_t firstCode_ = 0;        // the code of indices all 1: subtracted, so codes start at 0
     std::vector<std::uint8_t> orders_;  // eight bytes per code: order[t] for t < k, then t itself
+    std::size_t lastRows_ = 0;          // rows at the end that the vector path takes one lane at a time
 };
 
 // True when every score is exactly its subject's effect plus its treatment's effect, so nothing is left for
