@@ -285,26 +285,6 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     if (completed < resamples) throw RunCancelled();
 }
 
-namespace {
-
-// s -> (k^n mod m) s mod m for each generator, with the multipliers of a fixed n worked out once: a
-// JumpAhead of n draws for the cost of three products.
-class FixedJump {
-public:
-    explicit FixedJump(std::uint64_t n) noexcept : by_(JumpAhead(Seeds{1, 1, 1}, n)) {}
-    Seeds From(Seeds s) const noexcept {
-        return {Times(by_.a, s.a, kModulusA), Times(by_.b, s.b, kModulusB), Times(by_.c, s.c, kModulusC)};
-    }
-
-private:
-    static std::int32_t Times(std::int32_t x, std::int32_t y, std::int32_t m) noexcept {
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(x) * y % m);
-    }
-    Seeds by_;
-};
-
-}  // namespace
-
 void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
                    RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);
@@ -326,9 +306,10 @@ void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, 
         const std::size_t firstRow = rowCount * static_cast<std::size_t>(t) / static_cast<std::size_t>(workers);
         const std::size_t endRow = rowCount * static_cast<std::size_t>(t + 1) / static_cast<std::size_t>(workers);
         const std::uint64_t ownDraws = (endRow - firstRow) * rows.rowDraws;
-        const FixedJump otherRows(passDraws - ownDraws);
+        const FixedJump nextPass(passDraws);
         const std::span<float> own = table.subspan(firstRow * rows.rowSize, (endRow - firstRow) * rows.rowSize);
-        std::vector<double> draws(ownDraws);
+        // Whole blocks of draws, so that every draw comes from the lanes; those past this worker's rows unused.
+        std::vector<double> draws((ownDraws + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
         Progress progress(control);
         for (std::int64_t first = 0; first < resamples; first += chunk) {
             if (t == 0) stopBeforeChunk.store(control.CancelRequested(), std::memory_order_relaxed);
@@ -336,17 +317,20 @@ void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, 
             if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
             const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
 
-            // Every pass of this chunk over this worker's rows, each table's rows copied as they stand.
+            // Every pass of this chunk over this worker's rows, each pass's rows written from the last's.
             Generator g{JumpAhead(start, static_cast<std::uint64_t>(first) * passDraws + firstRow * rows.rowDraws)};
+            const auto ownRows = [&](std::int64_t k) {
+                return std::span<float>(tables).subspan(static_cast<std::size_t>(k) * n + firstRow * rows.rowSize,
+                                                        own.size());
+            };
             for (std::int64_t k = 0; k < count; ++k) {
+                const Seeds passStart = g.seeds;
                 FillUniform(g, draws);
-                g.seeds = otherRows.From(g.seeds);
+                g.seeds = nextPass.From(passStart);
                 DrawsFrom from(draws.data());
-                rows.rearrange(from, own);
-                std::copy(own.begin(), own.end(),
-                          tables.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * n +
-                                                                      firstRow * rows.rowSize));
+                rows.rearrange(from, k == 0 ? own : ownRows(k - 1), ownRows(k));
             }
+            if (count > 0) std::ranges::copy(ownRows(count - 1), own.begin());
             sync.arrive_and_wait();
 
             const std::int64_t from = count * t / workers, to = count * (t + 1) / workers;

@@ -110,11 +110,33 @@ struct CarriedStep {
 void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                     RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics);
 
+// s -> (k^n mod m) s mod m for each generator, with the multipliers of a fixed n worked out once: a
+// JumpAhead of n draws for the cost of three products.
+class FixedJump {
+public:
+    explicit FixedJump(std::uint64_t n) noexcept : by_(JumpAhead(Seeds{1, 1, 1}, n)) {}
+    Seeds From(Seeds s) const noexcept {
+        return {Times(by_.a, s.a, kModulusA), Times(by_.b, s.b, kModulusB), Times(by_.c, s.c, kModulusC)};
+    }
+
+private:
+    static std::int32_t Times(std::int32_t x, std::int32_t y, std::int32_t m) noexcept {
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(x) * y % m);
+    }
+    Seeds by_;
+};
+
 // Draws handed out in order from an array filled ahead: the Uniform / Index interface of Generator.
 class DrawsFrom {
 public:
     explicit DrawsFrom(const double* draws) noexcept : next_(draws) {}
     double Uniform() noexcept { return *next_++; }
+    // The next count draws at once, for a caller that turns several into indices together.
+    const double* Take(std::size_t count) noexcept {
+        const double* const taken = next_;
+        next_ += count;
+        return taken;
+    }
     // k in 1..m: floor(u * (m - 0.0001) + 1), as Generator::Index.
     std::int32_t Index(std::int32_t m) noexcept {
         const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
@@ -126,8 +148,9 @@ private:
 };
 
 // A table of rows of rowSize values whose rows are rearranged in every pass from where the last pass left
-// them, each from exactly rowDraws draws, the rows in order within a pass: rearrange(draws, rows) does it
-// for consecutive whole rows (a worker's share of the table). Each
+// them, each from exactly rowDraws draws, the rows in order within a pass: rearrange(draws, from, to)
+// writes into to the rearrangement of the consecutive whole rows from (a worker's share of the last pass's
+// table; to never overlaps from, so no row waits on the stores of the one before). Each
 // row depends only on its own draws, so the rows are split across threads, each skipping the draws of the
 // others' rows. For k = 0..R-1: every row rearranged, then the statistics of the tables (as in
 // StepsAlongside, several consecutive tables one after another). table ends as the last pass left it, the
@@ -137,7 +160,7 @@ private:
 struct RowRearrangement {
     std::size_t rowSize = 0;
     std::uint64_t rowDraws = 0;
-    std::function<void(DrawsFrom& draws, std::span<float> rows)> rearrange;
+    std::function<void(DrawsFrom& draws, std::span<const float> from, std::span<float> to)> rearrange;
 };
 void RowsAlongside(std::span<float> table, std::int32_t resamples, int threads, Generator& generator,
                    RunControl& control, const RowRearrangement& rows, const ArrangementBatch& statistics);

@@ -4,6 +4,7 @@
 // literal transcriptions run at a smaller count, for scale.
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "engine/UniformBlocks.h"
+#include "analysis/Parallel.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "engine/UniformBlocks.h"
 #include "literal/LiteralTwoMedianBootTest.h"
@@ -71,6 +72,29 @@ void TwoMedianRandomTest_BlockDraws(benchmark::State& state) {
     }
 }
 
+// The draws the randomization test makes since it stops each shuffle once group 2 is settled: the first
+// S2 of every N - 1 (in whole blocks of draws), turned into indices, the stream then jumping on.
+void TwoMedianRandomTest_SettlingDraws(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    constexpr std::size_t kSettling = kSize;
+    constexpr std::size_t kBlock = brevant::kUniformBlock;
+    std::vector<double> u((kSettling + kBlock - 1) / kBlock * kBlock);
+    const brevant::FixedJump next(2 * kSize - 1);
+    for (auto _ : state) {
+        brevant::Seeds seeds = kSeeds;
+        std::int64_t sum = 0;
+        for (std::int32_t k = 0; k < R; ++k) {
+            brevant::Generator g{seeds};
+            brevant::FillUniform(g, u);
+            seeds = next.From(seeds);
+            for (std::size_t d = 0; d < kSettling; ++d) {
+                sum += static_cast<std::int32_t>(u[d] * (static_cast<double>(2 * kSize - d) - 0.0001) + 1.0);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 void TwoMedianBootTest_Run(benchmark::State& state) {
     const brevant::TwoMedianData data = Data();
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -124,6 +148,7 @@ void TwoMedianBootTest_Literal(benchmark::State& state) {
 BENCHMARK(TwoMedianRandomTest_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(TwoMedianRandomTest_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(TwoMedianRandomTest_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TwoMedianRandomTest_SettlingDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 // The bootstrap test on one thread within 1.5 times its floor; on two at least 1.8 times as fast (real time).
 BENCHMARK(TwoMedianBootTest_Run)->Args({100000, 1})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(TwoMedianBootTest_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

@@ -22,35 +22,37 @@ bool HoldsBothZeros(const std::vector<float>& values) {
     return negative && positive;
 }
 
-// A resample's median depends only on how many of its draws fall on each distinct value, so the loop
-// counts draws per rank of value and walks the counts to the middle instead of sorting the resample. A
-// middle position of n >= 3 values is one the median routine passes through RoundTrip7, hence
-// middleValue. Not used where the order of -0 and +0 would decide the sign of a middle zero.
-class RankCounter {
+// A resample's median depends only on how many of its draws fall on each position of the sorted source,
+// so the loop counts draws per position and walks the counts to the middle instead of sorting the
+// resample; equal values are bit-identical, so which of them the walk stops on does not matter. A middle
+// position of n >= 3 values is one the median routine passes through RoundTrip7, hence middleValue. Not
+// used where the order of -0 and +0 would decide the sign of a middle zero.
+class PositionCounter {
 public:
-    explicit RankCounter(const std::vector<float>& source) : rankOf_(source.size()) {
-        std::vector<float> distinct = source;
-        std::sort(distinct.begin(), distinct.end());
-        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        for (std::size_t i = 0; i < source.size(); ++i) {
-            rankOf_[i] = static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), source[i]) -
-                                                   distinct.begin());
-        }
-        middleValue_.resize(distinct.size());
-        for (std::size_t r = 0; r < distinct.size(); ++r) middleValue_[r] = RoundTrip7(distinct[r]);
-        counts_.assign(distinct.size(), 0);
-    }
+    // source in ascending order.
+    explicit PositionCounter(const std::vector<float>& source)
+        : middleValue_(RoundedCopy(source)), counts_(source.size()) {}
 
-    // One resample of n = source size draws; its median.
-    template <typename G>
-    float DrawMedian(G& g) noexcept {
-        const auto n = static_cast<std::int32_t>(rankOf_.size());
+    // One resample of n = source size draws, the generator's stream from seeds on; its median. The draws
+    // come a block at a time, whole blocks of kUniformBlock (those past the resample's n unused), with no
+    // test for a refill per draw.
+    float DrawMedian(Seeds seeds) noexcept {
+        const auto n = static_cast<std::int32_t>(counts_.size());
         std::fill(counts_.begin(), counts_.end(), 0);
-        const std::int32_t* const rankOf = rankOf_.data();
         std::int32_t* const counts = counts_.data();
-        for (std::int32_t i = 0; i < n; ++i) ++counts[rankOf[g.Index(n) - 1]];
+        const double scale = static_cast<double>(n) - 0.0001;
+        Generator draw{seeds};
+        for (std::int32_t done = 0; done < n; done += kDrawChunk) {
+            const std::int32_t m = std::min(kDrawChunk, n - done);
+            const auto filled = static_cast<std::size_t>((m + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
+            FillUniform(draw, std::span<double>(draws_.data(), filled));
+            // Index(n) for the whole block first (u >= 0, so truncation is Index's floor), then the counts.
+            const auto drawn = static_cast<std::size_t>(m);
+            for (std::size_t i = 0; i < drawn; ++i) picks_[i] = static_cast<std::int32_t>(draws_[i] * scale + 1.0);
+            for (std::size_t i = 0; i < drawn; ++i) ++counts[picks_[i] - 1];
+        }
 
-        // The rank at 0-based sorted position (n - 1) / 2, and for an even n the one after it.
+        // The position at 0-based sorted place (n - 1) / 2, and for an even n the one after it.
         const std::int32_t lowerMiddle = (n - 1) / 2;
         std::int32_t r = 0, before = 0;
         while (before + counts[r] <= lowerMiddle) before += counts[r++];
@@ -65,24 +67,30 @@ public:
     }
 
 private:
-    std::vector<std::int32_t> rankOf_;
+    static constexpr std::int32_t kDrawChunk = 2048;  // a multiple of kUniformBlock
     std::vector<float> middleValue_;
     std::vector<std::int32_t> counts_;
+    std::vector<double> draws_ = std::vector<double>(kDrawChunk);
+    std::vector<std::int32_t> picks_ = std::vector<std::int32_t>(kDrawChunk);
 };
 
-// Bootstrap medians 1..R into out, drawn from the rounded sorted data. Each resample makes n draws afresh,
-// so the resamples split across threads; each share counts on its own copy of the counts.
+// Bootstrap medians 1..R into out, drawn from the rounded sorted data (ascending: rounding keeps the
+// order). Each resample makes n draws afresh, so the resamples split across threads; each share counts on
+// its own copy of the counts.
 void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out, int threads, Generator& generator,
                           RunControl& control) {
     const auto R = static_cast<std::int32_t>(out.size());
     const auto n = static_cast<std::uint64_t>(source.size());
-    const bool counted = source.size() >= 3 && !HoldsBothZeros(source);
+    const bool counted = source.size() >= 3 && !HoldsBothZeros(source) && std::ranges::is_sorted(source);
     ResamplesInParallel(R, n, threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         if (counted) {
-            RankCounter counter(source);
+            PositionCounter counter(source);
+            const FixedJump nextResample(n);
+            Seeds seeds = g.CurrentSeeds();
             for (std::int32_t k = begin; k < end; ++k) {
-                out[static_cast<std::size_t>(k)] = counter.DrawMedian(g);
+                out[static_cast<std::size_t>(k)] = counter.DrawMedian(seeds);
+                seeds = nextResample.From(seeds);
                 if (!tick()) return;
             }
         } else {

@@ -11,10 +11,25 @@ namespace brevant {
 
 namespace {
 
+// The place of the p-th set bit (p from 1) of the words, each word inverted when clear is set; it lies
+// within the words. Made twice, for processors with a population-count instruction and for any other.
+__attribute__((target_clones("popcnt", "default"))) std::int32_t NthBit(const std::uint64_t* words, std::int32_t p,
+                                                                         bool clear) noexcept {
+    for (std::size_t w = 0;; ++w) {
+        std::uint64_t x = clear ? ~words[w] : words[w];
+        const int c = std::popcount(x);
+        if (p <= c) {
+            for (std::int32_t i = 1; i < p; ++i) x &= x - 1;
+            return static_cast<std::int32_t>(w * 64) + std::countr_zero(x);
+        }
+        p -= c;
+    }
+}
+
 // The shuffles by rank. A group's median needs only its middle order statistics, and shuffling the values
 // moves them exactly as shuffling their ranks in the pooled order would. So each shuffle permutes the
-// ranks of the values in the file's order, marks group 1's ranks in a bit set (group 2 holds the rest) and
-// reads each middle rank by counting bits: no value is compared in the loop.
+// ranks of the values in the file's order, marks one group's ranks in a bit set (the other holds the rest)
+// and reads each middle rank by counting bits: no value is compared in the loop.
 //
 // Equal values are bit-identical, so which of several equal values a rank names does not matter; the one
 // exception, -0 beside 0 (whose order a median can show), and NaN never come from a data file, and such
@@ -29,6 +44,7 @@ public:
             return combined[static_cast<std::size_t>(a)] < combined[static_cast<std::size_t>(b)];
         });
         fileRanks_.resize(n);
+        ranks_.resize(n);
         sorted_.resize(n);
         rounded_.resize(n);
         for (std::size_t r = 0; r < n; ++r) {
@@ -49,34 +65,37 @@ public:
         return !(negativeZero && positiveZero);
     }
 
-    const std::vector<std::int32_t>& FileRanks() const noexcept { return fileRanks_; }
-
-    // The difference of the two medians of a shuffled rank array: group 1 its first size1 ranks.
-    float Difference(std::span<const std::int32_t> ranks, std::size_t size1) noexcept {
+    // The difference of the two medians after a shuffle's settling swaps from the file's order: swap d
+    // exchanges places picks[d] (0-based) and N - 1 - d; group 1 is then the first size1 ranks. The smaller
+    // group's ranks are marked, the other's are the clear bits; group 2, when it is the one marked, as each
+    // of its places settles (a settled place is never read again, so its rank need not be stored).
+    float SettledDifference(std::span<const std::uint32_t> picks, std::size_t size1) noexcept {
+        const std::size_t n = fileRanks_.size();
+        const bool markSecond = n - size1 <= size1;
+        std::copy(fileRanks_.begin(), fileRanks_.end(), ranks_.begin());
         std::fill(bits_.begin(), bits_.end(), 0);
-        for (std::size_t i = 0; i < size1; ++i) {
-            const auto r = static_cast<std::uint32_t>(ranks[i]);
-            bits_[r >> 6] |= std::uint64_t{1} << (r & 63);
+        std::int32_t* const ranks = ranks_.data();
+        std::size_t place = n - 1;
+        if (markSecond) {
+            for (const std::uint32_t pick : picks) {
+                const auto r = static_cast<std::uint32_t>(ranks[pick]);
+                ranks[pick] = ranks[place--];
+                Mark(r);
+            }
+        } else {
+            for (const std::uint32_t pick : picks) std::swap(ranks[pick], ranks[place--]);
+            for (std::size_t i = 0; i < size1; ++i) Mark(static_cast<std::uint32_t>(ranks[i]));
         }
-        const float m1 = Median(static_cast<std::int32_t>(size1), true);
-        const float m2 = Median(static_cast<std::int32_t>(ranks.size() - size1), false);
+        const float m1 = Median(static_cast<std::int32_t>(size1), !markSecond);
+        const float m2 = Median(static_cast<std::int32_t>(n - size1), markSecond);
         return m1 - m2;
     }
 
 private:
-    // The rank of a group's p-th smallest member (p from 1): its p-th set bit, or p-th clear bit for group 2.
-    // A group of n members has its p <= n members among the first N bits, so the bits past N never count.
-    std::int32_t Select(std::int32_t p, bool member) const noexcept {
-        for (std::size_t w = 0;; ++w) {
-            std::uint64_t x = member ? bits_[w] : ~bits_[w];
-            const int c = std::popcount(x);
-            if (p <= c) {
-                for (std::int32_t i = 1; i < p; ++i) x &= x - 1;
-                return static_cast<std::int32_t>(w * 64) + std::countr_zero(x);
-            }
-            p -= c;
-        }
-    }
+    // The rank of a group's p-th smallest member (p from 1): its p-th set bit, or p-th clear bit for the
+    // group not marked. A group of n members has its p <= n members among the first N bits, so the bits
+    // past N never count.
+    std::int32_t Select(std::int32_t p, bool member) const noexcept { return NthBit(bits_.data(), p, !member); }
     // ArrayMedian's value at sorted position p of n: passed through the 7-digit text unless it is the last.
     float At(std::int32_t p, std::int32_t n, bool member) const noexcept {
         const auto r = static_cast<std::size_t>(Select(p, member));
@@ -88,10 +107,13 @@ private:
                                    static_cast<double>(At(n / 2 + 1, n, member))) / 2.0);
     }
 
+    void Mark(std::uint32_t r) noexcept { bits_[r >> 6] |= std::uint64_t{1} << (r & 63); }
+
     std::vector<std::int32_t> fileRanks_;  // rank of each value in the file's order
+    std::vector<std::int32_t> ranks_;      // the same, shuffled
     std::vector<float> sorted_;            // the values by rank
     std::vector<float> rounded_;           // the same through RoundTrip7
-    std::vector<std::uint64_t> bits_;      // group 1's ranks
+    std::vector<std::uint64_t> bits_;      // the marked group's ranks
 };
 
 }  // namespace
@@ -118,15 +140,30 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
     const std::size_t n = data.combined.size();
     const std::uint64_t draws = n - 1;
     if (RankedShuffles::Applicable(data.combined)) {
+        // ShuffleArray's swaps go from the last place down, and a place is settled once passed: after the
+        // first N - S1 swaps group 2's places are settled, and the swaps left only reorder group 1, which
+        // leaves both medians as they are. So a shuffle makes those N - S1 swaps alone, its indices worked
+        // out together from a block of draws, and the stream moves on by all N - 1 draws.
         const RankedShuffles prepared(data.combined);
+        const std::size_t settling = n - size1;
+        std::vector<double> scales(settling);  // m - 0.0001 for the draw that picks 1..m, m = N, N - 1, ...
+        for (std::size_t d = 0; d < settling; ++d) scales[d] = static_cast<double>(n - d) - 0.0001;
+        const FixedJump nextShuffle(draws);
         ResamplesInParallel(R, draws, settings.threads, generator, control,
                             [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
             RankedShuffles shuffles = prepared;
-            std::vector<std::int32_t> ranks(n);
+            std::vector<std::uint32_t> picks(settling);
+            // Whole blocks of draws, so that every draw comes from the lanes; those past the N - S1 unused.
+            std::vector<double> u((settling + kUniformBlock - 1) / kUniformBlock * kUniformBlock);
+            Seeds seeds = g.CurrentSeeds();
             for (std::int32_t k = begin; k < end; ++k) {
-                std::copy(shuffles.FileRanks().begin(), shuffles.FileRanks().end(), ranks.begin());  // file order
-                ShuffleArray(g, std::span<std::int32_t>(ranks));
-                out[k] = shuffles.Difference(ranks, size1);
+                Generator shuffle{seeds};
+                FillUniform(shuffle, u);
+                seeds = nextShuffle.From(seeds);
+                for (std::size_t d = 0; d < settling; ++d) {  // Index(m) - 1: u >= 0, so truncation is its floor
+                    picks[d] = static_cast<std::uint32_t>(static_cast<std::int32_t>(u[d] * scales[d] + 1.0) - 1);
+                }
+                out[k] = shuffles.SettledDifference(picks, size1);
                 if (!tick()) return;
             }
         });

@@ -151,10 +151,11 @@ TEST(BootstMedian, OneAndTwoValues) {
 }
 
 // Past the literal routines' 1,000 values: the fast run against the engine's own BootstrapDraw and
-// ArrayMedian on a copy of the sorted data at every resample.
+// ArrayMedian on a copy of the sorted data at every resample, at sizes that fill the run's block of 2,048
+// draws exactly, pass it by one, and leave a remainder.
 TEST(BootstMedian, LargeSamplesMatchTheEngineRoutines) {
     std::mt19937 random(99);
-    for (const int n : {2500, 2501}) {
+    for (const int n : {2048, 2049, 2500, 2501}) {
         const std::vector<float> values = RandomValues(random, n, n % 2 == 0 ? 0 : 1);
         const std::int32_t R = 200;
         Seeds after;

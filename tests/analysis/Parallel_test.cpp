@@ -278,8 +278,10 @@ TEST(Parallel, RowsAlongsideGiveThePlainLoopsBits) {
         const auto [expected, last, after] = plainTables(rows, width, R, Seeds{8, 88, 888});
         for (const int threads : {1, 2, 3, 7}) {
             SCOPED_TRACE(std::to_string(rows) + " rows, " + std::to_string(threads) + " threads");
-            RowRearrangement shuffles{width, width - 1, [&, w = width](DrawsFrom& d, std::span<float> v) {
-                                          shuffleRows(d, v, w);
+            RowRearrangement shuffles{width, width - 1,
+                                      [&, w = width](DrawsFrom& d, std::span<const float> from, std::span<float> to) {
+                                          std::ranges::copy(from, to.begin());
+                                          shuffleRows(d, to, w);
                                       }};
             const std::size_t n = rows * width;
             std::vector<float> table = Ramp(n);

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -250,33 +251,119 @@ TEST(Repeated1way, CancelledRunKeepsTheGeneratorWhereItStopped) {
     EXPECT_THROW(brevant::RunRepeated1way(data, {0, 0.975f, {}}, g, cancelled), brevant::SettingsError);
 }
 
-// Tables eight at a time side by side, on the AVX2 path (where the processor has it) and the baseline: each
-// F is exactly that of its table alone, single sums and double, with an additive table (infinite F) among
-// them and a remainder past the last eight.
+// Tables side by side, on the AVX2 path (where the processor has it) and the baseline: each F is exactly
+// that of its table alone, single sums and double, with an additive table (infinite F) among them, for
+// counts that leave every remainder of the groups of lanes (eight, and four or two groups of eight).
 TEST(Repeated1way, TablesSideBySideGiveEachTablesFOnEveryPath) {
-    std::mt19937 random(15);
-    const std::int32_t k = 4, n = 9, count = 11;
-    const auto size = static_cast<std::size_t>(k * n);
-    std::vector<float> tables;
-    for (std::int32_t b = 0; b < count; ++b) {
-        const std::vector<float> table = MixedScores(random, k, n, 100.0f * static_cast<float>(b - 5));
-        tables.insert(tables.end(), table.begin(), table.end());
-    }
-    for (std::size_t i = 0; i < size; ++i) tables[2 * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
-    for (const brevant::SumPrecision sums : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
-        std::vector<float> expected;
+    std::vector<std::int32_t> counts(41);
+    std::iota(counts.begin(), counts.end(), 1);  // every remainder of eight, and of 32 up to 41
+    counts.push_back(75);
+    for (const std::int32_t count : counts) {
+        SCOPED_TRACE(count);
+        std::mt19937 random(static_cast<unsigned>(15 + count));
+        const std::int32_t k = 4, n = 9;
+        const auto size = static_cast<std::size_t>(k * n);
+        std::vector<float> tables;
         for (std::int32_t b = 0; b < count; ++b) {
-            const std::span<const float> table(tables.data() + static_cast<std::size_t>(b) * size, size);
-            expected.push_back(brevant::ComputeRepeatedF(table, n, k, sums).f);
+            const std::vector<float> table = MixedScores(random, k, n, 100.0f * static_cast<float>(b - 5));
+            tables.insert(tables.end(), table.begin(), table.end());
         }
-        EXPECT_TRUE(std::isinf(expected[2]));
+        const auto additive = static_cast<std::size_t>(count / 2);
+        for (std::size_t i = 0; i < size; ++i) {
+            tables[additive * size + i] = static_cast<float>(i / k) * 10.0f + static_cast<float>(i % k);
+        }
+        for (const brevant::SumPrecision sums : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+            std::vector<float> expected;
+            for (std::int32_t b = 0; b < count; ++b) {
+                const std::span<const float> table(tables.data() + static_cast<std::size_t>(b) * size, size);
+                expected.push_back(brevant::ComputeRepeatedF(table, n, k, sums).f);
+            }
+            EXPECT_TRUE(std::isinf(expected[additive]));
+            for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                if (!brevant::DrawPathAvailable(path)) continue;
+                std::vector<float> out(static_cast<std::size_t>(count), -1.0f);
+                brevant::RepeatedFOfTables(path, sums, tables.data(), count, n, k, out.data());
+                for (std::size_t b = 0; b < out.size(); ++b) {
+                    EXPECT_TRUE(SameBits(out[b], expected[b])) << b << " " << out[b] << " " << expected[b];
+                }
+            }
+        }
+    }
+}
+
+// Each subject's row shuffled from one pass's table into the next, on every path: the same rows as
+// ShuffleArray over each row in place with the same draws, pass after pass, for 2 to 8 treatments (tabled
+// orders and, past six, the swaps themselves) and row counts that leave the vector path's tail rows.
+TEST(Repeated1way, RowShufflesMatchShuffleArrayOnEveryPath) {
+    for (std::int32_t k = 2; k <= 8; ++k) {
+        for (const std::int32_t rows : {1, 2, 3, 5, 12}) {
+            SCOPED_TRACE("k=" + std::to_string(k) + " rows=" + std::to_string(rows));
+            const auto size = static_cast<std::size_t>(k * rows);
+            std::vector<float> start(size);
+            for (std::size_t i = 0; i < size; ++i) start[i] = static_cast<float>(i) + 0.5f;
+            for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                if (!brevant::DrawPathAvailable(path)) continue;
+                const brevant::RowShuffler shuffle(k, path);
+                std::vector<float> plain = start, table = start, next(size);
+                Generator g{Seeds{k, 3 * rows, 77}}, drawing{Seeds{k, 3 * rows, 77}};
+                std::vector<double> draws(static_cast<std::size_t>(rows * (k - 1)));
+                for (int pass = 0; pass < 50; ++pass) {
+                    for (std::size_t row = 0; row < size; row += static_cast<std::size_t>(k)) {
+                        brevant::ShuffleArray(g, std::span<float>(plain).subspan(row, static_cast<std::size_t>(k)));
+                    }
+                    for (double& u : draws) u = drawing.Uniform();
+                    brevant::DrawsFrom from(draws.data());
+                    shuffle(from, table, next);
+                    table.swap(next);
+                    ASSERT_EQ(table, plain) << "pass " << pass;
+                }
+            }
+        }
+    }
+}
+
+// The run's two steps on each instruction path, pass after pass, against the literal run: each pass's rows
+// shuffled into the next table, then the F of all tables side by side, for counts of passes that leave
+// remainders of the groups of lanes, tabled orders and plain swaps (past six treatments), single and
+// double sums.
+TEST(Repeated1way, EveryPathGivesTheLiteralRunsPermutedF) {
+    const struct {
+        std::int32_t k, n, R;
+        brevant::SumPrecision sums;
+    } cases[] = {
+        {2, 7, 45, brevant::SumPrecision::Single},  {5, 9, 77, brevant::SumPrecision::Single},
+        {6, 4, 33, brevant::SumPrecision::Single},  {3, 5, 12, brevant::SumPrecision::Double},
+        {5, 13, 70, brevant::SumPrecision::Double}, {11, 3, 19, brevant::SumPrecision::Double},
+    };
+    std::mt19937 random(31);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n) + " R=" + std::to_string(c.R));
+        const std::vector<float> scores = MixedScores(random, c.k, c.n, 25.0f);
+        const Seeds seeds{c.k * 100 + c.n, c.R, 4321};
+        brevant::literal::seedTable = seeds;
+        const bool single = c.sums == brevant::SumPrecision::Single;
+        const auto literal = single ? brevant::literal::RunRepeated1way<float>(scores, c.k, c.n, c.R)
+                                    : brevant::literal::RunRepeated1way<double>(scores, c.k, c.n, c.R);
+        const auto size = static_cast<std::size_t>(c.k * c.n);
         for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
             if (!brevant::DrawPathAvailable(path)) continue;
-            std::vector<float> out(static_cast<std::size_t>(count), -1.0f);
-            brevant::RepeatedFOfTables(path, sums, tables.data(), count, n, k, out.data());
-            for (std::size_t b = 0; b < out.size(); ++b) {
-                EXPECT_TRUE(SameBits(out[b], expected[b])) << b << " " << out[b] << " " << expected[b];
+            const brevant::RowShuffler shuffle(c.k, path);
+            std::vector<float> tables(size * static_cast<std::size_t>(c.R + 1));
+            std::copy(scores.begin(), scores.end(), tables.begin());
+            std::vector<double> draws(static_cast<std::size_t>(c.n * (c.k - 1)));
+            Generator g{seeds};
+            for (std::int32_t h = 1; h <= c.R; ++h) {
+                for (double& u : draws) u = g.Uniform();
+                brevant::DrawsFrom from(draws.data());
+                shuffle(from, std::span<const float>(tables).subspan((h - 1) * size, size),
+                        std::span<float>(tables).subspan(h * size, size));
             }
+            std::vector<float> permuted(static_cast<std::size_t>(c.R), -1.0f);
+            brevant::RepeatedFOfTables(path, c.sums, tables.data() + size, c.R, c.n, c.k, permuted.data());
+            for (std::size_t h = 0; h < permuted.size(); ++h) {
+                ASSERT_TRUE(SameBits(permuted[h], literal.resampled[h])) << "pass " << h + 1;
+            }
+            EXPECT_EQ(g.seeds, brevant::literal::seedTable);
         }
     }
 }

@@ -84,6 +84,21 @@ TEST(TwoMedianRandomTest, MatchesTheLiteralRunBitForBit) {
                         Seeds{30000, 30000, 30000});
 }
 
+// A shuffle stops once group 2's places are settled, drawing them from whole blocks: group 2 of every size
+// that leaves a remainder of the block of 32 draws, each beside a smaller and a larger group 1 (so either
+// group is the one marked).
+TEST(TwoMedianRandomTest, SettlingShufflesOfEverySizeMatchTheLiteralRun) {
+    std::mt19937 random(99);
+    for (int size2 = 1; size2 <= 33; ++size2) {
+        for (const int size1 : {2, 40}) {
+            SCOPED_TRACE(std::to_string(size1) + "+" + std::to_string(size2));
+            const auto g1 = brevant::testing::DrawGroup(random, size1, Mix::Ties, -1.0f);
+            const auto g2 = brevant::testing::DrawGroup(random, size2, Mix::Plain, 1.0f);
+            ExpectSameAsLiteral(g1, g2, 40, 0.95f, Seeds{size2, size1, 7});
+        }
+    }
+}
+
 TEST(TwoMedianRandomTest, MediansOfTheEighthDigitTieAndOfEvenGroups) {
     // Odd group of three: the middle value is rounded on its way to its place, so 1234.5625 shows as
     // 1234.562. An even group's median is the mean of its two middle values.
