@@ -22,6 +22,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -68,12 +69,13 @@ public:
     // keys[i] belongs to values[i]; both spans have the same size. values is rearranged in place; keys are
     // left as they were.
     void Arrange(std::span<const float> keys, std::span<float> values);
-    // order[p] = the index of the key the sort leaves at position p, with key i the (i + 1)-th nextKey()
-    // (a draw per position, taken in order).
-    template <typename NextKey>
-    void OrderBy(NextKey nextKey, std::span<std::int32_t> order);
+    // order[p] = the index of the key the sort leaves at position p, key i being the (i + 1)-th next draw
+    // of g stored as a float (a draw per position).
+    void OrderDraws(BlockGenerator& g, std::span<std::int32_t> order);
 
 private:
+    void Order(std::span<std::int32_t> order);  // of keys_
+
     std::vector<std::uint32_t> start_, bucket_;
     std::vector<std::uint64_t> entries_, sorted_;
     std::vector<float> keys_, arranged_;
