@@ -1,5 +1,6 @@
 #include "engine/UniformBlocks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -163,6 +164,16 @@ void BlockGenerator::Refill() noexcept {
     FillUniform(g, std::span<double>(buffer_, kSize));
     after_ = g.seeds;
     next_ = 0;
+}
+
+void BlockGenerator::Uniforms(std::span<double> out) noexcept {
+    for (std::size_t done = 0; done < out.size();) {
+        if (next_ == kSize) Refill();
+        const std::size_t count = std::min(kSize - next_, out.size() - done);
+        std::copy_n(buffer_ + next_, count, out.data() + done);
+        next_ += count;
+        done += count;
+    }
 }
 
 void BootstrapDrawFrom(BlockGenerator& g, std::span<const float> roundedSource, std::span<float> out) noexcept {

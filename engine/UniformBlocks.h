@@ -51,6 +51,8 @@ public:
         const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
         return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
     }
+    // The next out.size() draws into out, in order, as that many calls of Uniform() give them.
+    void Uniforms(std::span<double> out) noexcept;
     Seeds CurrentSeeds() const noexcept;
 
 private:

@@ -69,10 +69,11 @@ Groups MixedGroups(std::mt19937& random, const std::vector<int>& sizes, float sp
 }
 
 template <typename Sum>
-void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R) {
-    SCOPED_TRACE("k=" + std::to_string(g.groups.size()) + " N=" + std::to_string(g.Values().size()));
+void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R, int threads = 0) {
+    SCOPED_TRACE("k=" + std::to_string(g.groups.size()) + " N=" + std::to_string(g.Values().size()) +
+                 " R=" + std::to_string(R) + " threads=" + std::to_string(threads));
     const auto out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "OnewayRandom_test_out.dat";
-    const RunSettings settings{R, 0.975f, out.string()};
+    const RunSettings settings{R, 0.975f, out.string(), threads};
     Generator generator{seeds};
     RunControl control;
     DataFile file = DataFile::FromText(g.FileText(), "groups.dat");
@@ -148,6 +149,23 @@ TEST(OnewayRandom, PastTheDesignedSizeSumsAreDoubleAndStillMatch) {
     ExpectSameAsLiteral<double>(MixedGroups(random, {400, 300, 301}, 5.0f), Seeds{70, 80, 90}, 50);
     // Exactly at the designed size: still single.
     ExpectSameAsLiteral<float>(MixedGroups(random, {400, 300, 300}, 5.0f), Seeds{71, 81, 91}, 50);
+}
+
+// Shuffles go eight side by side within each thread's share and one at a time at its end: every count of
+// shuffles left over, on one thread and on three (whose shares move the seams), with single and double
+// sums and with shuffles that leave no spread.
+TEST(OnewayRandom, MatchesTheLiteralRunWhateverIsLeftOverFromEight) {
+    std::mt19937 random(808);
+    const Groups mixed = MixedGroups(random, {6, 3, 9, 4, 5}, 3.0f);
+    const Groups noSpread{{{1.0f, 2.0f}, {1.0f, 2.0f}, {2.0f, 1.0f}}};
+    const Groups manyGroups = MixedGroups(random, {2, 3, 2, 4, 2, 3, 5, 2, 2, 3, 4}, 5.0f);
+    for (const int threads : {1, 3}) {
+        for (const std::int32_t R : {1, 7, 8, 9, 15, 16, 17, 21, 22, 23, 60, 64, 67}) {
+            ExpectSameAsLiteral<float>(mixed, Seeds{3 + R, 5, 7}, R, threads);
+            ExpectSameAsLiteral<float>(noSpread, Seeds{11, 13 + R, 17}, R, threads);
+            ExpectSameAsLiteral<double>(manyGroups, Seeds{19, 23, 29 + R}, R, threads);
+        }
+    }
 }
 
 brevant::OnewayRandomResult Shuffled(const Groups& g, Seeds seeds, std::int32_t R) {
