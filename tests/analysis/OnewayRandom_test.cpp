@@ -166,6 +166,8 @@ TEST(OnewayRandom, MatchesTheLiteralRunWhateverIsLeftOverFromEight) {
             ExpectSameAsLiteral<double>(manyGroups, Seeds{19, 23, 29 + R}, R, threads);
         }
     }
+    // The heaviest layout of the window: ten groups of a hundred.
+    ExpectSameAsLiteral<float>(MixedGroups(random, std::vector<int>(10, 100), 20.0f), Seeds{31, 37, 41}, 203, 3);
 }
 
 brevant::OnewayRandomResult Shuffled(const Groups& g, Seeds seeds, std::int32_t R) {
