@@ -1,6 +1,5 @@
 #include "analysis/OnewayF.h"
 
-#include "analysis/Parallel.h"
 #include "analysis/Procedure.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -226,41 +225,9 @@ void SingleLaneSumsSse2(const float* v, const std::vector<std::int32_t>& sizes, 
 #pragma GCC diagnostic pop
 #endif
 
-// Index(m) = floor(u (m - 0.0001) + 1) four draws at a time: the same product, sum and floor as the scalar
-// (no fused multiply-add).
-__attribute__((target("avx2"))) void DrawnPositionsAvx2(const double* draws, std::int32_t count, std::int32_t m,
-                                                       std::int32_t step, std::int32_t* picks) noexcept {
-    const __m256d offset = _mm256_set1_pd(0.0001), one = _mm256_set1_pd(1.0);
-    const __m128i down = _mm_mullo_epi32(_mm_set1_epi32(step), _mm_setr_epi32(0, 1, 2, 3));
-    std::int32_t t = 0;
-    for (; t + 4 <= count; t += 4) {
-        const __m128i range = _mm_sub_epi32(_mm_set1_epi32(m - step * t), down);
-        const __m256d scale = _mm256_sub_pd(_mm256_cvtepi32_pd(range), offset);
-        const __m256d k = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(draws + t), scale), one);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(picks + t), _mm256_cvttpd_epi32(_mm256_floor_pd(k)));
-    }
-    DrawsFrom rest(draws + t);
-    for (; t < count; ++t) picks[t] = rest.Index(m - step * t);
-}
-
 #endif
 
 }  // namespace
-
-void DrawnPositions(DrawPath path, std::span<const double> draws, std::int32_t m, std::int32_t step,
-                    std::span<std::int32_t> picks) noexcept {
-    const auto count = static_cast<std::int32_t>(draws.size());
-#ifdef BREVANT_ONEWAY_X86
-    if (path == DrawPath::Avx2) {
-        DrawnPositionsAvx2(draws.data(), count, m, step, picks.data());
-        return;
-    }
-#else
-    (void)path;
-#endif
-    DrawsFrom from(draws.data());
-    for (std::int32_t t = 0; t < count; ++t) picks[static_cast<std::size_t>(t)] = from.Index(m - step * t);
-}
 
 OnewayData ReadOnewayData(DataFile& file) {
     OnewayData data;

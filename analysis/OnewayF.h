@@ -213,12 +213,6 @@ float OnewayF::ArrayPass(const float* values) noexcept {
     return Finish(static_cast<double>(grand), constantWithin, constantWithin && sameFirsts);
 }
 
-// The positions both runs draw, from draws taken in a block: picks[t] = Index(m - step t) from draws[t], for
-// t in order, as Generator::Index gives them (1-based); step 1 and m = n for a shuffle of n values (n - 1
-// draws), step 0 and m = n for n draws with replacement. The same on every path.
-void DrawnPositions(DrawPath path, std::span<const double> draws, std::int32_t m, std::int32_t step,
-                    std::span<std::int32_t> picks) noexcept;
-
 // The note after a run in which some resamples had no spread within any group: how many, and how many of
 // them gave +inf (counted) and NaN (not counted). what says what those resamples did ("left no spread").
 std::string OnewayNoSpreadNote(const NonFiniteCount& nonFinite, std::int32_t resamples, const std::string& what);

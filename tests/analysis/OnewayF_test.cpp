@@ -1,9 +1,8 @@
 // The F of eight arrangements side by side (OnewayF::OfEight) against the literal group statistics
 // (tests/literal/LiteralOnewayRandom.h), on every instruction path, with single and with double sums: group
 // counts that leave every remainder of the passes of up to four groups, unequal sizes, lanes with ties,
-// with no spread within the groups and with one value throughout; then the positions both runs draw.
+// with no spread within the groups and with one value throughout.
 #include "analysis/OnewayF.h"
-#include "analysis/Parallel.h"
 #include "literal/LiteralOnewayRandom.h"
 #include "support/Files.h"
 
@@ -111,42 +110,6 @@ TEST(OnewayF, EightSideBySideMatchTheLiteralFOnEveryPath) {
     for (const auto& sizes : fixed) {
         ExpectEightAsLiteral<float>(random, sizes, rotation);
         ExpectEightAsLiteral<double>(random, sizes, rotation++);
-    }
-}
-
-// The positions from a block of draws are Index's, one draw at a time, on every path: counts that leave
-// every remainder of four, draws at the ends of [0, 1) and at the rounding edges of each position.
-TEST(OnewayF, DrawnPositionsAreTheGeneratorsIndicesOnEveryPath) {
-    std::mt19937 random(31);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    for (const DrawPath path : AvailablePaths()) {
-        for (const std::int32_t step : {0, 1}) {
-            for (std::int32_t count = 0; count <= 13; ++count) {
-                for (const std::int32_t m : {count + 1, 2, 999, 1'000'000}) {
-                    if (step == 1 && m < count + 1) continue;  // a shuffle counts m down to 2
-                    std::vector<double> draws(static_cast<std::size_t>(count));
-                    for (std::size_t t = 0; t < draws.size(); ++t) {
-                        const double range = static_cast<double>(m - step * static_cast<std::int32_t>(t)) - 0.0001;
-                        switch (t % 5) {
-                            case 0: draws[t] = uniform(random); break;
-                            case 1: draws[t] = 0.0; break;
-                            case 2: draws[t] = std::nextafter(1.0, 0.0); break;
-                            default: {  // just below and at a position's edge
-                                const double edge = std::floor(uniform(random) * range) / range;
-                                draws[t] = t % 5 == 3 ? std::nextafter(edge, 0.0) : edge;
-                            }
-                        }
-                    }
-                    std::vector<std::int32_t> picks(draws.size());
-                    brevant::DrawnPositions(path, draws, m, step, picks);
-                    brevant::DrawsFrom one(draws.data());
-                    for (std::size_t t = 0; t < draws.size(); ++t) {
-                        ASSERT_EQ(picks[t], one.Index(m - step * static_cast<std::int32_t>(t)))
-                            << PathName(path) << " m=" << m << " step=" << step << " t=" << t;
-                    }
-                }
-            }
-        }
     }
 }
 

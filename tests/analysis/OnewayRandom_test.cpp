@@ -3,6 +3,7 @@
 // seeds, within the designed size (single sums) and past it (double sums); then the properties F must have,
 // shuffles with no spread, a published answer, and the data it refuses.
 #include "analysis/randomization/OnewayRandom.h"
+#include "analysis/Parallel.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayRandom.h"
@@ -168,6 +169,33 @@ TEST(OnewayRandom, MatchesTheLiteralRunWhateverIsLeftOverFromEight) {
     }
     // The heaviest layout of the window: ten groups of a hundred.
     ExpectSameAsLiteral<float>(MixedGroups(random, std::vector<int>(10, 100), 20.0f), Seeds{31, 37, 41}, 203, 3);
+}
+
+// The swap positions from a block of draws are Index's, one draw at a time, on every path: counts that
+// leave every remainder of four, draws at the ends of [0, 1) and at the rounding edges of each position.
+TEST(OnewayRandom, ShufflePositionsAreTheGeneratorsIndicesOnEveryPath) {
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const std::int32_t n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 999, 1000, 100'000}) {
+            std::vector<double> draws(static_cast<std::size_t>(n - 1));
+            for (std::size_t t = 0; t < draws.size(); ++t) {
+                const double range = static_cast<double>(n - static_cast<std::int32_t>(t)) - 0.0001;
+                const double edge = std::floor(uniform(random) * range) / range;  // a position's lower edge
+                const double choices[] = {uniform(random), 0.0, std::nextafter(1.0, 0.0), edge,
+                                          std::nextafter(edge, 0.0)};
+                draws[t] = choices[t % 5];
+            }
+            std::vector<std::int32_t> picks(draws.size());
+            brevant::ShufflePositions(path, draws, picks);
+            brevant::DrawsFrom one(draws.data());
+            for (std::size_t t = 0; t < draws.size(); ++t) {
+                ASSERT_EQ(picks[t], one.Index(n - static_cast<std::int32_t>(t)))
+                    << (path == brevant::DrawPath::Avx2 ? "AVX2" : "baseline") << " n=" << n << " t=" << t;
+            }
+        }
+    }
 }
 
 brevant::OnewayRandomResult Shuffled(const Groups& g, Seeds seeds, std::int32_t R) {
