@@ -19,6 +19,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -63,12 +64,16 @@ float OnewayEffectSize(const OnewayFigures& figures, SumPrecision sums) noexcept
 // not finite in single precision.
 void RefuseOnewayWithoutSpread(const DataFile& file, const OnewayData& data);
 
+// Arrangements whose F OnewayF::OfEight forms side by side, one to a SIMD lane.
+inline constexpr int kOnewayLanes = 8;
+
 // The F of many arrangements of the same group sizes, without allocating: the values of each arrangement
 // are taken one at a time in position order (group 1 first), so a resample loop can feed them straight
 // from its shuffled array or from its draws. Gives bit for bit ComputeOnewayF(...).f.
 class OnewayF {
 public:
-    OnewayF(std::span<const std::int32_t> sizes, SumPrecision sums);
+    // path: the instructions OfEight uses (every path gives the same bits).
+    OnewayF(std::span<const std::int32_t> sizes, SumPrecision sums, DrawPath path = ActiveDrawPath());
 
     // next() returns the value at the next position; called exactly N times.
     template <typename Next>
@@ -80,15 +85,10 @@ public:
     float OfValues(const float* values) noexcept {
         return single_ ? ArrayPass<float>(values) : ArrayPass<double>(values);
     }
-    // F from sums formed elsewhere with the same additions in the same order as Of (a loop that sums several
-    // arrangements at once): the grand sum, each group's sum and sum of squares, whether every group's
-    // values all equal its first, and whether the groups' first values are all equal too.
-    float FromSums(double grand, std::span<const double> sums, std::span<const double> squares, bool constantWithin,
-                   bool allEqual) noexcept {
-        std::copy(sums.begin(), sums.end(), sum_.begin());
-        std::copy(squares.begin(), squares.end(), squares_.begin());
-        return Finish(grand, constantWithin, allEqual);
-    }
+    // The F of kOnewayLanes arrangements at once, value i of arrangement b at interleaved[kOnewayLanes * i + b],
+    // into out[0..kOnewayLanes-1]. Each lane makes the same additions in the same order as Of, so every F
+    // is bit for bit the one Of gives; the lanes' and the groups' chains of roundings run side by side.
+    void OfEight(const float* interleaved, float* out) noexcept;
     // The figures of the last arrangement.
     const OnewayFigures& Last() const noexcept { return figures_; }
 
@@ -98,13 +98,20 @@ private:
     template <typename S>
     float ArrayPass(const float* values) noexcept;
     float Finish(double grand, bool constantWithin, bool allEqual) noexcept;
+    void LaneSums(const float* interleaved) noexcept;
+    bool LaneConstantWithin(const float* interleaved, int lane) const noexcept;
 
     std::vector<std::int32_t> sizes_;
     std::int64_t total_ = 0;
     SumPrecision precision_;
     bool single_;
+    DrawPath path_;
     std::vector<double> sum_, squares_;  // per group; float values under Single
     OnewayFigures figures_;
+    // OfEight's sums: group j's of lane b at kOnewayLanes * j + b; float values under Single.
+    std::vector<double> laneGrand_, laneSums_, laneSquares_;
+    std::vector<std::int32_t> passes_;  // OfEight takes the groups this many at a time, in order
+    std::int32_t grandStep_ = 1;        // values the grand sum advances at each step of a pass
 };
 
 // Each sum in S, float or double; a float sum of a float and a double square is rounded to float after

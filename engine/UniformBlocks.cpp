@@ -1,5 +1,6 @@
 #include "engine/UniformBlocks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -163,6 +164,14 @@ void BlockGenerator::Refill() noexcept {
     FillUniform(g, std::span<double>(buffer_, kSize));
     after_ = g.seeds;
     next_ = 0;
+}
+
+void BlockGenerator::Uniforms(std::span<double> out) noexcept {
+    for (std::size_t done = 0; done < out.size();) {
+        const std::span<const double> draws = Take(out.size() - done);
+        std::copy(draws.begin(), draws.end(), out.data() + done);
+        done += draws.size();
+    }
 }
 
 void BootstrapDrawFrom(BlockGenerator& g, std::span<const float> roundedSource, std::span<float> out) noexcept {

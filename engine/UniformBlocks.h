@@ -60,6 +60,8 @@ public:
         next_ += taken;
         return {first, taken};
     }
+    // The next out.size() draws into out, in order, as that many calls of Uniform() give them.
+    void Uniforms(std::span<double> out) noexcept;
     Seeds CurrentSeeds() const noexcept;
 
 private:

@@ -19,6 +19,7 @@
 #include "engine/Module1.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace brevant {
@@ -43,6 +44,11 @@ struct OnewayRandomResult {
 // RunCancelled when control asks.
 OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
                                    RunControl& control);
+
+// The positions ShuffleArray swaps when it shuffles n = draws.size() + 1 values with these draws, from a
+// block of draws taken at once: picks[t] = Index(n - t) of draws[t], 1-based, for t = 0..n-2, exactly as
+// the generator's Index gives them. The same on every path.
+void ShufflePositions(DrawPath path, std::span<const double> draws, std::span<std::int32_t> picks) noexcept;
 
 // Reads, runs and presents: boxes txtObtF, txtEffectSize, txtFPercent; the histogram of the shuffled F
 // between 0 and 10 with F - 0.0001 marked.

@@ -3,6 +3,7 @@
 // seeds, within the designed size (single sums) and past it (double sums); then the properties F must have,
 // shuffles with no spread, a published answer, and the data it refuses.
 #include "analysis/randomization/OnewayRandom.h"
+#include "analysis/Parallel.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayRandom.h"
@@ -69,10 +70,11 @@ Groups MixedGroups(std::mt19937& random, const std::vector<int>& sizes, float sp
 }
 
 template <typename Sum>
-void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R) {
-    SCOPED_TRACE("k=" + std::to_string(g.groups.size()) + " N=" + std::to_string(g.Values().size()));
+void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R, int threads = 0) {
+    SCOPED_TRACE("k=" + std::to_string(g.groups.size()) + " N=" + std::to_string(g.Values().size()) +
+                 " R=" + std::to_string(R) + " threads=" + std::to_string(threads));
     const auto out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "OnewayRandom_test_out.dat";
-    const RunSettings settings{R, 0.975f, out.string()};
+    const RunSettings settings{R, 0.975f, out.string(), threads};
     Generator generator{seeds};
     RunControl control;
     DataFile file = DataFile::FromText(g.FileText(), "groups.dat");
@@ -148,6 +150,52 @@ TEST(OnewayRandom, PastTheDesignedSizeSumsAreDoubleAndStillMatch) {
     ExpectSameAsLiteral<double>(MixedGroups(random, {400, 300, 301}, 5.0f), Seeds{70, 80, 90}, 50);
     // Exactly at the designed size: still single.
     ExpectSameAsLiteral<float>(MixedGroups(random, {400, 300, 300}, 5.0f), Seeds{71, 81, 91}, 50);
+}
+
+// Shuffles go eight side by side within each thread's share and one at a time at its end: every count of
+// shuffles left over, on one thread and on three (whose shares move the seams), with single and double
+// sums and with shuffles that leave no spread.
+TEST(OnewayRandom, MatchesTheLiteralRunWhateverIsLeftOverFromEight) {
+    std::mt19937 random(808);
+    const Groups mixed = MixedGroups(random, {6, 3, 9, 4, 5}, 3.0f);
+    const Groups noSpread{{{1.0f, 2.0f}, {1.0f, 2.0f}, {2.0f, 1.0f}}};
+    const Groups manyGroups = MixedGroups(random, {2, 3, 2, 4, 2, 3, 5, 2, 2, 3, 4}, 5.0f);
+    for (const int threads : {1, 3}) {
+        for (const std::int32_t R : {1, 7, 8, 9, 15, 16, 17, 21, 22, 23, 60, 64, 67}) {
+            ExpectSameAsLiteral<float>(mixed, Seeds{3 + R, 5, 7}, R, threads);
+            ExpectSameAsLiteral<float>(noSpread, Seeds{11, 13 + R, 17}, R, threads);
+            ExpectSameAsLiteral<double>(manyGroups, Seeds{19, 23, 29 + R}, R, threads);
+        }
+    }
+    // The heaviest layout of the window: ten groups of a hundred.
+    ExpectSameAsLiteral<float>(MixedGroups(random, std::vector<int>(10, 100), 20.0f), Seeds{31, 37, 41}, 203, 3);
+}
+
+// The swap positions from a block of draws are Index's, one draw at a time, on every path: counts that
+// leave every remainder of four, draws at the ends of [0, 1) and at the rounding edges of each position.
+TEST(OnewayRandom, ShufflePositionsAreTheGeneratorsIndicesOnEveryPath) {
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const std::int32_t n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 999, 1000, 100'000}) {
+            std::vector<double> draws(static_cast<std::size_t>(n - 1));
+            for (std::size_t t = 0; t < draws.size(); ++t) {
+                const double range = static_cast<double>(n - static_cast<std::int32_t>(t)) - 0.0001;
+                const double edge = std::floor(uniform(random) * range) / range;  // a position's lower edge
+                const double choices[] = {uniform(random), 0.0, std::nextafter(1.0, 0.0), edge,
+                                          std::nextafter(edge, 0.0)};
+                draws[t] = choices[t % 5];
+            }
+            std::vector<std::int32_t> picks(draws.size());
+            brevant::ShufflePositions(path, draws, picks);
+            brevant::DrawsFrom one(draws.data());
+            for (std::size_t t = 0; t < draws.size(); ++t) {
+                ASSERT_EQ(picks[t], one.Index(n - static_cast<std::int32_t>(t)))
+                    << (path == brevant::DrawPath::Avx2 ? "AVX2" : "baseline") << " n=" << n << " t=" << t;
+            }
+        }
+    }
 }
 
 brevant::OnewayRandomResult Shuffled(const Groups& g, Seeds seeds, std::int32_t R) {

@@ -53,6 +53,21 @@ TEST(UniformBlocks, StreamsEqualTheOneAtATimeGeneratorOnEveryPath) {
     EXPECT_TRUE(brevant::DrawPathAvailable(brevant::ActiveDrawPath()));
 }
 
+// Uniforms hands out the same draws as Uniform, across the refills of the blocks, and leaves the same seeds.
+TEST(UniformBlocks, DrawsTakenInBlocksAreTheDrawsOneAtATime) {
+    brevant::BlockGenerator blocks{Seeds{4, 5, 6}};
+    Generator one{Seeds{4, 5, 6}};
+    for (const std::size_t n : {0u, 1u, 999u, 2047u, 2048u, 2049u, 5000u}) {
+        std::vector<double> drawn(n);
+        blocks.Uniforms(drawn);
+        for (std::size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn[i]), std::bit_cast<std::uint64_t>(one.Uniform())) << n << " " << i;
+        }
+        EXPECT_EQ(blocks.CurrentSeeds(), one.seeds);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(blocks.Uniform()), std::bit_cast<std::uint64_t>(one.Uniform()));
+    }
+}
+
 TEST(UniformBlocks, JumpAheadLandsWhereTheDrawsWould) {
     for (const std::uint64_t n : {0ull, 1ull, 31ull, 32ull, 1'000'003ull}) {
         Generator g{Seeds{111, 222, 333}};
