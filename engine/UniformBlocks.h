@@ -51,6 +51,15 @@ public:
         const double k = Uniform() * (static_cast<double>(m) - 0.0001) + 1.0;
         return static_cast<std::int32_t>(k >= 0.0 ? k : std::floor(k));
     }
+    // The next draws straight from the block, up to max of them (at least one when max > 0): they count as
+    // handed out, as that many Uniform() calls would. For loops that take many draws at once.
+    std::span<const double> Draws(std::size_t max) noexcept {
+        if (next_ == kSize) Refill();
+        const std::size_t count = max < kSize - next_ ? max : kSize - next_;
+        const double* const first = buffer_ + next_;
+        next_ += count;
+        return {first, count};
+    }
     Seeds CurrentSeeds() const noexcept;
 
 private:

@@ -19,6 +19,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <vector>
@@ -49,6 +50,20 @@ struct BootstMeanResult {
     std::vector<float> sortedT;         // studentized values, ascending, NaN last
     NonFiniteCount nonFiniteT;          // degenerate resamples
 };
+
+// Resamples drawn and summed at once, each in its own lane.
+inline constexpr std::int32_t kBootstMeanLanes = 16;
+
+// The sums of kBootstMeanLanes resamples of n values: drawn[j * n + i] is value i of resample j. sum[j] and squares[j] are what RunningSums(precision) gives over resample j's values in order (Sum(),
+// Squares()); constant[j] tells whether they all equal its first. The AVX2 path (where available) and the
+// baseline give the same bits.
+struct ResampleLaneSums {
+    double sum[kBootstMeanLanes];
+    double squares[kBootstMeanLanes];
+    bool constant[kBootstMeanLanes];
+};
+void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
+                      ResampleLaneSums& out) noexcept;
 
 // R resamples of n draws each from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R

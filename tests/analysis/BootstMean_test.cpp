@@ -52,11 +52,12 @@ brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings 
     return result;
 }
 
-void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds) {
-    SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds, int threads = 0) {
+    SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
+                 " threads=" + std::to_string(threads));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstMean_test_out.dat";
     Seeds after;
-    const auto fast = RunFast(values, {R, q, out.string()}, seeds, &after);
+    const auto fast = RunFast(values, {R, q, out.string(), threads}, seeds, &after);
     brevant::literal::seedTable = seeds;
     const auto literal = brevant::literal::RunBootstMean(values, R, q);
 
@@ -90,6 +91,56 @@ TEST(BootstMean, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     ExpectSameAsLiteral({1.23456789f, 9.87654321f, 5.5f, -0.000123456789f}, 2000, 0.995f, Seeds{30000, 30000, 30000});
+}
+
+// Resamples are summed kBootstMeanLanes at a time: every count of leftover resamples, at the end of a run
+// and at the end of each thread's share, runs one at a time after the lanes, with the same bits.
+TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRun) {
+    std::mt19937 random(515);
+    std::uniform_real_distribution<float> spread(-5.0f, 15.0f);
+    std::vector<float> values(7);
+    for (float& v : values) v = spread(random);
+    for (std::int32_t R = 2 * brevant::kBootstMeanLanes; R < 3 * brevant::kBootstMeanLanes; ++R) {
+        ExpectSameAsLiteral(values, R, 0.975f, Seeds{100 + R, 200 + R, 300 + R}, 1 + R % 3);
+    }
+}
+
+// The sums of the lanes, on the AVX2 path (where the processor has it) and the baseline, single and double:
+// each lane's are bit for bit those of RunningSums over its own resample's values in order, for counts that
+// are not multiples of the register width, values with more digits than a float sum keeps, and lanes whose
+// values are all equal (or all but the last).
+TEST(BootstMean, ResampleLanesGiveEachResamplesOwnSumsOnEveryPath) {
+    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
+    std::mt19937 random(2718);
+    std::uniform_real_distribution<float> spread(-3000.0f, 9000.0f);
+    for (const std::int32_t n : {2, 3, 8, 13, 1000, 1001}) {
+        const auto size = static_cast<std::size_t>(n);
+        std::vector<float> drawn(kLanes * size);
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            for (std::size_t i = 0; i < size; ++i) {
+                const bool equal = j == 3 || (j == 9 && i + 1 < size);
+                drawn[j * size + i] = equal ? 0.1f : spread(random) * (j % 2 == 0 ? 1.0f : 0.001f);
+            }
+        }
+        for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+            for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                if (!brevant::DrawPathAvailable(path)) continue;
+                SCOPED_TRACE("n=" + std::to_string(n) + (precision == brevant::SumPrecision::Single ? " single" : " double") +
+                             (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+                brevant::ResampleLaneSums lanes{};
+                brevant::SumResampleLanes(path, precision, drawn.data(), n, lanes);
+                for (std::size_t j = 0; j < kLanes; ++j) {
+                    brevant::RunningSums running(precision);
+                    for (std::size_t i = 0; i < size; ++i) running.Add(drawn[j * size + i]);
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.sum[j]), std::bit_cast<std::uint64_t>(running.Sum()))
+                        << j << " " << lanes.sum[j] << " " << running.Sum();
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.squares[j]), std::bit_cast<std::uint64_t>(running.Squares()))
+                        << j << " " << lanes.squares[j] << " " << running.Squares();
+                    EXPECT_EQ(lanes.constant[j], j == 3) << j;
+                }
+            }
+        }
+    }
 }
 
 // Up to the designed sizes (1,000 values, 100,000 resamples) the sums are single precision, bit for bit.
