@@ -19,6 +19,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -50,6 +51,17 @@ struct TFigures {
     bool zeroSpread = false;   // each group's values all equal, or s2 <= 0: spread taken as 0
 };
 TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, SumPrecision sums) noexcept;
+
+// The t of eight arrangements at once: arrangement j (nA values of group A, then nB of group B) starts at
+// arrangements + j * (nA + nB); t[j] is ComputeT(A, B, sums).t of arrangement j. The AVX2 path (where
+// available) and the baseline give the same bits.
+inline constexpr std::int32_t kIndepTLanes = 8;
+void EightArrangementTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB,
+                        SumPrecision sums, float* t) noexcept;
+
+// ShuffleArray(g, values) with the draws taken from g's blocks a run at a time, their picks worked out
+// first (in AVX2 lanes where path is Avx2): the same swaps, the same draws, on either path.
+void ShuffleFromBlocks(DrawPath path, BlockGenerator& g, std::span<float> values) noexcept;
 
 // t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
 float ComparisonT(float t) noexcept;
