@@ -68,6 +68,33 @@ void IndepT_DrawBlocks(benchmark::State& state) {
     }
 }
 
+// The shuffles alone, as the run makes them on its one shuffling thread: the picks worked out a run of
+// draws at a time, and one Index call per draw.
+void IndepT_Shuffle(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    const brevant::DrawPath path = brevant::ActiveDrawPath();
+    for (auto _ : state) {
+        std::vector<float> values = IndepTData().pooled;
+        std::vector<std::int32_t> picks(values.size() - 1);
+        brevant::BlockGenerator g{kSeeds};
+        for (std::int32_t k = 0; k < R; ++k) {
+            brevant::DrawShufflePicks(path, g, picks);
+            brevant::ApplyShufflePicks(picks, values);
+        }
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+
+void IndepT_ShufflePerDraw(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        std::vector<float> values = IndepTData().pooled;
+        brevant::BlockGenerator g{kSeeds};
+        for (std::int32_t k = 0; k < R; ++k) brevant::ShuffleArray(g, std::span<float>(values));
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+
 void IndepT_Literal(benchmark::State& state) {
     const brevant::IndepTData data = IndepTData();
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -126,6 +153,8 @@ void BootstMean_Literal(benchmark::State& state) {
 BENCHMARK(IndepT_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_Shuffle)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_ShufflePerDraw)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BootstMean_Run)->Args({50000, 1})->Args({50000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawBlocks)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -16,9 +16,6 @@ namespace brevant {
 
 namespace {
 
-// Shuffle picks worked out at once: at most a block of draws.
-constexpr std::size_t kShufflePicks = 2048;
-
 // A group's sums: the total and the total of squares as RunningSums gives them, and whether every value
 // equals the first.
 struct GroupSums {
@@ -123,10 +120,26 @@ inline void PicksFrom(std::span<const double> draws, std::int32_t top, std::int3
 }
 
 #ifdef BREVANT_INDEPT_X86
-// The same loop compiled for AVX2: four picks per instruction, the same operations in each lane.
+// The same in AVX2 lanes, eight picks at a time: each lane does the scalar operations (the size as a whole
+// double, counted down exactly; the subtraction, the product, the sum, the truncation), so the bits agree.
 __attribute__((target("avx2"))) void PicksFromAvx2(std::span<const double> draws, std::int32_t top,
                                                    std::int32_t* picks) noexcept {
-    PicksFrom(draws, top, picks);
+    const std::size_t count = draws.size();
+    const double* const u = draws.data();
+    const __m256d offset = _mm256_set1_pd(0.0001), one = _mm256_set1_pd(1.0), eight = _mm256_set1_pd(8.0);
+    const double t = top;
+    __m256d low = _mm256_setr_pd(t, t - 1.0, t - 2.0, t - 3.0);
+    __m256d high = _mm256_setr_pd(t - 4.0, t - 5.0, t - 6.0, t - 7.0);
+    std::size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256d a = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k), _mm256_sub_pd(low, offset)), one);
+        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k + 4), _mm256_sub_pd(high, offset)), one);
+        const __m256i both = _mm256_set_m128i(_mm256_cvttpd_epi32(b), _mm256_cvttpd_epi32(a));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(picks + k), both);
+        low = _mm256_sub_pd(low, eight);
+        high = _mm256_sub_pd(high, eight);
+    }
+    PicksFrom(draws.subspan(k), top - static_cast<std::int32_t>(k), picks + k);
 }
 #endif
 
@@ -196,21 +209,21 @@ struct GroupLanes {
 
 // Both groups' chains side by side while both have values, then the longer group's alone.
 template <bool kSingle>
-__attribute__((target("avx2"))) void EightTsAvx2(const float* arrangements, std::int32_t nA, std::int32_t nB,
-                                                 double sizeFactor, float* t) noexcept {
+__attribute__((target("avx2"))) void LaneTsAvx2(const float* arrangements, std::int32_t nA, std::int32_t nB,
+                                                double sizeFactor, float* t) noexcept {
+    static_assert(kIndepTLanes == 8);
     const __m256i columns =
         _mm256_mullo_epi32(_mm256_set1_epi32(nA + nB), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     const float* const a = arrangements;
     const float* const b = arrangements + nA;
     GroupLanes<kSingle> sumsA(_mm256_i32gather_ps(a, columns, 4)), sumsB(_mm256_i32gather_ps(b, columns, 4));
     const std::int32_t common = nA < nB ? nA : nB;
-    std::int32_t i = 0;
-    for (; i < common; ++i) {
+    for (std::int32_t i = 0; i < common; ++i) {
         sumsA.Add(_mm256_i32gather_ps(a + i, columns, 4));
         sumsB.Add(_mm256_i32gather_ps(b + i, columns, 4));
     }
-    for (std::int32_t k = i; k < nA; ++k) sumsA.Add(_mm256_i32gather_ps(a + k, columns, 4));
-    for (std::int32_t k = i; k < nB; ++k) sumsB.Add(_mm256_i32gather_ps(b + k, columns, 4));
+    for (std::int32_t i = common; i < nA; ++i) sumsA.Add(_mm256_i32gather_ps(a + i, columns, 4));
+    for (std::int32_t i = common; i < nB; ++i) sumsB.Add(_mm256_i32gather_ps(b + i, columns, 4));
     GroupSums groupA[8], groupB[8];
     sumsA.Store(groupA);
     sumsB.Store(groupB);
@@ -253,36 +266,42 @@ TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, 
     return TComputation(groupA.data(), nA, groupB.data(), nB, SizeFactor(nA, nB), sums);
 }
 
-void EightArrangementTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB,
-                        SumPrecision sums, float* t) noexcept {
+void ArrangementLaneTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB, SumPrecision sums,
+                       float* t) noexcept {
     const double sizeFactor = SizeFactor(nA, nB);
 #ifdef BREVANT_INDEPT_X86
     if (path == DrawPath::Avx2) {
         if (sums == SumPrecision::Single) {
-            EightTsAvx2<true>(arrangements, nA, nB, sizeFactor, t);
+            LaneTsAvx2<true>(arrangements, nA, nB, sizeFactor, t);
         } else {
-            EightTsAvx2<false>(arrangements, nA, nB, sizeFactor, t);
+            LaneTsAvx2<false>(arrangements, nA, nB, sizeFactor, t);
         }
         return;
     }
 #endif
     (void)path;
     const auto n = static_cast<std::size_t>(nA + nB);
-    FourTs(arrangements, nA, nB, sizeFactor, sums, t);
-    FourTs(arrangements + 4 * n, nA, nB, sizeFactor, sums, t + 4);
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kIndepTLanes); j += 4) {
+        FourTs(arrangements + j * n, nA, nB, sizeFactor, sums, t + j);
+    }
 }
 
-void ShuffleFromBlocks(DrawPath path, BlockGenerator& g, std::span<float> values) noexcept {
+void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> picks) noexcept {
+    std::int32_t* next = picks.data();
+    for (auto top = static_cast<std::int32_t>(picks.size()) + 1; top >= 2;) {
+        const std::span<const double> draws = g.Draws(static_cast<std::size_t>(top - 1));
+        ShufflePicks(path, draws, top, next);
+        next += draws.size();
+        top -= static_cast<std::int32_t>(draws.size());
+    }
+}
+
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept {
     float* const v = values.data();
-    std::int32_t picks[kShufflePicks];
-    for (auto i = static_cast<std::int32_t>(values.size()); i >= 2;) {
-        // The picks of steps i, i - 1, ... first, in vector registers where available; then their swaps.
-        const std::span<const double> draws = g.Draws(std::min<std::size_t>(static_cast<std::size_t>(i - 1), kShufflePicks));
-        ShufflePicks(path, draws, i, picks);
-        for (const std::int32_t j : std::span<const std::int32_t>(picks, draws.size())) {
-            std::swap(v[j - 1], v[i - 1]);
-            --i;
-        }
+    auto i = static_cast<std::int32_t>(values.size());
+    for (const std::int32_t j : picks) {
+        std::swap(v[j - 1], v[i - 1]);
+        --i;
     }
 }
 
@@ -337,28 +356,38 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Each shuffle continues from the last arrangement, so the shuffles run in order while the t of each
-    // arrangement is computed alongside; the counts are taken from the t values afterwards.
+    // Each shuffle continues from the last arrangement, so the swaps are made in order; but which swaps a
+    // shuffle makes depends on its own draws alone, so they are drawn (and their picks worked out) on every
+    // thread, and the t of the arrangements computed on every thread. The counts are taken from the t values
+    // afterwards.
     float* const out = result.resampled.data();
     const SumPrecision sums = data.sums;
     const auto n = static_cast<std::size_t>(nA + nB);
     const DrawPath path = ActiveDrawPath();
-    ArrangementsAlongside(
-        data.pooled, R, settings.threads, generator, control,
-        [path](BlockGenerator& g, std::span<float> values) { ShuffleFromBlocks(path, g, values); },
-        [&](std::int32_t first, std::int32_t count, const float* arrangements) {
-            std::int32_t j = 0;
-            for (; count - j >= kIndepTLanes; j += kIndepTLanes) {
-                EightArrangementTs(path, arrangements + static_cast<std::size_t>(j) * n, nA, nB, sums, out + first + j);
-            }
-            for (; count - j >= 4; j += 4) {
-                FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
-            }
-            for (; j < count; ++j) {
-                const float* const a = arrangements + static_cast<std::size_t>(j) * n;
-                out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
-            }
-        });
+    const CarriedStep shuffle{
+        .drawsPerResample = n - 1,
+        .stepSize = n - 1,
+        .draw = [path](BlockGenerator& g, std::span<std::int32_t> picks) { DrawShufflePicks(path, g, picks); },
+        .apply =
+            [](std::span<const std::int32_t> picks, std::span<const float> from, std::span<float> to) {
+                std::copy(from.begin(), from.end(), to.begin());
+                ApplyShufflePicks(picks, to);
+            },
+    };
+    StepsAlongside(data.pooled, R, settings.threads, generator, control, shuffle,
+                   [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+        std::int32_t j = 0;
+        for (; count - j >= kIndepTLanes; j += kIndepTLanes) {
+            ArrangementLaneTs(path, arrangements + static_cast<std::size_t>(j) * n, nA, nB, sums, out + first + j);
+        }
+        for (; count - j >= 4; j += 4) {
+            FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
+        }
+        for (; j < count; ++j) {
+            const float* const a = arrangements + static_cast<std::size_t>(j) * n;
+            out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
+        }
+    });
     const float limit = std::fabs(result.comparisonT);
     std::int64_t greater = 0, less = 0;
     for (const float t : result.resampled) {

@@ -52,16 +52,19 @@ struct TFigures {
 };
 TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, SumPrecision sums) noexcept;
 
-// The t of eight arrangements at once: arrangement j (nA values of group A, then nB of group B) starts at
-// arrangements + j * (nA + nB); t[j] is ComputeT(A, B, sums).t of arrangement j. The AVX2 path (where
-// available) and the baseline give the same bits.
+// The t of kIndepTLanes arrangements at once: arrangement j (nA values of group A, then nB of group B)
+// starts at arrangements + j * (nA + nB); t[j] is ComputeT(A, B, sums).t of arrangement j. The AVX2 path
+// (where available) and the baseline give the same bits.
 inline constexpr std::int32_t kIndepTLanes = 8;
-void EightArrangementTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB,
-                        SumPrecision sums, float* t) noexcept;
+void ArrangementLaneTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB, SumPrecision sums,
+                       float* t) noexcept;
 
-// ShuffleArray(g, values) with the draws taken from g's blocks a run at a time, their picks worked out
-// first (in AVX2 lanes where path is Avx2): the same swaps, the same draws, on either path.
-void ShuffleFromBlocks(DrawPath path, BlockGenerator& g, std::span<float> values) noexcept;
+// ShuffleArray(g, values) in two halves: the picks of its swaps from the draws (in AVX2 lanes where path
+// is Avx2), then the swaps. DrawShufflePicks takes the n - 1 draws of a shuffle of n = picks.size() + 1
+// values from g's blocks, a run at a time; ApplyShufflePicks makes the swaps on values (n of them). The
+// same draws and the same swaps as ShuffleArray, on either path.
+void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> picks) noexcept;
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept;
 
 // t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
 float ComparisonT(float t) noexcept;

@@ -124,30 +124,31 @@ TEST(IndepT, EveryRemainderOfTheLanesMatchesTheLiteralRun) {
     }
 }
 
-// Eight arrangements at once, on the AVX2 path (where the processor has it) and the baseline, single sums
+// kIndepTLanes arrangements at once, on the AVX2 path (where the processor has it) and the baseline, single sums
 // and double: each t is bit for bit ComputeT of its own arrangement, for group sizes that leave every
 // remainder of the register width, unequal groups (one group's chain running on alone), and arrangements
 // with no spread (an infinite or undefined t).
-TEST(IndepT, EightArrangementsAtOnceMatchComputeTOnEveryPath) {
+TEST(IndepT, ArrangementsInLanesMatchComputeTOnEveryPath) {
+    constexpr std::size_t kLanes = brevant::kIndepTLanes;
     std::mt19937 random(31337);
     std::uniform_real_distribution<float> spread(-400.0f, 900.0f);
     const std::pair<int, int> sizes[] = {{2, 2}, {3, 10}, {11, 4}, {8, 8}, {13, 29}, {500, 500}, {600, 401}};
     for (const auto& [nA, nB] : sizes) {
         const auto n = static_cast<std::size_t>(nA + nB);
-        std::vector<float> arrangements(8 * n);
-        for (std::size_t j = 0; j < 8; ++j) {
+        std::vector<float> arrangements(kLanes * n);
+        for (std::size_t j = 0; j < kLanes; ++j) {
             for (std::size_t i = 0; i < n; ++i) {
                 const bool inA = i < static_cast<std::size_t>(nA);
                 float v = spread(random) * (j % 2 == 0 ? 1.0f : 0.01f);
-                if (j == 2) v = inA ? 1.5f : 2.5f;  // no spread: t = -inf
-                if (j == 5) v = 7.25f;              // no spread, equal means: t undefined
-                if (j == 6 && inA) v = -3.0f;       // one group constant, the other spread
+                if (j % 8 == 2) v = inA ? 1.5f : 2.5f;  // no spread: t = -inf
+                if (j % 8 == 5) v = 7.25f;              // no spread, equal means: t undefined
+                if (j % 8 == 6 && inA) v = -3.0f;       // one group constant, the other spread
                 arrangements[j * n + i] = v;
             }
         }
         for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
-            float expected[8];
-            for (std::size_t j = 0; j < 8; ++j) {
+            float expected[kLanes];
+            for (std::size_t j = 0; j < kLanes; ++j) {
                 const std::span<const float> all(arrangements.data() + j * n, n);
                 expected[j] = brevant::ComputeT(all.first(static_cast<std::size_t>(nA)),
                                                 all.subspan(static_cast<std::size_t>(nA)), precision).t;
@@ -158,18 +159,18 @@ TEST(IndepT, EightArrangementsAtOnceMatchComputeTOnEveryPath) {
                 SCOPED_TRACE(std::to_string(nA) + "+" + std::to_string(nB) +
                              (precision == brevant::SumPrecision::Single ? " single" : " double") +
                              (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
-                float t[8];
-                brevant::EightArrangementTs(path, arrangements.data(), nA, nB, precision, t);
-                for (std::size_t j = 0; j < 8; ++j) EXPECT_TRUE(SameBits(t[j], expected[j])) << j << " " << t[j] << " " << expected[j];
+                float t[kLanes];
+                brevant::ArrangementLaneTs(path, arrangements.data(), nA, nB, precision, t);
+                for (std::size_t j = 0; j < kLanes; ++j) EXPECT_TRUE(SameBits(t[j], expected[j])) << j << " " << t[j] << " " << expected[j];
             }
         }
     }
 }
 
-// The shuffle with its picks worked out a run of draws at a time makes exactly ShuffleArray's swaps from
-// the same draws, on every path: sizes below, at and across a block of draws, shuffles one after another
+// The shuffle in two halves, its picks worked out a run of draws at a time, then its swaps, makes exactly
+// ShuffleArray's swaps from the same draws, on every path: sizes below, at and across a block of draws, shuffles one after another
 // from a generator whose blocks start partway through a shuffle.
-TEST(IndepT, ShuffleFromBlocksMakesTheSameSwapsFromTheSameDraws) {
+TEST(IndepT, ShufflePicksMakeTheSameSwapsFromTheSameDraws) {
     for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
         if (!brevant::DrawPathAvailable(path)) continue;
         for (const int n : {2, 3, 17, 1000, 2048, 2049, 2050, 5001}) {
@@ -180,9 +181,11 @@ TEST(IndepT, ShuffleFromBlocksMakesTheSameSwapsFromTheSameDraws) {
             generator.Uniform();
             brevant::BlockGenerator fromBlocks(Seeds{1 + n, 2 + 3 * n, 3 + 5 * n});
             fromBlocks.Uniform();
+            std::vector<std::int32_t> picks(static_cast<std::size_t>(n - 1));
             for (int k = 0; k < 5; ++k) {
                 brevant::ShuffleArray(generator, std::span<float>(plain));
-                brevant::ShuffleFromBlocks(path, fromBlocks, blocks);
+                brevant::DrawShufflePicks(path, fromBlocks, picks);
+                brevant::ApplyShufflePicks(picks, blocks);
                 ASSERT_EQ(blocks, plain) << "shuffle " << k;
                 ASSERT_EQ(fromBlocks.CurrentSeeds(), generator.seeds) << "shuffle " << k;
             }
