@@ -116,16 +116,30 @@ __attribute__((target("avx2"))) void SumLanesAvx2(const float* drawn, std::int32
 
 #endif
 
-// Resamples first..first+kLanes-1 of n values each, drawn from g in order (resample j takes the n draws
-// after those of resample j - 1): drawn[j * n + i].
-void DrawLanes(BlockGenerator& g, const float* source, std::int32_t n, float* drawn) noexcept {
-    const double scale = static_cast<double>(n) - 0.0001;  // Index(n): floor(u * (n - 0.0001) + 1), >= 1
-    for (std::size_t left = kLanes * static_cast<std::size_t>(n); left != 0;) {
-        const std::span<const double> draws = g.Draws(left);
-        for (const double u : draws) *drawn++ = source[static_cast<std::int32_t>(u * scale + 1.0) - 1];
-        left -= draws.size();
-    }
+// out[k] = source[Index(n) - 1] for the draws in order: Index(n) = floor(u * (n - 0.0001) + 1), >= 1.
+inline void ValuesFrom(std::span<const double> draws, const float* source, double scale, float* out) noexcept {
+    for (const double u : draws) *out++ = source[static_cast<std::int32_t>(u * scale + 1.0) - 1];
 }
+
+#ifdef BREVANT_BOOTSTMEAN_X86
+// The same in AVX2 lanes, eight values at a time: each lane does the scalar operations (the product, the
+// sum, the truncation), then the values are gathered from the source.
+__attribute__((target("avx2"))) void ValuesFromAvx2(std::span<const double> draws, const float* source,
+                                                    double scale, float* out) noexcept {
+    const std::size_t count = draws.size();
+    const double* const u = draws.data();
+    const __m256d factor = _mm256_set1_pd(scale), one = _mm256_set1_pd(1.0);
+    const float* const before = source - 1;  // positions 1..n
+    std::size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256d a = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k), factor), one);
+        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k + 4), factor), one);
+        const __m256i positions = _mm256_set_m128i(_mm256_cvttpd_epi32(b), _mm256_cvttpd_epi32(a));
+        _mm256_storeu_ps(out + k, _mm256_i32gather_ps(before, positions, 4));
+    }
+    ValuesFrom(draws.subspan(k), source, scale, out + k);
+}
+#endif
 
 // Observed mean, variance and standard error of the mean, each stored as a float.
 struct Observed {
@@ -145,6 +159,26 @@ ResultBox ObtainedMeanBox(float mean) {
 }
 
 }  // namespace
+
+void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> roundedSource, float* drawn) noexcept {
+    const auto n = static_cast<std::int32_t>(roundedSource.size());
+    const double scale = static_cast<double>(n) - 0.0001;
+    for (std::size_t left = kLanes * static_cast<std::size_t>(n); left != 0;) {
+        const std::span<const double> draws = g.Draws(left);
+#ifdef BREVANT_BOOTSTMEAN_X86
+        if (path == DrawPath::Avx2) {
+            ValuesFromAvx2(draws, roundedSource.data(), scale, drawn);
+        } else {
+            ValuesFrom(draws, roundedSource.data(), scale, drawn);
+        }
+#else
+        (void)path;
+        ValuesFrom(draws, roundedSource.data(), scale, drawn);
+#endif
+        drawn += draws.size();
+        left -= draws.size();
+    }
+}
 
 void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
                       ResampleLaneSums& out) noexcept {
@@ -232,7 +266,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
         ResampleLaneSums lanes;
         std::int32_t k = begin;
         for (; batched && end - k >= kBootstMeanLanes; k += kBootstMeanLanes) {
-            DrawLanes(g, source, n, drawn.data());
+            DrawResampleLanes(path, g, rounded, drawn.data());
             SumResampleLanes(path, sums, drawn.data(), n, lanes);
             for (std::size_t j = 0; j < kLanes; ++j) {
                 finish(k + static_cast<std::int32_t>(j), lanes.sum[j], lanes.squares[j], lanes.constant[j]);

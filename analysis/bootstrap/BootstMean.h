@@ -22,6 +22,7 @@
 #include "engine/UniformBlocks.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace brevant {
@@ -64,6 +65,10 @@ struct ResampleLaneSums {
 };
 void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
                       ResampleLaneSums& out) noexcept;
+// The values of kBootstMeanLanes resamples drawn from g in order, as BootstrapDrawFrom draws them one
+// resample after another: drawn[j * n + i] is value i of resample j, n = roundedSource.size() >= 1. The
+// AVX2 path (where available) and the baseline give the same values and take the same draws.
+void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> roundedSource, float* drawn) noexcept;
 
 // R resamples of n draws each from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R

@@ -143,6 +143,38 @@ TEST(BootstMean, ResampleLanesGiveEachResamplesOwnSumsOnEveryPath) {
     }
 }
 
+// The values of the lanes, drawn a run of draws at a time on the AVX2 path (where the processor has it) and
+// the baseline, are BootstrapDrawFrom's, resample after resample, from the same draws: sizes that are not
+// multiples of the register width, resamples that cross the generator's blocks, a block begun partway.
+TEST(BootstMean, ResampleLanesDrawTheSameValuesFromTheSameDraws) {
+    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
+    for (const int n : {1, 2, 7, 8, 9, 100, 1000, 3001}) {
+        std::vector<float> source(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < source.size(); ++i) source[i] = 0.25f * static_cast<float>(i) - 3.0f;
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            SCOPED_TRACE(std::to_string(n) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+            const Seeds seeds{11 + n, 22 + n, 33 + n};
+            Generator generator{seeds};
+            brevant::BlockGenerator blocks(seeds);
+            for (int k = 0; k < 37; ++k) {  // into the first block
+                generator.Uniform();
+                blocks.Uniform();
+            }
+            for (int batch = 0; batch < 3; ++batch) {
+                std::vector<float> drawn(kLanes * source.size()), expected(drawn.size());
+                for (std::size_t j = 0; j < kLanes; ++j) {
+                    brevant::BootstrapDrawFrom(generator, source,
+                                               std::span<float>(expected).subspan(j * source.size(), source.size()));
+                }
+                brevant::DrawResampleLanes(path, blocks, source, drawn.data());
+                ASSERT_EQ(drawn, expected) << "batch " << batch;
+                ASSERT_EQ(blocks.CurrentSeeds(), generator.seeds) << "batch " << batch;
+            }
+        }
+    }
+}
+
 // Up to the designed sizes (1,000 values, 100,000 resamples) the sums are single precision, bit for bit.
 // Past them they are double: the standard error of three million bootstrap means is their spread, and a
 // million values around 1000 with spread 3 are neither refused for want of spread nor averaged wrongly.
