@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace brevant {
 
@@ -356,38 +357,32 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Each shuffle continues from the last arrangement, so the swaps are made in order; but which swaps a
-    // shuffle makes depends on its own draws alone, so they are drawn (and their picks worked out) on every
-    // thread, and the t of the arrangements computed on every thread. The counts are taken from the t values
-    // afterwards.
+    // Each shuffle continues from the last arrangement, so the shuffles run in order while the t of each
+    // arrangement is computed alongside; the counts are taken from the t values afterwards.
     float* const out = result.resampled.data();
     const SumPrecision sums = data.sums;
     const auto n = static_cast<std::size_t>(nA + nB);
     const DrawPath path = ActiveDrawPath();
-    const CarriedStep shuffle{
-        .drawsPerResample = n - 1,
-        .stepSize = n - 1,
-        .draw = [path](BlockGenerator& g, std::span<std::int32_t> picks) { DrawShufflePicks(path, g, picks); },
-        .apply =
-            [](std::span<const std::int32_t> picks, std::span<const float> from, std::span<float> to) {
-                std::copy(from.begin(), from.end(), to.begin());
-                ApplyShufflePicks(picks, to);
-            },
-    };
-    StepsAlongside(data.pooled, R, settings.threads, generator, control, shuffle,
-                   [&](std::int32_t first, std::int32_t count, const float* arrangements) {
-        std::int32_t j = 0;
-        for (; count - j >= kIndepTLanes; j += kIndepTLanes) {
-            ArrangementLaneTs(path, arrangements + static_cast<std::size_t>(j) * n, nA, nB, sums, out + first + j);
-        }
-        for (; count - j >= 4; j += 4) {
-            FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
-        }
-        for (; j < count; ++j) {
-            const float* const a = arrangements + static_cast<std::size_t>(j) * n;
-            out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
-        }
-    });
+    std::vector<std::int32_t> picks(n - 1);  // the shuffling thread's alone
+    ArrangementsAlongside(
+        data.pooled, R, settings.threads, generator, control,
+        [&picks, path](BlockGenerator& g, std::span<float> values) {
+            DrawShufflePicks(path, g, picks);
+            ApplyShufflePicks(picks, values);
+        },
+        [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+            std::int32_t j = 0;
+            for (; count - j >= kIndepTLanes; j += kIndepTLanes) {
+                ArrangementLaneTs(path, arrangements + static_cast<std::size_t>(j) * n, nA, nB, sums, out + first + j);
+            }
+            for (; count - j >= 4; j += 4) {
+                FourTs(arrangements + static_cast<std::size_t>(j) * n, nA, nB, sizeFactor, sums, out + first + j);
+            }
+            for (; j < count; ++j) {
+                const float* const a = arrangements + static_cast<std::size_t>(j) * n;
+                out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
+            }
+        });
     const float limit = std::fabs(result.comparisonT);
     std::int64_t greater = 0, less = 0;
     for (const float t : result.resampled) {
