@@ -4,12 +4,15 @@
 // count, for scale.
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
+#include "engine/OutputFile.h"
 #include "engine/UniformBlocks.h"
 #include "literal/LiteralBootstMean.h"
 #include "literal/LiteralIndepT.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -140,6 +143,40 @@ void BootstMean_DrawBlocks(benchmark::State& state) {
     }
 }
 
+// The parts of a whole batch run after the resamples: the sort of the studentized values, and the output
+// file's lines and the file itself (written beside the other and renamed over it, synced to disk).
+brevant::BootstMeanResult BootstMeanResult(std::int32_t R) {
+    const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
+    brevant::Generator g{kSeeds};
+    brevant::RunControl control;
+    return brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control);
+}
+
+void BootstMean_Sort(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    std::mt19937 random(5);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<float> t = result.sortedT;
+        std::shuffle(t.begin(), t.end(), random);
+        state.ResumeTiming();
+        brevant::SortArray(t);
+        benchmark::DoNotOptimize(t.data());
+    }
+}
+
+void BootstMean_OutputLines(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(brevant::ValueLines(result.bootstrapMeans));
+}
+
+void BootstMean_OutputFile(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    const std::string path = "/tmp/BootstMean_bench_out.dat";
+    for (auto _ : state) brevant::WriteOutputFile({1, 0.975f, path}, result.bootstrapMeans);
+    std::remove(path.c_str());
+}
+
 void BootstMean_Literal(benchmark::State& state) {
     const std::vector<float> values = Values(1000, 20.0f, 3);
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -159,6 +196,9 @@ BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(BootstMean_Run)->Args({50000, 1})->Args({50000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawBlocks)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_Sort)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BootstMean_OutputLines)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BootstMean_OutputFile)->Arg(50000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BootstMean_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
