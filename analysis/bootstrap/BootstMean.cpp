@@ -222,7 +222,7 @@ std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data) {
 }
 
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
-                               RunControl& control) {
+                               RunControl& control, DrawPath path) {
     CheckNearestPercentileSettings(settings.resamples, settings.confidence);
     const std::int32_t R = settings.resamples;
     const auto n = static_cast<std::int32_t>(data.values.size());
@@ -255,7 +255,6 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
                                          : static_cast<float>((m - observedMean) / std::sqrt(v / size));
         meanOut[k] = static_cast<float>(m);
     };
-    const DrawPath path = ActiveDrawPath();
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         // Each resample's sums are one chain of roundings in draw order; kLanes resamples drawn first and

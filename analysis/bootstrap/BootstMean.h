@@ -72,9 +72,10 @@ void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> 
 
 // R resamples of n draws each from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
-// or q out of range (including R too small for q) and RunCancelled when control asks.
+// or q out of range (including R too small for q) and RunCancelled when control asks. The lanes run on path
+// (which must be available); the results do not depend on it.
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
-                               RunControl& control);
+                               RunControl& control, DrawPath path = ActiveDrawPath());
 
 // Reads, runs and presents: boxes txtMean, LowerCL, UpperCL, txtStError; the histogram of the bootstrap
 // means over their own range with the observed mean marked.

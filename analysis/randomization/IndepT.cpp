@@ -344,7 +344,8 @@ std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
     return {ObtainedTBox(observed.t), EffectSizeBox(EffectSize(observed))};
 }
 
-IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control) {
+IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control,
+                       DrawPath path) {
     CheckResamples(settings.resamples);
     const std::int32_t R = settings.resamples;
     const std::int32_t nA = data.sizeA;
@@ -362,7 +363,6 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     float* const out = result.resampled.data();
     const SumPrecision sums = data.sums;
     const auto n = static_cast<std::size_t>(nA + nB);
-    const DrawPath path = ActiveDrawPath();
     std::vector<std::int32_t> picks(n - 1);  // the shuffling thread's alone
     ArrangementsAlongside(
         data.pooled, R, settings.threads, generator, control,

@@ -82,8 +82,10 @@ struct IndepTResult {
 
 // Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;
 // draws N - 1 numbers per resample from generator (drawn in blocks in the loop, its seeds stored back at the end or on
-// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
-IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control);
+// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks. The lanes run on path
+// (which must be available); the results do not depend on it.
+IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control,
+                       DrawPath path = ActiveDrawPath());
 
 // Reads, runs and presents: boxes txtObtT, txtNumLess, txtNumGreater, txtProbMore, txtEffectSize; the
 // histogram of the resampled t between -5 and 5 with t' marked.

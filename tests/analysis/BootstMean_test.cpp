@@ -40,11 +40,11 @@ using brevant::testing::SameBits;
 using brevant::testing::SameBitsEach;
 
 brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
-                                  Seeds* after = nullptr) {
+                                  Seeds* after = nullptr, brevant::DrawPath path = brevant::ActiveDrawPath()) {
     Generator generator{seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(values), "boot.dat");
-    auto result = brevant::RunBootstMean(brevant::ReadBootstMeanData(file), settings, generator, control);
+    auto result = brevant::RunBootstMean(brevant::ReadBootstMeanData(file), settings, generator, control, path);
     brevant::WriteOutputFile(settings, result.bootstrapMeans);
     if (after) *after = generator.seeds;
     EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
@@ -52,12 +52,13 @@ brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings 
     return result;
 }
 
-void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds, int threads = 0) {
+void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds, int threads = 0,
+                         brevant::DrawPath path = brevant::ActiveDrawPath()) {
     SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
-                 " threads=" + std::to_string(threads));
+                 " threads=" + std::to_string(threads) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstMean_test_out.dat";
     Seeds after;
-    const auto fast = RunFast(values, {R, q, out.string(), threads}, seeds, &after);
+    const auto fast = RunFast(values, {R, q, out.string(), threads}, seeds, &after, path);
     brevant::literal::seedTable = seeds;
     const auto literal = brevant::literal::RunBootstMean(values, R, q);
 
@@ -93,15 +94,48 @@ TEST(BootstMean, MatchesTheLiteralRunBitForBit) {
     ExpectSameAsLiteral({1.23456789f, 9.87654321f, 5.5f, -0.000123456789f}, 2000, 0.995f, Seeds{30000, 30000, 30000});
 }
 
-// Resamples are summed kBootstMeanLanes at a time: every count of leftover resamples, at the end of a run
-// and at the end of each thread's share, runs one at a time after the lanes, with the same bits.
-TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRun) {
+// Resamples are drawn and summed kBootstMeanLanes at a time, on the AVX2 path (where the processor has it)
+// and the baseline: every count of leftover resamples, at the end of a run and at the end of each thread's
+// share, runs one at a time after the lanes, with the same bits.
+TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
     std::mt19937 random(515);
     std::uniform_real_distribution<float> spread(-5.0f, 15.0f);
     std::vector<float> values(7);
     for (float& v : values) v = spread(random);
-    for (std::int32_t R = 2 * brevant::kBootstMeanLanes; R < 3 * brevant::kBootstMeanLanes; ++R) {
-        ExpectSameAsLiteral(values, R, 0.975f, Seeds{100 + R, 200 + R, 300 + R}, 1 + R % 3);
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (std::int32_t R = 2 * brevant::kBootstMeanLanes; R < 3 * brevant::kBootstMeanLanes; ++R) {
+            ExpectSameAsLiteral(values, R, 0.975f, Seeds{100 + R, 200 + R, 300 + R}, 1 + R % 3, path);
+        }
+    }
+}
+
+// Past the designed 1,000 values the sums are double, in the lanes as one at a time: every bootstrap mean
+// of the run, on each path, is the double-sum mean of its own draws (BootstrapDrawFrom, one resample after
+// another), and the generator ends after them.
+TEST(BootstMean, DoubleSumsInTheLanesGiveEachResamplesOwnMean) {
+    std::mt19937 random(1001);
+    std::normal_distribution<float> around(1000.0f, 3.0f);
+    std::vector<float> values(1001);
+    for (float& v : values) v = around(random);
+    const std::int32_t R = 2 * brevant::kBootstMeanLanes + 5;
+    const Seeds seeds{901, 902, 903};
+    Generator reference{seeds};
+    const std::vector<float> rounded = brevant::RoundedCopy(values);
+    std::vector<float> expected, work(values.size());
+    for (std::int32_t k = 0; k < R; ++k) {
+        brevant::BootstrapDrawFrom(reference, rounded, work);
+        brevant::RunningSums sums(brevant::SumPrecision::Double);
+        for (const float x : work) sums.Add(x);
+        expected.push_back(static_cast<float>(sums.Mean(static_cast<std::int64_t>(work.size()))));
+    }
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        SCOPED_TRACE(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline");
+        Seeds after;
+        const auto run = RunFast(values, {R, 0.975f, {}, 1}, seeds, &after, path);
+        EXPECT_TRUE(SameBitsEach(run.bootstrapMeans, expected));
+        EXPECT_EQ(after, reference.seeds);
     }
 }
 

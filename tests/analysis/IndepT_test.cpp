@@ -55,19 +55,22 @@ struct Case {
     Seeds seeds;
     std::int32_t resamples;
     int threads = 0;  // 0: every core
+    brevant::DrawPath path = brevant::ActiveDrawPath();
 };
 
 // Runs the fast procedure as a caller does (read from file text, run, write the output file) and the
 // literal transcription from the same seeds, and compares everything.
 void ExpectSameAsLiteral(const Case& c) {
     SCOPED_TRACE("nA=" + std::to_string(c.a.size()) + " nB=" + std::to_string(c.b.size()) +
-                 " R=" + std::to_string(c.resamples) + " threads=" + std::to_string(c.threads));
+                 " R=" + std::to_string(c.resamples) + " threads=" + std::to_string(c.threads) +
+                 (c.path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "IndepT_test_out.dat";
     RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(c.a, c.b), "test.dat");
-    const brevant::IndepTResult fast = brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control);
+    const brevant::IndepTResult fast =
+        brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control, c.path);
     brevant::WriteOutputFile(settings, fast.resampled);
 
     std::vector<float> pooled = c.a;
@@ -113,14 +116,52 @@ TEST(IndepT, MatchesTheLiteralRunBitForBit) {
                          Seeds{4711, 815, 12345}, 2000});
 }
 
-// The t values are computed kIndepTLanes arrangements at a time: every count of leftover arrangements at
-// the end of a run, on one thread and on several, gives the literal run's bits.
-TEST(IndepT, EveryRemainderOfTheLanesMatchesTheLiteralRun) {
+// The t values are computed kIndepTLanes arrangements at a time and the shuffles' picks a run of draws at
+// a time, on the AVX2 path (where the processor has it) and the baseline: every count of leftover
+// arrangements at the end of a run, on one thread and on several, gives the literal run's bits.
+TEST(IndepT, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
     std::mt19937 random(8080);
-    for (std::int32_t R = 3 * brevant::kIndepTLanes; R < 4 * brevant::kIndepTLanes; ++R) {
-        const int nA = 2 + R % 5, nB = 9 - R % 4;
-        ExpectSameAsLiteral({MixedValues(random, nA, 1.0f), MixedValues(random, nB, 0.0f),
-                             Seeds{40 + R, 50 + R, 60 + R}, R, 1 + R % 3});
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (std::int32_t R = 3 * brevant::kIndepTLanes; R < 4 * brevant::kIndepTLanes; ++R) {
+            const int nA = 2 + R % 5, nB = 9 - R % 4;
+            ExpectSameAsLiteral({MixedValues(random, nA, 1.0f), MixedValues(random, nB, 0.0f),
+                                 Seeds{40 + R, 50 + R, 60 + R}, R, 1 + R % 3, path});
+        }
+    }
+}
+
+// Past the designed 1,000 values in all the sums are double, in the lanes as one at a time: every t of the
+// run, on each path, is ComputeT with double sums of its own shuffle (ShuffleArray from the same stream,
+// each continuing from the last), and the generator ends after them.
+TEST(IndepT, DoubleSumsInTheLanesGiveEachShufflesOwnT) {
+    std::mt19937 random(1001);
+    std::vector<float> a = MixedValues(random, 600, 1000.0f), b = MixedValues(random, 401, 1000.5f);
+    const std::int32_t R = 3 * brevant::kIndepTLanes + 3;
+    const Seeds seeds{77, 88, 99};
+    Generator reference{seeds};
+    std::vector<float> pooled = a;
+    pooled.insert(pooled.end(), b.begin(), b.end());
+    std::vector<float> expected;
+    for (std::int32_t k = 0; k < R; ++k) {
+        brevant::ShuffleArray(reference, std::span<float>(pooled));
+        const std::span<const float> all(pooled);
+        expected.push_back(brevant::ComputeT(all.first(a.size()), all.subspan(a.size()), brevant::SumPrecision::Double).t);
+    }
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const int threads : {1, 2}) {
+            SCOPED_TRACE(std::string(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline") + " threads " +
+                         std::to_string(threads));
+            Generator generator{seeds};
+            RunControl control;
+            DataFile file = DataFile::FromText(FileText(a, b), "wide.dat");
+            const brevant::IndepTData data = brevant::ReadIndepTData(file);
+            ASSERT_EQ(data.sums, brevant::SumPrecision::Double);
+            const auto run = brevant::RunIndepT(data, {R, 0.975f, {}, threads}, generator, control, path);
+            EXPECT_TRUE(SameBitsEach(run.resampled, expected));
+            EXPECT_EQ(generator.seeds, reference.seeds);
+        }
     }
 }
 
