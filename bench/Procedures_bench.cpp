@@ -47,6 +47,18 @@ void IndepT_Run(benchmark::State& state) {
     }
 }
 
+// One thread on the baseline instruction path (what a processor without AVX2 runs).
+void IndepT_RunBaseline(benchmark::State& state) {
+    const brevant::IndepTData data = IndepTData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunIndepT(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
 void IndepT_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
@@ -115,6 +127,17 @@ void BootstMean_Run(benchmark::State& state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
         auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapMeans.data());
+    }
+}
+
+void BootstMean_RunBaseline(benchmark::State& state) {
+    const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
         benchmark::DoNotOptimize(result.bootstrapMeans.data());
     }
 }
@@ -188,12 +211,14 @@ void BootstMean_Literal(benchmark::State& state) {
 }
 
 BENCHMARK(IndepT_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_RunBaseline)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_Shuffle)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_ShufflePerDraw)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BootstMean_Run)->Args({50000, 1})->Args({50000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_RunBaseline)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawBlocks)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_Sort)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(5);
