@@ -4,12 +4,15 @@
 // count, for scale.
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
+#include "engine/OutputFile.h"
 #include "engine/UniformBlocks.h"
 #include "literal/LiteralBootstMean.h"
 #include "literal/LiteralIndepT.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -44,6 +47,18 @@ void IndepT_Run(benchmark::State& state) {
     }
 }
 
+// One thread on the baseline instruction path (what a processor without AVX2 runs).
+void IndepT_RunBaseline(benchmark::State& state) {
+    const brevant::IndepTData data = IndepTData();
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunIndepT(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
+        benchmark::DoNotOptimize(result.resampled.data());
+    }
+}
+
 void IndepT_DrawFloor(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
@@ -68,6 +83,33 @@ void IndepT_DrawBlocks(benchmark::State& state) {
     }
 }
 
+// The shuffles alone, as the run makes them on its one shuffling thread: the picks worked out a run of
+// draws at a time, and one Index call per draw.
+void IndepT_Shuffle(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    const brevant::DrawPath path = brevant::ActiveDrawPath();
+    for (auto _ : state) {
+        std::vector<float> values = IndepTData().pooled;
+        std::vector<std::int32_t> picks(values.size() - 1);
+        brevant::BlockGenerator g{kSeeds};
+        for (std::int32_t k = 0; k < R; ++k) {
+            brevant::DrawShufflePicks(path, g, picks);
+            brevant::ApplyShufflePicks(picks, values);
+        }
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+
+void IndepT_ShufflePerDraw(benchmark::State& state) {
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        std::vector<float> values = IndepTData().pooled;
+        brevant::BlockGenerator g{kSeeds};
+        for (std::int32_t k = 0; k < R; ++k) brevant::ShuffleArray(g, std::span<float>(values));
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+
 void IndepT_Literal(benchmark::State& state) {
     const brevant::IndepTData data = IndepTData();
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -85,6 +127,17 @@ void BootstMean_Run(benchmark::State& state) {
         brevant::Generator g{kSeeds};
         brevant::RunControl control;
         auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+        benchmark::DoNotOptimize(result.bootstrapMeans.data());
+    }
+}
+
+void BootstMean_RunBaseline(benchmark::State& state) {
+    const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        brevant::Generator g{kSeeds};
+        brevant::RunControl control;
+        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
         benchmark::DoNotOptimize(result.bootstrapMeans.data());
     }
 }
@@ -113,6 +166,40 @@ void BootstMean_DrawBlocks(benchmark::State& state) {
     }
 }
 
+// The parts of a whole batch run after the resamples: the sort of the studentized values, and the output
+// file's lines and the file itself (written beside the other and renamed over it, synced to disk).
+brevant::BootstMeanResult BootstMeanResult(std::int32_t R) {
+    const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
+    brevant::Generator g{kSeeds};
+    brevant::RunControl control;
+    return brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control);
+}
+
+void BootstMean_Sort(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    std::mt19937 random(5);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<float> t = result.sortedT;
+        std::shuffle(t.begin(), t.end(), random);
+        state.ResumeTiming();
+        brevant::SortArray(t);
+        benchmark::DoNotOptimize(t.data());
+    }
+}
+
+void BootstMean_OutputLines(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(brevant::ValueLines(result.bootstrapMeans));
+}
+
+void BootstMean_OutputFile(benchmark::State& state) {
+    const brevant::BootstMeanResult result = BootstMeanResult(static_cast<std::int32_t>(state.range(0)));
+    const std::string path = "/tmp/BootstMean_bench_out.dat";
+    for (auto _ : state) brevant::WriteOutputFile({1, 0.975f, path}, result.bootstrapMeans);
+    std::remove(path.c_str());
+}
+
 void BootstMean_Literal(benchmark::State& state) {
     const std::vector<float> values = Values(1000, 20.0f, 3);
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -124,12 +211,19 @@ void BootstMean_Literal(benchmark::State& state) {
 }
 
 BENCHMARK(IndepT_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_RunBaseline)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_Shuffle)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(IndepT_ShufflePerDraw)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(IndepT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BootstMean_Run)->Args({50000, 1})->Args({50000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_RunBaseline)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawBlocks)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BootstMean_DrawFloor)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BootstMean_Sort)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BootstMean_OutputLines)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BootstMean_OutputFile)->Arg(50000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BootstMean_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

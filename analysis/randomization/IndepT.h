@@ -19,6 +19,7 @@
 #include "analysis/Procedure.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
+#include "engine/UniformBlocks.h"
 
 #include <cstdint>
 #include <span>
@@ -51,6 +52,20 @@ struct TFigures {
 };
 TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, SumPrecision sums) noexcept;
 
+// The t of kIndepTLanes arrangements at once: arrangement j (nA values of group A, then nB of group B)
+// starts at arrangements + j * (nA + nB); t[j] is ComputeT(A, B, sums).t of arrangement j. The AVX2 path
+// (where available) and the baseline give the same bits.
+inline constexpr std::int32_t kIndepTLanes = 8;
+void ArrangementLaneTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB, SumPrecision sums,
+                       float* t) noexcept;
+
+// ShuffleArray(g, values) in two halves: the picks of its swaps from the draws (in AVX2 lanes where path
+// is Avx2), then the swaps. DrawShufflePicks takes the n - 1 draws of a shuffle of n = picks.size() + 1
+// values from g's blocks, a run at a time; ApplyShufflePicks makes the swaps on values (n of them). The
+// same draws and the same swaps as ShuffleArray, on either path.
+void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> picks) noexcept;
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept;
+
 // t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
 float ComparisonT(float t) noexcept;
 
@@ -67,8 +82,10 @@ struct IndepTResult {
 
 // Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;
 // draws N - 1 numbers per resample from generator (drawn in blocks in the loop, its seeds stored back at the end or on
-// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks.
-IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control);
+// cancellation). Throws SettingsError for a bad R and RunCancelled when control asks. The lanes run on path
+// (which must be available); the results do not depend on it.
+IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control,
+                       DrawPath path = ActiveDrawPath());
 
 // Reads, runs and presents: boxes txtObtT, txtNumLess, txtNumGreater, txtProbMore, txtEffectSize; the
 // histogram of the resampled t between -5 and 5 with t' marked.

@@ -40,11 +40,11 @@ using brevant::testing::SameBits;
 using brevant::testing::SameBitsEach;
 
 brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings settings, Seeds seeds,
-                                  Seeds* after = nullptr) {
+                                  Seeds* after = nullptr, brevant::DrawPath path = brevant::ActiveDrawPath()) {
     Generator generator{seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(values), "boot.dat");
-    auto result = brevant::RunBootstMean(brevant::ReadBootstMeanData(file), settings, generator, control);
+    auto result = brevant::RunBootstMean(brevant::ReadBootstMeanData(file), settings, generator, control, path);
     brevant::WriteOutputFile(settings, result.bootstrapMeans);
     if (after) *after = generator.seeds;
     EXPECT_EQ(control.resamplesDone.load(), settings.resamples);
@@ -52,11 +52,13 @@ brevant::BootstMeanResult RunFast(const std::vector<float>& values, RunSettings 
     return result;
 }
 
-void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds) {
-    SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
+void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds, int threads = 0,
+                         brevant::DrawPath path = brevant::ActiveDrawPath()) {
+    SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q) +
+                 " threads=" + std::to_string(threads) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstMean_test_out.dat";
     Seeds after;
-    const auto fast = RunFast(values, {R, q, out.string()}, seeds, &after);
+    const auto fast = RunFast(values, {R, q, out.string(), threads}, seeds, &after, path);
     brevant::literal::seedTable = seeds;
     const auto literal = brevant::literal::RunBootstMean(values, R, q);
 
@@ -90,6 +92,121 @@ TEST(BootstMean, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     ExpectSameAsLiteral({1.23456789f, 9.87654321f, 5.5f, -0.000123456789f}, 2000, 0.995f, Seeds{30000, 30000, 30000});
+}
+
+// Resamples are drawn and summed kBootstMeanLanes at a time, on the AVX2 path (where the processor has it)
+// and the baseline: every count of leftover resamples, at the end of a run and at the end of each thread's
+// share, runs one at a time after the lanes, with the same bits.
+TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
+    std::mt19937 random(515);
+    std::uniform_real_distribution<float> spread(-5.0f, 15.0f);
+    std::vector<float> values(7);
+    for (float& v : values) v = spread(random);
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (std::int32_t R = 2 * brevant::kBootstMeanLanes; R < 3 * brevant::kBootstMeanLanes; ++R) {
+            ExpectSameAsLiteral(values, R, 0.975f, Seeds{100 + R, 200 + R, 300 + R}, 1 + R % 3, path);
+        }
+    }
+}
+
+// Past the designed 1,000 values the sums are double, in the lanes as one at a time: every bootstrap mean
+// of the run, on each path, is the double-sum mean of its own draws (BootstrapDrawFrom, one resample after
+// another), and the generator ends after them.
+TEST(BootstMean, DoubleSumsInTheLanesGiveEachResamplesOwnMean) {
+    std::mt19937 random(1001);
+    std::normal_distribution<float> around(1000.0f, 3.0f);
+    std::vector<float> values(1001);
+    for (float& v : values) v = around(random);
+    const std::int32_t R = 2 * brevant::kBootstMeanLanes + 5;
+    const Seeds seeds{901, 902, 903};
+    Generator reference{seeds};
+    const std::vector<float> rounded = brevant::RoundedCopy(values);
+    std::vector<float> expected, work(values.size());
+    for (std::int32_t k = 0; k < R; ++k) {
+        brevant::BootstrapDrawFrom(reference, rounded, work);
+        brevant::RunningSums sums(brevant::SumPrecision::Double);
+        for (const float x : work) sums.Add(x);
+        expected.push_back(static_cast<float>(sums.Mean(static_cast<std::int64_t>(work.size()))));
+    }
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        SCOPED_TRACE(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline");
+        Seeds after;
+        const auto run = RunFast(values, {R, 0.975f, {}, 1}, seeds, &after, path);
+        EXPECT_TRUE(SameBitsEach(run.bootstrapMeans, expected));
+        EXPECT_EQ(after, reference.seeds);
+    }
+}
+
+// The sums of the lanes, on the AVX2 path (where the processor has it) and the baseline, single and double:
+// each lane's are bit for bit those of RunningSums over its own resample's values in order, for counts that
+// are not multiples of the register width, values with more digits than a float sum keeps, and lanes whose
+// values are all equal (or all but the last).
+TEST(BootstMean, ResampleLanesGiveEachResamplesOwnSumsOnEveryPath) {
+    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
+    std::mt19937 random(2718);
+    std::uniform_real_distribution<float> spread(-3000.0f, 9000.0f);
+    for (const std::int32_t n : {2, 3, 8, 13, 1000, 1001}) {
+        const auto size = static_cast<std::size_t>(n);
+        std::vector<float> drawn(kLanes * size);
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            for (std::size_t i = 0; i < size; ++i) {
+                const bool equal = j == 3 || (j == 9 && i + 1 < size);
+                drawn[j * size + i] = equal ? 0.1f : spread(random) * (j % 2 == 0 ? 1.0f : 0.001f);
+            }
+        }
+        for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+            for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                if (!brevant::DrawPathAvailable(path)) continue;
+                SCOPED_TRACE("n=" + std::to_string(n) + (precision == brevant::SumPrecision::Single ? " single" : " double") +
+                             (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+                brevant::ResampleLaneSums lanes{};
+                brevant::SumResampleLanes(path, precision, drawn.data(), n, lanes);
+                for (std::size_t j = 0; j < kLanes; ++j) {
+                    brevant::RunningSums running(precision);
+                    for (std::size_t i = 0; i < size; ++i) running.Add(drawn[j * size + i]);
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.sum[j]), std::bit_cast<std::uint64_t>(running.Sum()))
+                        << j << " " << lanes.sum[j] << " " << running.Sum();
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.squares[j]), std::bit_cast<std::uint64_t>(running.Squares()))
+                        << j << " " << lanes.squares[j] << " " << running.Squares();
+                    EXPECT_EQ(lanes.constant[j], j == 3) << j;
+                }
+            }
+        }
+    }
+}
+
+// The values of the lanes, drawn a run of draws at a time on the AVX2 path (where the processor has it) and
+// the baseline, are BootstrapDrawFrom's, resample after resample, from the same draws: sizes that are not
+// multiples of the register width, resamples that cross the generator's blocks, a block begun partway.
+TEST(BootstMean, ResampleLanesDrawTheSameValuesFromTheSameDraws) {
+    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
+    for (const int n : {1, 2, 7, 8, 9, 100, 1000, 3001}) {
+        std::vector<float> source(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < source.size(); ++i) source[i] = 0.25f * static_cast<float>(i) - 3.0f;
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            SCOPED_TRACE(std::to_string(n) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+            const Seeds seeds{11 + n, 22 + n, 33 + n};
+            Generator generator{seeds};
+            brevant::BlockGenerator blocks(seeds);
+            for (int k = 0; k < 37; ++k) {  // into the first block
+                generator.Uniform();
+                blocks.Uniform();
+            }
+            for (int batch = 0; batch < 3; ++batch) {
+                std::vector<float> drawn(kLanes * source.size()), expected(drawn.size());
+                for (std::size_t j = 0; j < kLanes; ++j) {
+                    brevant::BootstrapDrawFrom(generator, source,
+                                               std::span<float>(expected).subspan(j * source.size(), source.size()));
+                }
+                brevant::DrawResampleLanes(path, blocks, source, drawn.data());
+                ASSERT_EQ(drawn, expected) << "batch " << batch;
+                ASSERT_EQ(blocks.CurrentSeeds(), generator.seeds) << "batch " << batch;
+            }
+        }
+    }
 }
 
 // Up to the designed sizes (1,000 values, 100,000 resamples) the sums are single precision, bit for bit.

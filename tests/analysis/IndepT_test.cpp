@@ -54,18 +54,23 @@ struct Case {
     std::vector<float> a, b;
     Seeds seeds;
     std::int32_t resamples;
+    int threads = 0;  // 0: every core
+    brevant::DrawPath path = brevant::ActiveDrawPath();
 };
 
 // Runs the fast procedure as a caller does (read from file text, run, write the output file) and the
 // literal transcription from the same seeds, and compares everything.
 void ExpectSameAsLiteral(const Case& c) {
-    SCOPED_TRACE("nA=" + std::to_string(c.a.size()) + " nB=" + std::to_string(c.b.size()));
+    SCOPED_TRACE("nA=" + std::to_string(c.a.size()) + " nB=" + std::to_string(c.b.size()) +
+                 " R=" + std::to_string(c.resamples) + " threads=" + std::to_string(c.threads) +
+                 (c.path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "IndepT_test_out.dat";
-    RunSettings settings{c.resamples, 0.975f, out.string()};
+    RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(c.a, c.b), "test.dat");
-    const brevant::IndepTResult fast = brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control);
+    const brevant::IndepTResult fast =
+        brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control, c.path);
     brevant::WriteOutputFile(settings, fast.resampled);
 
     std::vector<float> pooled = c.a;
@@ -109,6 +114,124 @@ TEST(IndepT, MatchesTheLiteralRunBitForBit) {
     // Large magnitudes where single-precision sums lose digits.
     ExpectSameAsLiteral({{123456.7f, 123457.9f, 123455.1f, 123456.2f}, {123458.3f, 123459.9f, 123457.4f},
                          Seeds{4711, 815, 12345}, 2000});
+}
+
+// The t values are computed kIndepTLanes arrangements at a time and the shuffles' picks a run of draws at
+// a time, on the AVX2 path (where the processor has it) and the baseline: every count of leftover
+// arrangements at the end of a run, on one thread and on several, gives the literal run's bits.
+TEST(IndepT, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
+    std::mt19937 random(8080);
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (std::int32_t R = 3 * brevant::kIndepTLanes; R < 4 * brevant::kIndepTLanes; ++R) {
+            const int nA = 2 + R % 5, nB = 9 - R % 4;
+            ExpectSameAsLiteral({MixedValues(random, nA, 1.0f), MixedValues(random, nB, 0.0f),
+                                 Seeds{40 + R, 50 + R, 60 + R}, R, 1 + R % 3, path});
+        }
+    }
+}
+
+// Past the designed 1,000 values in all the sums are double, in the lanes as one at a time: every t of the
+// run, on each path, is ComputeT with double sums of its own shuffle (ShuffleArray from the same stream,
+// each continuing from the last), and the generator ends after them.
+TEST(IndepT, DoubleSumsInTheLanesGiveEachShufflesOwnT) {
+    std::mt19937 random(1001);
+    std::vector<float> a = MixedValues(random, 600, 1000.0f), b = MixedValues(random, 401, 1000.5f);
+    const std::int32_t R = 3 * brevant::kIndepTLanes + 3;
+    const Seeds seeds{77, 88, 99};
+    Generator reference{seeds};
+    std::vector<float> pooled = a;
+    pooled.insert(pooled.end(), b.begin(), b.end());
+    std::vector<float> expected;
+    for (std::int32_t k = 0; k < R; ++k) {
+        brevant::ShuffleArray(reference, std::span<float>(pooled));
+        const std::span<const float> all(pooled);
+        expected.push_back(brevant::ComputeT(all.first(a.size()), all.subspan(a.size()), brevant::SumPrecision::Double).t);
+    }
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const int threads : {1, 2}) {
+            SCOPED_TRACE(std::string(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline") + " threads " +
+                         std::to_string(threads));
+            Generator generator{seeds};
+            RunControl control;
+            DataFile file = DataFile::FromText(FileText(a, b), "wide.dat");
+            const brevant::IndepTData data = brevant::ReadIndepTData(file);
+            ASSERT_EQ(data.sums, brevant::SumPrecision::Double);
+            const auto run = brevant::RunIndepT(data, {R, 0.975f, {}, threads}, generator, control, path);
+            EXPECT_TRUE(SameBitsEach(run.resampled, expected));
+            EXPECT_EQ(generator.seeds, reference.seeds);
+        }
+    }
+}
+
+// kIndepTLanes arrangements at once, on the AVX2 path (where the processor has it) and the baseline, single sums
+// and double: each t is bit for bit ComputeT of its own arrangement, for group sizes that leave every
+// remainder of the register width, unequal groups (one group's chain running on alone), and arrangements
+// with no spread (an infinite or undefined t).
+TEST(IndepT, ArrangementsInLanesMatchComputeTOnEveryPath) {
+    constexpr std::size_t kLanes = brevant::kIndepTLanes;
+    std::mt19937 random(31337);
+    std::uniform_real_distribution<float> spread(-400.0f, 900.0f);
+    const std::pair<int, int> sizes[] = {{2, 2}, {3, 10}, {11, 4}, {8, 8}, {13, 29}, {500, 500}, {600, 401}};
+    for (const auto& [nA, nB] : sizes) {
+        const auto n = static_cast<std::size_t>(nA + nB);
+        std::vector<float> arrangements(kLanes * n);
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const bool inA = i < static_cast<std::size_t>(nA);
+                float v = spread(random) * (j % 2 == 0 ? 1.0f : 0.01f);
+                if (j % 8 == 2) v = inA ? 1.5f : 2.5f;  // no spread: t = -inf
+                if (j % 8 == 5) v = 7.25f;              // no spread, equal means: t undefined
+                if (j % 8 == 6 && inA) v = -3.0f;       // one group constant, the other spread
+                arrangements[j * n + i] = v;
+            }
+        }
+        for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+            float expected[kLanes];
+            for (std::size_t j = 0; j < kLanes; ++j) {
+                const std::span<const float> all(arrangements.data() + j * n, n);
+                expected[j] = brevant::ComputeT(all.first(static_cast<std::size_t>(nA)),
+                                                all.subspan(static_cast<std::size_t>(nA)), precision).t;
+            }
+            EXPECT_TRUE(std::isinf(expected[2]) && std::isnan(expected[5]));
+            for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+                if (!brevant::DrawPathAvailable(path)) continue;
+                SCOPED_TRACE(std::to_string(nA) + "+" + std::to_string(nB) +
+                             (precision == brevant::SumPrecision::Single ? " single" : " double") +
+                             (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+                float t[kLanes];
+                brevant::ArrangementLaneTs(path, arrangements.data(), nA, nB, precision, t);
+                for (std::size_t j = 0; j < kLanes; ++j) EXPECT_TRUE(SameBits(t[j], expected[j])) << j << " " << t[j] << " " << expected[j];
+            }
+        }
+    }
+}
+
+// The shuffle in two halves, its picks worked out a run of draws at a time, then its swaps, makes exactly
+// ShuffleArray's swaps from the same draws, on every path: sizes below, at and across a block of draws, shuffles one after another
+// from a generator whose blocks start partway through a shuffle.
+TEST(IndepT, ShufflePicksMakeTheSameSwapsFromTheSameDraws) {
+    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+        if (!brevant::DrawPathAvailable(path)) continue;
+        for (const int n : {2, 3, 17, 1000, 2048, 2049, 2050, 5001}) {
+            SCOPED_TRACE(std::to_string(n) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
+            std::vector<float> blocks(static_cast<std::size_t>(n)), plain(blocks.size());
+            for (std::size_t i = 0; i < blocks.size(); ++i) blocks[i] = plain[i] = static_cast<float>(i) + 0.5f;
+            Generator generator{Seeds{1 + n, 2 + 3 * n, 3 + 5 * n}};
+            generator.Uniform();
+            brevant::BlockGenerator fromBlocks(Seeds{1 + n, 2 + 3 * n, 3 + 5 * n});
+            fromBlocks.Uniform();
+            std::vector<std::int32_t> picks(static_cast<std::size_t>(n - 1));
+            for (int k = 0; k < 5; ++k) {
+                brevant::ShuffleArray(generator, std::span<float>(plain));
+                brevant::DrawShufflePicks(path, fromBlocks, picks);
+                brevant::ApplyShufflePicks(picks, blocks);
+                ASSERT_EQ(blocks, plain) << "shuffle " << k;
+                ASSERT_EQ(fromBlocks.CurrentSeeds(), generator.seeds) << "shuffle " << k;
+            }
+        }
+    }
 }
 
 // The designed size, 1,000 values in all, keeps the single-precision sums bit for bit; one value more
