@@ -216,6 +216,16 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
     const std::int64_t slots = std::min<std::int64_t>(chunk, resamples);
     std::vector<std::int32_t> steps(static_cast<std::size_t>(slots) * step.stepSize);
     std::vector<float> arrangements(static_cast<std::size_t>(slots) * n);
+    // The arrangement each part of a chunk starts from; the composed steps of each part (two buffers a part,
+    // taking turns), and which of them holds the part's whole step.
+    std::vector<float> starts(static_cast<std::size_t>(workers) * n);
+    const auto partStart = [&](int p) { return std::span<float>(starts).subspan(static_cast<std::size_t>(p) * n, n); };
+    std::vector<std::int32_t> composites(static_cast<std::size_t>(workers) * 2 * step.stepSize);
+    const auto composite = [&](int p, int which) {
+        return std::span<std::int32_t>(composites).subspan(static_cast<std::size_t>(2 * p + which) * step.stepSize,
+                                                           step.stepSize);
+    };
+    std::vector<std::span<std::int32_t>> totals(static_cast<std::size_t>(workers));
     const Seeds start = generator.seeds;
     std::int64_t completed = 0;  // resamples whose chunk is done
 
@@ -234,48 +244,65 @@ void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads
             if (stopBeforeChunk.load(std::memory_order_relaxed)) return;
             const std::int64_t count = std::min<std::int64_t>(chunk, resamples - first);
 
-            // The steps of this chunk, each thread jumping ahead to its own.
+            // The steps of this chunk, each thread jumping ahead to its own; every part but the last also
+            // composes its steps into the one step that makes its end out of its start.
             const std::int64_t from = part(count, t), to = part(count, t + 1);
+            const auto slot = [&](std::int64_t k) {
+                return std::span<std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
+                                                              step.stepSize);
+            };
             if (from < to) {
                 BlockGenerator g(JumpAhead(start, static_cast<std::uint64_t>(first + from) * step.drawsPerResample));
+                std::span<std::int32_t> total = composite(t, 0), spare = composite(t, 1);
                 for (std::int64_t k = from; k < to; ++k) {
                     if (control.CancelRequested()) {
                         unfinished.store(true, std::memory_order_relaxed);
                         break;
                     }
-                    step.draw(g, std::span<std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
-                                                                        step.stepSize));
+                    step.draw(g, slot(k));
+                    if (t + 1 == workers) continue;
+                    if (k == from) {
+                        std::copy(slot(k).begin(), slot(k).end(), total.begin());
+                    } else {
+                        step.compose(total, slot(k), spare);
+                        std::swap(total, spare);
+                    }
                 }
+                totals[static_cast<std::size_t>(t)] = total;
             }
             sync.arrive_and_wait();
 
-            // Applied in order; the arrangement carries into the next chunk through values. A chunk whose
-            // steps were not all drawn is left out whole.
+            // In order, part by part: the arrangement each part starts from. A chunk whose steps were not
+            // all drawn is left out whole.
             if (t == 0) {
                 const bool left = unfinished.load(std::memory_order_relaxed);
                 stopAfterSteps.store(left, std::memory_order_relaxed);
-                for (std::int64_t k = 0; k < count && !left; ++k) {
-                    const std::span<float> out =
-                        std::span<float>(arrangements).subspan(static_cast<std::size_t>(k) * n, n);
-                    const std::span<const float> previous =
-                        k == 0 ? std::span<const float>(values) : std::span<const float>(out.data() - n, n);
-                    step.apply(std::span<const std::int32_t>(steps).subspan(static_cast<std::size_t>(k) * step.stepSize,
-                                                                            step.stepSize),
-                               previous, out);
-                }
                 if (!left) {
-                    std::copy_n(arrangements.begin() +
-                                    static_cast<std::ptrdiff_t>(static_cast<std::size_t>(count - 1) * n),
-                                n, values.begin());
+                    std::copy(values.begin(), values.end(), partStart(0).begin());
+                    for (int p = 0; p + 1 < workers; ++p) {
+                        const std::span<const float> begin = partStart(p);
+                        const std::span<float> end = partStart(p + 1);
+                        if (part(count, p) < part(count, p + 1)) step.apply(totals[static_cast<std::size_t>(p)], begin, end);
+                        else std::copy(begin.begin(), begin.end(), end.begin());
+                    }
                     completed = first + count;
                 }
             }
             sync.arrive_and_wait();
             if (stopAfterSteps.load(std::memory_order_relaxed)) return;
 
+            // Each part's arrangements one after another from its start, and their statistics; the part
+            // that ends the chunk leaves its last arrangement in values.
             if (from < to) {
+                const auto arrangement = [&](std::int64_t k) {
+                    return std::span<float>(arrangements).subspan(static_cast<std::size_t>(k) * n, n);
+                };
+                for (std::int64_t k = from; k < to; ++k) {
+                    step.apply(slot(k), k == from ? partStart(t) : arrangement(k - 1), arrangement(k));
+                }
                 statistics(static_cast<std::int32_t>(first + from), static_cast<std::int32_t>(to - from),
                            arrangements.data() + static_cast<std::size_t>(from) * n);
+                if (to == count) std::copy(arrangement(to - 1).begin(), arrangement(to - 1).end(), values.begin());
                 for (std::int64_t k = from; k < to; ++k) progress.Tick();
             }
         }

@@ -12,8 +12,10 @@
 //                        are split across threads, each drawing only its own rows' numbers of every pass;
 //   StepsAlongside       the arrangement carries over, but each resample's change to it (a permutation by
 //                        sorting drawn keys, a set of sign flips) depends on that resample's draws alone:
-//                        the changes are drawn on every thread, applied in order on one, and the
-//                        statistics of the arrangements computed on every thread.
+//                        the changes are drawn on every thread and composed there into one change
+//                        per resample from the start of that thread's part; only the parts' starts
+//                        are worked out in order; the arrangements and their statistics are formed
+//                        on every thread.
 // Either way resample k sees exactly the draws it sees on one thread, and the generator ends where one
 // thread leaves it, so output files, results and seeds are the same whatever the thread count.
 #pragma once
@@ -96,12 +98,16 @@ void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int 
 
 // A change to the arrangement drawn afresh at each resample: draw(g, step) fills step (stepSize integers)
 // from exactly drawsPerResample draws of g; apply(step, from, to) writes into to the arrangement that step
-// makes of from (to never overlaps from).
+// makes of from (to never overlaps from); compose(earlier, later, to) writes into to (which may be later)
+// the one step that makes what earlier and then later make, exactly: applying it gives the same bits.
 struct CarriedStep {
     std::uint64_t drawsPerResample = 0;
     std::size_t stepSize = 0;
     std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw;
     std::function<void(std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to)> apply;
+    std::function<void(std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
+                       std::span<std::int32_t> to)>
+        compose;
 };
 // For k = 0..R-1 in order: values = step k applied to values; then the statistics of every arrangement.
 // values ends as the last step left it, the generator after R * drawsPerResample draws; the bits do not

@@ -268,8 +268,8 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     const bool single = data.sums == SumPrecision::Single;
 
     // Each permutation rearranges the Y values from where the last one left them, but which position goes
-    // where depends only on that resample's own n keys: the permutations are drawn on every thread,
-    // applied in order, and the sums of products of the arrangements formed on every thread.
+    // where depends only on that resample's own n keys: the permutations are drawn and chained on every
+    // thread, and the sums of products of the arrangements formed there.
     std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
     const float* const x = data.x.data();
     float* const out = result.resampled.data();
@@ -282,6 +282,10 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     };
     permutation.apply = [](std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to) {
         for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(step[i])];
+    };
+    permutation.compose = [](std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
+                             std::span<std::int32_t> to) {
+        for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[static_cast<std::size_t>(later[i])];
     };
     const auto finish = [&](std::int32_t k, double sumXY) {
         out[k] = static_cast<float>(((sumXY - centre) / nMinus1) / spread);

@@ -48,6 +48,12 @@ void ApplyFlips(std::span<const std::int32_t> flips, std::span<const float> from
     }
 }
 
+// Flipping by earlier and then by later is flipping by both masks at once.
+void ComposeFlips(std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
+                  std::span<std::int32_t> to) noexcept {
+    for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[i] ^ later[i];
+}
+
 // The t of each of count sign patterns (one after another, n differences each). Acc is float for
 // single-precision sums (a float addition is the double addition rounded to float) and double past the
 // designed size. Eight patterns are summed side by side, so their separate dependency chains overlap.
@@ -153,8 +159,8 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
     // The signs carry over from one pattern to the next, but each pattern's flips depend only on its own n
-    // draws: the flips are drawn on every thread, applied in order, and the t of each pattern computed on
-    // every thread; the counts are taken from the t values afterwards.
+    // draws: the flips are drawn and combined on every thread, and the t of each pattern computed there;
+    // the counts are taken from the t values afterwards.
     const double squares = SumOfSquares(d, data.sums);
     const bool sameSize = AllSameSize(d);
     const std::size_t n = d.size();
@@ -164,6 +170,7 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
     flips.stepSize = n;
     flips.draw = DrawFlips;
     flips.apply = ApplyFlips;
+    flips.compose = ComposeFlips;
     const bool single = data.sums == SumPrecision::Single;
     StepsAlongside(d, R, settings.threads, generator, control, flips,
                    [&](std::int32_t first, std::int32_t count, const float* patterns) {

@@ -114,6 +114,10 @@ CarriedStep PositionShuffle(std::size_t n) {
     step.apply = [](std::span<const std::int32_t> positions, std::span<const float> from, std::span<float> to) {
         for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(positions[i])];
     };
+    step.compose = [](std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
+                      std::span<std::int32_t> to) {
+        for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[static_cast<std::size_t>(later[i])];
+    };
     return step;
 }
 
