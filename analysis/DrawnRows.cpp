@@ -1,6 +1,8 @@
 #include "analysis/DrawnRows.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -171,6 +173,47 @@ void SumPickedRows(DrawPath path, SumPrecision precision, const RowTable& table,
         floats ? SumInPrecision<1, true>(path, precision, table, picked, n, count, out)
                : SumInPrecision<1, false>(path, precision, table, picked, n, count, out);
     }
+}
+
+namespace {
+constexpr int kSingleXX = 0, kSingleYY = 1, kSingleXY = 2;  // doubles
+constexpr int kSingleX = 0, kSingleY = 1;                    // floats
+constexpr int kDoubleX = 0, kDoubleY = 1, kDoubleXX = 2, kDoubleYY = 3, kDoubleXY = 4;
+}  // namespace
+
+CorrelationRows CorrelationRowsOf(const float* x, const float* y, std::size_t stride, std::size_t n,
+                                  SumPrecision precision) {
+    CorrelationRows t;
+    if (precision == SumPrecision::Single) {
+        t.doubles.resize(4 * n);
+        t.floats.resize(4 * n);
+        for (std::size_t r = 0; r < n; ++r) {
+            const float xr = x[r * stride], yr = y[r * stride];
+            const double xd = xr, yd = yr;
+            t.doubles[4 * r + kSingleXX] = xd * xd, t.doubles[4 * r + kSingleYY] = yd * yd;
+            t.doubles[4 * r + kSingleXY] = xd * yd;
+            t.floats[4 * r + kSingleX] = xr, t.floats[4 * r + kSingleY] = yr;
+        }
+        t.table = {t.doubles.data(), 1, t.floats.data()};
+    } else {
+        t.doubles.resize(8 * n);
+        for (std::size_t r = 0; r < n; ++r) {
+            const double xd = x[r * stride], yd = y[r * stride];
+            const double row[] = {xd, yd, xd * xd, yd * yd, xd * yd};
+            std::copy(std::begin(row), std::end(row), t.doubles.begin() + static_cast<std::ptrdiff_t>(8 * r));
+        }
+        t.table = {t.doubles.data(), 2, nullptr};
+    }
+    return t;
+}
+
+CorrelationTotals CorrelationTotalsOf(const RowSums& s, SumPrecision precision) noexcept {
+    if (precision == SumPrecision::Single) {
+        return {s.floats[kSingleX], s.floats[kSingleY], s.doubles[kSingleXX], s.doubles[kSingleYY],
+                s.doubles[kSingleXY]};
+    }
+    return {s.doubles[kDoubleX], s.doubles[kDoubleY], s.doubles[kDoubleXX], s.doubles[kDoubleYY],
+            s.doubles[kDoubleXY]};
 }
 
 }  // namespace brevant

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace brevant {
 
@@ -40,6 +41,24 @@ inline constexpr std::int32_t kPickedRowsBatch = 8;
 // For j in 0..count-1: out[j] = the sums of the rows picked[j * n + i], i = 0..n-1, added in that order.
 void SumPickedRows(DrawPath path, SumPrecision precision, const RowTable& table, const std::int32_t* picked,
                    std::int32_t n, std::int32_t count, RowSums* out) noexcept;
+
+// The rows of a correlation's five running sums (X, Y, X², Y², XY), the squares and the product formed in
+// double from the floats (exact) once per run instead of once per draw. Single sums: X and Y as floats, the
+// squares and the product as doubles rounded to single after every addition. Double sums: all five as
+// doubles. Row r is formed from x[r * stride] and y[r * stride].
+struct CorrelationRows {
+    std::vector<double> doubles;
+    std::vector<float> floats;
+    RowTable table;
+};
+CorrelationRows CorrelationRowsOf(const float* x, const float* y, std::size_t stride, std::size_t n,
+                                  SumPrecision precision);
+
+// The five sums of one resample from its RowSums over CorrelationRows.
+struct CorrelationTotals {
+    double x = 0, y = 0, xx = 0, yy = 0, xy = 0;
+};
+CorrelationTotals CorrelationTotalsOf(const RowSums& sums, SumPrecision precision) noexcept;
 
 // Whether the value at column (values[r * stride] for row r) is the same in every picked row; stops at the
 // first difference, which mostly comes at once.

@@ -35,43 +35,6 @@ void CheckVarianceProductFits(const DataFile& file, const BootstCorrData& data) 
     }
 }
 
-// What one case adds to the five running sums, the squares and the product formed in double from the floats
-// (exact) once per run instead of once per draw. Single sums: X and Y as floats, the squares and the
-// product as doubles rounded to single after every addition. Double sums: all five as doubles.
-constexpr int kSingleXX = 0, kSingleYY = 1, kSingleXY = 2;  // doubles
-constexpr int kSingleX = 0, kSingleY = 1;                    // floats
-constexpr int kDoubleX = 0, kDoubleY = 1, kDoubleXX = 2, kDoubleYY = 3, kDoubleXY = 4;
-
-struct CaseTable {
-    std::vector<double> doubles;
-    std::vector<float> floats;
-    RowTable table;
-};
-
-CaseTable TableOf(const BootstCorrData& data) {
-    CaseTable t;
-    const std::size_t n = data.x.size();
-    if (data.sums == SumPrecision::Single) {
-        t.doubles.resize(4 * n);
-        t.floats.resize(4 * n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double x = data.x[i], y = data.y[i];
-            t.doubles[4 * i + kSingleXX] = x * x, t.doubles[4 * i + kSingleYY] = y * y, t.doubles[4 * i + kSingleXY] = x * y;
-            t.floats[4 * i + kSingleX] = data.x[i], t.floats[4 * i + kSingleY] = data.y[i];
-        }
-        t.table = {t.doubles.data(), 1, t.floats.data()};
-    } else {
-        t.doubles.resize(8 * n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double x = data.x[i], y = data.y[i];
-            const double row[] = {x, y, x * x, y * y, x * y};
-            std::copy(std::begin(row), std::end(row), t.doubles.begin() + static_cast<std::ptrdiff_t>(8 * i));
-        }
-        t.table = {t.doubles.data(), 2, nullptr};
-    }
-    return t;
-}
-
 }  // namespace
 
 float CorrelationFrom(float varX, float varY, float cov) noexcept {
@@ -140,13 +103,12 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     BootstCorrResult result;
     result.r = Correlation(data.x, data.y, data.sums).r;
 
-    const CaseTable cases = TableOf(data);
+    const CorrelationRows cases = CorrelationRowsOf(data.x.data(), data.y.data(), 1, data.x.size(), data.sums);
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
     float* const out = result.bootstrapR.data();
 
     // Each resample draws n cases afresh, so the resamples split across threads. Within a share they go in
     // batches: the n case numbers of each drawn in order, then the sums of the whole batch side by side.
-    const bool single = data.sums == SumPrecision::Single;
     const DrawPath path = ActiveDrawPath();
     const double size = n;
     const Seeds start = generator.seeds;
@@ -165,12 +127,7 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
             for (std::int32_t j = 0; j < b; ++j) {
                 const std::int32_t k = k0 + j;
                 const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-                const RowSums& s = sums[j];
-                const double sx = single ? s.floats[kSingleX] : s.doubles[kDoubleX];
-                const double sy = single ? s.floats[kSingleY] : s.doubles[kDoubleY];
-                const double sxx = s.doubles[single ? kSingleXX : kDoubleXX];
-                const double syy = s.doubles[single ? kSingleYY : kDoubleYY];
-                const double sxy = s.doubles[single ? kSingleXY : kDoubleXY];
+                const auto [sx, sy, sxx, syy, sxy] = CorrelationTotalsOf(sums[j], data.sums);
                 // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
                 const auto varX = static_cast<float>((sxx - sx * sx / size) / (size - 1.0));
                 const auto varY = static_cast<float>((syy - sy * sy / size) / (size - 1.0));

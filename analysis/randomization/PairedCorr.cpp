@@ -97,54 +97,17 @@ ColumnCorrelation CorrelateIn(std::int32_t n, Column column) noexcept {
     return sums.Finish(n);
 }
 
-// What each pair row adds to the running sums, the squares and the product formed in double from the
-// floats (exact) once per run instead of once per draw. Single sums: X and Y as floats, the squares and the
-// product as doubles rounded to single after every addition. Double sums: all five as doubles.
-constexpr int kSingleXX = 0, kSingleYY = 1, kSingleXY = 2;  // doubles
-constexpr int kSingleX = 0, kSingleY = 1;                    // floats
-constexpr int kDoubleX = 0, kDoubleY = 1, kDoubleXX = 2, kDoubleYY = 3, kDoubleXY = 4;
-
-struct PairTable {
-    std::vector<double> doubles;
-    std::vector<float> floats;
-    RowTable table;
-};
-
-PairTable TableOf(std::span<const float> rows, SumPrecision precision) {
-    PairTable t;
-    const std::size_t pairs = rows.size() / 2;
-    if (precision == SumPrecision::Single) {
-        t.doubles.resize(4 * pairs);
-        t.floats.resize(4 * pairs);
-        for (std::size_t r = 0; r < pairs; ++r) {
-            const double x = rows[2 * r], y = rows[2 * r + 1];
-            t.doubles[4 * r + kSingleXX] = x * x, t.doubles[4 * r + kSingleYY] = y * y;
-            t.doubles[4 * r + kSingleXY] = x * y;
-            t.floats[4 * r + kSingleX] = rows[2 * r], t.floats[4 * r + kSingleY] = rows[2 * r + 1];
-        }
-        t.table = {t.doubles.data(), 1, t.floats.data()};
-    } else {
-        t.doubles.resize(8 * pairs);
-        for (std::size_t r = 0; r < pairs; ++r) {
-            const double x = rows[2 * r], y = rows[2 * r + 1];
-            const double row[] = {x, y, x * x, y * y, x * y};
-            std::copy(std::begin(row), std::end(row), t.doubles.begin() + static_cast<std::ptrdiff_t>(8 * r));
-        }
-        t.table = {t.doubles.data(), 2, nullptr};
-    }
-    return t;
-}
-
 template <typename Sum>
 float PickedCorrelation(const RowSums& s, std::span<const float> rows, const std::int32_t* picked,
                         std::int32_t n) noexcept {
     constexpr bool kSingle = std::is_same_v<Sum, float>;
     CorrelationSums<Sum> sums;
-    sums.sx = static_cast<Sum>(kSingle ? s.floats[kSingleX] : s.doubles[kDoubleX]);
-    sums.sy = static_cast<Sum>(kSingle ? s.floats[kSingleY] : s.doubles[kDoubleY]);
-    sums.sxx = static_cast<Sum>(s.doubles[kSingle ? kSingleXX : kDoubleXX]);
-    sums.syy = static_cast<Sum>(s.doubles[kSingle ? kSingleYY : kDoubleYY]);
-    sums.sxy = static_cast<Sum>(s.doubles[kSingle ? kSingleXY : kDoubleXY]);
+    const CorrelationTotals totals = CorrelationTotalsOf(s, kSingle ? SumPrecision::Single : SumPrecision::Double);
+    sums.sx = static_cast<Sum>(totals.x);
+    sums.sy = static_cast<Sum>(totals.y);
+    sums.sxx = static_cast<Sum>(totals.xx);
+    sums.syy = static_cast<Sum>(totals.yy);
+    sums.sxy = static_cast<Sum>(totals.xy);
     sums.constantX = SameInEveryPickedRow(rows.data(), 2, picked, n);
     sums.constantY = SameInEveryPickedRow(rows.data() + 1, 2, picked, n);
     return sums.Finish(n).r;
@@ -221,7 +184,7 @@ void DrawPairPicks(DrawPath path, BlockGenerator& g, std::int32_t n, std::span<s
 
 void CorrelatePickedPairs(DrawPath path, SumPrecision precision, std::span<const float> rows,
                           const std::int32_t* picked, std::int32_t count, float* out) {
-    const PairTable table = TableOf(rows, precision);
+    const CorrelationRows table = CorrelationRowsOf(rows.data(), rows.data() + 1, 2, rows.size() / 2, precision);
     CorrelateWith(path, precision, rows, table.table, picked, count, out);
 }
 
@@ -310,7 +273,7 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
         rows[4 * i + 2] = data.x2[i];
         rows[4 * i + 3] = data.y2[i];
     }
-    const PairTable table = TableOf(rows, data.sums);
+    const CorrelationRows table = CorrelationRowsOf(rows.data(), rows.data() + 1, 2, rows.size() / 2, data.sums);
     float* const out = randomized.data();
     const auto size = static_cast<std::size_t>(n);
     const DrawPath path = ActiveDrawPath();
