@@ -4,6 +4,7 @@
 // floor, and on two threads at least 1.8 times as fast as on one (real time). The literal transcriptions
 // run at a smaller count, for scale. Past 10,000 cases the correlation's sums are double; that run is timed
 // against its own floor too.
+#include "DrawFloors.h"
 #include "analysis/bootstrap/BootstCorr.h"
 #include "analysis/bootstrap/BootstMedian.h"
 #include "engine/UniformBlocks.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 constexpr std::int32_t kValues = 1000;
 
 std::vector<float> Values(int n, float centre, unsigned seed) {
@@ -36,15 +37,7 @@ brevant::BootstCorrData CorrData() {
 }
 
 void DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < kValues; ++i) sum += g.Index(kValues);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kValues, kValues);
 }
 
 void BootstMedian_Run(benchmark::State& state) {
@@ -105,15 +98,7 @@ void BootstCorr_RunCases(benchmark::State& state) {
 
 void BootstCorr_DrawFloor(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
-    const auto R = static_cast<std::int32_t>(state.range(1));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < n; ++i) sum += g.Index(n);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(1)), n, n);
 }
 
 void BootstCorr_Literal(benchmark::State& state) {

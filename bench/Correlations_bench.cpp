@@ -3,6 +3,7 @@
 // float as the runs store them) from blocks, and the same drawn one at a time. Each run on one thread
 // (target: within 1.5 times the block floor) and on two (compare with one; wall time). The literal
 // transcriptions run at a smaller count, for scale.
+#include "DrawFloors.h"
 #include "analysis/randomization/Corr1.h"
 #include "analysis/randomization/PairedCorr.h"
 #include "engine/UniformBlocks.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 constexpr int kCases = 1000;
 
 std::vector<float> Values(int n, float centre, unsigned seed) {
@@ -47,27 +48,11 @@ brevant::PairedCorrData PairedCorrData() {
 // N draws per resample, each kept as a float, as both runs draw them; consumed by an integer count, whose
 // one-cycle chain does not hold the draws back as a running float sum would.
 void DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t low = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (int i = 0; i < kCases; ++i) low += static_cast<float>(g.Uniform()) < 0.5f;
-        }
-        benchmark::DoNotOptimize(low);
-    }
+    floors::FloatDraws<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), kCases);
 }
 
 void BlockDraws(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t low = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (int i = 0; i < kCases; ++i) low += static_cast<float>(g.Uniform()) < 0.5f;
-        }
-        benchmark::DoNotOptimize(low);
-    }
+    floors::FloatDraws<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kCases);
 }
 
 void Corr1_Run(benchmark::State& state) {

@@ -3,6 +3,7 @@
 // target is a run on one thread within 1.5 times its floor, and on two threads at least 1.8 times as fast
 // as on one (real time). The literal transcription runs at a smaller count, for scale. Past 10,000 cases
 // the sums are double; that run is timed too.
+#include "DrawFloors.h"
 #include "analysis/bootstrap/MediationBoot.h"
 #include "engine/UniformBlocks.h"
 #include "literal/LiteralMediationBoot.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 
 brevant::MediationBootData Cases(int n) {
     std::mt19937 random(static_cast<unsigned>(n));
@@ -44,15 +45,7 @@ void MediationBoot_Run(benchmark::State& state) {
 
 void MediationBoot_DrawFloor(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
-    const auto R = static_cast<std::int32_t>(state.range(1));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < n; ++i) sum += g.Index(n);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(1)), n, n);
 }
 
 void MediationBoot_Literal(benchmark::State& state) {

@@ -3,6 +3,7 @@
 // resample). The target is a run within 1.5 times its floor on one thread. The F of eight arrangements
 // side by side on each instruction path against eight one at a time shows what the lanes save. The
 // literal transcriptions run at a smaller count, for scale.
+#include "DrawFloors.h"
 #include "analysis/bootstrap/OnewayBoot.h"
 #include "analysis/randomization/OnewayRandom.h"
 #include "engine/NumberText.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 constexpr std::int32_t kGroups = 10, kSize = 100, kN = kGroups * kSize;
 
 brevant::OnewayData Groups() {
@@ -52,29 +53,13 @@ void OnewayRandom_Run(benchmark::State& state) {
 }
 
 void OnewayRandom_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t r = 0; r < R; ++r) {
-            for (std::int32_t i = kN; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), kN);
 }
 
 // The randomization test's draws from blocks: its floor on one thread. Its runs go on one thread and on two
 // (wall time); the target on one thread is within 1.5 times this floor.
 void OnewayRandom_BlockDraws(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t r = 0; r < R; ++r) {
-            for (std::int32_t i = kN; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kN);
 }
 
 void OnewayRandom_Literal(benchmark::State& state) {
@@ -102,15 +87,7 @@ void OnewayBoot_Run(benchmark::State& state) {
 
 // The bootstrap's draws from blocks: N indices into the pool per resample.
 void OnewayBoot_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t r = 0; r < R; ++r) {
-            for (std::int32_t i = 0; i < kN; ++i) sum += g.Index(kN);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kN, kN);
 }
 
 void OnewayBoot_Literal(benchmark::State& state) {

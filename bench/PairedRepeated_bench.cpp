@@ -4,6 +4,7 @@
 // indices per subject per pass), and the same drawn one at a time. Each run on one thread (target: within
 // 1.5 times the block floor) and on two (compare with one; measured in wall time). The literal
 // transcriptions run at a smaller count, for scale.
+#include "DrawFloors.h"
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
 #include "engine/UniformBlocks.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 constexpr std::int32_t kPairs = 1000;
 constexpr std::int32_t kSubjects = 100;
 constexpr std::int32_t kTreatments = 5;
@@ -47,27 +48,11 @@ void PairedT_Run(benchmark::State& state) {
 }
 
 void PairedT_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        double sum = 0;
-        for (std::int32_t r = 0; r < R; ++r) {
-            for (std::int32_t i = 0; i < kPairs; ++i) sum += g.Uniform();
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::FloatDraws<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), kPairs);
 }
 
 void PairedT_BlockDraws(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int32_t flips = 0;
-        for (std::int32_t r = 0; r < R; ++r) {
-            for (std::int32_t i = 0; i < kPairs; ++i) flips += static_cast<float>(g.Uniform()) <= 0.5f;
-        }
-        benchmark::DoNotOptimize(flips);
-    }
+    floors::FloatDraws<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kPairs);
 }
 
 void PairedT_Literal(benchmark::State& state) {
@@ -104,31 +89,11 @@ void Repeated1way_Run(benchmark::State& state) {
 }
 
 void Repeated1way_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t h = 0; h < R; ++h) {
-            for (std::int32_t j = 0; j < kSubjects; ++j) {
-                for (std::int32_t i = kTreatments; i >= 2; --i) sum += g.Index(i);
-            }
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), kTreatments, kSubjects);
 }
 
 void Repeated1way_BlockDraws(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t h = 0; h < R; ++h) {
-            for (std::int32_t j = 0; j < kSubjects; ++j) {
-                for (std::int32_t i = kTreatments; i >= 2; --i) sum += g.Index(i);
-            }
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), kTreatments, kSubjects);
 }
 
 void Repeated1way_Literal(benchmark::State& state) {

@@ -2,6 +2,7 @@
 // time the engine takes just to draw the same random numbers (N - 1 shuffle indices, or n bootstrap
 // indices, per resample), one at a time and from blocks. The literal transcriptions run at a smaller
 // count, for scale.
+#include "DrawFloors.h"
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
 #include "engine/OutputFile.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 
 std::vector<float> Values(int n, float centre, unsigned seed) {
     std::mt19937 random(seed);
@@ -60,27 +61,11 @@ void IndepT_RunBaseline(benchmark::State& state) {
 }
 
 void IndepT_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 1000; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), 1000);
 }
 
 void IndepT_DrawBlocks(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 1000; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), 1000);
 }
 
 // The shuffles alone, as the run makes them on its one shuffling thread: the picks worked out a run of
@@ -143,27 +128,11 @@ void BootstMean_RunBaseline(benchmark::State& state) {
 }
 
 void BootstMean_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < 1000; ++i) sum += g.Index(1000);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), 1000, 1000);
 }
 
 void BootstMean_DrawBlocks(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < 1000; ++i) sum += g.Index(1000);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), 1000, 1000);
 }
 
 // The parts of a whole batch run after the resamples: the sort of the studentized values, and the output

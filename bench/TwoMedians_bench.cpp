@@ -2,6 +2,7 @@
 // against their floor: the time the engine takes just to draw the same random numbers (N - 1 shuffle
 // indices, or S1 then S2 bootstrap indices, per resample). The target is a run within twice its floor. The
 // literal transcriptions run at a smaller count, for scale.
+#include "DrawFloors.h"
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "engine/UniformBlocks.h"
 #include "analysis/Parallel.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using floors::kSeeds;
 constexpr std::int32_t kSize = 500;
 
 std::vector<float> Values(int n, float centre, unsigned seed) {
@@ -47,29 +48,13 @@ void TwoMedianRandomTest_Run(benchmark::State& state) {
 }
 
 void TwoMedianRandomTest_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 2 * kSize; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), 2 * kSize);
 }
 
 // The randomization test's draws from blocks: its floor on one thread. Its runs go on one thread and on two
 // (wall time); the target on one thread is within 1.5 times this floor.
 void TwoMedianRandomTest_BlockDraws(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 2 * kSize; i >= 2; --i) sum += g.Index(i);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::ShufflePicks<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), 2 * kSize);
 }
 
 // The draws the randomization test makes since it stops each shuffle once group 2 is settled: the first
@@ -109,15 +94,7 @@ void TwoMedianBootTest_Run(benchmark::State& state) {
 
 // The bootstrap test's draws from blocks: S1 indices into group 1, then S2 into group 2, per resample.
 void TwoMedianBootTest_DrawFloor(benchmark::State& state) {
-    const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::BlockGenerator g{kSeeds};
-        std::int64_t sum = 0;
-        for (std::int32_t k = 0; k < R; ++k) {
-            for (std::int32_t i = 0; i < 2 * kSize; ++i) sum += g.Index(kSize);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
+    floors::CaseNumbers<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), 2 * kSize, kSize);
 }
 
 void TwoMedianRandomTest_Literal(benchmark::State& state) {
