@@ -206,6 +206,22 @@ constexpr std::size_t kChunkElements = std::size_t{1} << 18;
 
 }  // namespace
 
+CarriedStep PositionPermutations(std::uint64_t drawsPerResample, std::size_t n,
+                                 std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw) {
+    CarriedStep step;
+    step.drawsPerResample = drawsPerResample;
+    step.stepSize = n;
+    step.draw = std::move(draw);
+    step.apply = [](std::span<const std::int32_t> positions, std::span<const float> from, std::span<float> to) {
+        for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(positions[i])];
+    };
+    step.compose = [](std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
+                      std::span<std::int32_t> to) {
+        for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[static_cast<std::size_t>(later[i])];
+    };
+    return step;
+}
+
 void StepsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
                     RunControl& control, const CarriedStep& step, const ArrangementBatch& statistics) {
     control.resampleTotal.store(resamples, std::memory_order_relaxed);

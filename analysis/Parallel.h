@@ -109,6 +109,10 @@ struct CarriedStep {
                        std::span<std::int32_t> to)>
         compose;
 };
+// A CarriedStep whose steps are permutations of the positions, drawn by draw: step[i] is the position
+// whose value moves to i. Applying and composing them is exact.
+CarriedStep PositionPermutations(std::uint64_t drawsPerResample, std::size_t n,
+                                 std::function<void(BlockGenerator& g, std::span<std::int32_t> step)> draw);
 // For k = 0..R-1 in order: values = step k applied to values; then the statistics of every arrangement.
 // values ends as the last step left it, the generator after R * drawsPerResample draws; the bits do not
 // depend on threads. The resamples go in chunks, a cancel is seen between chunks (a few milliseconds): the

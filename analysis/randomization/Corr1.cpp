@@ -273,20 +273,12 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     std::vector<float> order = data.y;  // the Y values in the order the last permutation left them
     const float* const x = data.x.data();
     float* const out = result.resampled.data();
-    CarriedStep permutation;
-    permutation.drawsPerResample = static_cast<std::uint64_t>(n);
-    permutation.stepSize = static_cast<std::size_t>(n);
-    permutation.draw = [](BlockGenerator& g, std::span<std::int32_t> step) {
-        thread_local DescendingKeyOrder arrange;
-        arrange.OrderDraws(g, step);
-    };
-    permutation.apply = [](std::span<const std::int32_t> step, std::span<const float> from, std::span<float> to) {
-        for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(step[i])];
-    };
-    permutation.compose = [](std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
-                             std::span<std::int32_t> to) {
-        for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[static_cast<std::size_t>(later[i])];
-    };
+    const CarriedStep permutation =
+        PositionPermutations(static_cast<std::uint64_t>(n), static_cast<std::size_t>(n),
+                             [](BlockGenerator& g, std::span<std::int32_t> step) {
+                                 thread_local DescendingKeyOrder arrange;
+                                 arrange.OrderDraws(g, step);
+                             });
     const auto finish = [&](std::int32_t k, double sumXY) {
         out[k] = static_cast<float>(((sumXY - centre) / nMinus1) / spread);
     };

@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <numeric>
 #include <bit>
 #include <cmath>
 #include <string>
@@ -297,13 +298,26 @@ void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> 
     }
 }
 
-void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept {
-    float* const v = values.data();
+namespace {
+
+template <typename T>
+void SwapByPicks(std::span<const std::int32_t> picks, std::span<T> values) noexcept {
+    T* const v = values.data();
     auto i = static_cast<std::int32_t>(values.size());
     for (const std::int32_t j : picks) {
         std::swap(v[j - 1], v[i - 1]);
         --i;
     }
+}
+
+}  // namespace
+
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept {
+    SwapByPicks(picks, values);
+}
+
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<std::int32_t> positions) noexcept {
+    SwapByPicks(picks, positions);
 }
 
 float ComparisonT(float t) noexcept {
@@ -358,19 +372,14 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Each shuffle continues from the last arrangement, so the shuffles run in order while the t of each
-    // arrangement is computed alongside; the counts are taken from the t values afterwards.
+    // Each shuffle continues from the last arrangement. On one thread the shuffles run in order while the t
+    // of each arrangement is computed alongside. On several, since a shuffle's swaps depend on its own
+    // draws alone, each shuffle is drawn as a permutation of the positions on every thread and chained
+    // there, which spares the one shuffling thread. The counts are taken from the t values afterwards.
     float* const out = result.resampled.data();
     const SumPrecision sums = data.sums;
     const auto n = static_cast<std::size_t>(nA + nB);
-    std::vector<std::int32_t> picks(n - 1);  // the shuffling thread's alone
-    ArrangementsAlongside(
-        data.pooled, R, settings.threads, generator, control,
-        [&picks, path](BlockGenerator& g, std::span<float> values) {
-            DrawShufflePicks(path, g, picks);
-            ApplyShufflePicks(picks, values);
-        },
-        [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+    const ArrangementBatch statistics = [&](std::int32_t first, std::int32_t count, const float* arrangements) {
             std::int32_t j = 0;
             for (; count - j >= kIndepTLanes; j += kIndepTLanes) {
                 ArrangementLaneTs(path, arrangements + static_cast<std::size_t>(j) * n, nA, nB, sums, out + first + j);
@@ -382,7 +391,27 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
                 const float* const a = arrangements + static_cast<std::size_t>(j) * n;
                 out[first + j] = TComputation(a, nA, a + nA, nB, sizeFactor, sums).t;
             }
-        });
+        };
+    if (ThreadsFor(settings.threads, R) == 1) {
+        std::vector<std::int32_t> picks(n - 1);
+        ArrangementsAlongside(
+            data.pooled, R, settings.threads, generator, control,
+            [&picks, path](BlockGenerator& g, std::span<float> values) {
+                DrawShufflePicks(path, g, picks);
+                ApplyShufflePicks(picks, values);
+            },
+            statistics);
+    } else {
+        const CarriedStep shuffle =
+            PositionPermutations(n - 1, n, [path](BlockGenerator& g, std::span<std::int32_t> positions) {
+                thread_local std::vector<std::int32_t> picks;
+                picks.resize(positions.size() - 1);
+                DrawShufflePicks(path, g, picks);
+                std::iota(positions.begin(), positions.end(), 0);
+                ApplyShufflePicks(picks, positions);
+            });
+        StepsAlongside(data.pooled, R, settings.threads, generator, control, shuffle, statistics);
+    }
     const float limit = std::fabs(result.comparisonT);
     std::int64_t greater = 0, less = 0;
     for (const float t : result.resampled) {

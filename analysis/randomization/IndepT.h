@@ -65,6 +65,7 @@ void ArrangementLaneTs(DrawPath path, const float* arrangements, std::int32_t nA
 // same draws and the same swaps as ShuffleArray, on either path.
 void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> picks) noexcept;
 void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<float> values) noexcept;
+void ApplyShufflePicks(std::span<const std::int32_t> picks, std::span<std::int32_t> positions) noexcept;
 
 // t' of the comparisons: t - 0.0001 for t >= 0, else t + 0.0001, the difference in double, stored single.
 float ComparisonT(float t) noexcept;

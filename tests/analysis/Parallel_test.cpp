@@ -104,21 +104,10 @@ TEST(Parallel, ACancelStopsEveryThread) {
 constexpr std::size_t kStepValues = 3000;  // large enough for several chunks in a few hundred resamples
 
 CarriedStep PositionShuffle(std::size_t n) {
-    CarriedStep step;
-    step.drawsPerResample = n - 1;
-    step.stepSize = n;
-    step.draw = [](BlockGenerator& g, std::span<std::int32_t> positions) {
+    return PositionPermutations(n - 1, n, [](BlockGenerator& g, std::span<std::int32_t> positions) {
         std::iota(positions.begin(), positions.end(), 0);
         ShuffleArray(g, positions);
-    };
-    step.apply = [](std::span<const std::int32_t> positions, std::span<const float> from, std::span<float> to) {
-        for (std::size_t i = 0; i < to.size(); ++i) to[i] = from[static_cast<std::size_t>(positions[i])];
-    };
-    step.compose = [](std::span<const std::int32_t> earlier, std::span<const std::int32_t> later,
-                      std::span<std::int32_t> to) {
-        for (std::size_t i = 0; i < to.size(); ++i) to[i] = earlier[static_cast<std::size_t>(later[i])];
-    };
-    return step;
+    });
 }
 
 float Weighed(const float* v, std::size_t n) {
