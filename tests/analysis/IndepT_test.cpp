@@ -114,6 +114,8 @@ TEST(IndepT, MatchesTheLiteralRunBitForBit) {
     // Large magnitudes where single-precision sums lose digits.
     ExpectSameAsLiteral({{123456.7f, 123457.9f, 123455.1f, 123456.2f}, {123458.3f, 123459.9f, 123457.4f},
                          Seeds{4711, 815, 12345}, 2000});
+    // Shuffles chained over several chunks on three threads, each chunk carrying the last arrangement.
+    ExpectSameAsLiteral({MixedValues(random, 300, 0.3f), MixedValues(random, 300, 0.0f), Seeds{9, 99, 999}, 1000, 3});
 }
 
 // The t values are computed kIndepTLanes arrangements at a time and the shuffles' picks a run of draws at
