@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <barrier>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -39,6 +38,10 @@ void OnThreads(int threads, const std::function<void(int)>& work) {
     for (int t = 1; t < threads; ++t) others.emplace_back(work, t);
     work(0);
 }
+
+// Arrangements handed to the statistics at once by ArrangementsInOrder, so that they can be computed side
+// by side.
+constexpr std::int64_t kArrangementBatch = 8;
 
 }  // namespace
 
@@ -83,119 +86,25 @@ void ResamplesInParallel(std::int32_t resamples, std::uint64_t drawsPerResample,
     generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(resamples) * drawsPerResample);
 }
 
-namespace {
-
-// The ring of arrangement copies between the shuffling thread and the statistic threads. Slot k % size
-// holds arrangement k once published; the shuffler reuses it once arrangement k - size is done with.
-class ArrangementRing {
-public:
-    ArrangementRing(std::size_t n, std::size_t slots)
-        : n_(n), copies_(n * slots), done_(std::make_unique<std::atomic<std::int64_t>[]>(slots)), slots_(slots) {
-        for (std::size_t s = 0; s < slots; ++s) done_[s].store(static_cast<std::int64_t>(s) - static_cast<std::int64_t>(slots));
-    }
-    std::span<float> Slot(std::int64_t k) {
-        return {copies_.data() + static_cast<std::size_t>(k) % slots_ * n_, n_};
-    }
-    // The slot of arrangement k is free once arrangement k - slots is done.
-    bool Free(std::int64_t k) const {
-        return done_[static_cast<std::size_t>(k) % slots_].load(std::memory_order_acquire) == k - static_cast<std::int64_t>(slots_);
-    }
-    void Done(std::int64_t k) { done_[static_cast<std::size_t>(k) % slots_].store(k, std::memory_order_release); }
-
-    std::atomic<std::int64_t> published{0};  // arrangements 0..published-1 are in their slots
-    std::atomic<std::int64_t> claimed{0};    // the next arrangement a statistic thread takes
-
-private:
-    std::size_t n_;
-    std::vector<float> copies_;
-    std::unique_ptr<std::atomic<std::int64_t>[]> done_;
-    std::size_t slots_;
-};
-
-// Arrangements handed to a statistic thread at once by ArrangementsAlongside: consecutive, so they lie
-// one after another in the ring (whose size is a multiple of it).
-constexpr std::int64_t kArrangementBatch = 8;
-constexpr std::size_t kRingSlots = 64;
-
-// On one thread: batch 1 computes each statistic on values itself; a larger batch copies the arrangements
-// one after another first.
-void RearrangeOnOneThread(std::span<float> values, std::int32_t resamples, std::int64_t batch, Generator& generator,
-                          RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
+void ArrangementsInOrder(std::span<float> values, std::int32_t resamples, Generator& generator, RunControl& control,
+                         const Rearrangement& rearrange, const ArrangementBatch& statistics) {
+    control.resampleTotal.store(resamples, std::memory_order_relaxed);
     BlockGenerator g(generator.seeds);
     Progress progress(control);
     const std::size_t n = values.size();
-    std::vector<float> copies(batch > 1 ? static_cast<std::size_t>(batch) * n : 0);
-    for (std::int64_t first = 0; first < resamples && !control.CancelRequested(); first += batch) {
-        const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
+    std::vector<float> copies(static_cast<std::size_t>(kArrangementBatch) * n);
+    for (std::int64_t first = 0; first < resamples && !control.CancelRequested(); first += kArrangementBatch) {
+        const std::int64_t count = std::min<std::int64_t>(kArrangementBatch, resamples - first);
         for (std::int64_t j = 0; j < count; ++j) {
             rearrange(g, values);
-            if (batch > 1) std::copy(values.begin(), values.end(), copies.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
+            std::copy(values.begin(), values.end(),
+                      copies.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
         }
-        statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count),
-                   batch > 1 ? copies.data() : values.data());
+        statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count), copies.data());
         for (std::int64_t j = 0; j < count; ++j) progress.Tick();
     }
     generator.seeds = g.CurrentSeeds();
-}
-
-void Alongside(std::span<float> values, std::int32_t resamples, int threads, std::int64_t batch, Generator& generator,
-               RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
-    control.resampleTotal.store(resamples, std::memory_order_relaxed);
-    const int workers = ThreadsFor(threads, resamples);
-    if (workers == 1) {
-        RearrangeOnOneThread(values, resamples, batch, generator, control, rearrange, statistics);
-        if (control.CancelRequested()) throw RunCancelled();
-        return;
-    }
-    ArrangementRing ring(values.size(), kRingSlots);
-    const auto stopped = [&control] { return control.CancelRequested(); };
-    OnThreads(workers, [&](int t) {
-        if (t == 0) {  // the one that rearranges
-            BlockGenerator g(generator.seeds);
-            for (std::int64_t k = 0; k < resamples && !stopped(); ++k) {
-                rearrange(g, values);
-                while (!ring.Free(k) && !stopped()) std::this_thread::yield();
-                std::copy(values.begin(), values.end(), ring.Slot(k).begin());
-                ring.published.store(k + 1, std::memory_order_release);
-            }
-            generator.seeds = g.CurrentSeeds();
-            return;
-        }
-        Progress progress(control);
-        for (;;) {
-            const std::int64_t first = ring.claimed.fetch_add(batch, std::memory_order_relaxed);
-            if (first >= resamples) return;
-            const std::int64_t count = std::min<std::int64_t>(batch, resamples - first);
-            while (ring.published.load(std::memory_order_acquire) < first + count) {
-                if (stopped()) return;
-                std::this_thread::yield();
-            }
-            statistics(static_cast<std::int32_t>(first), static_cast<std::int32_t>(count), ring.Slot(first).data());
-            bool more = true;
-            for (std::int64_t k = first; k < first + count; ++k) {
-                ring.Done(k);
-                more = progress.Tick();
-            }
-            if (!more) return;
-        }
-    });
     if (control.CancelRequested()) throw RunCancelled();
-}
-
-}  // namespace
-
-void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                       RunControl& control, const ArrangementStatistic& statistic) {
-    Alongside(
-        values, resamples, threads, 1, generator, control, [](BlockGenerator& g, std::span<float> v) { ShuffleArray(g, v); },
-        [&statistic, n = values.size()](std::int32_t k, std::int32_t, const float* arrangement) {
-            statistic(k, std::span<const float>(arrangement, n));
-        });
-}
-
-void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics) {
-    Alongside(values, resamples, threads, kArrangementBatch, generator, control, rearrange, statistics);
 }
 
 namespace {

@@ -1,13 +1,9 @@
 // Resample loops on several threads with the bits of one thread. Qt-free.
 //
-// Two shapes of loop cover every procedure:
+// Three shapes of loop cover every procedure on several threads:
 //   ResamplesInParallel  each resample starts again from the data and makes the same number of draws, so
 //                        resample k begins k * draws into the stream: the resamples are split into one
 //                        share per thread, each thread jumping ahead to where its share begins;
-//   ShufflesAlongside    the arrangement carries over from one shuffle to the next, so the shuffles run in
-//                        order on one thread, ahead of the others, which compute each arrangement's
-//                        statistic on its own copy (ArrangementsAlongside: any rearrangement, such as a
-//                        shuffle of each row);
 //   RowsAlongside        rows that carry over, each on its own (a shuffle of each subject's row): the rows
 //                        are split across threads, each drawing only its own rows' numbers of every pass;
 //   StepsAlongside       the arrangement carries over, but each resample's change to it (a permutation by
@@ -16,7 +12,8 @@
 //                        per resample from the start of that thread's part; only the parts' starts
 //                        are worked out in order; the arrangements and their statistics are formed
 //                        on every thread.
-// Either way resample k sees exactly the draws it sees on one thread, and the generator ends where one
+// (ArrangementsInOrder is the plain loop on one thread of an arrangement that carries over.) Either way
+// resample k sees exactly the draws it sees on one thread, and the generator ends where one
 // thread leaves it, so output files, results and seeds are the same whatever the thread count.
 #pragma once
 
@@ -77,24 +74,17 @@ private:
     int reason_ = 0;
 };
 
-// For k = 0..R-1 in order: ShuffleArray(values) from generator, then statistic(k, arrangement), where
-// arrangement is values as that shuffle left them (a copy when threads > 1). values ends as the last
-// shuffle left it, and the generator after all the shuffles' draws. statistic must depend only on k and the
-// arrangement; with threads > 1 it runs on other threads, several at once. Throws RunCancelled when asked.
-using ArrangementStatistic = std::function<void(std::int32_t k, std::span<const float> arrangement)>;
-void ShufflesAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                       RunControl& control, const ArrangementStatistic& statistic);
-
 // The statistics of arrangements first..first+count-1, which lie one after another in arrangements
 // (count * n floats, n = values.size()). It depends only on them; it may run on several threads at once.
 using ArrangementBatch = std::function<void(std::int32_t first, std::int32_t count, const float* arrangements)>;
 
-// ShufflesAlongside with any rearrangement in place of ShuffleArray (rearrange(g, values) for each k), and
-// the statistics handed over a few consecutive arrangements at a time, so that they can be computed side
-// by side.
+// On one thread, for k = 0..R-1 in order: rearrange(g, values) from generator, then the statistics of the
+// arrangements, handed over a few consecutive ones at a time so that they can be computed side by side.
+// values ends as the last rearrangement left it, the generator after all their draws. Throws RunCancelled
+// when asked, with values and generator as they stood after the last batch.
 using Rearrangement = std::function<void(BlockGenerator& g, std::span<float> values)>;
-void ArrangementsAlongside(std::span<float> values, std::int32_t resamples, int threads, Generator& generator,
-                           RunControl& control, const Rearrangement& rearrange, const ArrangementBatch& statistics);
+void ArrangementsInOrder(std::span<float> values, std::int32_t resamples, Generator& generator, RunControl& control,
+                         const Rearrangement& rearrange, const ArrangementBatch& statistics);
 
 // A change to the arrangement drawn afresh at each resample: draw(g, step) fills step (stepSize integers)
 // from exactly drawsPerResample draws of g; apply(step, from, to) writes into to the arrangement that step

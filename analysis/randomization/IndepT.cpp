@@ -372,8 +372,8 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Each shuffle continues from the last arrangement. On one thread the shuffles run in order while the t
-    // of each arrangement is computed alongside. On several, since a shuffle's swaps depend on its own
+    // Each shuffle continues from the last arrangement. On one thread the shuffles run in order, the t of
+    // eight arrangements at a time computed side by side. On several, since a shuffle's swaps depend on its own
     // draws alone, each shuffle is drawn as a permutation of the positions on every thread and chained
     // there, which spares the one shuffling thread. The counts are taken from the t values afterwards.
     float* const out = result.resampled.data();
@@ -394,8 +394,8 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
         };
     if (ThreadsFor(settings.threads, R) == 1) {
         std::vector<std::int32_t> picks(n - 1);
-        ArrangementsAlongside(
-            data.pooled, R, settings.threads, generator, control,
+        ArrangementsInOrder(
+            data.pooled, R, generator, control,
             [&picks, path](BlockGenerator& g, std::span<float> values) {
                 DrawShufflePicks(path, g, picks);
                 ApplyShufflePicks(picks, values);

@@ -1,8 +1,8 @@
 // Runs on 1, 2, 3 and 7 threads give the same resampled values, results and final seeds: for a loop whose
 // resamples start again from the data (BootstMean) and for one whose shuffles carry over (IndepT). A cancel
 // stops every thread and leaves the generator where one thread would stop; the earliest stop wins. The
-// helpers for arrangements that carry over (rows shuffled in place, changes drawn per resample and applied
-// in order) against plain one-generator loops; and the randomization procedures on data large enough for
+// helpers for arrangements that carry over (in order on one thread, rows shuffled in place, changes drawn
+// per resample and chained) against plain one-generator loops; and the randomization procedures on data large enough for
 // many chunks and unequal shares.
 #include "analysis/Parallel.h"
 #include "analysis/bootstrap/BootstMean.h"
@@ -74,16 +74,6 @@ TEST(Parallel, ACancelStopsEveryThread) {
     for (const int threads : {1, 2, 3}) {
         Generator generator{Seeds{1, 2, 3}};
         RunControl control;
-        std::vector<float> values(100, 1.0f);
-        std::atomic<int> seen{0};
-        EXPECT_THROW(ShufflesAlongside(values, 1'000'000, threads, generator, control,
-                                       [&](std::int32_t k, std::span<const float>) {
-                                           if (k == 10) control.RequestCancel();
-                                           ++seen;
-                                       }),
-                     RunCancelled);
-        EXPECT_LT(seen.load(), 1'000'000);
-        control.cancelRequested = false;
         control.RequestCancel();
         EXPECT_THROW(ResamplesInParallel(1'000'000, 5, threads, generator, control,
                                          [](std::int32_t begin, std::int32_t end, BlockGenerator& g,
@@ -215,8 +205,8 @@ TEST(Parallel, StepsAlongsideCancelledStopsAfterWholeChunks) {
 }
 
 // Rows of three shuffled in place, one after another: the batches of arrangements handed over are
-// consecutive and each is the arrangement a plain loop has at that pass.
-TEST(Parallel, ArrangementsAlongsideHandOverConsecutiveArrangements) {
+// consecutive and each is the arrangement a plain loop has at that pass; a cancel stops after a batch.
+TEST(Parallel, ArrangementsInOrderHandOverConsecutiveArrangements) {
     const std::size_t n = 30;
     const auto shuffleRows = [n](auto& g, std::span<float> v) {
         for (std::size_t row = 0; row < n; row += 3) ShuffleArray(g, v.subspan(row, 3));
@@ -229,25 +219,38 @@ TEST(Parallel, ArrangementsAlongsideHandOverConsecutiveArrangements) {
         shuffleRows(plain, values);
         expected.push_back(Weighed(values.data(), n));
     }
-    for (const int threads : {1, 2, 3, 7}) {
-        SCOPED_TRACE(threads);
-        std::vector<float> arranged = Ramp(n);
-        std::vector<float> statistics(static_cast<std::size_t>(R), -1.0f);
-        Generator generator{Seeds{9, 99, 999}};
-        RunControl control;
-        ArrangementsAlongside(arranged, R, threads, generator, control,
-                              [&](BlockGenerator& g, std::span<float> v) { shuffleRows(g, v); },
-                              [&](std::int32_t first, std::int32_t count, const float* arrangements) {
-                                  for (std::int32_t j = 0; j < count; ++j) {
-                                      statistics[static_cast<std::size_t>(first + j)] = Weighed(arrangements + j * n, n);
-                                  }
-                              });
-        for (std::size_t k = 0; k < statistics.size(); ++k) {
-            ASSERT_TRUE(brevant::testing::SameBits(statistics[k], expected[k])) << k;
-        }
-        EXPECT_EQ(arranged, values);
-        EXPECT_EQ(generator.seeds, plain.seeds);
+    std::vector<float> arranged = Ramp(n);
+    std::vector<float> statistics(static_cast<std::size_t>(R), -1.0f);
+    Generator generator{Seeds{9, 99, 999}};
+    RunControl control;
+    const Rearrangement rearrange = [&](BlockGenerator& g, std::span<float> v) { shuffleRows(g, v); };
+    ArrangementsInOrder(arranged, R, generator, control, rearrange,
+                        [&](std::int32_t first, std::int32_t count, const float* arrangements) {
+                            for (std::int32_t j = 0; j < count; ++j) {
+                                statistics[static_cast<std::size_t>(first + j)] = Weighed(arrangements + j * n, n);
+                            }
+                        });
+    for (std::size_t k = 0; k < statistics.size(); ++k) {
+        ASSERT_TRUE(brevant::testing::SameBits(statistics[k], expected[k])) << k;
     }
+    EXPECT_EQ(arranged, values);
+    EXPECT_EQ(generator.seeds, plain.seeds);
+    EXPECT_EQ(control.resamplesDone.load(), R);
+
+    std::int32_t handed = 0;
+    generator = Generator{Seeds{9, 99, 999}};
+    EXPECT_THROW(ArrangementsInOrder(arranged = Ramp(n), R, generator, control, rearrange,
+                                     [&](std::int32_t first, std::int32_t count, const float*) {
+                                         handed = first + count;
+                                         if (first >= 100) control.RequestCancel();
+                                     }),
+                 RunCancelled);
+    Generator again{Seeds{9, 99, 999}};
+    std::vector<float> expectedValues = Ramp(n);
+    for (std::int32_t k = 0; k < handed; ++k) shuffleRows(again, expectedValues);
+    EXPECT_LT(handed, R);
+    EXPECT_EQ(arranged, expectedValues);
+    EXPECT_EQ(generator.seeds, again.seeds);
 }
 
 // Rows shuffled in place on their own, split across threads: every pass's table is the one a plain loop
