@@ -1,6 +1,7 @@
 #include "analysis/Procedure.h"
 
 #include "engine/DataFile.h"
+#include "engine/Module1.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
 
@@ -16,6 +17,16 @@ void CheckResamples(std::int32_t resamples) {
         throw SettingsError("The number of resamples must lie between 1 and " + std::to_string(kMaxResamples) +
                             "; " + std::to_string(resamples) + " was asked for.");
     }
+}
+
+void SortResampledValues(std::span<float> values, RunControl& control) {
+    const auto R = static_cast<std::int64_t>(values.size());
+    control.sortTotal.store(R, std::memory_order_relaxed);
+    SortArray(values, [&control](std::int32_t done, std::int32_t) {
+        control.sortDone.store(done, std::memory_order_relaxed);
+    });
+    control.sortDone.store(R, std::memory_order_relaxed);
+    if (control.CancelRequested()) throw RunCancelled();
 }
 
 std::string BoxText(const ResultBox& box) {

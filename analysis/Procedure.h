@@ -75,6 +75,10 @@ public:
     RunCancelled() : std::runtime_error("The run was cancelled.") {}
 };
 
+// Sorts the resampled values ascending (SortArray), reporting the sort as the run's sorting phase; throws
+// RunCancelled when a cancel came meanwhile.
+void SortResampledValues(std::span<float> values, RunControl& control);
+
 // ---------------------------------------------------------------------------------------------------------
 // Result boxes.
 

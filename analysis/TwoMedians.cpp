@@ -67,12 +67,7 @@ std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float low
 
 MedianLimits SortAndReadLimits(std::vector<float>& sorted, float q, RunControl& control) {
     const auto R = static_cast<std::int32_t>(sorted.size());
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(sorted, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(sorted, control);
 
     MedianLimits limits;
     limits.positions = NearestPercentilePositions(R, q);

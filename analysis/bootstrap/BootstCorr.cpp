@@ -160,12 +160,7 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
 
     result.nonFinite = CountNonFinite(result.bootstrapR);
     result.sortedR = result.bootstrapR;
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(result.sortedR, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(result.sortedR, control);
 
     result.positions = IntegerPartPercentilePositions(R, settings.confidence);
     result.lowerLimit = result.sortedR[static_cast<std::size_t>(result.positions.lower - 1)];

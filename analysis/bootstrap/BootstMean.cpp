@@ -289,12 +289,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
 
     // Ascending, NaN last (the engine's sort puts NaNs behind everything, in the order they had).
     result.nonFiniteT = CountNonFinite(result.sortedT);
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(result.sortedT, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(result.sortedT, control);
 
     result.positions = NearestPercentilePositions(R, settings.confidence);
     const float tUpper = result.sortedT[static_cast<std::size_t>(result.positions.upper - 1)];

@@ -140,12 +140,7 @@ BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettin
     DrawBootstrapMedians(source, result.bootstrapMedians, settings.threads, generator, control);
 
     result.sortedMedians = result.bootstrapMedians;
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(result.sortedMedians, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(result.sortedMedians, control);
 
     result.positions = NearestPercentilePositions(R, settings.confidence);
     const float M = result.median;

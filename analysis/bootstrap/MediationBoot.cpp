@@ -197,12 +197,7 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
     result.standardError = result.negativeSpread ? 0.0f : static_cast<float>(std::sqrt(spread));
 
     result.sorted = result.bootstrapValues;
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(result.sorted, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(result.sorted, control);
 
     result.positions = IntegerPartPercentilePositions(R, settings.confidence);
     result.lowerLimit = result.sorted[static_cast<std::size_t>(result.positions.lower - 1)];

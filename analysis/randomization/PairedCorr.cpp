@@ -316,12 +316,7 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
         result.standardError = static_cast<float>(std::sqrt(variance));  // NaN for a negative or NaN variance
     }
 
-    control.sortTotal.store(R, std::memory_order_relaxed);
-    SortArray(randomized, [&control](std::int32_t done, std::int32_t) {
-        control.sortDone.store(done, std::memory_order_relaxed);
-    });
-    control.sortDone.store(R, std::memory_order_relaxed);
-    if (control.CancelRequested()) throw RunCancelled();
+    SortResampledValues(randomized, control);
 
     result.positions = IntegerPartPercentilePositions(R, settings.confidence);
     result.upperLimit = randomized[static_cast<std::size_t>(result.positions.upper - 1)];
