@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace brevant {
 
@@ -65,15 +66,23 @@ std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float low
     return boxes;
 }
 
-MedianLimits SortAndReadLimits(std::vector<float>& sorted, float q, RunControl& control) {
-    const auto R = static_cast<std::int32_t>(sorted.size());
-    SortResampledValues(sorted, control);
+void SortAndReadLimits(MedianDifferences& result, float q, RunControl& control) {
+    result.sorted = result.differences;
+    SortResampledValues(result.sorted, control);
+    result.positions = NearestPercentilePositions(static_cast<std::int32_t>(result.sorted.size()), q);
+    result.lowerLimit = result.sorted[static_cast<std::size_t>(result.positions.lower - 1)];
+    result.upperLimit = result.sorted[static_cast<std::size_t>(result.positions.upper - 1)];
+}
 
-    MedianLimits limits;
-    limits.positions = NearestPercentilePositions(R, q);
-    limits.lower = sorted[static_cast<std::size_t>(limits.positions.lower - 1)];
-    limits.upper = sorted[static_cast<std::size_t>(limits.positions.upper - 1)];
-    return limits;
+RunResult PresentMedianDifferences(MedianDifferences&& r) {
+    RunResult run;
+    run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
+    run.histogram = {.caption = "Bootstrapped Median Differences",
+                     .observed = r.observed.difference,
+                     .observedLabel = "Median Difference",
+                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
+    run.resampled = std::move(r.differences);
+    return run;
 }
 
 }  // namespace brevant

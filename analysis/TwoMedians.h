@@ -47,12 +47,22 @@ std::vector<ResultBox> ObservedMedianBoxes(const ObservedMedians& observed);
 // The three above, then txtLowerCL and txtUpperCL.
 std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float lowerLimit, float upperLimit);
 
-// Sorts the resampled differences ascending (reporting through control's sort counters) and reads the two
-// limits at the nearest-integer percentile positions.
-struct MedianLimits {
+// The result of either window: the resampled differences of the two medians (median1 - median2) and the
+// limits read from them.
+struct MedianDifferences {
+    ObservedMedians observed;
     PercentilePositions positions;
-    float lower = 0, upper = 0;
+    float lowerLimit = 0, upperLimit = 0;  // sorted differences at the two positions
+    std::vector<float> differences;        // resamples 1..R, generation order: output file and histogram
+    std::vector<float> sorted;             // the same, ascending
 };
-MedianLimits SortAndReadLimits(std::vector<float>& sorted, float q, RunControl& control);
+
+// Copies the differences into sorted, sorts them ascending (reporting through control's sort counters) and
+// reads the two limits at the nearest-integer percentile positions for confidence q.
+void SortAndReadLimits(MedianDifferences& result, float q, RunControl& control);
+
+// The boxes (TwoMedianBoxes), the histogram of the differences with the limits marked, and the differences
+// for the output file.
+RunResult PresentMedianDifferences(MedianDifferences&& result);
 
 }  // namespace brevant

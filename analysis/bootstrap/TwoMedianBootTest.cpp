@@ -137,23 +137,12 @@ TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, 
         }
     });
 
-    result.sorted = result.differences;
-    const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);
-    result.positions = limits.positions;
-    result.lowerLimit = limits.lower;
-    result.upperLimit = limits.upper;
+    SortAndReadLimits(result, settings.confidence, control);
     return result;
 }
 
 RunResult PresentTwoMedianBootTest(TwoMedianBootTestResult&& r, const RunSettings&) {
-    RunResult run;
-    run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
-    run.histogram = {.caption = "Bootstrapped Median Differences",
-                     .observed = r.observed.difference,
-                     .observedLabel = "Median Difference",
-                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
-    run.resampled = std::move(r.differences);
-    return run;
+    return PresentMedianDifferences(std::move(r));
 }
 
 RunResult TwoMedianBootTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,

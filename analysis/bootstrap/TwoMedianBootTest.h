@@ -23,13 +23,7 @@ TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file);
 // txtMedian1, txtMedian2, txtMedDiff, as the final result shows them.
 std::vector<ResultBox> ObservedTwoMedianBootTestBoxes(const TwoMedianBootTestData& data);
 
-struct TwoMedianBootTestResult {
-    ObservedMedians observed;
-    PercentilePositions positions;
-    float lowerLimit = 0, upperLimit = 0;  // sorted bootstrap differences at the two positions
-    std::vector<float> differences;        // resamples 1..R, generation order: output file and histogram
-    std::vector<float> sorted;             // the same, ascending
-};
+using TwoMedianBootTestResult = MedianDifferences;  // the bootstrap differences
 
 // R resamples of S1 + S2 draws each from generator, split across settings.threads threads with the bits of one (the
 // generator ends after the draws of the whole run, or of the resamples made when cancelled); then the sort,

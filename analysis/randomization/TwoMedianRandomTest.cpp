@@ -184,23 +184,12 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
         });
     }
 
-    result.sorted = result.differences;
-    const MedianLimits limits = SortAndReadLimits(result.sorted, settings.confidence, control);
-    result.positions = limits.positions;
-    result.lowerLimit = limits.lower;
-    result.upperLimit = limits.upper;
+    SortAndReadLimits(result, settings.confidence, control);
     return result;
 }
 
 RunResult PresentTwoMedianRandomTest(TwoMedianRandomTestResult&& r, const RunSettings&) {
-    RunResult run;
-    run.boxes = TwoMedianBoxes(r.observed, r.lowerLimit, r.upperLimit);
-    run.histogram = {.caption = "Bootstrapped Median Differences",
-                     .observed = r.observed.difference,
-                     .observedLabel = "Median Difference",
-                     .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
-    run.resampled = std::move(r.differences);
-    return run;
+    return PresentMedianDifferences(std::move(r));
 }
 
 RunResult TwoMedianRandomTestProcedure(DataFile& file, const RunSettings& settings, Generator& generator,

@@ -21,13 +21,7 @@ TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file);
 // txtMedian1, txtMedian2, txtMedDiff, as the final result shows them.
 std::vector<ResultBox> ObservedTwoMedianRandomTestBoxes(const TwoMedianRandomTestData& data);
 
-struct TwoMedianRandomTestResult {
-    ObservedMedians observed;
-    PercentilePositions positions;
-    float lowerLimit = 0, upperLimit = 0;  // sorted shuffled differences at the two positions
-    std::vector<float> differences;        // shuffles 1..R, generation order: output file and histogram
-    std::vector<float> sorted;             // the same, ascending
-};
+using TwoMedianRandomTestResult = MedianDifferences;  // the shuffled differences
 
 // R shuffles of N values, N - 1 draws each, from generator, on settings.threads threads (the same bits whatever the
 // count), each share jumping ahead to its place in the stream; generator ends after all the draws, or on cancellation
