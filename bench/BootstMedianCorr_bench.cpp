@@ -4,6 +4,7 @@
 // floor, and on two threads at least 1.8 times as fast as on one (real time). The literal transcriptions
 // run at a smaller count, for scale. Past 10,000 cases the correlation's sums are double; that run is timed
 // against its own floor too.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/BootstCorr.h"
 #include "analysis/bootstrap/BootstMedian.h"
@@ -13,20 +14,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
+using bench::Values;
 constexpr std::int32_t kValues = 1000;
-
-std::vector<float> Values(int n, float centre, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(centre, 10.0f);
-    std::vector<float> values(static_cast<std::size_t>(n));
-    for (float& v : values) v = normal(random);
-    return values;
-}
 
 brevant::BootstCorrData CorrData() {
     brevant::BootstCorrData data;
@@ -44,12 +37,9 @@ void BootstMedian_Run(benchmark::State& state) {
     const brevant::BootstMedianData data{Values(kValues, 20.0f, 3)};
     const auto R = static_cast<std::int32_t>(state.range(0));
     const auto threads = static_cast<int>(state.range(1));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunBootstMedian(data, {R, 0.975f, {}, threads}, g, control);
-        benchmark::DoNotOptimize(result.bootstrapMedians.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunBootstMedian(data, {R, 0.975f, {}, threads}, g, control);
+    });
 }
 
 void BootstMedian_Literal(benchmark::State& state) {
@@ -66,12 +56,9 @@ void BootstCorr_Run(benchmark::State& state) {
     const brevant::BootstCorrData data = CorrData();
     const auto R = static_cast<std::int32_t>(state.range(0));
     const auto threads = static_cast<int>(state.range(1));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunBootstCorr(data, {R, 0.975f, {}, threads}, g, control);
-        benchmark::DoNotOptimize(result.bootstrapR.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunBootstCorr(data, {R, 0.975f, {}, threads}, g, control);
+    });
 }
 
 // n cases of the same kind as CorrData's.
@@ -88,12 +75,9 @@ void BootstCorr_RunCases(benchmark::State& state) {
     const brevant::BootstCorrData data = CorrCases(static_cast<int>(state.range(0)));
     const auto R = static_cast<std::int32_t>(state.range(1));
     const auto threads = static_cast<int>(state.range(2));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunBootstCorr(data, {R, 0.975f, {}, threads}, g, control);
-        benchmark::DoNotOptimize(result.bootstrapR.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunBootstCorr(data, {R, 0.975f, {}, threads}, g, control);
+    });
 }
 
 void BootstCorr_DrawFloor(benchmark::State& state) {

@@ -3,6 +3,7 @@
 // float as the runs store them) from blocks, and the same drawn one at a time. Each run on one thread
 // (target: within 1.5 times the block floor) and on two (compare with one; wall time). The literal
 // transcriptions run at a smaller count, for scale.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/randomization/Corr1.h"
 #include "analysis/randomization/PairedCorr.h"
@@ -12,20 +13,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
+using bench::Values;
 constexpr int kCases = 1000;
-
-std::vector<float> Values(int n, float centre, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(centre, 10.0f);
-    std::vector<float> values(static_cast<std::size_t>(n));
-    for (float& v : values) v = normal(random);
-    return values;
-}
 
 brevant::Corr1Data Corr1Data() {
     brevant::Corr1Data data;
@@ -58,12 +51,9 @@ void BlockDraws(benchmark::State& state) {
 void Corr1_Run(benchmark::State& state) {
     const brevant::Corr1Data data = Corr1Data();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunCorr1(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunCorr1(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void Corr1_Literal(benchmark::State& state) {
@@ -79,12 +69,9 @@ void Corr1_Literal(benchmark::State& state) {
 void PairedCorr_Run(benchmark::State& state) {
     const brevant::PairedCorrData data = PairedCorrData();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunPairedCorr(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.sorted.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunPairedCorr(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void PairedCorr_Literal(benchmark::State& state) {

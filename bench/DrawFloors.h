@@ -4,6 +4,7 @@
 // chain holds nothing back.
 #pragma once
 
+#include "BenchSupport.h"
 #include "engine/Module1.h"
 #include "engine/UniformBlocks.h"
 
@@ -13,7 +14,7 @@
 
 namespace floors {
 
-inline constexpr brevant::Seeds kSeeds{1234, 5678, 9012};
+using bench::kSeeds;
 
 // R resamples of perResample(g), a fresh generator each benchmark iteration.
 template <typename Source, typename Draws>

@@ -3,6 +3,7 @@
 // target is a run on one thread within 1.5 times its floor, and on two threads at least 1.8 times as fast
 // as on one (real time). The literal transcription runs at a smaller count, for scale. Past 10,000 cases
 // the sums are double; that run is timed too.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/MediationBoot.h"
 #include "engine/UniformBlocks.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
 
 brevant::MediationBootData Cases(int n) {
     std::mt19937 random(static_cast<unsigned>(n));
@@ -35,12 +36,9 @@ void MediationBoot_Run(benchmark::State& state) {
     const brevant::MediationBootData data = Cases(static_cast<int>(state.range(0)));
     const auto R = static_cast<std::int32_t>(state.range(1));
     const auto threads = static_cast<int>(state.range(2));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunMediationBoot(data, {R, 0.975f, {}, threads}, g, control);
-        benchmark::DoNotOptimize(result.bootstrapValues.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunMediationBoot(data, {R, 0.975f, {}, threads}, g, control);
+    });
 }
 
 void MediationBoot_DrawFloor(benchmark::State& state) {

@@ -3,6 +3,7 @@
 // resample). The target is a run within 1.5 times its floor on one thread. The F of eight arrangements
 // side by side on each instruction path against eight one at a time shows what the lanes save. The
 // literal transcriptions run at a smaller count, for scale.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/OnewayBoot.h"
 #include "analysis/randomization/OnewayRandom.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
 constexpr std::int32_t kGroups = 10, kSize = 100, kN = kGroups * kSize;
 
 brevant::OnewayData Groups() {
@@ -44,12 +45,9 @@ brevant::OnewayBootData BootData() {
 void OnewayRandom_Run(benchmark::State& state) {
     const brevant::OnewayData data = Groups();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunOnewayRandom(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunOnewayRandom(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void OnewayRandom_DrawFloor(benchmark::State& state) {
@@ -77,12 +75,9 @@ void OnewayBoot_Run(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
     const bool errors = state.range(1) != 0;
     const auto threads = static_cast<int>(state.range(2));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunOnewayBoot(data, {R, 0.975f, {}, threads}, errors, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunOnewayBoot(data, {R, 0.975f, {}, threads}, errors, g, control);
+    });
 }
 
 // The bootstrap's draws from blocks: N indices into the pool per resample.

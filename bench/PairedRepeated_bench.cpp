@@ -4,6 +4,7 @@
 // indices per subject per pass), and the same drawn one at a time. Each run on one thread (target: within
 // 1.5 times the block floor) and on two (compare with one; measured in wall time). The literal
 // transcriptions run at a smaller count, for scale.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
@@ -13,22 +14,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
+using bench::Values;
 constexpr std::int32_t kPairs = 1000;
 constexpr std::int32_t kSubjects = 100;
 constexpr std::int32_t kTreatments = 5;
-
-std::vector<float> Values(int n, float centre, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(centre, 10.0f);
-    std::vector<float> values(static_cast<std::size_t>(n));
-    for (float& v : values) v = normal(random);
-    return values;
-}
 
 brevant::PairedTData PairedData() {
     brevant::PairedTData data;
@@ -39,12 +32,9 @@ brevant::PairedTData PairedData() {
 void PairedT_Run(benchmark::State& state) {
     const brevant::PairedTData data = PairedData();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunPairedT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunPairedT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void PairedT_DrawFloor(benchmark::State& state) {
@@ -80,12 +70,9 @@ brevant::Repeated1wayData RepeatedData() {
 void Repeated1way_Run(benchmark::State& state) {
     const brevant::Repeated1wayData data = RepeatedData();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunRepeated1way(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunRepeated1way(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void Repeated1way_DrawFloor(benchmark::State& state) {

@@ -2,6 +2,7 @@
 // time the engine takes just to draw the same random numbers (N - 1 shuffle indices, or n bootstrap
 // indices, per resample), one at a time and from blocks. The literal transcriptions run at a smaller
 // count, for scale.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/BootstMean.h"
 #include "analysis/randomization/IndepT.h"
@@ -18,15 +19,8 @@
 
 namespace {
 
-using floors::kSeeds;
-
-std::vector<float> Values(int n, float centre, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(centre, 10.0f);
-    std::vector<float> values(static_cast<std::size_t>(n));
-    for (float& v : values) v = normal(random);
-    return values;
-}
+using bench::kSeeds;
+using bench::Values;
 
 brevant::IndepTData IndepTData() {
     brevant::IndepTData data;
@@ -40,24 +34,18 @@ brevant::IndepTData IndepTData() {
 void IndepT_Run(benchmark::State& state) {
     const brevant::IndepTData data = IndepTData();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunIndepT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunIndepT(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 // One thread on the baseline instruction path (what a processor without AVX2 runs).
 void IndepT_RunBaseline(benchmark::State& state) {
     const brevant::IndepTData data = IndepTData();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunIndepT(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
-        benchmark::DoNotOptimize(result.resampled.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunIndepT(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
+    });
 }
 
 void IndepT_DrawFloor(benchmark::State& state) {
@@ -68,7 +56,7 @@ void IndepT_DrawBlocks(benchmark::State& state) {
     floors::ShufflePicks<brevant::BlockGenerator>(state, static_cast<std::int32_t>(state.range(0)), 1000);
 }
 
-// The shuffles alone, as the run makes them on its one shuffling thread: the picks worked out a run of
+// The shuffles alone, as the one-thread run makes them: the picks worked out a run of
 // draws at a time, and one Index call per draw.
 void IndepT_Shuffle(benchmark::State& state) {
     const auto R = static_cast<std::int32_t>(state.range(0));
@@ -108,23 +96,17 @@ void IndepT_Literal(benchmark::State& state) {
 void BootstMean_Run(benchmark::State& state) {
     const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.bootstrapMeans.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunBootstMean(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void BootstMean_RunBaseline(benchmark::State& state) {
     const brevant::BootstMeanData data{Values(1000, 20.0f, 3)};
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
-        benchmark::DoNotOptimize(result.bootstrapMeans.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunBootstMean(data, {R, 0.975f, {}, 1}, g, control, brevant::DrawPath::Baseline);
+    });
 }
 
 void BootstMean_DrawFloor(benchmark::State& state) {

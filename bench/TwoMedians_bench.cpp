@@ -2,6 +2,7 @@
 // against their floor: the time the engine takes just to draw the same random numbers (N - 1 shuffle
 // indices, or S1 then S2 bootstrap indices, per resample). The target is a run within twice its floor. The
 // literal transcriptions run at a smaller count, for scale.
+#include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/TwoMedianBootTest.h"
 #include "engine/UniformBlocks.h"
@@ -12,20 +13,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 
 namespace {
 
-using floors::kSeeds;
+using bench::kSeeds;
+using bench::Values;
 constexpr std::int32_t kSize = 500;
-
-std::vector<float> Values(int n, float centre, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(centre, 10.0f);
-    std::vector<float> values(static_cast<std::size_t>(n));
-    for (float& v : values) v = normal(random);
-    return values;
-}
 
 brevant::TwoMedianData Data() {
     brevant::TwoMedianData data;
@@ -39,12 +32,9 @@ brevant::TwoMedianData Data() {
 void TwoMedianRandomTest_Run(benchmark::State& state) {
     const brevant::TwoMedianData data = Data();
     const auto R = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunTwoMedianRandomTest(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
-        benchmark::DoNotOptimize(result.differences.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunTwoMedianRandomTest(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
 }
 
 void TwoMedianRandomTest_DrawFloor(benchmark::State& state) {
@@ -84,12 +74,9 @@ void TwoMedianBootTest_Run(benchmark::State& state) {
     const brevant::TwoMedianData data = Data();
     const auto R = static_cast<std::int32_t>(state.range(0));
     const auto threads = static_cast<int>(state.range(1));
-    for (auto _ : state) {
-        brevant::Generator g{kSeeds};
-        brevant::RunControl control;
-        auto result = brevant::RunTwoMedianBootTest(data, {R, 0.975f, {}, threads}, g, control);
-        benchmark::DoNotOptimize(result.differences.data());
-    }
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunTwoMedianBootTest(data, {R, 0.975f, {}, threads}, g, control);
+    });
 }
 
 // The bootstrap test's draws from blocks: S1 indices into group 1, then S2 into group 2, per resample.
