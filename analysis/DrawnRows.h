@@ -8,11 +8,15 @@
 // same bits. Qt-free.
 #pragma once
 
+#include "analysis/Parallel.h"
+#include "analysis/Procedure.h"
 #include "engine/Module1.h"
 #include "engine/UniformBlocks.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -70,5 +74,53 @@ bool SameInEveryPickedRow(const T* column, std::size_t stride, const std::int32_
     }
     return true;
 }
+
+// The bootstrap loop over a RowTable: R resamples of n rows drawn afresh (n draws each), split across
+// threads; each batch's case numbers drawn in order, its sums formed side by side, then finish(k, sums,
+// picked) for each resample k, which stores resample k's statistic and returns -1, or a reason (0 or more)
+// to stop the run at k. The earliest stop in generation order wins on any number of threads: it is
+// returned, with control counting the resamples before it and the generator after its draws, as a loop
+// that stops there leaves them. Without a stop the generator ends after all R * n draws. Throws
+// RunCancelled when control asks.
+struct ResampleStop {
+    std::int32_t resample = 0;  // 0-based
+    int reason = 0;
+};
+// finish: int(std::int32_t k, const RowSums& sums, const std::int32_t* picked).
+template <typename Finish>
+std::optional<ResampleStop> BootstrapPickedRows(std::int32_t R, std::int32_t n, SumPrecision precision,
+                                                const RowTable& table, int threads, Generator& generator,
+                                                RunControl& control, const Finish& finish) {
+    const DrawPath path = ActiveDrawPath();
+    const Seeds start = generator.seeds;
+    EarliestStop stop(R);
+    ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
+                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
+        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
+        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
+        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
+            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
+            const std::int32_t batch = std::min<std::int32_t>(step, end - k0);
+            DrawIndices(path, g, n, std::span(drawn).first(static_cast<std::size_t>(batch) * static_cast<std::size_t>(n)));
+            RowSums sums[kPickedRowsBatch];
+            SumPickedRows(path, precision, table, drawn.data(), n, batch, sums);
+            for (std::int32_t j = 0; j < batch; ++j) {
+                const std::int32_t k = k0 + j;
+                const int reason = finish(k, sums[j], drawn.data() + static_cast<std::ptrdiff_t>(j) * n);
+                if (reason >= 0) {
+                    stop.Record(k, reason);
+                    return;
+                }
+                if (!tick()) return;
+            }
+        }
+    });
+    if (!stop.Found(R)) return std::nullopt;
+    const std::int32_t k = stop.Resample();
+    control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
+    generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
+    return ResampleStop{k, stop.Reason()};
+}
+
 
 }  // namespace brevant

@@ -107,47 +107,25 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
     float* const out = result.bootstrapR.data();
 
-    // Each resample draws n cases afresh, so the resamples split across threads. Within a share they go in
-    // batches: the n case numbers of each drawn in order, then the sums of the whole batch side by side.
-    const DrawPath path = ActiveDrawPath();
+    // Each resample draws n cases afresh, so the resamples split across threads.
     const double size = n;
-    const Seeds start = generator.seeds;
-    EarliestStop stop(R);
     enum Flat { kFlatX, kFlatY };
-    ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
-                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
-        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
-        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
-            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const std::int32_t b = std::min<std::int32_t>(step, end - k0);
-            DrawIndices(path, g, n, std::span(drawn).first(static_cast<std::size_t>(b) * static_cast<std::size_t>(n)));
-            RowSums sums[kPickedRowsBatch];
-            SumPickedRows(path, data.sums, cases.table, drawn.data(), n, b, sums);
-            for (std::int32_t j = 0; j < b; ++j) {
-                const std::int32_t k = k0 + j;
-                const std::int32_t* const d = drawn.data() + static_cast<std::ptrdiff_t>(j) * n;
-                const auto [sx, sy, sxx, syy, sxy] = CorrelationTotalsOf(sums[j], data.sums);
-                // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
-                const auto varX = static_cast<float>((sxx - sx * sx / size) / (size - 1.0));
-                const auto varY = static_cast<float>((syy - sy * sy / size) / (size - 1.0));
-                const bool flatX = !(varX > 0.0f) || SameInEveryPickedRow(data.x.data(), 1, d, n);
-                if (flatX || !(varY > 0.0f) || SameInEveryPickedRow(data.y.data(), 1, d, n)) {
-                    stop.Record(k, flatX ? kFlatX : kFlatY);
-                    return;
-                }
-                const auto cov = static_cast<float>((sxy - sx * sy / size) / (size - 1.0));
-                out[k] = CorrelationFrom(varX, varY, cov);
-                if (!tick()) return;
-            }
-        }
-    });
-    if (stop.Found(R)) {
-        // The generator after the stopping resample's draws, as a loop that stops there leaves it.
-        const std::int32_t k = stop.Resample();
-        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
-        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
-        throw RunStopped(NoVarianceMessage(stop.Reason() == kFlatX ? "X" : "Y", k + 1), {ObtainedRBox(result.r)});
+    const std::optional<ResampleStop> stop = BootstrapPickedRows(
+        R, n, data.sums, cases.table, settings.threads, generator, control,
+        [&](std::int32_t k, const RowSums& sums, const std::int32_t* picked) {
+            const auto [sx, sy, sxx, syy, sxy] = CorrelationTotalsOf(sums, data.sums);
+            // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
+            const auto varX = static_cast<float>((sxx - sx * sx / size) / (size - 1.0));
+            const auto varY = static_cast<float>((syy - sy * sy / size) / (size - 1.0));
+            if (!(varX > 0.0f) || SameInEveryPickedRow(data.x.data(), 1, picked, n)) return int{kFlatX};
+            if (!(varY > 0.0f) || SameInEveryPickedRow(data.y.data(), 1, picked, n)) return int{kFlatY};
+            const auto cov = static_cast<float>((sxy - sx * sy / size) / (size - 1.0));
+            out[k] = CorrelationFrom(varX, varY, cov);
+            return -1;
+        });
+    if (stop) {
+        throw RunStopped(NoVarianceMessage(stop->reason == kFlatX ? "X" : "Y", stop->resample + 1),
+                         {ObtainedRBox(result.r)});
     }
     // Values of r beyond 1 in size, counted in generation order.
     for (const float r : result.bootstrapR) {

@@ -61,48 +61,27 @@ void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, floa
     const auto n = static_cast<std::int32_t>(terms.size() / kTerms);
     const double size = n;
     const RowTable table{terms.data(), 2, nullptr};
-    const DrawPath path = ActiveDrawPath();
     float* const out = result.bootstrapValues.data();
-    const Seeds start = generator.seeds;
-    EarliestStop stop(R);
-    ResamplesInParallel(R, static_cast<std::uint64_t>(n), threads, generator, control,
-                        [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        // Resamples go in batches: the N case numbers of each drawn in order, then the batch's sums together.
-        const std::int32_t step = n > kBatchedDrawsLimit ? 1 : kPickedRowsBatch;
-        std::vector<std::int32_t> drawn(static_cast<std::size_t>(step) * static_cast<std::size_t>(n));
-        for (std::int32_t k0 = begin; k0 < end; k0 += step) {
-            if (stop.KnownBefore(k0)) return;  // an earlier resample stops the run
-            const std::int32_t batch = std::min<std::int32_t>(step, end - k0);
-            DrawIndices(path, g, n, std::span(drawn).first(static_cast<std::size_t>(batch) * static_cast<std::size_t>(n)));
-            RowSums sums[kPickedRowsBatch];
-            SumPickedRows(path, precision, table, drawn.data(), n, batch, sums);
-            for (std::int32_t b = 0; b < batch; ++b) {
-                const std::int32_t k = k0 + b;
-                const double* const s = sums[b].doubles;
-                const std::int32_t* const cases = drawn.data() + static_cast<std::ptrdiff_t>(b) * n;
-                // No variance: a variance that is not a positive number, or all drawn values equal.
-                const auto flat = [&](Term column, float variance) {
-                    return !(variance > 0.0f) || SameInEveryPickedRow(terms.data() + column, kTerms, cases, n);
-                };
-                const float varX = Variance(s[kX], s[kXX], size);
-                const float varY = Variance(s[kY], s[kYY], size);
-                const float varZ = Variance(s[kZ], s[kZZ], size);
-                const int column = flat(kX, varX) ? 0 : flat(kY, varY) ? 1 : flat(kZ, varZ) ? 2 : -1;
-                if (column >= 0) {
-                    stop.Record(k, column);
-                    return;
-                }
+    const std::optional<ResampleStop> stop = BootstrapPickedRows(
+        R, n, precision, table, threads, generator, control,
+        [&](std::int32_t k, const RowSums& sums, const std::int32_t* picked) {
+            const double* const s = sums.doubles;
+            // No variance: a variance that is not a positive number, or all drawn values equal.
+            const auto flat = [&](Term column, float variance) {
+                return !(variance > 0.0f) || SameInEveryPickedRow(terms.data() + column, kTerms, picked, n);
+            };
+            const float varX = Variance(s[kX], s[kXX], size);
+            const float varY = Variance(s[kY], s[kYY], size);
+            const float varZ = Variance(s[kZ], s[kZZ], size);
+            const int column = flat(kX, varX) ? 0 : flat(kY, varY) ? 1 : flat(kZ, varZ) ? 2 : -1;
+            if (column < 0) {
                 out[k] = PathCoefficient(Covariance(s[kXY], s[kX], s[kY], size),
                                          Covariance(s[kYZ], s[kY], s[kZ], size), varX, varY, varZ);
-                if (!tick()) return;
             }
-        }
-    });
-    if (stop.Found(R)) {
-        const std::int32_t k = stop.Resample();
-        control.resamplesDone.store(k, std::memory_order_relaxed);  // those before the stop, as on one thread
-        generator.seeds = JumpAhead(start, static_cast<std::uint64_t>(k + 1) * static_cast<std::uint64_t>(n));
-        throw RunStopped(NoVarianceMessage(kColumns[stop.Reason()], k + 1), {ObtainedBBox(obtainedB)});
+            return column;
+        });
+    if (stop) {
+        throw RunStopped(NoVarianceMessage(kColumns[stop->reason], stop->resample + 1), {ObtainedBBox(obtainedB)});
     }
     // Values of b(xyz) beyond 1 in size, counted in generation order.
     for (const float b : result.bootstrapValues) {
