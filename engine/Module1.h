@@ -132,6 +132,54 @@ constexpr SumPrecision Wider(SumPrecision a, SumPrecision b) noexcept {
     return a == SumPrecision::Double ? a : b;
 }
 
+// Data whose values differ little relative to their size (body temperatures, values near 10,000, a
+// correlation near 1) are the other way single sums fail: the squares dwarf the spread, and the one-pass
+// formulas cancel it away. PrecisionCheck decides, once per run before the resamples, whether a run keeps the
+// defined path or is centred:
+//  - every observed figure the run uses is computed as defined and in double around the data's mean; the run
+//    is centred when any pair differs by more than 1 % of the figure (0.01 for a correlation, a slope or a
+//    proportion; a thousandth of the data's spread for a mean or a median), or
+//  - when the data's conditioning says a single running sum of squares cannot hold their spread to 1 %:
+//    sqrt(n) * 2^-24 * (sum of squares) / (sum of squared deviations) above 0.01. Values whose spread is more
+//    than a few percent of their size stay far below it.
+// A centred run, observed figures and every resample alike, works on the values shifted by their mean (taken
+// in double, the deviations stored as floats, which keeps seven digits of each), keeps every sum in double
+// and draws values without the seven-digit text rounding. The statistics do not change with the shift; a
+// procedure that reports a location adds the mean back. Otherwise the run is the defined one, bit for bit.
+class PrecisionCheck {
+public:
+    explicit PrecisionCheck(SumPrecision bySize) noexcept : bySize_(bySize) {}
+
+    // t, F, a standard deviation or error: more than 1 % of its size apart (sizes below 0.01 count as 0.01).
+    void Statistic(double defined, double exact) noexcept;
+    // r, a slope, a proportion: more than 0.01 apart.
+    void Bounded(double defined, double exact) noexcept;
+    // A mean, a median or a difference of them: more than spread / 1000 apart.
+    void Location(double defined, double exact, double spread) noexcept;
+    // One column of the data, as the run sums it.
+    void Conditioning(std::span<const float> values) noexcept;
+    // Seven-digit text rounding of the values moves one by more than spread / 1000 (for runs that draw
+    // rounded values but form no sums of squares, such as medians).
+    void TextRounding(std::span<const float> values, double spread) noexcept;
+    void Require() noexcept { centred_ = true; }
+
+    bool Centred() const noexcept { return centred_; }
+    SumPrecision Sums() const noexcept { return centred_ ? SumPrecision::Double : bySize_; }
+
+private:
+    SumPrecision bySize_;
+    bool centred_ = false;
+};
+
+// Exact references for PrecisionCheck, in double precision: the mean, the sample variance and covariance by
+// two passes around the mean (NaN below 2 values), and whether the values are all equal.
+double ExactMean(std::span<const float> x) noexcept;
+double ExactVariance(std::span<const float> x) noexcept;
+double ExactCovariance(std::span<const float> x, std::span<const float> y) noexcept;
+bool AllEqual(std::span<const float> x) noexcept;
+// Each value minus shift, taken in double and stored as a float: the data of a centred run.
+void ShiftValues(std::span<float> x, double shift) noexcept;
+
 // A running sum under the rule: each addition done in double; in Single it is then rounded to float,
 // which gives bit for bit the float addition (double holds more than twice float's digits, so the double
 // rounding is harmless).
