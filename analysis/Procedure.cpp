@@ -170,4 +170,25 @@ NonFiniteCount CountNonFinite(std::span<const float> values) noexcept {
     return count;
 }
 
+ResampledSpread ResampledStandardError(std::span<const float> values) noexcept {
+    ResampledSpread spread;
+    if (values.size() < 2) return spread;
+    const double variance = ArrayVariance(values, SumsFor(static_cast<std::int64_t>(values.size()), kDesignedResamples));
+    spread.defined = static_cast<float>(std::sqrt(variance));  // NaN for a negative variance
+    spread.standardError = spread.defined;
+    if (CountNonFinite(values).Total() > 0) return spread;
+    const auto exact = static_cast<float>(std::sqrt(ExactVariance(values)));
+    if (!(std::abs(static_cast<double>(spread.defined) - exact) <= 0.01 * exact)) {
+        spread.standardError = exact;
+        spread.corrected = true;
+    }
+    return spread;
+}
+
+std::string CorrectedSpreadNote(const std::string& what, const ResampledSpread& spread) {
+    return "The " + what + " differ little relative to their size, so single-precision sums could not hold their "
+           "spread (they gave " + GeneralText(spread.defined) +
+           "): the standard error shown is their spread computed in double precision.";
+}
+
 }  // namespace brevant

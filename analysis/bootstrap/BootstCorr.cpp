@@ -132,9 +132,8 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
         if (std::fabs(r) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = r;
     }
 
-    const double spread = ArrayVariance(result.bootstrapR, SumsFor(R, kDesignedResamples));
-    result.standardError =
-        spread < 0.0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(std::sqrt(spread));
+    result.spread = ResampledStandardError(result.bootstrapR);
+    result.standardError = result.spread.standardError;
 
     result.nonFinite = CountNonFinite(result.bootstrapR);
     result.sortedR = result.bootstrapR;
@@ -170,10 +169,7 @@ RunResult PresentBootstCorr(BootstCorrResult&& r, const RunSettings& settings) {
                             std::to_string(nf.negativeInfinite) + " as -inf and " + std::to_string(nf.undefined) +
                             " as nan after all others.");
     }
-    if (std::isnan(r.standardError) && nf.Total() == 0) {
-        run.notes.push_back("The bootstrap correlations differ too little for single-precision sums: the variance "
-                            "of their distribution computes as negative, so its standard error is shown as nan.");
-    }
+    if (r.spread.corrected) run.notes.push_back(CorrectedSpreadNote("bootstrap correlations", r.spread));
     run.resampled = std::move(r.bootstrapR);
     return run;
 }

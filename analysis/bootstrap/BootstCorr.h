@@ -50,7 +50,8 @@ float CorrelationFrom(float varX, float varY, float cov) noexcept;
 
 struct BootstCorrResult {
     float r = 0;
-    float standardError = 0;  // sqrt(ArrayVariance of the bootstrap r); NaN if it computes below 0
+    ResampledSpread spread;   // of the bootstrap r (ResampledStandardError)
+    float standardError = 0;  // the standard error shown: spread.standardError
     PercentilePositions positions;
     float lowerLimit = 0, upperLimit = 0;
     std::vector<float> bootstrapR;  // generation order: the output file

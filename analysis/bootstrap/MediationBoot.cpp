@@ -171,9 +171,8 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
     result.bootstrapValues.assign(static_cast<std::size_t>(R), 0.0f);
     ResampleLoop(TermsOf(data), data.sums, result.obtainedB, R, settings.threads, generator, control, result);
 
-    const double spread = ArrayVariance(result.bootstrapValues, SumsFor(R, kDesignedResamples));
-    result.negativeSpread = spread < 0.0;
-    result.standardError = result.negativeSpread ? 0.0f : static_cast<float>(std::sqrt(spread));
+    result.spread = ResampledStandardError(result.bootstrapValues);
+    result.standardError = result.spread.standardError;
 
     result.sorted = result.bootstrapValues;
     SortResampledValues(result.sorted, control);
@@ -196,10 +195,7 @@ RunResult PresentMediationBoot(MediationBootResult&& r, const RunSettings& setti
                      .observed = r.obtainedB,
                      .observedLabel = "Obtained b(xyz)",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
-    if (r.negativeSpread) {
-        run.notes.push_back("The bootstrap values of b(xyz) differ too little for single-precision sums: their "
-                            "variance computes as negative, so the standard error is shown as 0.");
-    }
+    if (r.spread.corrected) run.notes.push_back(CorrectedSpreadNote("bootstrap values of b(xyz)", r.spread));
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalBxyzText, r.firstIllegal, r.illegalCount,
                                                    settings.resamples));

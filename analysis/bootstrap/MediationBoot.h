@@ -57,8 +57,8 @@ float MediationCorrelation(float covariance, float varA, float varB) noexcept;
 
 struct MediationBootResult {
     float obtainedB = 0;
-    float standardError = 0;  // sqrt(ArrayVariance of the bootstrap values); 0 where that computes < 0
-    bool negativeSpread = false;  // the variance of the bootstrap values computed as negative
+    ResampledSpread spread;   // of the bootstrap values (ResampledStandardError)
+    float standardError = 0;  // the standard error shown: spread.standardError
     PercentilePositions positions;
     float lowerLimit = 0, upperLimit = 0;
     std::vector<float> bootstrapValues;  // b*(1..R), generation order: the output file and the histogram

@@ -303,18 +303,9 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     result.firstIllegal = firstIllegal;
     result.nonFinite = CountNonFinite(randomized);
 
-    // The standard deviation of the r* in generation order; all equal is no spread at all, whatever
-    // single-precision sums make of it.
-    const float firstValue = randomized.front();
-    const bool allEqual = std::all_of(randomized.begin(), randomized.end(),
-                                      [&](float v) { return std::bit_cast<std::uint32_t>(v) == std::bit_cast<std::uint32_t>(firstValue); });
-    const double variance = ArrayVariance(randomized, SumsFor(R, kDesignedResamples));
-    if (allEqual && std::isfinite(firstValue)) {
-        result.standardError = 0.0f;
-    } else {
-        result.standardErrorNegative = variance < 0.0;
-        result.standardError = static_cast<float>(std::sqrt(variance));  // NaN for a negative or NaN variance
-    }
+    // The standard deviation of the r* in generation order.
+    result.spread = ResampledStandardError(randomized);
+    result.standardError = result.spread.standardError;
 
     SortResampledValues(randomized, control);
 
@@ -347,9 +338,8 @@ RunResult PresentPairedCorr(PairedCorrResult&& r, const RunSettings& settings) {
             " inf and " + std::to_string(nf.negativeInfinite) +
             " -inf. A limit read from one of them shows as such, the standard error as nan, and the histogram "
             "leaves them out.");
-    } else if (r.standardErrorNegative) {
-        run.notes.push_back("The randomized correlations differ too little for single-precision sums: their "
-                            "variance computes as negative, so the standard error is shown as nan.");
+    } else if (r.spread.corrected) {
+        run.notes.push_back(CorrectedSpreadNote("randomized correlations", r.spread));
     }
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));

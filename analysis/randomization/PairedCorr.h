@@ -66,8 +66,8 @@ struct PairedCorrResult {
     ColumnCorrelation observed;
     PercentilePositions positions;
     float lowerLimit = 0, upperLimit = 0;
-    float standardError = 0;  // sqrt(ArrayVariance of the r* in generation order); 0 when all are equal
-    bool standardErrorNegative = false;  // the variance computed below 0: the standard error is nan
+    ResampledSpread spread;   // of the r* in generation order (ResampledStandardError)
+    float standardError = 0;  // the standard error shown: spread.standardError
     std::int64_t illegalCount = 0;       // finite r* beyond 1.01 in size
     float firstIllegal = 0;
     NonFiniteCount nonFinite;            // degenerate resamples
