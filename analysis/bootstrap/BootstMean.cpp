@@ -141,14 +141,16 @@ __attribute__((target("avx2"))) void ValuesFromAvx2(std::span<const double> draw
 }
 #endif
 
-// Observed mean, variance and standard error of the mean, each stored as a float.
+// Observed mean, variance and standard error of the mean, each stored as a float. `shift` is added back to
+// the mean of centred values.
 struct Observed {
     float mean, variance, standardError;
 };
-Observed ObservedFigures(const std::vector<float>& values, SumPrecision sums) {
+Observed ObservedFigures(const std::vector<float>& values, SumPrecision sums, double shift = 0.0) {
     const auto n = static_cast<std::int32_t>(values.size());
     Observed o{};
-    o.mean = static_cast<float>(ArrayMean(values, sums));
+    o.mean = shift == 0.0 ? static_cast<float>(ArrayMean(values, sums))
+                          : static_cast<float>(shift + ArrayMean(values, sums));
     o.variance = static_cast<float>(ArrayVariance(values, sums));
     o.standardError = static_cast<float>(std::sqrt(static_cast<double>(o.variance) / static_cast<double>(n)));
     return o;
@@ -207,18 +209,31 @@ BootstMeanData ReadBootstMeanData(DataFile& file) {
     double largestSquare = 0.0;
     for (const float v : data.values) largestSquare = std::max(largestSquare, static_cast<double>(v) * v);
     CheckSumsOfSquaresFit(file, largestSquare * n);
-    const bool allEqual = std::all_of(data.values.begin(), data.values.end(),
-                                      [&](float v) { return v == data.values.front(); });
-    const Observed o = ObservedFigures(data.values, data.sums);
-    if (allEqual || !(o.variance > 0.0f) || !(o.standardError > 0.0f)) {
-        RefuseData(file, "holds values with no spread (they are all equal, or differ too little for single "
-                         "precision), so the standard error is 0 and the bootstrap t is undefined.");
+    if (AllEqual(data.values)) {
+        RefuseData(file, "holds values that are all equal, so the standard error is 0 and the bootstrap t is "
+                         "undefined.");
     }
+    CentreIfNeeded(data);
     return data;
 }
 
+void CentreIfNeeded(BootstMeanData& data) {
+    const double mean = ExactMean(data.values);
+    const double variance = ExactVariance(data.values);
+    const Observed o = ObservedFigures(data.values, data.sums);
+    PrecisionCheck check(data.sums);
+    check.Location(o.mean, mean, std::sqrt(variance));
+    check.Statistic(o.standardError, std::sqrt(variance / static_cast<double>(data.values.size())));
+    check.Conditioning(data.values);
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.shift = mean;
+    data.sums = check.Sums();
+    ShiftValues(data.values, mean);
+}
+
 std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data) {
-    return {ObtainedMeanBox(ObservedFigures(data.values, data.sums).mean)};
+    return {ObtainedMeanBox(ObservedFigures(data.values, data.sums, data.shift).mean)};
 }
 
 BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& settings, Generator& generator,
@@ -228,13 +243,14 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     const auto n = static_cast<std::int32_t>(data.values.size());
 
     BootstMeanResult result;
-    const Observed o = ObservedFigures(data.values, data.sums);
+    result.centred = data.centred;
+    const Observed o = ObservedFigures(data.values, data.sums, data.shift);
     result.mean = o.mean;
     result.variance = o.variance;
     result.standardError = o.standardError;
 
-    // Every drawn value passes through its 7-significant-digit text: round the source once.
-    const std::vector<float> rounded = RoundedCopy(data.values);
+    // Every drawn value passes through its 7-significant-digit text (not in a centred run): round the source once.
+    const std::vector<float> rounded = data.centred ? data.values : RoundedCopy(data.values);
     result.sortedT.assign(static_cast<std::size_t>(R), 0.0f);
     result.bootstrapMeans.assign(static_cast<std::size_t>(R), 0.0f);
 
@@ -243,7 +259,10 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     const float* const source = rounded.data();
     float* const tOut = result.sortedT.data();
     float* const meanOut = result.bootstrapMeans.data();
-    const double observedMean = o.mean;
+    // A centred run measures each bootstrap mean from the mean of the deviations and adds the shift back.
+    const double observedMean = data.centred ? ArrayMean(data.values, data.sums) : o.mean;
+    const double shift = data.shift;
+    const bool centred = data.centred;
     const double size = n;
     const SumPrecision sums = data.sums;
     // One resample: its figures from the sums of the values drawn, in the order drawn (the mean and the
@@ -253,7 +272,7 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
         const double v = (squares - sum * sum / size) / static_cast<double>(n - 1);
         tOut[k] = constant || !(v > 0.0) ? ZeroSpreadQuotient(m - observedMean)
                                          : static_cast<float>((m - observedMean) / std::sqrt(v / size));
-        meanOut[k] = static_cast<float>(m);
+        meanOut[k] = centred ? static_cast<float>(shift + m) : static_cast<float>(m);
     };
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
@@ -297,9 +316,8 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     result.lowerLimit = result.mean - tUpper * result.standardError;
     result.upperLimit = result.mean - tLower * result.standardError;
 
-    const double spread = ArrayVariance(result.bootstrapMeans, SumsFor(R, kDesignedResamples));
-    result.bootstrapStandardError =
-        spread < 0.0 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(std::sqrt(spread));
+    result.bootstrapSpread = ResampledStandardError(result.bootstrapMeans);
+    result.bootstrapStandardError = result.bootstrapSpread.standardError;
     return result;
 }
 
@@ -326,10 +344,8 @@ RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
             " (mean equal to the observed mean) as nan after all others. A limit read from one of them shows "
             "as inf, -inf or nan.");
     }
-    if (std::isnan(r.bootstrapStandardError)) {
-        run.notes.push_back("The bootstrap means differ too little for single-precision sums: the variance of "
-                            "their distribution computes as negative, so its standard error is shown as nan.");
-    }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
+    if (r.bootstrapSpread.corrected) run.notes.push_back(CorrectedSpreadNote("bootstrap means", r.bootstrapSpread));
     run.resampled = std::move(r.bootstrapMeans);
     return run;
 }

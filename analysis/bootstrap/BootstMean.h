@@ -4,8 +4,9 @@
 //
 // Data file: n (at least 2, at most kMaxDataValues), then n values. Refused with a DataFileError: n below 2,
 // fewer values than announced, a non-number, values so large that n times the largest square could
-// overflow a single-precision sum, and values with no spread (all equal, or a variance that computes as 0
-// or less in single precision), for which the studentized distance is undefined.
+// overflow a single-precision sum, and values that are all equal, for which the studentized distance is
+// undefined. Values that differ little relative to their size centre the run (PrecisionCheck): the
+// resamples are drawn from the deviations from the mean, and the mean is added back to each bootstrap mean.
 //
 // Degenerate resamples: a draw can pick the same value n times (likely for small n). Its spread is then
 // taken as exactly 0, also when the single-precision sums leave a tiny positive or negative variance (a
@@ -33,9 +34,13 @@ inline constexpr std::int64_t kBootstMeanDesignedValues = 1000;
 struct BootstMeanData {
     std::vector<float> values;  // in the file's order; never reordered
     SumPrecision sums = SumPrecision::Single;  // of the data and of each resample
+    bool centred = false;  // values hold the deviations from `shift`, the data's mean (PrecisionCheck)
+    double shift = 0.0;
 };
 
 BootstMeanData ReadBootstMeanData(DataFile& file);
+// Centres data read as defined when PrecisionCheck asks for it (ReadBootstMeanData calls it).
+void CentreIfNeeded(BootstMeanData& data);
 // txtMean, as the final result shows it.
 std::vector<ResultBox> ObservedBootstMeanBoxes(const BootstMeanData& data);
 
@@ -46,10 +51,12 @@ struct BootstMeanResult {
     PercentilePositions positions;
     float lowerLimit = 0;  // x̄ - t(upper) * se
     float upperLimit = 0;  // x̄ - t(lower) * se
-    float bootstrapStandardError = 0;  // sqrt(ArrayVariance of the bootstrap means); NaN if it computes < 0
+    ResampledSpread bootstrapSpread;   // of the bootstrap means (ResampledStandardError)
+    float bootstrapStandardError = 0;  // the standard error shown: bootstrapSpread.standardError
     std::vector<float> bootstrapMeans;  // generation order: the output file and the histogram
     std::vector<float> sortedT;         // studentized values, ascending, NaN last
     NonFiniteCount nonFiniteT;          // degenerate resamples
+    bool centred = false;               // the data's
 };
 
 // Resamples drawn and summed at once, each in its own lane.
