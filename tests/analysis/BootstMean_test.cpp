@@ -114,28 +114,39 @@ TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
 // of the run, on each path, is the double-sum mean of its own draws (BootstrapDrawFrom, one resample after
 // another), and the generator ends after them.
 TEST(BootstMean, DoubleSumsInTheLanesGiveEachResamplesOwnMean) {
-    std::mt19937 random(1001);
-    std::normal_distribution<float> around(1000.0f, 3.0f);
-    std::vector<float> values(1001);
-    for (float& v : values) v = around(random);
-    const std::int32_t R = 2 * brevant::kBootstMeanLanes + 5;
-    const Seeds seeds{901, 902, 903};
-    Generator reference{seeds};
-    const std::vector<float> rounded = brevant::RoundedCopy(values);
-    std::vector<float> expected, work(values.size());
-    for (std::int32_t k = 0; k < R; ++k) {
-        brevant::BootstrapDrawFrom(reference, rounded, work);
-        brevant::RunningSums sums(brevant::SumPrecision::Double);
-        for (const float x : work) sums.Add(x);
-        expected.push_back(static_cast<float>(sums.Mean(static_cast<std::int64_t>(work.size()))));
-    }
-    for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
-        if (!brevant::DrawPathAvailable(path)) continue;
-        SCOPED_TRACE(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline");
-        Seeds after;
-        const auto run = RunFast(values, {R, 0.975f, {}, 1}, seeds, &after, path);
-        EXPECT_TRUE(SameBitsEach(run.bootstrapMeans, expected));
-        EXPECT_EQ(after, reference.seeds);
+    // 1,001 values past the designed size: ordinary ones drawn through their text; values 1000 +- 3, whose
+    // single sums of squares would lose their spread, drawn as deviations from their mean, which each
+    // bootstrap mean gets back.
+    for (const float spread : {300.0f, 3.0f}) {
+        SCOPED_TRACE("spread " + std::to_string(spread));
+        std::mt19937 random(1001);
+        std::normal_distribution<float> around(1000.0f, spread);
+        std::vector<float> values(1001);
+        for (float& v : values) v = around(random);
+        const bool centred = spread < 10.0f;
+        const double shift = centred ? brevant::ExactMean(values) : 0.0;
+        std::vector<float> source = values;
+        if (centred) brevant::ShiftValues(source, shift);
+        if (!centred) source = brevant::RoundedCopy(values);
+        const std::int32_t R = 2 * brevant::kBootstMeanLanes + 5;
+        const Seeds seeds{901, 902, 903};
+        Generator reference{seeds};
+        std::vector<float> expected, work(values.size());
+        for (std::int32_t k = 0; k < R; ++k) {
+            brevant::BootstrapDrawFrom(reference, source, work);
+            brevant::RunningSums sums(brevant::SumPrecision::Double);
+            for (const float x : work) sums.Add(x);
+            expected.push_back(static_cast<float>(shift + sums.Mean(static_cast<std::int64_t>(work.size()))));
+        }
+        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
+            if (!brevant::DrawPathAvailable(path)) continue;
+            SCOPED_TRACE(path == brevant::DrawPath::Avx2 ? "avx2" : "baseline");
+            Seeds after;
+            const auto run = RunFast(values, {R, 0.975f, {}, 1}, seeds, &after, path);
+            EXPECT_EQ(run.centred, centred);
+            EXPECT_TRUE(SameBitsEach(run.bootstrapMeans, expected));
+            EXPECT_EQ(after, reference.seeds);
+        }
     }
 }
 
@@ -215,8 +226,9 @@ TEST(BootstMean, ResampleLanesDrawTheSameValuesFromTheSameDraws) {
 TEST(BootstMean, SumsAreSingleUpToTheDesignedSizesAndDoubleBeyond) {
     std::mt19937 random(4242);
     std::normal_distribution<float> around(1000.0f, 3.0f);
+    std::normal_distribution<float> ordinary(1000.0f, 300.0f);  // the defined sums hold these
     std::vector<float> designed(1000);
-    for (float& v : designed) v = around(random);
+    for (float& v : designed) v = ordinary(random);
     ExpectSameAsLiteral(designed, 100, 0.975f, Seeds{71, 72, 73});
 
     const auto spread = [](const std::vector<float>& x) {
@@ -327,7 +339,7 @@ TEST(BootstMean, RefusesDataAndSettingsThatCannotGiveAnInterval) {
     const Refusal bad[] = {
         {"1 5", "announces 1 value; a standard error needs at least 2 values."},
         {"0", "announces 0 values"},
-        {"4 2 2 2 2", "holds values with no spread"},
+        {"4 2 2 2 2", "holds values that are all equal"},
         {"-3 1 2 3", "is out of range"},
         {"3 1 2", "holds fewer values than announced"},
         {"3 1 two 3", "is not a number"},

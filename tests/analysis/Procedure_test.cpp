@@ -1,10 +1,14 @@
 // The arithmetic and messages every procedure shares: integer-part percentile positions and their check,
-// and the one message after a run that gave impossible values.
+// the one message after a run that gave impossible values, and the standard error of resampled values.
 #include "analysis/Procedure.h"
+#include "engine/Module1.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -56,6 +60,46 @@ TEST(Procedure, IllegalValueMessageKeepsTheTextAndCountsTheResamples) {
     EXPECT_EQ(brevant::IllegalValueMessage("This is an illegal value of r  ", -1.25f, 3, 5000),
               "This is an illegal value of r  -1.25\n3 of the 5000 resamples gave such values; the first is shown. "
               "The values are kept in the results as they came.");
+}
+
+// The defined standard error stands, to the bit, where it is within 1 % of the double-precision spread; values
+// that vary little around their mean get that spread instead, never nan or 0; a value not finite leaves the
+// defined figure.
+TEST(Procedure, ResampledStandardErrorKeepsTheDefinedFigureWhereItHolds) {
+    std::mt19937 random(5);
+    const auto values = [&](float centre, float spread, int n) {
+        std::normal_distribution<float> d(centre, spread);
+        std::vector<float> x(static_cast<std::size_t>(n));
+        for (float& v : x) v = d(random);
+        return x;
+    };
+    const struct {
+        std::vector<float> x;
+        bool corrected;
+    } rows[] = {
+        {values(0.0f, 1.0f, 5000), false},
+        {values(0.3f, 0.05f, 1000), false},
+        {values(0.97f, 0.00176f, 100000), true},  // bootstrap r of a correlation near 1
+        {values(1000.0f, 0.031f, 50000), true},   // bootstrap means of 1,000 values 1000 +- 1
+        {std::vector<float>(1000, 0.1f), true},   // equal values: single sums leave a variance below 0
+    };
+    for (const auto& row : rows) {
+        const auto spread = brevant::ResampledStandardError(row.x);
+        const auto exact = static_cast<float>(std::sqrt(brevant::ExactVariance(row.x)));
+        const auto defined = static_cast<float>(std::sqrt(brevant::ArrayVariance(row.x, brevant::SumsFor(
+            static_cast<std::int64_t>(row.x.size()), brevant::kDesignedResamples))));
+        EXPECT_EQ(spread.corrected, row.corrected) << exact;
+        EXPECT_EQ(spread.standardError, row.corrected ? exact : defined);
+        EXPECT_NEAR(spread.standardError, exact, 0.01 * exact);
+        if (spread.corrected) {
+            const std::string note = brevant::CorrectedSpreadNote("bootstrap means", spread);
+            EXPECT_NE(note.find("computed in double precision"), std::string::npos) << note;
+        }
+    }
+    std::vector<float> withNan = values(0.0f, 1.0f, 100);
+    withNan[7] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_TRUE(std::isnan(brevant::ResampledStandardError(withNan).standardError));
+    EXPECT_FALSE(brevant::ResampledStandardError(withNan).corrected);
 }
 
 }  // namespace
