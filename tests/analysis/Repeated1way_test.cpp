@@ -302,31 +302,6 @@ TEST(Repeated1way, ScoresThatDifferLittleRelativeToTheirSizeCentreTheRun) {
     }
 }
 
-// Twenty subjects' body temperatures on five occasions, one decimal: F and its proportion as a
-// double-precision computation gives them, and the permuted F of the same data shifted by 98 alike.
-TEST(Repeated1way, BodyTemperaturesGiveTheirF) {
-    std::mt19937 random(98);
-    const Scores temperatures{"body temperatures", 98.6, 0.45, 0.05, 0.25, true};
-    const std::vector<float> scores = temperatures.Make(random, 5, 20);
-    const double exact = DoubleRepeatedF(scores, 5, 20);
-    Generator generator{Seeds{1, 2, 3}};
-    RunControl control;
-    DataFile file = DataFile::FromText(FileText(5, 20, scores), "temperatures.dat");
-    const brevant::RunResult run = brevant::Repeated1wayProcedure(file, {10000, 0.975f, {}}, generator, control);
-    EXPECT_NEAR(brevant::BoxValue(run.boxes[0]), exact, 0.01 * exact);
-    std::vector<float> shifted = scores;
-    for (float& v : shifted) v = static_cast<float>(static_cast<double>(v) - 98.0);
-    Generator again{Seeds{1, 2, 3}};
-    DataFile shiftedFile = DataFile::FromText(FileText(5, 20, shifted), "shifted.dat");
-    const brevant::RunResult reference =
-        brevant::Repeated1wayProcedure(shiftedFile, {10000, 0.975f, {}}, again, control);
-    EXPECT_NEAR(brevant::BoxValue(run.boxes[2]), brevant::BoxValue(reference.boxes[2]), 0.01);
-    ASSERT_EQ(run.resampled.size(), reference.resampled.size());
-    for (std::size_t h = 0; h < run.resampled.size(); ++h) {
-        ASSERT_NEAR(run.resampled[h], reference.resampled[h], 1e-3 * reference.resampled[h] + 1e-5) << h;
-    }
-}
-
 // With two treatments the repeated-measures F is the square of the paired t of the same data (read as
 // pairs by the paired window's own reader, the file without its first count), up to the digits that
 // single-precision sums of squares lose.
