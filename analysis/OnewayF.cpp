@@ -384,13 +384,58 @@ float OnewayEffectSize(const OnewayFigures& figures, SumPrecision sums) noexcept
     return static_cast<float>(std::sqrt(static_cast<double>(ratio)));
 }
 
-void RefuseOnewayWithoutSpread(const DataFile& file, const OnewayData& data) {
-    const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
-    if (observed.zeroSpread) {
-        RefuseData(file, "has no spread within the groups (the values of each group are all equal, or differ too "
-                         "little for single precision), so the pooled variance is 0 and F is undefined.");
+ExactOnewayFigures ComputeExactOnewayF(std::span<const float> values, std::span<const std::int32_t> sizes) {
+    const double grandMean = ExactMean(values);
+    double between = 0.0, unweighted = 0.0, within = 0.0;
+    std::size_t at = 0;
+    for (const std::int32_t size : sizes) {
+        const std::span<const float> group = values.subspan(at, static_cast<std::size_t>(size));
+        at += group.size();
+        const double mean = ExactMean(group);
+        for (const float v : group) within += (v - mean) * (v - mean);
+        const double deviation = mean - grandMean;
+        between += deviation * deviation * static_cast<double>(size);
+        unweighted += deviation * deviation;
     }
-    if (!std::isfinite(observed.f) || !std::isfinite(OnewayEffectSize(observed, data.sums))) {
+    const auto k = static_cast<double>(sizes.size());
+    ExactOnewayFigures exact;
+    exact.withinVariance = within / (static_cast<double>(values.size()) - k);
+    exact.f = between / (k - 1.0) / exact.withinVariance;
+    exact.effectSize = std::sqrt(unweighted / k / exact.withinVariance);
+    return exact;
+}
+
+bool CentreOnewayIfNeeded(OnewayData& data) {
+    const OnewayFigures defined = ComputeOnewayF(data.values, data.sizes, data.sums);
+    const ExactOnewayFigures exact = ComputeExactOnewayF(data.values, data.sizes);
+    PrecisionCheck check(data.sums);
+    check.Statistic(defined.f, exact.f);
+    check.Statistic(defined.withinVariance, exact.withinVariance);
+    check.Statistic(OnewayEffectSize(defined, data.sums), exact.effectSize);
+    check.Conditioning(data.values);
+    if (!check.Centred()) return false;
+    data.centred = true;
+    data.sums = check.Sums();
+    // F is the same for any common shift; one rounded to single keeps the shift exact for every value
+    // within a factor of two of it.
+    ShiftValues(data.values, static_cast<float>(ExactMean(data.values)));
+    return true;
+}
+
+void CheckOnewaySpread(const DataFile& file, OnewayData& data) {
+    bool constantWithin = true;
+    std::size_t at = 0;
+    for (const std::int32_t size : data.sizes) {
+        constantWithin = constantWithin && AllEqual(std::span<const float>(data.values).subspan(at, size));
+        at += static_cast<std::size_t>(size);
+    }
+    if (constantWithin) {
+        RefuseData(file, "has no spread within the groups (the values of each group are all equal), so the pooled "
+                         "variance is 0 and F is undefined.");
+    }
+    CentreOnewayIfNeeded(data);
+    const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
+    if (observed.zeroSpread || !std::isfinite(observed.f) || !std::isfinite(OnewayEffectSize(observed, data.sums))) {
         RefuseData(file, "has so little spread within the groups, against the differences between them, that F "
                          "exceeds the single-precision range.");
     }

@@ -10,10 +10,16 @@
 // Every running sum is single within kOnewayDesignedValues values and kOnewayDesignedGroups groups, double
 // past either (SumPrecision); a sum is rounded to float where it is stored (SSb, the effect size's sum).
 //
-// No spread within the groups (each group's values all equal, or MSw computing as 0 or less in single
-// precision): the spread is taken as exactly 0 and F is the IEEE quotient SSb / 0, +inf, or NaN when all
-// values are equal (the between-groups sum is then taken as 0 too). Data like that is refused; a resample
-// like that keeps its inf or NaN (see the procedures).
+// No spread within the groups (each group's values all equal, or MSw computing as 0 or less): the spread
+// is taken as exactly 0 and F is the IEEE quotient SSb / 0, +inf, or NaN when all values are equal (the
+// between-groups sum is then taken as 0 too). Only data whose groups each hold one value are refused for
+// that; a resample like that keeps its inf or NaN (see the procedures).
+//
+// Values that differ little relative to their size (1 +- 1e-4, values near 10,000 with a spread of 1)
+// would lose the spread within the groups to single sums of squares: PrecisionCheck (engine/Module1.h)
+// compares F, MSw and the effect size as defined with their double-precision values around the mean, and
+// where it asks, the run is centred: every value shifted by one common mean (F does not change) and every
+// sum double (CheckOnewaySpread).
 #pragma once
 
 #include "analysis/Procedure.h"
@@ -37,13 +43,14 @@ struct OnewayData {
     std::vector<float> values;         // group 1's values, then group 2's, ..., in the file's order
     std::vector<std::int32_t> sizes;   // one per group, each at least 2
     SumPrecision sums = SumPrecision::Single;
+    bool centred = false;              // values shifted by their common mean, sums double (PrecisionCheck)
     std::int32_t Groups() const noexcept { return static_cast<std::int32_t>(sizes.size()); }
     std::int32_t Total() const noexcept { return static_cast<std::int32_t>(values.size()); }
 };
 
 // Reads k, the k sizes and the values. Refused with a DataFileError: k below 2, a group of fewer than 2,
 // more than kMaxDataValues values in all, fewer values than announced, a non-number. The spread is checked
-// by RefuseOnewayWithoutSpread, once the caller has checked its sums of squares.
+// by CheckOnewaySpread, once the caller has checked its sums of squares.
 OnewayData ReadOnewayData(DataFile& file);
 
 // Everything the F of one arrangement is made of, each stored as a float.
@@ -60,9 +67,23 @@ OnewayFigures ComputeOnewayF(std::span<const float> values, std::span<const std:
 // sqrt((sum over groups of (mean - gm)^2) / k / MSw): each group counts once, whatever its size.
 float OnewayEffectSize(const OnewayFigures& figures, SumPrecision sums) noexcept;
 
-// Refuses data whose observed F is undefined: no spread within the groups, or an F or effect size that is
-// not finite in single precision.
-void RefuseOnewayWithoutSpread(const DataFile& file, const OnewayData& data);
+// MSw, F and the effect size in double precision, each group's deviations taken around its own mean (two
+// passes): the references PrecisionCheck compares the defined figures with.
+struct ExactOnewayFigures {
+    double withinVariance = 0, f = 0, effectSize = 0;
+};
+ExactOnewayFigures ComputeExactOnewayF(std::span<const float> values, std::span<const std::int32_t> sizes);
+
+// Centres the run where PrecisionCheck asks: F, MSw and the effect size as defined against
+// ComputeExactOnewayF, and the conditioning of all the values. A centred run's values are shifted by their
+// mean rounded to single precision (so values within a factor of two of it shift exactly, ties and all),
+// its sums are double, and data.centred says so. Returns whether it centred.
+bool CentreOnewayIfNeeded(OnewayData& data);
+
+// Refuses data whose groups each hold one value throughout (no spread within the groups, F undefined),
+// centres the run where needed (CentreOnewayIfNeeded), then refuses an observed F or effect size that is
+// still not finite (a spread within the groups too small against the differences between them).
+void CheckOnewaySpread(const DataFile& file, OnewayData& data);
 
 // Arrangements whose F OnewayF::OfEight forms side by side, one to a SIMD lane.
 inline constexpr int kOnewayLanes = 8;

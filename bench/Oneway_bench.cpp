@@ -1,8 +1,9 @@
 // Whole one-way runs, 10 groups of 100 and 100,000 resamples, against their floor: the time the engine
 // takes just to draw the same random numbers (N - 1 shuffle indices, or N bootstrap indices, per
-// resample). The target is a run within 1.5 times its floor on one thread. The F of eight arrangements
-// side by side on each instruction path against eight one at a time shows what the lanes save. The
-// literal transcriptions run at a smaller count, for scale.
+// resample). The target is a run within 1.5 times its floor on one thread, and a centred run (data near
+// 10,000) within twice the same run as defined. The F of eight arrangements side by side on each
+// instruction path against eight one at a time shows what the lanes save. The literal transcriptions run
+// at a smaller count, for scale.
 #include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/bootstrap/OnewayBoot.h"
@@ -21,20 +22,21 @@ namespace {
 using bench::kSeeds;
 constexpr std::int32_t kGroups = 10, kSize = 100, kN = kGroups * kSize;
 
-brevant::OnewayData Groups() {
+// centre 50, or 10,000 for data that centre the run.
+brevant::OnewayData Groups(float centre = 50.0f) {
     std::mt19937 random(7);
     brevant::OnewayData data;
     for (std::int32_t j = 0; j < kGroups; ++j) {
-        std::normal_distribution<float> normal(50.0f + 0.3f * static_cast<float>(j), 10.0f);
+        std::normal_distribution<float> normal(centre + 0.3f * static_cast<float>(j), 10.0f);
         for (std::int32_t i = 0; i < kSize; ++i) data.values.push_back(normal(random));
         data.sizes.push_back(kSize);
     }
     return data;
 }
 
-brevant::OnewayBootData BootData() {
+brevant::OnewayBootData BootData(float centre = 50.0f) {
     const std::string name = "bench";
-    brevant::OnewayData groups = Groups();
+    brevant::OnewayData groups = Groups(centre);
     std::string text = std::to_string(kGroups) + "\n";
     for (const std::int32_t n : groups.sizes) text += std::to_string(n) + " ";
     for (const float v : groups.values) text += brevant::ShortestText(v) + " ";
@@ -42,8 +44,13 @@ brevant::OnewayBootData BootData() {
     return brevant::ReadOnewayBootData(file);
 }
 
+// range(2): 1 for data near 10,000, whose run is centred.
 void OnewayRandom_Run(benchmark::State& state) {
-    const brevant::OnewayData data = Groups();
+    brevant::OnewayData data = Groups(state.range(2) != 0 ? 10000.0f : 50.0f);
+    if (brevant::CentreOnewayIfNeeded(data) != (state.range(2) != 0)) {
+        state.SkipWithError("the run is not centred as meant");
+        return;
+    }
     const auto R = static_cast<std::int32_t>(state.range(0));
     bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
         return brevant::RunOnewayRandom(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
@@ -70,8 +77,13 @@ void OnewayRandom_Literal(benchmark::State& state) {
     }
 }
 
+// range(3): 1 for data near 10,000, whose run is centred.
 void OnewayBoot_Run(benchmark::State& state) {
-    const brevant::OnewayBootData data = BootData();
+    const brevant::OnewayBootData data = BootData(state.range(3) != 0 ? 10000.0f : 50.0f);
+    if (data.groups.centred != (state.range(3) != 0)) {
+        state.SkipWithError("the run is not centred as meant");
+        return;
+    }
     const auto R = static_cast<std::int32_t>(state.range(0));
     const bool errors = state.range(1) != 0;
     const auto threads = static_cast<int>(state.range(2));
@@ -140,15 +152,18 @@ void OnewayF_OneAtATime(benchmark::State& state) {
     }
 }
 
-BENCHMARK(OnewayRandom_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OnewayRandom_Run)->Args({100000, 1, 0})->Args({100000, 2, 0})->Args({100000, 1, 1})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(OnewayRandom_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(OnewayRandom_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(OnewayRandom_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 // The bootstrap (both pools) on one thread within 1.5 times its floor; on two at least 1.8 times as fast.
-BENCHMARK(OnewayBoot_Run)->Args({100000, 0, 1})->Args({100000, 1, 1})->Unit(benchmark::kMillisecond)
+BENCHMARK(OnewayBoot_Run)->Args({100000, 0, 1, 0})->Args({100000, 1, 1, 0})->Unit(benchmark::kMillisecond)
     ->Iterations(2)->UseRealTime();
 BENCHMARK(OnewayBoot_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
-BENCHMARK(OnewayBoot_Run)->Args({100000, 0, 2})->Args({100000, 1, 2})->Unit(benchmark::kMillisecond)
+BENCHMARK(OnewayBoot_Run)->Args({100000, 0, 2, 0})->Args({100000, 1, 2, 0})->Unit(benchmark::kMillisecond)
+    ->Iterations(2)->UseRealTime();
+// Centred runs (data near 10,000) on one thread: within twice the same runs as defined.
+BENCHMARK(OnewayBoot_Run)->Args({100000, 0, 1, 1})->Args({100000, 1, 1, 1})->Unit(benchmark::kMillisecond)
     ->Iterations(2)->UseRealTime();
 BENCHMARK(OnewayBoot_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OnewayF_EightSideBySide)->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1})

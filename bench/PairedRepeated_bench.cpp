@@ -1,9 +1,9 @@
 // Whole runs of the paired t and the repeated-measures F at their heaviest window settings (1,000 pairs;
-// 100 subjects of 5 treatments; 100,000 resamples) against their floor: the time the engine takes just to
-// draw the same random numbers in the same pattern from blocks (n uniforms per sign pattern; k - 1 shuffle
-// indices per subject per pass), and the same drawn one at a time. Each run on one thread (target: within
-// 1.5 times the block floor) and on two (compare with one; measured in wall time). The literal
-// transcriptions run at a smaller count, for scale.
+// 100 subjects of 5 treatments, as defined and centred; 100,000 resamples) against their floor: the time
+// the engine takes just to draw the same random numbers in the same pattern from blocks (n uniforms per
+// sign pattern; k - 1 shuffle indices per subject per pass), and the same drawn one at a time. Each run on
+// one thread (target: within 1.5 times the block floor) and on two (compare with one; measured in wall
+// time). The literal transcriptions run at a smaller count, for scale.
 #include "BenchSupport.h"
 #include "DrawFloors.h"
 #include "analysis/randomization/PairedT.h"
@@ -75,6 +75,20 @@ void Repeated1way_Run(benchmark::State& state) {
     });
 }
 
+// The same run centred: scores near 10,000 (spread 10), shifted by their mean with double sums.
+void Repeated1way_Centred(benchmark::State& state) {
+    brevant::Repeated1wayData data = RepeatedData();
+    data.scores = Values(kSubjects * kTreatments, 10000.0f, 2);
+    if (!brevant::CentreRepeated1wayIfNeeded(data)) {
+        state.SkipWithError("the data did not centre the run");
+        return;
+    }
+    const auto R = static_cast<std::int32_t>(state.range(0));
+    bench::TimeRuns(state, [&](brevant::Generator& g, brevant::RunControl& control) {
+        return brevant::RunRepeated1way(data, {R, 0.975f, {}, static_cast<int>(state.range(1))}, g, control);
+    });
+}
+
 void Repeated1way_DrawFloor(benchmark::State& state) {
     floors::ShufflePicks<brevant::Generator>(state, static_cast<std::int32_t>(state.range(0)), kTreatments, kSubjects);
 }
@@ -98,6 +112,7 @@ BENCHMARK(PairedT_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(PairedT_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PairedT_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Repeated1way_Run)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Repeated1way_Centred)->Args({100000, 1})->Args({100000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Repeated1way_BlockDraws)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Repeated1way_DrawFloor)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Repeated1way_Literal)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -62,7 +62,9 @@ OnewayBootData ReadOnewayBootData(DataFile& file) {
     // A draw can put the largest value of the pool at every position.
     const double largest = std::max(LargestSquare(data.groups.values), LargestSquare(data.errors));
     CheckSumsOfSquaresFit(file, largest * static_cast<double>(data.groups.values.size()));
-    RefuseOnewayWithoutSpread(file, data.groups);
+    CheckOnewaySpread(file, data.groups);
+    // A centred run draws its errors from the shifted values, with their means from double sums.
+    if (data.groups.centred) data.errors = Errors(data.groups);
     return data;
 }
 
@@ -80,13 +82,16 @@ OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& se
     const std::int32_t N = groups.Total();
 
     OnewayBootResult result;
+    result.centred = groups.centred;
     const OnewayFigures observed = ComputeOnewayF(groups.values, groups.sizes, groups.sums);
     result.obtainedF = observed.f;
     result.effectSize = OnewayEffectSize(observed, groups.sums);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Every drawn value passes through its 7-significant-digit text: round the pool once.
-    const std::vector<float> pool = RoundedCopy(bootstrapErrors ? data.errors : groups.values);
+    // Every drawn value passes through its 7-significant-digit text (not in a centred run): round the pool
+    // once.
+    const std::vector<float>& from = bootstrapErrors ? data.errors : groups.values;
+    const std::vector<float> pool = groups.centred ? from : RoundedCopy(from);
     const float* const source = pool.data();
     // Each resample draws N values afresh, so the resamples split across threads.
     const float obtained = result.obtainedF;
@@ -121,6 +126,7 @@ RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
     if (nf.Total() > 0) {
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "drew values with no spread within any group"));
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

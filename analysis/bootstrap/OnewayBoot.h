@@ -5,7 +5,10 @@
 // every procedure shares, analysis/OnewayF.h for F.
 //
 // Data file: as the randomization window's (analysis/randomization/OnewayRandom.h), with the same
-// refusals; the check on sums of squares covers N times the largest square of either pool.
+// refusals; the check on sums of squares covers N times the largest square of either pool. Values that
+// differ little relative to their size are not refused: PrecisionCheck centres the run (analysis/OnewayF.h),
+// which then draws from the values shifted by their mean, or from the errors of those, with double sums
+// and without the seven-digit text, and a note says so.
 //
 // Degenerate draws: with small groups a draw can repeat one value throughout every group. With no spread
 // within any group F is +inf (counted as at least as large as the obtained F), or NaN when all N drawn
@@ -25,7 +28,8 @@ namespace brevant {
 
 struct OnewayBootData {
     OnewayData groups;
-    std::vector<float> errors;  // each value minus its group's observed mean (single), in the same order
+    std::vector<float> errors;  // each value minus its group's observed mean (single), in the same order;
+                                // in a centred run, of the shifted values
 };
 
 OnewayBootData ReadOnewayBootData(DataFile& file);
@@ -39,10 +43,11 @@ struct OnewayBootResult {
     double proportion = 0;         // count / R in double
     std::vector<float> resampled;  // F of draws 1..R, generation order
     NonFiniteCount nonFinite;      // among resampled
+    bool centred = false;          // the data's run was centred (OnewayData::centred)
 };
 
 // R draws of N values each from the pool (the errors when bootstrapErrors, else the observations), each value
-// passed through its 7-significant-digit text; draws from generator, split across settings.threads threads with the
+// passed through its 7-significant-digit text (except in a centred run); draws from generator, split across settings.threads threads with the
 // bits of one (the generator ends after the draws of the whole run, or of the resamples made when cancelled).
 // Throws SettingsError for a bad R and RunCancelled when control asks.
 OnewayBootResult RunOnewayBoot(const OnewayBootData& data, const RunSettings& settings, bool bootstrapErrors,

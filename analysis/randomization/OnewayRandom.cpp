@@ -95,7 +95,7 @@ OnewayData ReadOnewayRandomData(DataFile& file) {
     double sumOfSquares = 0.0;
     for (const float v : data.values) sumOfSquares += static_cast<double>(v) * v;
     CheckSumsOfSquaresFit(file, sumOfSquares);
-    RefuseOnewayWithoutSpread(file, data);
+    CheckOnewaySpread(file, data);
     return data;
 }
 
@@ -110,6 +110,7 @@ OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& se
     const std::int32_t R = settings.resamples;
 
     OnewayRandomResult result;
+    result.centred = data.centred;
     const OnewayFigures observed = ComputeOnewayF(data.values, data.sizes, data.sums);
     result.obtainedF = observed.f;
     result.effectSize = OnewayEffectSize(observed, data.sums);
@@ -172,6 +173,7 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
     if (nf.Total() > 0) {
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

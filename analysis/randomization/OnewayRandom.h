@@ -5,7 +5,10 @@
 // Data file: k (at least 2), the k group sizes (each at least 2, at most kMaxDataValues values in all),
 // then every group's values in turn. Refused with a DataFileError: too few groups, a group of fewer than
 // 2, too many values, fewer values than announced, a non-number, values so large that the sum of their
-// squares could overflow, and data with no spread within the groups (F undefined).
+// squares could overflow, data whose groups each hold one value throughout (no spread within the groups,
+// F undefined), and data whose F exceeds the single-precision range. Values that differ little relative
+// to their size are not refused: PrecisionCheck centres the run (analysis/OnewayF.h), which then shuffles
+// the values shifted by their mean with double sums, and a note says so.
 //
 // Each resample shuffles a fresh copy of the observations in the file's order. A shuffle that leaves no
 // spread within any group (for example 1 1 / 2 2 from the data 1 2 / 1 2) has F = +inf, counted as at
@@ -36,6 +39,7 @@ struct OnewayRandomResult {
     double proportion = 0;          // count / R in double
     std::vector<float> resampled;   // F of shuffles 1..R, generation order
     NonFiniteCount nonFinite;       // among resampled
+    bool centred = false;           // the data's run was centred (OnewayData::centred)
 };
 
 // R shuffles of a copy of data.values, N - 1 draws each from generator, on settings.threads threads (the same bits

@@ -77,7 +77,32 @@ inline bool SameExactSum(float a, float b, float c, float d) noexcept {
     return s1 == s2 && e1 == e2;
 }
 
-RepeatedFFigures FFromSums(const TableSums& s, std::int64_t n, std::int64_t k, bool additive) noexcept {
+// A centred run (double sums of scores shifted by their mean) keeps every SS in double up to the quotient:
+// SS error is the difference of SS total and SS subjects, which can be far larger than it, and SS
+// treatments, never below 0 but for the last rounding, is taken as 0 there.
+RepeatedFFigures CentredFFromSums(const TableSums& s, std::int64_t n, std::int64_t k, bool additive) noexcept {
+    const double N = static_cast<double>(n * k);
+    const double correction = s.grand * s.grand / N;
+    const double total = s.squares - correction;
+    const double subjects = s.subjectSquares / static_cast<double>(k) - correction;
+    const double treatments = std::max(0.0, s.treatmentSquares / static_cast<double>(n) - correction);
+    const double error = total - subjects - treatments;
+    const double msTreatments = treatments / static_cast<double>(k - 1);
+    const double msError = error / static_cast<double>((k - 1) * (n - 1));
+    RepeatedFFigures f;
+    f.ssTotal = static_cast<float>(total);
+    f.ssSubjects = static_cast<float>(subjects);
+    f.ssTreatments = static_cast<float>(treatments);
+    f.ssError = static_cast<float>(error);
+    f.msTreatments = static_cast<float>(msTreatments);
+    f.msError = static_cast<float>(msError);
+    f.zeroSpread = additive || !(error > 0.0) || !(f.msError > 0.0f);
+    f.f = f.zeroSpread ? ZeroSpreadQuotient(f.msTreatments) : static_cast<float>(msTreatments / msError);
+    return f;
+}
+
+RepeatedFFigures FFromSums(const TableSums& s, std::int64_t n, std::int64_t k, bool additive, bool centred) noexcept {
+    if (centred) return CentredFFromSums(s, n, k, additive);
     const double N = static_cast<double>(n * k);
     const double correction = s.grand * s.grand / N;  // G^2 / N
     RepeatedFFigures f;
@@ -302,7 +327,8 @@ __attribute__((target("avx2"))) void OrderRowsAvx2(const std::uint8_t* orders, c
 
 // The F of count permuted tables, one after another, side by side on the given path.
 template <typename Acc>
-void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, float* out) {
+void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int32_t n, std::int32_t k, bool centred,
+                float* out) {
     const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
     std::vector<TableSums> sums(static_cast<std::size_t>(count));
     std::int32_t b = 0;
@@ -323,7 +349,7 @@ void PermutedFs(DrawPath path, const float* tables, std::int32_t count, std::int
     }
     for (b = 0; b < count; ++b) {
         const std::span<const float> table(tables + static_cast<std::size_t>(b) * size, size);
-        out[b] = FFromSums(sums[static_cast<std::size_t>(b)], n, k, AdditiveTable(table, n, k)).f;
+        out[b] = FFromSums(sums[static_cast<std::size_t>(b)], n, k, AdditiveTable(table, n, k), centred).f;
     }
 }
 
@@ -338,16 +364,17 @@ void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator
     const DrawPath path = ActiveDrawPath();
     const RowShuffler shuffle(k, path);
     const RowRearrangement shuffles{static_cast<std::size_t>(k), static_cast<std::uint64_t>(k - 1), std::cref(shuffle)};
+    const bool centred = data.centred;
     RowsAlongside(data.scores, R, threads, generator, control, shuffles,
                   [&](std::int32_t first, std::int32_t count, const float* tables) {
-                      PermutedFs<Acc>(path, tables, count, n, k, out + first);
+                      PermutedFs<Acc>(path, tables, count, n, k, centred, out + first);
                   });
 }
 
 ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }
 
 RepeatedFFigures ObservedFigures(const Repeated1wayData& data) {
-    return ComputeRepeatedF(data.scores, data.subjects, data.treatments, data.sums);
+    return ComputeRepeatedF(data.scores, data.subjects, data.treatments, data.sums, data.centred);
 }
 
 // Reads k or n as any count, so that too few are refused in plain words.
@@ -445,11 +472,11 @@ void RowShuffler::operator()(DrawsFrom& draws, std::span<const float> from, std:
 }
 
 void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
-                       std::int32_t subjects, std::int32_t treatments, float* out) {
+                       std::int32_t subjects, std::int32_t treatments, float* out, bool centred) {
     if (sums == SumPrecision::Single) {
-        PermutedFs<float>(path, tables, count, subjects, treatments, out);
+        PermutedFs<float>(path, tables, count, subjects, treatments, centred, out);
     } else {
-        PermutedFs<double>(path, tables, count, subjects, treatments, out);
+        PermutedFs<double>(path, tables, count, subjects, treatments, centred, out);
     }
 }
 
@@ -466,7 +493,7 @@ bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::in
 }
 
 RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
-                                  SumPrecision sums) noexcept {
+                                  SumPrecision sums, bool centred) noexcept {
     TableSums s;
     if (sums == SumPrecision::Single) {
         std::vector<float> totals;
@@ -475,7 +502,52 @@ RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t su
         std::vector<double> totals;
         s = SumsOfTable(scores.data(), subjects, treatments, totals);
     }
-    return FFromSums(s, subjects, treatments, AdditiveTable(scores, subjects, treatments));
+    return FFromSums(s, subjects, treatments, AdditiveTable(scores, subjects, treatments), centred);
+}
+
+ExactRepeatedFigures ComputeExactRepeatedF(std::span<const float> scores, std::int32_t subjects,
+                                           std::int32_t treatments) {
+    const auto n = static_cast<std::size_t>(subjects), k = static_cast<std::size_t>(treatments);
+    const double grandMean = ExactMean(scores);
+    std::vector<double> subjectMeans(n, 0.0), treatmentMeans(k, 0.0);
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t t = 0; t < k; ++t) {
+            subjectMeans[j] += scores[j * k + t];
+            treatmentMeans[t] += scores[j * k + t];
+        }
+    }
+    for (double& m : subjectMeans) m /= static_cast<double>(k);
+    for (double& m : treatmentMeans) m /= static_cast<double>(n);
+    ExactRepeatedFigures exact;
+    for (const double m : treatmentMeans) exact.ssTreatments += (m - grandMean) * (m - grandMean);
+    exact.ssTreatments *= static_cast<double>(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t t = 0; t < k; ++t) {
+            const double residual = scores[j * k + t] - subjectMeans[j] - treatmentMeans[t] + grandMean;
+            exact.ssError += residual * residual;
+        }
+    }
+    const double df = static_cast<double>(k - 1);
+    exact.f = (exact.ssTreatments / df) / (exact.ssError / (df * static_cast<double>(n - 1)));
+    return exact;
+}
+
+bool CentreRepeated1wayIfNeeded(Repeated1wayData& data) {
+    const RepeatedFFigures defined = ObservedFigures(data);
+    const ExactRepeatedFigures exact = ComputeExactRepeatedF(data.scores, data.subjects, data.treatments);
+    PrecisionCheck check(data.sums);
+    check.Statistic(defined.f, exact.f);
+    check.Statistic(defined.ssTreatments, exact.ssTreatments);
+    check.Statistic(defined.ssError, exact.ssError);
+    check.Conditioning(data.scores);
+    if (defined.f < 0.0f) check.Require();  // never shown, however close to 0
+    if (!check.Centred()) return false;
+    data.centred = true;
+    data.sums = check.Sums();
+    // F is the same for any common shift; one rounded to single keeps the shift exact for every score
+    // within a factor of two of it, and with it every tie and every exactly additive table.
+    ShiftValues(data.scores, static_cast<float>(ExactMean(data.scores)));
+    return true;
 }
 
 float ThresholdF(float f) noexcept { return f - f / 1000.0f; }
@@ -499,11 +571,15 @@ Repeated1wayData ReadRepeated1wayData(DataFile& file) {
     double squares = 0.0;
     for (const float v : data.scores) squares += static_cast<double>(v) * v;
     CheckSumsOfSquaresFit(file, squares * static_cast<double>(std::max(data.treatments, data.subjects)));
+    if (AdditiveTable(data.scores, data.subjects, data.treatments)) {
+        RefuseData(file, "leaves no variation once subjects and treatments are accounted for (every score is its "
+                         "subject's level plus its treatment's), so SS error is 0 and F is undefined.");
+    }
+    CentreRepeated1wayIfNeeded(data);
     const RepeatedFFigures observed = ObservedFigures(data);
     if (observed.zeroSpread || !std::isfinite(observed.f)) {
-        RefuseData(file, "leaves no variation once subjects and treatments are accounted for (every score is its "
-                         "subject's level plus its treatment's, or the rest is too small for single precision), "
-                         "so SS error is 0 and F is undefined.");
+        RefuseData(file, "leaves so little variation once subjects and treatments are accounted for, against the "
+                         "differences between treatments, that F exceeds the single-precision range.");
     }
     return data;
 }
@@ -517,6 +593,7 @@ Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& set
     CheckResamples(settings.resamples);
     const std::int32_t R = settings.resamples;
     Repeated1wayResult result;
+    result.centred = data.centred;
     result.observed = ObservedFigures(data);
     result.threshold = ThresholdF(result.observed.f);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
@@ -558,6 +635,7 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
         }
         run.notes.push_back(note + ". The output file shows them as inf or nan; the histogram leaves them out.");
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

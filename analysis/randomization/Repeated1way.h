@@ -6,9 +6,12 @@
 // Data file: k (treatments, at least 2), n (subjects, at least 2), then n rows of k scores, subject by
 // subject; at most kMaxDataValues scores in all. Refused with a DataFileError: fewer than 2 treatments or
 // subjects, too many scores, fewer scores than announced, a non-number, scores so large that a running sum
-// of squares could overflow single precision, and data with no residual variation (the table is exactly
-// subject effect plus treatment effect, or SS error computes as 0 or less in single precision), for which
-// F is undefined.
+// of squares could overflow single precision, data with no residual variation (the table is exactly
+// subject effect plus treatment effect), for which F is undefined, and data whose F exceeds the
+// single-precision range. Scores that differ little relative to their size (body temperatures, subjects
+// far apart against the rest) are not refused: where PrecisionCheck (engine/Module1.h) finds F, SS
+// treatments or SS error as defined off their double-precision values, the run is centred, its scores
+// shifted by their mean with every sum and SS in double, and a note says so.
 //
 // Degenerate permutations: a shuffle can make the table exactly additive (for example with 2 treatments and
 // every subject's two scores the same distance apart, once all differences point the same way). SS error
@@ -40,6 +43,7 @@ struct Repeated1wayData {
     std::int32_t subjects = 0;    // n
     std::vector<float> scores;    // subject by subject: row j holds scores[j * k .. j * k + k - 1]
     SumPrecision sums = SumPrecision::Single;
+    bool centred = false;         // scores shifted by their mean, sums double (CentreRepeated1wayIfNeeded)
 };
 
 Repeated1wayData ReadRepeated1wayData(DataFile& file);
@@ -47,19 +51,35 @@ Repeated1wayData ReadRepeated1wayData(DataFile& file);
 std::vector<ResultBox> ObservedRepeated1wayBoxes(const Repeated1wayData& data);
 
 // The F computation, every SS, MS and F stored as a float; the sums of the scores, of their squares and of
-// the squared subject and treatment totals are running sums in the precision given.
+// the squared subject and treatment totals are running sums in the precision given. As defined, SS error
+// is the difference of the stored SS in single precision; centred (scores shifted by their mean, double
+// sums), every SS is taken in double up to F and a negative SS treatments (the last rounding of 0) is 0.
 struct RepeatedFFigures {
     float ssTotal = 0, ssSubjects = 0, ssTreatments = 0, ssError = 0;
     float msTreatments = 0, msError = 0, f = 0;
     bool zeroSpread = false;  // additive table, or SS error or MS error of 0 or less: F = MS treatments / 0
 };
 RepeatedFFigures ComputeRepeatedF(std::span<const float> scores, std::int32_t subjects, std::int32_t treatments,
-                                  SumPrecision sums) noexcept;
+                                  SumPrecision sums, bool centred = false) noexcept;
 
 // The F of count tables (subjects x treatments each, one after another), many side by side: on
 // the AVX2 path (where available) or the baseline, the same bits as ComputeRepeatedF(table, ...).f.
 void RepeatedFOfTables(DrawPath path, SumPrecision sums, const float* tables, std::int32_t count,
-                       std::int32_t subjects, std::int32_t treatments, float* out);
+                       std::int32_t subjects, std::int32_t treatments, float* out, bool centred = false);
+
+// SS treatments, SS error and F in double precision, the residuals taken around the subject, treatment
+// and grand means (two passes): the references PrecisionCheck compares the defined figures with.
+struct ExactRepeatedFigures {
+    double ssTreatments = 0, ssError = 0, f = 0;
+};
+ExactRepeatedFigures ComputeExactRepeatedF(std::span<const float> scores, std::int32_t subjects,
+                                           std::int32_t treatments);
+
+// Centres the run where PrecisionCheck asks: F, SS treatments and SS error as defined against
+// ComputeExactRepeatedF, the conditioning of all the scores, and any negative F. A centred run's scores
+// are shifted by their mean rounded to single precision, its sums are double, and data.centred says so.
+// Returns whether it centred.
+bool CentreRepeated1wayIfNeeded(Repeated1wayData& data);
 
 // The rearrangement of every pass: each subject's row of k scores shuffled as ShuffleArray shuffles it,
 // from k - 1 draws, rows in order, written from one pass's rows into the next's. Up to
@@ -93,6 +113,7 @@ bool AdditiveTable(std::span<const float> scores, std::int32_t subjects, std::in
 float ThresholdF(float f) noexcept;
 
 struct Repeated1wayResult {
+    bool centred = false;         // the data's run was centred (Repeated1wayData::centred)
     RepeatedFFigures observed;
     float threshold = 0;
     std::int64_t count = 0;       // permuted F at or above the threshold

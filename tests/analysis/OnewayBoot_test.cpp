@@ -7,10 +7,12 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayBoot.h"
 #include "support/Files.h"
+#include "support/CentredData.h"
 #include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -68,8 +70,11 @@ Groups MixedGroups(std::mt19937& random, const std::vector<int>& sizes, float sp
     return groups;
 }
 
+// centred: the data are expected to centre the run, whose oracle is then the literal run with double sums
+// on the shifted values, drawn without their text.
 template <typename Sum>
-void ExpectSameAsLiteral(const Groups& groups, Seeds seeds, std::int32_t R, bool errors, int threads = 0) {
+void ExpectSameAsLiteral(const Groups& groups, Seeds seeds, std::int32_t R, bool errors, int threads = 0,
+                         bool centred = false) {
     SCOPED_TRACE("k=" + std::to_string(groups.size()) + " N=" + std::to_string(Values(groups).size()) +
                  (errors ? " errors" : " observations") + " threads=" + std::to_string(threads));
     const auto out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "OnewayBoot_test_out.dat";
@@ -78,14 +83,19 @@ void ExpectSameAsLiteral(const Groups& groups, Seeds seeds, std::int32_t R, bool
     RunControl control;
     DataFile file = DataFile::FromText(FileText(groups), "groups.dat");
     const brevant::OnewayBootData data = brevant::ReadOnewayBootData(file);
-    const brevant::SumPrecision expected =
-        std::is_same_v<Sum, float> ? brevant::SumPrecision::Single : brevant::SumPrecision::Double;
+    ASSERT_EQ(data.groups.centred, centred);
+    const brevant::SumPrecision expected = std::is_same_v<Sum, float> && !centred ? brevant::SumPrecision::Single
+                                                                                  : brevant::SumPrecision::Double;
     ASSERT_EQ(data.groups.sums, expected);
     const brevant::OnewayBootResult fast = brevant::RunOnewayBoot(data, settings, errors, generator, control);
+    EXPECT_EQ(fast.centred, centred);
     brevant::WriteOutputFile(settings, fast.resampled);
 
     brevant::literal::seedTable = seeds;
-    const auto literal = brevant::literal::RunOnewayBoot<Sum>(Values(groups), Sizes(groups), R, errors);
+    const auto literal =
+        centred ? brevant::literal::RunOnewayBoot<double>(brevant::testing::ShiftedByMean(Values(groups)),
+                                                          Sizes(groups), R, errors, true)
+                : brevant::literal::RunOnewayBoot<Sum>(Values(groups), Sizes(groups), R, errors);
 
     EXPECT_TRUE(SameBits(fast.obtainedF, literal.obtainedF)) << fast.obtainedF << " " << literal.obtainedF;
     EXPECT_TRUE(SameBits(fast.effectSize, literal.effectSize));
@@ -121,9 +131,50 @@ TEST(OnewayBoot, MatchesTheLiteralRunBitForBitWithEitherPool) {
         }
         ++i;
     }
+    // Large magnitudes where single-precision sums lose the spread: the run is centred.
     const Groups large{{123456.7f, 123457.9f, 123455.1f}, {123458.3f, 123459.9f, 123457.4f, 123458.8f}};
-    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, false);
-    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, true);
+    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, false, 0, true);
+    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, true, 0, true);
+}
+
+// Values that differ little relative to their size, drawing from either pool: every run accepted and
+// centred, with the note; F and the effect size within 1 % of their double-precision values; the
+// proportion within 0.01 of the same draws from the data moved to a mean near 0 and a spread near 1,
+// which keep the defined path; and the literal run on the shifted values (errors and all), bit for bit.
+TEST(OnewayBoot, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    const Seeds seeds{51, 52, 53};
+    const std::int32_t R = 2000;
+    for (const auto& set : brevant::testing::IllConditionedOnewaySets()) {
+        DataFile file = DataFile::FromText(FileText(set.groups), "close.dat");
+        const brevant::OnewayBootData data = brevant::ReadOnewayBootData(file);
+        ASSERT_TRUE(data.groups.centred) << set.name;
+        const brevant::testing::DoubleOneway exact = brevant::testing::DoubleOnewayFigures(set.groups);
+        const Groups moved = brevant::testing::Rescaled(set.groups, set.centre, set.scale);
+        DataFile movedFile = DataFile::FromText(FileText(moved), "moved.dat");
+        const brevant::OnewayBootData movedData = brevant::ReadOnewayBootData(movedFile);
+        EXPECT_FALSE(movedData.groups.centred) << set.name;
+        for (const bool errors : {false, true}) {
+            SCOPED_TRACE(set.name + (errors ? ", errors" : ", observations"));
+            Generator generator{seeds};
+            RunControl control;
+            DataFile again = DataFile::FromText(FileText(set.groups), "close.dat");
+            const brevant::RunResult run =
+                brevant::OnewayBootProcedure(again, {R, 0.975f, {}}, errors, generator, control);
+            const double f = brevant::BoxValue(run.boxes[0]);
+            EXPECT_NEAR(f, exact.f, brevant::testing::StatisticTolerance(exact.f));
+            EXPECT_NEAR(brevant::BoxValue(run.boxes[1]), exact.effectSize,
+                        brevant::testing::StatisticTolerance(exact.effectSize));
+            EXPECT_NE(std::ranges::find(run.notes, std::string(brevant::kCentredRunNote)), run.notes.end());
+            EXPECT_TRUE(std::ranges::none_of(run.resampled, [](float v) { return v < 0.0f; }));
+
+            Generator movedGenerator{seeds};
+            const brevant::OnewayBootResult reference =
+                brevant::RunOnewayBoot(movedData, {R, 0.975f, {}}, errors, movedGenerator, control);
+            EXPECT_NEAR(brevant::BoxValue(run.boxes[2]), reference.proportion, 0.01);
+
+            ExpectSameAsLiteral<float>(set.groups, seeds, 300, errors, 0, true);
+        }
+    }
 }
 
 TEST(OnewayBoot, MatchesTheLiteralRunOnManyRandomLayouts) {

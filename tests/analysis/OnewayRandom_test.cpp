@@ -8,10 +8,12 @@
 #include "engine/OutputFile.h"
 #include "literal/LiteralOnewayRandom.h"
 #include "support/Files.h"
+#include "support/CentredData.h"
 #include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -26,6 +28,7 @@ using brevant::RunSettings;
 using brevant::Seeds;
 using brevant::testing::ReadWhole;
 using brevant::testing::SameBits;
+using brevant::testing::ShiftedByMean;
 
 struct Groups {
     std::vector<std::vector<float>> groups;
@@ -69,8 +72,10 @@ Groups MixedGroups(std::mt19937& random, const std::vector<int>& sizes, float sp
     return g;
 }
 
+// centred: the data are expected to centre the run, whose oracle is then the literal run with double sums
+// on the shifted values.
 template <typename Sum>
-void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R, int threads = 0) {
+void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R, int threads = 0, bool centred = false) {
     SCOPED_TRACE("k=" + std::to_string(g.groups.size()) + " N=" + std::to_string(g.Values().size()) +
                  " R=" + std::to_string(R) + " threads=" + std::to_string(threads));
     const auto out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "OnewayRandom_test_out.dat";
@@ -79,14 +84,17 @@ void ExpectSameAsLiteral(const Groups& g, Seeds seeds, std::int32_t R, int threa
     RunControl control;
     DataFile file = DataFile::FromText(g.FileText(), "groups.dat");
     const brevant::OnewayData data = brevant::ReadOnewayRandomData(file);
-    const brevant::SumPrecision expected =
-        std::is_same_v<Sum, float> ? brevant::SumPrecision::Single : brevant::SumPrecision::Double;
+    ASSERT_EQ(data.centred, centred);
+    const brevant::SumPrecision expected = std::is_same_v<Sum, float> && !centred ? brevant::SumPrecision::Single
+                                                                                  : brevant::SumPrecision::Double;
     ASSERT_EQ(data.sums, expected);
     const brevant::OnewayRandomResult fast = brevant::RunOnewayRandom(data, settings, generator, control);
+    EXPECT_EQ(fast.centred, centred);
     brevant::WriteOutputFile(settings, fast.resampled);
 
     brevant::literal::seedTable = seeds;
-    const auto literal = brevant::literal::RunOnewayRandom<Sum>(g.Values(), g.Sizes(), R);
+    const auto literal = centred ? brevant::literal::RunOnewayRandom<double>(ShiftedByMean(g.Values()), g.Sizes(), R)
+                                 : brevant::literal::RunOnewayRandom<Sum>(g.Values(), g.Sizes(), R);
 
     EXPECT_TRUE(SameBits(fast.obtainedF, literal.obtainedF)) << fast.obtainedF << " " << literal.obtainedF;
     EXPECT_TRUE(SameBits(fast.effectSize, literal.effectSize));
@@ -125,9 +133,9 @@ TEST(OnewayRandom, MatchesTheLiteralRunBitForBit) {
     // Mostly ties: shuffles often give the obtained F again.
     Groups ties{{{1, 2, 2, 3}, {2, 3, 3, 3}, {1, 1, 2, 3}}};
     ExpectSameAsLiteral<float>(ties, Seeds{17, 29, 31}, 2000);
-    // Large magnitudes where single-precision sums lose digits.
+    // Large magnitudes where single-precision sums lose the spread: the run is centred.
     Groups large{{{123456.7f, 123457.9f, 123455.1f}, {123458.3f, 123459.9f, 123457.4f}, {123454.2f, 123456.6f}}};
-    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000);
+    ExpectSameAsLiteral<float>(large, Seeds{4711, 815, 12345}, 1000, 0, true);
 }
 
 TEST(OnewayRandom, MatchesTheLiteralRunOnManyRandomLayouts) {
@@ -150,6 +158,42 @@ TEST(OnewayRandom, PastTheDesignedSizeSumsAreDoubleAndStillMatch) {
     ExpectSameAsLiteral<double>(MixedGroups(random, {400, 300, 301}, 5.0f), Seeds{70, 80, 90}, 50);
     // Exactly at the designed size: still single.
     ExpectSameAsLiteral<float>(MixedGroups(random, {400, 300, 300}, 5.0f), Seeds{71, 81, 91}, 50);
+}
+
+// Values that differ little relative to their size: every run accepted and centred, with the note; F and
+// the effect size within 1 % of their double-precision values; the proportion within 0.01 of the same
+// shuffles of the data moved to a mean near 0 and a spread near 1, which keep the defined path; and the
+// literal run on the shifted values, bit for bit.
+TEST(OnewayRandom, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    const Seeds seeds{41, 42, 43};
+    const std::int32_t R = 2000;
+    for (const auto& set : brevant::testing::IllConditionedOnewaySets()) {
+        SCOPED_TRACE(set.name);
+        const Groups g{set.groups};
+        Generator generator{seeds};
+        RunControl control;
+        DataFile file = DataFile::FromText(g.FileText(), "close.dat");
+        const brevant::RunResult run = brevant::OnewayRandomProcedure(file, {R, 0.975f, {}}, generator, control);
+        const brevant::testing::DoubleOneway exact = brevant::testing::DoubleOnewayFigures(set.groups);
+        const double f = brevant::BoxValue(run.boxes[0]);
+        EXPECT_NEAR(f, exact.f, brevant::testing::StatisticTolerance(exact.f));
+        EXPECT_NEAR(brevant::BoxValue(run.boxes[1]), exact.effectSize,
+                    brevant::testing::StatisticTolerance(exact.effectSize));
+        EXPECT_NE(std::ranges::find(run.notes, std::string(brevant::kCentredRunNote)), run.notes.end());
+        EXPECT_TRUE(std::ranges::none_of(run.resampled, [](float v) { return v < 0.0f; }));
+
+        const Groups moved{brevant::testing::Rescaled(set.groups, set.centre, set.scale)};
+        DataFile movedFile = DataFile::FromText(moved.FileText(), "moved.dat");
+        const brevant::OnewayData movedData = brevant::ReadOnewayRandomData(movedFile);
+        EXPECT_FALSE(movedData.centred);
+        Generator again{seeds};
+        const brevant::OnewayRandomResult reference =
+            brevant::RunOnewayRandom(movedData, {R, 0.975f, {}}, again, control);
+        EXPECT_NEAR(f, reference.obtainedF, brevant::testing::StatisticTolerance(reference.obtainedF));
+        EXPECT_NEAR(brevant::BoxValue(run.boxes[2]), reference.proportion, 0.01);
+
+        ExpectSameAsLiteral<float>(g, seeds, 300, 0, true);
+    }
 }
 
 // Shuffles go eight side by side within each thread's share and one at a time at its end: every count of
@@ -291,6 +335,7 @@ TEST(OnewayRandom, RefusesDataWithoutADefinedF) {
         {"0", "announces 0 groups"},
         {"3  2 1 2  1 2  5  3 4", "announces 1 value for group 2; each group needs at least 2 values."},
         {"2  2 2  4 4  6 6", "has no spread within the groups"},
+        {"2  2 2  10000 10000  10001 10001", "(the values of each group are all equal), so the pooled variance"},
         {"3  2 2 2  1 1  2 2  3 3", "so the pooled variance is 0 and F is undefined."},
         {"2  3 3  1 2 3  4 5", "holds fewer values than announced"},
         {"2  2 2  1 2 x 4", "is not a number"},

@@ -1,17 +1,20 @@
 // The repeated-measures run against its literal transcription (tests/literal/LiteralRepeated1way.h): the
 // obtained F, the threshold, the count, every permuted F, the output file's bytes and the generator's final
 // seeds, for 2 to 10 treatments with single sums and past 10 treatments or 1,000 subjects with double
-// sums; then what the window must get right (two treatments give the paired t squared, permutations with
-// no residual, the threshold) and data it refuses.
+// sums, and centred runs (scores that differ little relative to their size) against the literal centred
+// run; then what the window must get right (two treatments give the paired t squared, permutations with
+// no residual, the threshold, F of scores close to their size) and data it refuses.
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
 #include "engine/NumberText.h"
 #include "literal/LiteralRepeated1way.h"
+#include "support/CentredData.h"
 #include "support/Files.h"
 #include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numeric>
@@ -68,18 +71,50 @@ brevant::Repeated1wayResult FastRun(const Case& c, const RunSettings& settings, 
     return result;
 }
 
+// F = MS treatments / MS error in double precision, the residuals around the subject, treatment and grand
+// means.
+double DoubleRepeatedF(const std::vector<float>& scores, std::int32_t k, std::int32_t n) {
+    std::vector<double> subject(static_cast<std::size_t>(n)), treatment(static_cast<std::size_t>(k));
+    double grand = 0;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        subject[i / static_cast<std::size_t>(k)] += scores[i] / static_cast<double>(k);
+        treatment[i % static_cast<std::size_t>(k)] += scores[i] / static_cast<double>(n);
+        grand += scores[i] / static_cast<double>(scores.size());
+    }
+    double ssTreatments = 0, ssError = 0;
+    for (const double m : treatment) ssTreatments += n * (m - grand) * (m - grand);
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        const double residual = scores[i] - subject[i / static_cast<std::size_t>(k)] -
+                                treatment[i % static_cast<std::size_t>(k)] + grand;
+        ssError += residual * residual;
+    }
+    return (ssTreatments / (k - 1)) / (ssError / ((k - 1.0) * (n - 1.0)));
+}
+
+// The run against the literal one: as defined (single sums, or double past the designed sizes), or, where
+// the data centre the run, the literal centred run on the scores shifted by their mean. Either way the
+// obtained F lies within 1 % of its double-precision value and is never negative. centred, where given,
+// says whether the run was centred.
 template <typename Acc = float>
-void ExpectSameAsLiteral(const Case& c) {
+void ExpectSameAsLiteral(const Case& c, bool* centred = nullptr) {
     SCOPED_TRACE("k=" + std::to_string(c.k) + " n=" + std::to_string(c.n));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "Repeated1way_test_out.dat";
     const RunSettings settings{c.resamples, 0.975f, out.string(), c.threads};
     Generator generator{c.seeds};
     const brevant::Repeated1wayResult fast = FastRun(c, settings, generator);
     brevant::WriteOutputFile(settings, fast.resampled);
+    if (centred != nullptr) *centred = fast.centred;
 
     brevant::literal::seedTable = c.seeds;
-    const auto literal = brevant::literal::RunRepeated1way<Acc>(c.scores, c.k, c.n, c.resamples);
+    const auto literal =
+        fast.centred
+            ? brevant::literal::RunRepeated1way<double>(brevant::testing::ShiftedByMean(c.scores), c.k, c.n,
+                                                        c.resamples, true)
+            : brevant::literal::RunRepeated1way<Acc>(c.scores, c.k, c.n, c.resamples);
 
+    const double exact = DoubleRepeatedF(c.scores, c.k, c.n);
+    EXPECT_NEAR(fast.observed.f, exact, brevant::testing::StatisticTolerance(exact)) << fast.centred;
+    EXPECT_GE(fast.observed.f, 0.0f);
     EXPECT_TRUE(SameBits(fast.observed.f, literal.F)) << fast.observed.f << " " << literal.F;
     EXPECT_TRUE(SameBits(fast.threshold, literal.threshold));
     DataFile again = DataFile::FromText(FileText(c.k, c.n, c.scores), "scores.dat");
@@ -115,10 +150,14 @@ TEST(Repeated1way, MatchesTheLiteralRunBitForBit) {
         ExpectSameAsLiteral({k, n, MixedScores(random, k, n, centre(random)),
                              Seeds{seed(random), seed(random), seed(random)}, 200});
     }
-    // Large magnitudes where single-precision sums lose digits.
+    // Large magnitudes where single-precision sums lose the residual (as defined, F is negative): the run is
+    // centred.
+    bool centred = false;
     ExpectSameAsLiteral({3, 4, {123456.7f, 123459.1f, 123461.3f, 98765.43f, 98766.1f, 98769.9f, 1234567.3f, 1234566.1f,
                                 1234570.7f, -55555.55f, -55553.1f, -55550.2f},
-                         Seeds{4711, 815, 12345}, 2000});
+                         Seeds{4711, 815, 12345}, 2000},
+                        &centred);
+    EXPECT_TRUE(centred);
 }
 
 // The tables go to the F computations eight at a time, on other threads than the shuffles: any count of
@@ -146,6 +185,121 @@ TEST(Repeated1way, PastTheDesignedSizesSumsAreDouble) {
     }
     ExpectSameAsLiteral<double>(wide);
     ExpectSameAsLiteral<double>(tall);
+}
+
+// Scores of n subjects on k occasions: subject levels spread by `between` around centre, occasion t adding
+// t * effect, and noise of spread `within`; rounded to one decimal and kept within a range for body
+// temperatures.
+struct Scores {
+    const char* name;
+    double centre, between, effect, within;
+    bool temperatures = false;
+
+    std::vector<float> Make(std::mt19937& random, std::int32_t k, std::int32_t n) const {
+        std::normal_distribution<double> normal(0.0, 1.0);
+        std::vector<float> scores;
+        for (std::int32_t j = 0; j < n; ++j) {
+            const double level = centre + between * normal(random);
+            for (std::int32_t t = 0; t < k; ++t) {
+                double v = level + effect * t + within * normal(random);
+                if (temperatures) v = std::clamp(std::round(v * 10.0) / 10.0, 97.6, 99.6);
+                scores.push_back(static_cast<float>(v));
+            }
+        }
+        return scores;
+    }
+};
+
+// Each subject's scores less that subject's level rounded to a multiple of the spread, over the spread:
+// the same F and the same permutations, with a mean near 0 and a spread near 1.
+std::vector<float> Moved(const std::vector<float>& scores, std::int32_t k, double spread) {
+    std::vector<float> moved;
+    for (std::size_t row = 0; row < scores.size(); row += static_cast<std::size_t>(k)) {
+        double sum = 0;
+        for (std::int32_t t = 0; t < k; ++t) sum += scores[row + static_cast<std::size_t>(t)];
+        const double level = std::round(sum / k / spread) * spread;
+        for (std::int32_t t = 0; t < k; ++t) {
+            moved.push_back(static_cast<float>((scores[row + static_cast<std::size_t>(t)] - level) / spread));
+        }
+    }
+    return moved;
+}
+
+// Data whose residual spread is a few percent of their size or more keep the defined path, bit for bit.
+TEST(Repeated1way, OrdinaryDataKeepTheDefinedPath) {
+    std::mt19937 random(1215);
+    const struct {
+        std::int32_t k, n;
+        Scores scores;
+    } cases[] = {
+        {2, 12, {"near 0", 0.0, 20.0, 0.6, 1.5}},        {3, 30, {"near 50", 50.0, 5.0, 0.5, 2.0}},
+        {5, 100, {"near 20", 20.0, 3.0, 0.2, 1.0}},      {10, 1000, {"near 10", 10.0, 5.0, 0.1, 2.0}},
+        {4, 25, {"near -300", -300.0, 10.0, 3.0, 15.0}}, {12, 40, {"wide, near 30", 30.0, 10.0, 0.5, 2.0}},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scores.name);
+        const std::int32_t R = c.k * c.n >= 5000 ? 40 : 500;
+        const Case run{c.k, c.n, c.scores.Make(random, c.k, c.n), Seeds{100 + i, 200 + i, 300 + i}, R};
+        bool centred = true;
+        if (c.k > 10) {
+            ExpectSameAsLiteral<double>(run, &centred);
+        } else {
+            ExpectSameAsLiteral(run, &centred);
+        }
+        EXPECT_FALSE(centred);
+        ++i;
+    }
+}
+
+// Scores that differ little relative to their size, or whose subjects lie far apart against the rest, over
+// many shapes: every run accepted and centred, with the note; F within 1 % of its double-precision value
+// and never negative, nor any permuted F; the proportion within 0.01 of the same permutations of the scores
+// moved to a mean near 0 and a spread near 1, which keep the defined path; a few against the literal
+// centred run.
+TEST(Repeated1way, ScoresThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    const Scores kinds[] = {
+        {"body temperatures", 98.6, 0.5, 0.06, 0.3, true},
+        {"near 10,000", 10000.0, 20.0, 0.3, 1.0},
+        {"near 1e6", 1e6, 100.0, 3.0, 10.0},
+        {"1 +- 1e-4", 1.0, 1e-4, 1e-5, 3e-5},
+        {"subjects far apart", 0.0, 1e5, 1.0, 3.0},
+    };
+    const std::pair<std::int32_t, std::int32_t> shapes[] = {{2, 10}, {3, 20}, {5, 20}, {4, 50}, {8, 12}, {10, 100}};
+    std::mt19937 random(1216);
+    const std::int32_t R = 500;
+    int i = 0;
+    for (const Scores& kind : kinds) {
+        for (const auto& [k, n] : shapes) {
+            SCOPED_TRACE(std::string(kind.name) + " k=" + std::to_string(k) + " n=" + std::to_string(n));
+            const std::vector<float> scores = kind.Make(random, k, n);
+            const Seeds seeds{7 + i, 11 + 3 * i, 13 + 5 * i};
+            Generator generator{seeds};
+            RunControl control;
+            DataFile file = DataFile::FromText(FileText(k, n, scores), "close.dat");
+            const brevant::RunResult run = brevant::Repeated1wayProcedure(file, {R, 0.975f, {}}, generator, control);
+            const double f = brevant::BoxValue(run.boxes[0]);
+            const double exact = DoubleRepeatedF(scores, k, n);
+            EXPECT_NEAR(f, exact, brevant::testing::StatisticTolerance(exact));
+            EXPECT_GE(f, 0.0);
+            EXPECT_TRUE(std::ranges::none_of(run.resampled, [](float v) { return v < 0.0f; }));
+            EXPECT_NE(std::ranges::find(run.notes, std::string(brevant::kCentredRunNote)), run.notes.end());
+
+            DataFile movedFile = DataFile::FromText(FileText(k, n, Moved(scores, k, kind.within)), "moved.dat");
+            const brevant::Repeated1wayData moved = brevant::ReadRepeated1wayData(movedFile);
+            EXPECT_FALSE(moved.centred);
+            Generator again{seeds};
+            const brevant::Repeated1wayResult reference =
+                brevant::RunRepeated1way(moved, {R, 0.975f, {}}, again, control);
+            EXPECT_NEAR(brevant::BoxValue(run.boxes[2]), reference.proportion, 0.01);
+            if (i % 5 == 0) {
+                bool centred = false;
+                ExpectSameAsLiteral({k, n, scores, seeds, 100}, &centred);
+                EXPECT_TRUE(centred);
+            }
+            ++i;
+        }
+    }
 }
 
 // With two treatments the repeated-measures F is the square of the paired t of the same data (read as

@@ -1,7 +1,8 @@
 // Slow literal transcription of a whole one-way bootstrap run, step by step on one-based arrays with the
 // literal engine routines (BootstrapDraw through text), as the oracle of analysis/bootstrap/OnewayBoot.
 // Draws from brevant::literal::seedTable. Sum as in LiteralOnewayRandom.h; with double sums (data past
-// 1,000 values) the draw goes through the same text without the 1,000-value table.
+// 1,000 values) the draw goes through the same text without the 1,000-value table. centred: the run of
+// values already shifted by their mean (with Sum double), whose draws take the values as they are.
 #pragma once
 
 #include "literal/LiteralOnewayRandom.h"
@@ -30,9 +31,19 @@ inline void WideBootstrapDraw(Values& values, std::int32_t n) {
     }
 }
 
+// The same draw without the text.
+inline void PlainBootstrapDraw(Values& values, std::int32_t n) {
+    const Values source = values;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const double u = RandomUniform();
+        const auto j = static_cast<std::int32_t>(std::floor((static_cast<double>(n) - 0.0001) * u + 1.0));
+        values[static_cast<std::size_t>(i)] = source[static_cast<std::size_t>(j)];
+    }
+}
+
 template <typename Sum = float>
 OnewayBootRun RunOnewayBoot(const std::vector<float>& values, const std::vector<std::int32_t>& sizes, std::int32_t R,
-                            bool useErrors) {
+                            bool useErrors, bool centred = false) {
     OnewayBootRun run;
     Values F(static_cast<std::size_t>(R) + 1, 0.0f);  // 2
     const GroupLayout g = Layout(sizes);             // 3
@@ -51,7 +62,9 @@ OnewayBootRun RunOnewayBoot(const std::vector<float>& values, const std::vector<
     for (std::int32_t r = 1; r <= R; ++r) {  // 7
         const Values& from = useErrors ? run.errors : x;
         for (std::int32_t i = 1; i <= g.N; ++i) y[static_cast<std::size_t>(i)] = from[static_cast<std::size_t>(i)];
-        if constexpr (std::is_same_v<Sum, float>) {
+        if (centred) {
+            PlainBootstrapDraw(y, g.N);
+        } else if constexpr (std::is_same_v<Sum, float>) {
             BootstrapDraw(y, g.N);
         } else {
             WideBootstrapDraw(y, g.N);

@@ -1,10 +1,13 @@
 // Slow literal transcription of a whole repeated-measures run, step by step on a one-based score table, as
 // the oracle of analysis/randomization/Repeated1way. Draws from brevant::literal::seedTable. Acc is the
 // type of the running sums: float as the window was designed, double for data past its designed size.
+// centred: the run of scores already shifted by their mean (with Acc double), whose steps 3 to 8 keep every
+// SS in double and take a negative SS treatments as 0.
 #pragma once
 
 #include "literal/LiteralIndepT.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -29,7 +32,7 @@ inline bool Additive(const Table& x, std::int32_t n, std::int32_t k) {
 }
 
 template <typename Acc>
-float RepeatedF(const Table& x, std::int32_t n, std::int32_t k) {
+float RepeatedF(const Table& x, std::int32_t n, std::int32_t k, bool centred = false) {
     const std::int32_t N = n * k;
     Acc G = 0, squares = 0;  // step 1
     std::vector<Acc> subjectTotal(static_cast<std::size_t>(n) + 1, 0), treatmentTotal(static_cast<std::size_t>(k) + 1, 0);
@@ -55,6 +58,18 @@ float RepeatedF(const Table& x, std::int32_t n, std::int32_t k) {
         treatmentSquares = static_cast<Acc>(static_cast<double>(treatmentSquares) + static_cast<double>(treatmentTotal[t]) *
                                                                                       static_cast<double>(treatmentTotal[t]));
     }
+    if (centred) {  // steps 3 to 8 in double
+        const double total = static_cast<double>(squares) - g2n;
+        const double subjects = static_cast<double>(subjectSquares) / k - g2n;
+        const double treatments = std::max(0.0, static_cast<double>(treatmentSquares) / n - g2n);
+        const double error = total - subjects - treatments;
+        const double msT = treatments / (k - 1);
+        const double msE = error / (static_cast<double>(k - 1) * (n - 1));
+        if (Additive(x, n, k) || !(error > 0) || !(static_cast<float>(msE) > 0)) {
+            return OverZero(static_cast<float>(msT));
+        }
+        return static_cast<float>(msT / msE);
+    }
     const auto ssTreatments = static_cast<float>(static_cast<double>(treatmentSquares) / n - g2n);
     float ssError = ssTotal - ssSubjects;  // step 6, single differences
     ssError = ssError - ssTreatments;
@@ -74,14 +89,15 @@ struct Repeated1wayRun {
 
 // scores: the file's n x k scores after k and n, subject by subject.
 template <typename Acc = float>
-Repeated1wayRun RunRepeated1way(const std::vector<float>& scores, std::int32_t k, std::int32_t n, std::int32_t R) {
+Repeated1wayRun RunRepeated1way(const std::vector<float>& scores, std::int32_t k, std::int32_t n, std::int32_t R,
+                                bool centred = false) {
     Repeated1wayRun run;
     Values permuted(static_cast<std::size_t>(R) + 1, 0.0f);  // step 3
     Table x(static_cast<std::size_t>(n) + 1, Values(static_cast<std::size_t>(k) + 1, 0.0f));
     for (std::int32_t j = 1; j <= n; ++j) {  // step 4
         for (std::int32_t t = 1; t <= k; ++t) x[j][t] = scores[static_cast<std::size_t>((j - 1) * k + (t - 1))];
     }
-    run.F = RepeatedF<Acc>(x, n, k);  // step 5
+    run.F = RepeatedF<Acc>(x, n, k, centred);  // step 5
     const float share = run.F / static_cast<std::int16_t>(1000);  // step 6
     run.threshold = run.F - share;
     Values row(static_cast<std::size_t>(k) + 1, 0.0f);
@@ -91,7 +107,7 @@ Repeated1wayRun RunRepeated1way(const std::vector<float>& scores, std::int32_t k
             ShuffleArray(row, k);
             for (std::int32_t t = 1; t <= k; ++t) x[j][t] = row[t];
         }
-        permuted[h] = RepeatedF<Acc>(x, n, k);
+        permuted[h] = RepeatedF<Acc>(x, n, k, centred);
         if (permuted[h] >= run.threshold) run.count = run.count + 1;
     }
     run.outputText = OutputText(permuted, R);  // step 8
