@@ -316,7 +316,10 @@ TEST_F(BatchTool, JsonStaysValidForANameThatIsNotUtf8) {
 // As an unprivileged user: an output file that user may not write is refused before the run, nothing is
 // printed and the file stays as it was.
 TEST_F(BatchTool, AnOutputFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
-    const auto folder = WorkFile("open-folder");
+    const brevant::testing::ReachableFolder reachable("BatchTool_test");
+    const auto reachableData = reachable / "values.dat";
+    brevant::testing::WriteWhole(reachableData, brevant::testing::ReadWhole(data));
+    const auto folder = reachable / "open-folder";
     std::filesystem::create_directories(folder);
     std::filesystem::permissions(folder, std::filesystem::perms::all);
     const auto readOnly = folder / "read-only.dat";
@@ -324,7 +327,7 @@ TEST_F(BatchTool, AnOutputFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                                std::filesystem::perms::others_read);
     const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
-        const CliRun run = Cli({"MeanOfDraws", data, "--output", readOnly.string()});
+        const CliRun run = Cli({"MeanOfDraws", reachableData.string(), "--output", readOnly.string()});
         if (run.code != kExitUsage) return "exit " + std::to_string(run.code);
         if (!run.out.empty()) return "printed " + run.out;
         if (run.err.find("cannot be written: you may not write to it") == std::string::npos) return run.err;

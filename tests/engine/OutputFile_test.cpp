@@ -227,7 +227,8 @@ TEST_F(OutputFileTest, ChecksBeforeTheRunNameTheProblem) {
 // Run as an unprivileged user: a file that user may not write, in a folder that user may write, is refused
 // before the run and at the write, and stays as it was; so is a new file in a folder that user may not write.
 TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
-    const fs::path open = folder / "open";
+    const brevant::testing::ReachableFolder reachable("OutputFile_test");
+    const fs::path open = reachable / "open";
     fs::create_directory(open);
     fs::permissions(open, fs::perms::all);
     const fs::path readOnly = open / "read-only.dat";
@@ -237,7 +238,7 @@ TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
     Write(othersFile, "kept\r\n");
     fs::permissions(othersFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                     fs::perms::others_read);
-    const fs::path closed = folder / "closed";
+    const fs::path closed = reachable / "closed";
     fs::create_directory(closed);
     fs::permissions(closed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                 fs::perms::others_read | fs::perms::others_exec);
