@@ -18,6 +18,8 @@
 #include <limits>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace brevant;
@@ -313,28 +315,58 @@ TEST_F(BatchTool, JsonStaysValidForANameThatIsNotUtf8) {
     EXPECT_NE(json["dataFile"].get<std::string>().find("values-\xEF\xBF\xBD\xEF\xBF\xBD.dat"), std::string::npos);
 }
 
-// As an unprivileged user: an output file that user may not write is refused before the run, nothing is
-// printed and the file stays as it was.
+// As an unprivileged user: an output file that user may not write, or another user's file in a folder anyone
+// may write (777) or a sticky one (1777, as /tmp), is refused before the run; nothing is printed and the file
+// stays as it was, its owner too.
 TEST_F(BatchTool, AnOutputFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
+    namespace fs = std::filesystem;
     const brevant::testing::ReachableFolder reachable("BatchTool_test");
-    const auto reachableData = reachable / "values.dat";
+    const fs::path reachableData = reachable / "values.dat";
     brevant::testing::WriteWhole(reachableData, brevant::testing::ReadWhole(data));
-    const auto folder = reachable / "open-folder";
-    std::filesystem::create_directories(folder);
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    const auto readOnly = folder / "read-only.dat";
-    brevant::testing::WriteWhole(readOnly, "kept\r\n");
-    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                                               std::filesystem::perms::others_read);
-    const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
-        const CliRun run = Cli({"MeanOfDraws", reachableData.string(), "--output", readOnly.string()});
-        if (run.code != kExitUsage) return "exit " + std::to_string(run.code);
-        if (!run.out.empty()) return "printed " + run.out;
-        if (run.err.find("cannot be written: you may not write to it") == std::string::npos) return run.err;
-        return {};
-    });
-    EXPECT_EQ(complaint, "");
-    EXPECT_EQ(brevant::testing::ReadWhole(readOnly), "kept\r\n");
+    fs::permissions(reachableData, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                       fs::perms::others_read);
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const fs::perms anyoneWrites = readOnly | fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    struct Case {
+        const char* folder;
+        fs::perms folderMode;
+        fs::perms fileMode;
+        bool othersFile;  // refused only because it is not the unprivileged user's
+        const char* says;
+    };
+    const Case cases[] = {
+        {"open", fs::perms::all, readOnly, false, "cannot be written: you may not write to it"},
+        {"open-theirs", fs::perms::all, anyoneWrites, true, "cannot be written: it belongs to another user"},
+        {"sticky-theirs", fs::perms::all | fs::perms::sticky_bit, anyoneWrites, true,
+         "cannot be written: it belongs to another user"},
+    };
+    for (const Case& c : cases) {
+        if (c.othersFile && ::geteuid() != 0) continue;  // the other user's file is made by root
+        SCOPED_TRACE(c.folder);
+        const fs::path folder = reachable / c.folder;
+        fs::create_directory(folder);
+        fs::permissions(folder, c.folderMode);
+        const fs::path output = folder / "kept.dat";
+        brevant::testing::WriteWhole(output, "kept\r\n");
+        fs::permissions(output, c.fileMode);
+        struct stat before {};
+        ASSERT_EQ(::stat(output.c_str(), &before), 0);
+        const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
+            const CliRun run =
+                Cli({"MeanOfDraws", reachableData.string(), "--resamples", "6", "--output", output.string()});
+            if (run.code != kExitUsage) return "exit " + std::to_string(run.code) + ": " + run.err;
+            if (!run.out.empty()) return "printed " + run.out;
+            if (run.err.find(c.says) == std::string::npos) return run.err;
+            return {};
+        });
+        EXPECT_EQ(complaint, "");
+        EXPECT_EQ(brevant::testing::ReadWhole(output), "kept\r\n");
+        struct stat after {};
+        ASSERT_EQ(::stat(output.c_str(), &after), 0);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    }
 }
 
 TEST_F(BatchTool, HistogramPictures) {
