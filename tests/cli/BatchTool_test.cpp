@@ -12,13 +12,23 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <limits>
 #include <sstream>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -434,6 +444,74 @@ TEST_F(BatchTool, SettingsTheProcedureRefusesExitTwo) {
     const CliRun run = Cli({"Picky", data});
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_NE(run.err.find("1000 resamples are too few for this level."), std::string::npos);
+}
+
+// What fd gives until its writer closes it, done(text) holds, or ten seconds pass.
+std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string text;
+    while (!done(text) && std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    return text;
+}
+
+// A named pipe as the output file, with no reader yet: the results are printed and flushed before the tool
+// opens it, so whoever reads them is not kept waiting by the pipe. The tool runs in a child process with its
+// standard output on a pipe of its own.
+TEST_F(BatchTool, ResultsArePrintedBeforeAPipeWithoutAReaderIsOpened) {
+    const auto fifo = WorkFile("values.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "text");
+        std::vector<std::string> args = {"brevant-cli", "MeanOfDraws", data, "--seed", "1,2,3", "--resamples", "6",
+                                         "--output", fifo.string()};
+        if (json) args.push_back("--json");
+        int printed[2];
+        ASSERT_EQ(::pipe(printed), 0);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::alarm(60);  // never left behind
+            ::dup2(printed[1], STDOUT_FILENO);
+            ::close(printed[0]);
+            ::close(printed[1]);
+            std::vector<const char*> argv;
+            for (const std::string& a : args) argv.push_back(a.c_str());
+            ::_exit(RunCli(static_cast<int>(argv.size()), argv.data(), std::cout, std::cerr, TestTable()));
+        }
+        ::close(printed[1]);
+        const std::string last = json ? "\n}\n" : "Note: A note.\n";
+        std::string out = ReadUntil(printed[0], [&](const std::string& text) { return text.ends_with(last); });
+        const bool beforeAReader = out.ends_with(last);
+
+        // Now a reader: the values arrive and the tool ends.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const std::string values = ReadUntil(reader, [](const std::string&) { return false; });
+        ::close(reader);
+        out += ReadUntil(printed[0], [](const std::string&) { return false; });
+        ::close(printed[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        EXPECT_TRUE(beforeAReader) << "printed before the pipe had a reader:\n" << out;
+        EXPECT_TRUE(out.ends_with(last)) << out;  // nothing printed after the values were written
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), kExitOk);
+        EXPECT_EQ(std::count(values.begin(), values.end(), '\n'), 6) << values;
+    }
+    std::filesystem::remove(fifo);
 }
 
 TEST(ProgressBar, DrawsOnlyWhenEnabledAndOnlyOnChange) {
