@@ -49,6 +49,14 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
     if (!o.output.empty() && p.Has(kNoOutputFile)) {
         throw UsageError(name + " writes no output file; leave out --output.");
     }
+    // The settings the procedure would refuse once it runs, refused before anything is printed.
+    if (p.checkSettings != nullptr) {
+        try {
+            p.checkSettings(o.resamples, o.quantile);
+        } catch (const SettingsError& e) {
+            throw UsageError(e.what());
+        }
+    }
     if (!o.histogram.empty() && !IsHistogramFileName(o.histogram)) {
         throw UsageError("--histogram must name an .svg or .png file, not " + QuotedArgument(o.histogram) + ".");
     }

@@ -446,6 +446,55 @@ TEST_F(BatchTool, SettingsTheProcedureRefusesExitTwo) {
     EXPECT_NE(run.err.find("1000 resamples are too few for this level."), std::string::npos);
 }
 
+// The example data file of a procedure, help/examples/<Name>-<what>.dat.
+std::string ExampleFile(std::string_view procedure) {
+    const std::string prefix = std::string(procedure) + "-";
+    const std::filesystem::path examples = std::filesystem::path(BREVANT_SOURCE_DIR) / "help" / "examples";
+    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+        if (entry.path().filename().string().starts_with(prefix)) return entry.path().string();
+    }
+    return {};
+}
+
+// A resample count too small for the confidence level is a usage error found before anything is printed, and
+// exactly where the procedure itself would refuse it: both percentile rules, around their smallest counts.
+TEST(BatchToolSettings, WhatTheProcedureWouldRefuseIsRefusedBeforeAnythingIsPrinted) {
+    int refusals = 0, runs = 0;
+    for (const Procedure& p : BuiltinProcedures().All()) {
+        if (!p.Has(kConfidence)) continue;
+        const std::string data = ExampleFile(p.name);
+        ASSERT_FALSE(data.empty()) << p.name;
+        for (const auto& [level, q] : brevant::testing::kConfidenceLevels) {
+            for (const std::int32_t resamples : {10, 19, 20, 100, 101, 150, 200}) {
+                SCOPED_TRACE(std::string(p.name) + " --confidence " + level + " --resamples " +
+                             std::to_string(resamples));
+                bool refused = false;
+                try {
+                    DataFile file = DataFile::Open(data);
+                    Generator generator{{1, 2, 3}};
+                    RunControl control;
+                    p.run(file, RunSettings{resamples, q, {}}, Choices{}, generator, control);
+                } catch (const SettingsError&) {
+                    refused = true;
+                }
+                const CliRun run = brevant::testing::Cli({std::string(p.name), data, "--resamples",
+                                                          std::to_string(resamples), "--confidence", level});
+                if (refused) {
+                    ++refusals;
+                    EXPECT_EQ(run.code, kExitUsage);
+                    EXPECT_EQ(run.out, "");
+                    EXPECT_NE(run.err.find(" too few for a "), std::string::npos) << run.err;
+                } else {
+                    ++runs;
+                    EXPECT_EQ(run.code, kExitOk) << run.err;
+                }
+            }
+        }
+    }
+    EXPECT_GT(refusals, 0);
+    EXPECT_GT(runs, 0);
+}
+
 // What fd gives until its writer closes it, done(text) holds, or ten seconds pass.
 std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
