@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,7 +31,14 @@ inline std::string AsUnprivileged(const std::function<std::string()>& check) {
         if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
             complaint = "could not become nobody";
         } else {
-            complaint = check();
+            // An exception must not escape into the test program's own loop, run on as nobody.
+            try {
+                complaint = check();
+            } catch (const std::exception& e) {
+                complaint = std::string("threw: ") + e.what();
+            } catch (...) {
+                complaint = "threw";
+            }
         }
         (void)!::write(channel[1], complaint.data(), complaint.size());
         ::_exit(complaint.empty() ? 0 : 1);
