@@ -49,6 +49,14 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
     if (!o.output.empty() && p.Has(kNoOutputFile)) {
         throw UsageError(name + " writes no output file; leave out --output.");
     }
+    // The settings the procedure would refuse once it runs, refused before anything is printed.
+    if (p.checkSettings != nullptr) {
+        try {
+            p.checkSettings(o.resamples, o.quantile);
+        } catch (const SettingsError& e) {
+            throw UsageError(e.what());
+        }
+    }
     if (!o.histogram.empty() && !IsHistogramFileName(o.histogram)) {
         throw UsageError("--histogram must name an .svg or .png file, not " + QuotedArgument(o.histogram) + ".");
     }
@@ -236,8 +244,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         unread = file.UnreadItemsNote();
         if (unread) result.notes.insert(result.notes.begin(), *unread);
         AddMonteCarloNotes(result, settings.resamples);
-        // The output file first: the histogram shifts the values in place. A file that cannot be written
-        // does not cost the user the results: they are printed all the same, then the failure is reported.
+        // The results first, so neither a pipe without a reader yet nor a file that cannot be written holds
+        // them back; a failure to write is reported after them.
+        if (options.json) {
+            PrintJson(out, options, seeds, result);
+        } else {
+            PrintText(out, result);
+        }
+        out << std::flush;
+        // The output file before the histogram, which shifts the values in place.
         std::vector<std::string> writeErrors;
         try {
             WriteOutputFile(settings, result.resampled);
@@ -251,12 +266,6 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                 writeErrors.emplace_back(e.what());
             }
         }
-        if (options.json) {
-            PrintJson(out, options, seeds, result);
-        } else {
-            PrintText(out, result);
-        }
-        out << std::flush;
         for (const std::string& message : writeErrors) err << "brevant-cli: " << message << "\n";
         if (!writeErrors.empty()) return kExitWrite;
     } catch (const RunStopped& e) {

@@ -21,10 +21,12 @@
 
 namespace brevant::cli {
 
-Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure) {
+Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure,
+                SettingsCheck checkSettings) {
     return {name, caption, features,
             [procedure](DataFile& file, const RunSettings& settings, const Choices&, Generator& generator,
-                        RunControl& control) { return procedure(file, settings, generator, control); }};
+                        RunControl& control) { return procedure(file, settings, generator, control); },
+            checkSettings};
 }
 
 const Procedure* ProcedureTable::Find(std::string_view name) const {
@@ -52,17 +54,21 @@ const ProcedureTable& BuiltinProcedures() {
         Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
         Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
         Entry("TwoMedianRandomTest", "Randomization of difference of two medians", kConfidence,
-              &TwoMedianRandomTestProcedure),
+              &TwoMedianRandomTestProcedure, &CheckNearestPercentileSettings),
         Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
         Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
         Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
-        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure),
-        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure),
-        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure),
-        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure),
+        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure,
+              &CheckIntegerPartPercentileSettings),
+        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure,
+              &CheckNearestPercentileSettings),
+        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure,
+              &CheckNearestPercentileSettings),
+        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure,
+              &CheckIntegerPartPercentileSettings),
         Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
-              &TwoMedianBootTestProcedure),
-        Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure),
+              &TwoMedianBootTestProcedure, &CheckNearestPercentileSettings),
+        Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure, &CheckIntegerPartPercentileSettings),
         Procedure{"OnewayBoot", "Bootstrapping Anova OneWay", kBootstrapErrors,
                   [](DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
                      RunControl& control) {

@@ -23,6 +23,9 @@ using ProcedureRun =
     std::function<RunResult(DataFile&, const RunSettings&, const Choices&, Generator&, RunControl&)>;
 // The shape of almost every procedure's entry point.
 using PlainProcedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
+// The check of the resample count and confidence quantile a procedure makes when it runs (analysis/
+// Procedure.h), made by the tool before it prints anything; throws SettingsError.
+using SettingsCheck = void (*)(std::int32_t resamples, float q);
 
 // What a procedure takes besides a data file and a resample count.
 enum Feature : unsigned {
@@ -37,12 +40,14 @@ struct Procedure {
     std::string_view caption;  // the window caption
     unsigned features = kNoFeature;
     ProcedureRun run;
+    SettingsCheck checkSettings = nullptr;  // none: the resample count's range is all it checks
 
     bool Has(Feature f) const noexcept { return (features & f) != 0; }
 };
 
 // The usual row: a procedure without extra choices.
-Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure);
+Procedure Entry(std::string_view name, std::string_view caption, unsigned features, PlainProcedure procedure,
+                SettingsCheck checkSettings = nullptr);
 
 class ProcedureTable {
 public:

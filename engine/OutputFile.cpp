@@ -117,6 +117,12 @@ fs::path FolderOf(const fs::path& target) { return target.has_parent_path() ? ta
 // Whether this process may write the file or folder, judged as the kernel would for its effective user.
 bool MayWrite(const fs::path& path, int mode = W_OK) { return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0; }
 
+// A regular file of another user, replaced by anyone but root, would become this user's (its owner cannot be
+// given back), and in a sticky folder such as /tmp the rename over it fails only once the run is over.
+bool OthersFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && ::geteuid() != 0 && info.st_uid != ::geteuid();
+}
+
 // Creates a new temporary file beside target with the permissions a new file gets; returns its fd.
 int CreateTemporary(const fs::path& target, fs::path& temporary) {
     static std::atomic<unsigned> counter{0};
@@ -185,7 +191,8 @@ void ReplaceWhole(const Output& out, const fs::path& target, const struct stat* 
         Fail(out, what, error);
     };
     if (old != nullptr) {
-        // The replaced file's permission bits, and its owner where this user may give it (root may).
+        // The replaced file's permission bits, its owner (only root gets here with another user's file) and,
+        // where this user may give it, its group.
         if ((old->st_uid != ::geteuid() || old->st_gid != ::getegid()) && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
             (void)::fchown(fd, static_cast<uid_t>(-1), old->st_gid);
         }
@@ -226,6 +233,7 @@ void WriteFileWhole(const std::string& path, std::string_view content, std::stri
     }
     // The rename would replace a file whatever its own permission says: this user must be allowed to write it.
     if (exists && !MayWrite(target.path)) Fail(out, "you may not write to it", EACCES);
+    if (exists && OthersFile(old)) Fail(out, "it belongs to another user", 0);
     ReplaceWhole(out, target.path, exists ? &old : nullptr, content);
 }
 
@@ -246,6 +254,7 @@ void CheckOutputFile(const std::string& outputPath, const std::string& dataPath,
         if (S_ISDIR(info.st_mode)) Refuse(kind, outputPath, "it is a folder");
         if (S_ISSOCK(info.st_mode)) Refuse(kind, outputPath, "it is a socket, not a file");
         if (!MayWrite(target)) Refuse(kind, outputPath, "you may not write to it");
+        if (OthersFile(info)) Refuse(kind, outputPath, "it belongs to another user");
         if (S_ISREG(info.st_mode) && !MayWrite(FolderOf(target), W_OK | X_OK)) {
             Refuse(kind, outputPath, "its folder " + Quoted(FolderOf(target).string()) +
                                    " cannot be written to, and the new file is written there before it replaces "

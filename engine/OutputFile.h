@@ -27,17 +27,18 @@ private:
 
 // Replaces the file at path by content. A symbolic link is followed to the file it names, which is created
 // when it does not exist yet. A new file gets the usual permissions; a replaced one keeps its permission
-// bits (and its owner, where this user may give it). A pipe or a device is written into directly.
+// bits and its owner. A pipe or a device is written into directly.
 // Throws OutputFileError (an empty path, a missing folder, a folder that cannot be written, a file this
-// user may not write, a full disk, a path that names a folder); then the temporary file is removed and the
-// old file is unchanged.
+// user may not write, another user's regular file when not run as root, a full disk, a path that names a
+// folder); then the temporary file is removed and the old file is unchanged.
 // kind names the file in messages ("output file", "histogram file").
 void WriteFileWhole(const std::string& path, std::string_view content, std::string_view kind = "output file");
 
 // Every check of an output file that can be made before a run, so a long run is not lost at its end: not
-// the data file itself, not a folder or a socket, a file this user may write, in a folder that exists and
-// (for a regular file or a new name) may be written. Throws OutputFileError with the message the window
-// and the batch tool show, naming the file as kind; an empty outputPath passes.
+// the data file itself, not a folder or a socket, a file this user may write (and, for a regular file, this
+// user's own unless run as root), in a folder that exists and (for a regular file or a new name) may be
+// written. Throws OutputFileError with the message the window and the batch tool show, naming the file as
+// kind; an empty outputPath passes.
 void CheckOutputFile(const std::string& outputPath, const std::string& dataPath,
                      std::string_view kind = "output file");
 

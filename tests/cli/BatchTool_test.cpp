@@ -12,11 +12,23 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <limits>
 #include <sstream>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -313,25 +325,58 @@ TEST_F(BatchTool, JsonStaysValidForANameThatIsNotUtf8) {
     EXPECT_NE(json["dataFile"].get<std::string>().find("values-\xEF\xBF\xBD\xEF\xBF\xBD.dat"), std::string::npos);
 }
 
-// As an unprivileged user: an output file that user may not write is refused before the run, nothing is
-// printed and the file stays as it was.
+// As an unprivileged user: an output file that user may not write, or another user's file in a folder anyone
+// may write (777) or a sticky one (1777, as /tmp), is refused before the run; nothing is printed and the file
+// stays as it was, its owner too.
 TEST_F(BatchTool, AnOutputFileTheUserMayNotWriteIsRefusedBeforeTheRun) {
-    const auto folder = WorkFile("open-folder");
-    std::filesystem::create_directories(folder);
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    const auto readOnly = folder / "read-only.dat";
-    brevant::testing::WriteWhole(readOnly, "kept\r\n");
-    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                                               std::filesystem::perms::others_read);
-    const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
-        const CliRun run = Cli({"MeanOfDraws", data, "--output", readOnly.string()});
-        if (run.code != kExitUsage) return "exit " + std::to_string(run.code);
-        if (!run.out.empty()) return "printed " + run.out;
-        if (run.err.find("cannot be written: you may not write to it") == std::string::npos) return run.err;
-        return {};
-    });
-    EXPECT_EQ(complaint, "");
-    EXPECT_EQ(brevant::testing::ReadWhole(readOnly), "kept\r\n");
+    namespace fs = std::filesystem;
+    const brevant::testing::ReachableFolder reachable("BatchTool_test");
+    const fs::path reachableData = reachable / "values.dat";
+    brevant::testing::WriteWhole(reachableData, brevant::testing::ReadWhole(data));
+    fs::permissions(reachableData, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                       fs::perms::others_read);
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const fs::perms anyoneWrites = readOnly | fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    struct Case {
+        const char* folder;
+        fs::perms folderMode;
+        fs::perms fileMode;
+        bool othersFile;  // refused only because it is not the unprivileged user's
+        const char* says;
+    };
+    const Case cases[] = {
+        {"open", fs::perms::all, readOnly, false, "cannot be written: you may not write to it"},
+        {"open-theirs", fs::perms::all, anyoneWrites, true, "cannot be written: it belongs to another user"},
+        {"sticky-theirs", fs::perms::all | fs::perms::sticky_bit, anyoneWrites, true,
+         "cannot be written: it belongs to another user"},
+    };
+    for (const Case& c : cases) {
+        if (c.othersFile && ::geteuid() != 0) continue;  // the other user's file is made by root
+        SCOPED_TRACE(c.folder);
+        const fs::path folder = reachable / c.folder;
+        fs::create_directory(folder);
+        fs::permissions(folder, c.folderMode);
+        const fs::path output = folder / "kept.dat";
+        brevant::testing::WriteWhole(output, "kept\r\n");
+        fs::permissions(output, c.fileMode);
+        struct stat before {};
+        ASSERT_EQ(::stat(output.c_str(), &before), 0);
+        const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
+            const CliRun run =
+                Cli({"MeanOfDraws", reachableData.string(), "--resamples", "6", "--output", output.string()});
+            if (run.code != kExitUsage) return "exit " + std::to_string(run.code) + ": " + run.err;
+            if (!run.out.empty()) return "printed " + run.out;
+            if (run.err.find(c.says) == std::string::npos) return run.err;
+            return {};
+        });
+        EXPECT_EQ(complaint, "");
+        EXPECT_EQ(brevant::testing::ReadWhole(output), "kept\r\n");
+        struct stat after {};
+        ASSERT_EQ(::stat(output.c_str(), &after), 0);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    }
 }
 
 TEST_F(BatchTool, HistogramPictures) {
@@ -399,6 +444,123 @@ TEST_F(BatchTool, SettingsTheProcedureRefusesExitTwo) {
     const CliRun run = Cli({"Picky", data});
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_NE(run.err.find("1000 resamples are too few for this level."), std::string::npos);
+}
+
+// The example data file of a procedure, help/examples/<Name>-<what>.dat.
+std::string ExampleFile(std::string_view procedure) {
+    const std::string prefix = std::string(procedure) + "-";
+    const std::filesystem::path examples = std::filesystem::path(BREVANT_SOURCE_DIR) / "help" / "examples";
+    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+        if (entry.path().filename().string().starts_with(prefix)) return entry.path().string();
+    }
+    return {};
+}
+
+// A resample count too small for the confidence level is a usage error found before anything is printed, and
+// exactly where the procedure itself would refuse it: both percentile rules, around their smallest counts.
+TEST(BatchToolSettings, WhatTheProcedureWouldRefuseIsRefusedBeforeAnythingIsPrinted) {
+    int refusals = 0, runs = 0;
+    for (const Procedure& p : BuiltinProcedures().All()) {
+        if (!p.Has(kConfidence)) continue;
+        const std::string data = ExampleFile(p.name);
+        ASSERT_FALSE(data.empty()) << p.name;
+        for (const auto& [level, q] : brevant::testing::kConfidenceLevels) {
+            for (const std::int32_t resamples : {10, 19, 20, 100, 101, 150, 200}) {
+                SCOPED_TRACE(std::string(p.name) + " --confidence " + level + " --resamples " +
+                             std::to_string(resamples));
+                bool refused = false;
+                try {
+                    DataFile file = DataFile::Open(data);
+                    Generator generator{{1, 2, 3}};
+                    RunControl control;
+                    p.run(file, RunSettings{resamples, q, {}}, Choices{}, generator, control);
+                } catch (const SettingsError&) {
+                    refused = true;
+                }
+                const CliRun run = brevant::testing::Cli({std::string(p.name), data, "--resamples",
+                                                          std::to_string(resamples), "--confidence", level});
+                if (refused) {
+                    ++refusals;
+                    EXPECT_EQ(run.code, kExitUsage);
+                    EXPECT_EQ(run.out, "");
+                    EXPECT_NE(run.err.find(" too few for a "), std::string::npos) << run.err;
+                } else {
+                    ++runs;
+                    EXPECT_EQ(run.code, kExitOk) << run.err;
+                }
+            }
+        }
+    }
+    EXPECT_GT(refusals, 0);
+    EXPECT_GT(runs, 0);
+}
+
+// What fd gives until its writer closes it, done(text) holds, or ten seconds pass.
+std::string ReadUntil(int fd, const std::function<bool(const std::string&)>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string text;
+    while (!done(text) && std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    return text;
+}
+
+// A named pipe as the output file, with no reader yet: the results are printed and flushed before the tool
+// opens it, so whoever reads them is not kept waiting by the pipe. The tool runs in a child process with its
+// standard output on a pipe of its own.
+TEST_F(BatchTool, ResultsArePrintedBeforeAPipeWithoutAReaderIsOpened) {
+    const auto fifo = WorkFile("values.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "text");
+        std::vector<std::string> args = {"brevant-cli", "MeanOfDraws", data, "--seed", "1,2,3", "--resamples", "6",
+                                         "--output", fifo.string()};
+        if (json) args.push_back("--json");
+        int printed[2];
+        ASSERT_EQ(::pipe(printed), 0);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::alarm(60);  // never left behind
+            ::dup2(printed[1], STDOUT_FILENO);
+            ::close(printed[0]);
+            ::close(printed[1]);
+            std::vector<const char*> argv;
+            for (const std::string& a : args) argv.push_back(a.c_str());
+            ::_exit(RunCli(static_cast<int>(argv.size()), argv.data(), std::cout, std::cerr, TestTable()));
+        }
+        ::close(printed[1]);
+        const std::string last = json ? "\n}\n" : "Note: A note.\n";
+        std::string out = ReadUntil(printed[0], [&](const std::string& text) { return text.ends_with(last); });
+        const bool beforeAReader = out.ends_with(last);
+
+        // Now a reader: the values arrive and the tool ends.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const std::string values = ReadUntil(reader, [](const std::string&) { return false; });
+        ::close(reader);
+        out += ReadUntil(printed[0], [](const std::string&) { return false; });
+        ::close(printed[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        EXPECT_TRUE(beforeAReader) << "printed before the pipe had a reader:\n" << out;
+        EXPECT_TRUE(out.ends_with(last)) << out;  // nothing printed after the values were written
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), kExitOk);
+        EXPECT_EQ(std::count(values.begin(), values.end(), '\n'), 6) << values;
+    }
+    std::filesystem::remove(fifo);
 }
 
 TEST(ProgressBar, DrawsOnlyWhenEnabledAndOnlyOnChange) {

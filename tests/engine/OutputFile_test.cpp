@@ -227,7 +227,8 @@ TEST_F(OutputFileTest, ChecksBeforeTheRunNameTheProblem) {
 // Run as an unprivileged user: a file that user may not write, in a folder that user may write, is refused
 // before the run and at the write, and stays as it was; so is a new file in a folder that user may not write.
 TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
-    const fs::path open = folder / "open";
+    const brevant::testing::ReachableFolder reachable("OutputFile_test");
+    const fs::path open = reachable / "open";
     fs::create_directory(open);
     fs::permissions(open, fs::perms::all);
     const fs::path readOnly = open / "read-only.dat";
@@ -237,7 +238,7 @@ TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
     Write(othersFile, "kept\r\n");
     fs::permissions(othersFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                     fs::perms::others_read);
-    const fs::path closed = folder / "closed";
+    const fs::path closed = reachable / "closed";
     fs::create_directory(closed);
     fs::permissions(closed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                 fs::perms::others_read | fs::perms::others_exec);
@@ -261,6 +262,56 @@ TEST_F(OutputFileTest, WhatTheUserMayNotWriteIsRefused) {
     EXPECT_FALSE(fs::exists(closed / "new.dat"));
     EXPECT_EQ(Read(open / "mine.dat"), "mine\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 3) << "a temporary file was left";
+}
+
+// Another user's file that anyone may write, in a folder anyone may write (777) or a sticky one (1777, as
+// /tmp): replacing it would give it to this user, or the rename over it would fail once the run is over. It
+// is refused before the run and at the write and stays as it was; this user's own file there is replaced,
+// and another user's pipe is still written into.
+TEST_F(OutputFileTest, AnotherUsersFileInAFolderAnyoneMayWriteIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "the other user's file is made by root";
+    const brevant::testing::ReachableFolder reachable("OutputFile_test");
+    for (const fs::perms mode : {fs::perms::all, fs::perms::all | fs::perms::sticky_bit}) {
+        const fs::path open = reachable / (mode == fs::perms::all ? "open" : "sticky");
+        SCOPED_TRACE(open.string());
+        fs::create_directory(open);
+        fs::permissions(open, mode);
+        const fs::path theirs = open / "theirs.dat";
+        Write(theirs, "kept\r\n");
+        fs::permissions(theirs, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                    fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+        const fs::path theirPipe = open / "theirs.fifo";
+        ASSERT_EQ(::mkfifo(theirPipe.c_str(), 0666), 0);
+        ::chmod(theirPipe.c_str(), 0666);
+
+        const std::string complaint = brevant::testing::AsUnprivileged([&]() -> std::string {
+            const std::string before = ErrorOf([&] { brevant::CheckOutputFile(theirs.string(), ""); });
+            if (before.find("cannot be written: it belongs to another user") == std::string::npos) {
+                return "before the run: \"" + before + "\"";
+            }
+            const std::string at = ErrorOf([&] { brevant::WriteFileWhole(theirs.string(), "new\r\n"); });
+            if (at.find("it belongs to another user") == std::string::npos) return "at the write: \"" + at + "\"";
+            const std::string pipe = ErrorOf([&] { brevant::CheckOutputFile(theirPipe.string(), ""); });
+            if (!pipe.empty()) return "the pipe: " + pipe;
+            const fs::path mine = open / "mine.dat";
+            for (const std::string text : {"first\r\n", "second\r\n"}) {
+                const std::string error = ErrorOf([&] {
+                    brevant::CheckOutputFile(mine.string(), "");
+                    brevant::WriteFileWhole(mine.string(), text);
+                });
+                if (!error.empty()) return "own file: " + error;
+            }
+            return Read(mine) == "second\r\n" ? "" : "own file not replaced";
+        });
+        EXPECT_EQ(complaint, "");
+        EXPECT_EQ(Read(theirs), "kept\r\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 0u);
+        EXPECT_EQ(info.st_mode & 07777, 0666u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 3)
+            << "a temporary file was left";
+    }
 }
 
 // Root replacing another user's file keeps its owner as well as its permission bits.
