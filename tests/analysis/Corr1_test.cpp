@@ -235,6 +235,8 @@ TEST(Corr1, RefusesDataWithoutACorrelation) {
         {"3  1 2  3 x  5 6", "is not a number"},
         {"600000", "announces 600000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1e19 1  2e19 2", "holds values too large for single-precision sums of their squares"},
+        // A covariance of about 1e-50 is 0 in single precision, and so is the product of the deviations.
+        {"3  1e-25 1e-25  2e-25 3e-25  3e-25 2e-25", "holds values whose spread is too small for single precision"},
     };
     brevant::testing::ExpectRefused(brevant::Corr1Procedure, bad);
 }

@@ -514,6 +514,7 @@ TEST(MediationBoot, RefusesDataAndSettingsThatCannotGiveAnInterval) {
         {"2.5 1 2 3", "is not a whole number"},
         {"", "holds no data"},
         {"2 1e19 1 2  3e19 2 3", "holds values too large for single-precision sums of their squares"},
+        {"3 1e-25 1 2  2e-25 2 3  3e-25 3 5", "holds X values whose variance is too small for single precision"},
     };
     ExpectRefused(brevant::MediationBootProcedure, bad);
     const auto data = Read(Related(10, 3u, 1.0f, false));

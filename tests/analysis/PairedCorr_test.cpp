@@ -253,6 +253,7 @@ TEST(PairedCorr, RefusesDataWithoutAnObtainedCorrelation) {
         {"2  1 2 3 4  5 6 7 y", "is not a number"},
         {"300000", "announces 300000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1 2 3 4  5 6 7 1e19", "holds values too large for single-precision sums of their squares"},
+        {"3  1e-25 1 2 3  2e-25 2 3 4  3e-25 3 5 5", "variance is too small for single precision"},
     };
     brevant::testing::ExpectRefused(brevant::PairedCorrProcedure, bad);
 }
