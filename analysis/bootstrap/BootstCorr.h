@@ -8,7 +8,7 @@
 // column whose values are all equal (no variance), for which r is undefined, and variances so small that their
 // single-precision product falls below the smallest normal single.
 //
-// Values that differ little relative to their size (values near 10,000, a correlation near 1): where the
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where the
 // obtained r or a variance as defined strays from its double-precision figure, or a column's conditioning says
 // single sums cannot hold its spread, the whole run works on each column shifted by its own mean with double
 // sums (PrecisionCheck, engine/Module1.h), and a note says so.

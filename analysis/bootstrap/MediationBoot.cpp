@@ -158,7 +158,8 @@ MediationBootData ReadMediationBootData(DataFile& file) {
     data.sums = SumsFor(n, kMediationBootDesignedCases);
     CheckSumsOfSquaresFit(file, largestSquare * n);
 
-    const std::pair<const char*, const std::vector<float>*> columns[] = {{"X", &data.x}, {"Y", &data.y}, {"Z", &data.z}};
+    const std::pair<const char*, const std::vector<float>*> columns[] = {
+        {"X", &data.x}, {"Y", &data.y}, {"Z", &data.z}};
     for (const auto& [column, values] : columns) {
         if (AllEqual(*values)) {
             RefuseData(file, "has no variance in " + std::string(column) +

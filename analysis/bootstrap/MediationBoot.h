@@ -8,7 +8,7 @@
 // largest square could overflow a single-precision sum, a column whose values are all equal (no variance), for
 // which a correlation is undefined, and a variance too small for single precision (not a normal single).
 //
-// Values that differ little relative to their size (values near 10,000, correlations near 1): where b(xyz), a
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where b(xyz), a
 // correlation or a variance as defined strays from its double-precision figure, or a column's conditioning says
 // single sums cannot hold its spread, the whole run works on each column shifted by its own mean with double
 // sums (PrecisionCheck, engine/Module1.h), and a note says so.

@@ -9,7 +9,7 @@
 // values so large that sums of their squares could overflow, an X1 or Y1 column whose values are all equal (no
 // spread), for which r is undefined, and X1 or Y1 variances too small for single precision.
 //
-// Values that differ little relative to their size (values near 10,000, a correlation near 1): where the
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where the
 // obtained r or a variance as defined strays from its double-precision figure, or a column's conditioning says
 // single sums cannot hold its spread, the whole run works on X1 and X2 shifted by their common mean and Y1 and
 // Y2 by theirs, with double sums (PrecisionCheck, engine/Module1.h), and a note says so. Where the single

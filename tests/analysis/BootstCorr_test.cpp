@@ -85,7 +85,8 @@ bool ExpectSameAsLiteral(const Cases& c, std::int32_t R, float q, Seeds seeds, i
     EXPECT_TRUE(SameBits(fast.r, literal.r)) << fast.r << " " << literal.r;
     // The defined standard error is the literal one (NaN where their variance computes as negative); the one
     // shown is within 1 % of the spread of the bootstrap r.
-    EXPECT_TRUE(SameBits(fast.spread.defined, literal.se) || (std::isnan(fast.spread.defined) && std::isnan(literal.se)))
+    EXPECT_TRUE(SameBits(fast.spread.defined, literal.se) ||
+                (std::isnan(fast.spread.defined) && std::isnan(literal.se)))
         << fast.spread.defined << " " << literal.se;
     brevant::testing::ExpectShownStandardError(fast.spread, fast.standardError, fast.bootstrapR);
     EXPECT_EQ(static_cast<float>(fast.positions.lower), literal.lowerPosition);
@@ -158,7 +159,8 @@ TEST(BootstCorr, MatchesTheLiteralRunBitForBit) {
 TEST(BootstCorr, MatchesTheLiteralRunOnAnyNumberOfThreads) {
     std::mt19937 random(31);
     for (const int threads : {1, 2, 3, 7}) {
-        EXPECT_FALSE(ExpectSameAsLiteral(RandomCases(random, 17, threads % 3), 229, 0.975f, Seeds{threads, 40, 50}, threads));
+        EXPECT_FALSE(
+            ExpectSameAsLiteral(RandomCases(random, 17, threads % 3), 229, 0.975f, Seeds{threads, 40, 50}, threads));
     }
 }
 

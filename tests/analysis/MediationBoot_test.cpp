@@ -74,7 +74,8 @@ Columns Related(int n, unsigned seed, float scale, bool ties) {
 
 // The data as the reader leaves them before any centring: the defined path, which the literal run transcribes.
 brevant::MediationBootData Defined(const Columns& c) {
-    return {c.x, c.y, c.z, brevant::SumsFor(static_cast<std::int64_t>(c.x.size()), brevant::kMediationBootDesignedCases)};
+    const auto n = static_cast<std::int64_t>(c.x.size());
+    return {c.x, c.y, c.z, brevant::SumsFor(n, brevant::kMediationBootDesignedCases)};
 }
 
 // One run both ways from the same seeds: either both stop at the same resample with the same message, or
