@@ -210,11 +210,7 @@ TEST(BootstCorr, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
         auto centred = RunFast(data, settings, seeds);
         const auto ordinary = RunFast(Read(moved), settings, seeds);
         EXPECT_NEAR(centred.r, brevant::testing::DoubleR(c.x, c.y), 0.01);
-        float largest = 0.0f;
-        for (std::size_t k = 0; k < centred.bootstrapR.size(); ++k) {
-            largest = std::max(largest, std::fabs(centred.bootstrapR[k] - ordinary.bootstrapR[k]));
-        }
-        EXPECT_LE(largest, 0.01f);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.bootstrapR, ordinary.bootstrapR), 0.01f);
         EXPECT_NEAR(centred.lowerLimit, ordinary.lowerLimit, 0.01);
         EXPECT_NEAR(centred.upperLimit, ordinary.upperLimit, 0.01);
         EXPECT_NEAR(centred.standardError, ordinary.standardError, 0.01 * ordinary.standardError);

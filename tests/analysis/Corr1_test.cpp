@@ -302,11 +302,7 @@ TEST(Corr1, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
         auto centred = brevant::RunCorr1(data, settings, generator, control);
         const auto ordinary = brevant::RunCorr1(moved, settings, again, control2);
         EXPECT_NEAR(centred.observed.r, brevant::testing::DoubleR(columns[0], columns[1]), 0.01);
-        float largest = 0.0f;
-        for (std::size_t k = 0; k < centred.resampled.size(); ++k) {
-            largest = std::max(largest, std::fabs(centred.resampled[k] - ordinary.resampled[k]));
-        }
-        EXPECT_LE(largest, 0.01f);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.resampled, ordinary.resampled), 0.01f);
         EXPECT_NEAR(centred.probability, ordinary.probability, 0.01);
         EXPECT_GT(ordinary.probability, 0.0f);
         EXPECT_EQ(centred.illegalCount, 0);

@@ -255,11 +255,7 @@ TEST(MediationBoot, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
         const auto ordinary = brevant::RunMediationBoot(Read(moved), settings, again, control2);
         EXPECT_NEAR(centred.obtainedB,
                     brevant::testing::DoubleR(c.x, c.y) * brevant::testing::DoubleR(c.y, c.z), 0.01);
-        float largest = 0.0f;
-        for (std::size_t k = 0; k < centred.bootstrapValues.size(); ++k) {
-            largest = std::max(largest, std::fabs(centred.bootstrapValues[k] - ordinary.bootstrapValues[k]));
-        }
-        EXPECT_LE(largest, 0.01f);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.bootstrapValues, ordinary.bootstrapValues), 0.01f);
         EXPECT_NEAR(centred.lowerLimit, ordinary.lowerLimit, 0.01);
         EXPECT_NEAR(centred.upperLimit, ordinary.upperLimit, 0.01);
         EXPECT_NEAR(centred.standardError, ordinary.standardError, 0.01 * ordinary.standardError);

@@ -320,11 +320,7 @@ TEST(PairedCorr, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
         auto centred = brevant::RunPairedCorr(data, settings, generator, control);
         const auto ordinary = brevant::RunPairedCorr(Read(moved), settings, again, control2);
         EXPECT_NEAR(centred.observed.r, brevant::testing::DoubleR(columns[0], columns[1]), 0.01);
-        float largest = 0.0f;
-        for (std::size_t k = 0; k < centred.sorted.size(); ++k) {
-            largest = std::max(largest, std::fabs(centred.sorted[k] - ordinary.sorted[k]));
-        }
-        EXPECT_LE(largest, 0.01f);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.sorted, ordinary.sorted), 0.01f);
         EXPECT_NEAR(centred.lowerLimit, ordinary.lowerLimit, 0.01);
         EXPECT_NEAR(centred.upperLimit, ordinary.upperLimit, 0.01);
         EXPECT_NEAR(centred.standardError, ordinary.standardError, 0.01 * ordinary.standardError);

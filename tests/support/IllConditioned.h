@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <span>
@@ -81,6 +82,14 @@ inline double DoubleSpread(std::span<const float> v) {
     for (const float x : v) mean += x / n;
     for (const float x : v) squares += (x - mean) * (x - mean);
     return std::sqrt(squares / (n - 1.0));
+}
+
+// The largest difference between values at the same positions.
+inline float LargestDifference(const std::vector<float>& a, const std::vector<float>& b) {
+    EXPECT_EQ(a.size(), b.size());
+    float largest = 0.0f;
+    for (std::size_t k = 0; k < std::min(a.size(), b.size()); ++k) largest = std::max(largest, std::fabs(a[k] - b[k]));
+    return largest;
 }
 
 // The standard error a run shows of its resampled values lies within 1 % of their spread in double; where it
