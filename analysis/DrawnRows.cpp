@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <charconv>
 #include <cstring>
+#include <string>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -205,6 +207,26 @@ CorrelationRows CorrelationRowsOf(const float* x, const float* y, std::size_t st
         t.table = {t.doubles.data(), 2, nullptr};
     }
     return t;
+}
+
+ExactCorrelation ExactCorrelationOf(std::span<const float> x, std::span<const float> y) noexcept {
+    ExactCorrelation e;
+    e.varX = ExactVariance(x);
+    e.varY = ExactVariance(y);
+    e.cov = ExactCovariance(x, y);
+    e.r = e.cov / std::sqrt(e.varX * e.varY);
+    return e;
+}
+
+void CheckSpread(PrecisionCheck& check, double defined, double exact) noexcept {
+    check.Statistic(defined / exact, 1.0);
+}
+
+bool ShownBeyondOne(const ResultBox& box) {
+    const std::string text = BoxText(box);  // C locale
+    double shown = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), shown);
+    return std::fabs(shown) > 1.0;
 }
 
 CorrelationTotals CorrelationTotalsOf(const RowSums& s, SumPrecision precision) noexcept {

@@ -58,6 +58,21 @@ struct CorrelationRows {
 CorrelationRows CorrelationRowsOf(const float* x, const float* y, std::size_t stride, std::size_t n,
                                   SumPrecision precision);
 
+// The double-precision references PrecisionCheck compares a correlation's figures with: both variances and
+// the covariance by two passes around the means (ExactVariance, ExactCovariance), and r from them.
+struct ExactCorrelation {
+    double varX = 0, varY = 0, cov = 0, r = 0;
+};
+ExactCorrelation ExactCorrelationOf(std::span<const float> x, std::span<const float> y) noexcept;
+
+// A variance (or a standard deviation) grows with the square (the size) of the values, so it is compared with
+// its exact figure relative to that figure, whatever the values' size: more than 1 % apart centres the run.
+void CheckSpread(PrecisionCheck& check, double defined, double exact) noexcept;
+
+// Whether a box's text, as the window shows it, reads as a number beyond 1 in size: a correlation or a
+// product of correlations that no data can have.
+bool ShownBeyondOne(const ResultBox& box);
+
 // The five sums of one resample from its RowSums over CorrelationRows.
 struct CorrelationTotals {
     double x = 0, y = 0, xx = 0, yy = 0, xy = 0;

@@ -14,25 +14,48 @@ namespace {
 
 ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::ThreeDecimals}; }
 
-bool AllEqual(const std::vector<float>& v) {
-    return std::all_of(v.begin(), v.end(), [&](float x) { return x == v.front(); });
-}
-
 double LargestSquare(const std::vector<float>& v) {
     double largest = 0.0;
     for (const float x : v) largest = std::max(largest, static_cast<double>(x) * x);
     return largest;
 }
 
-// Every variance a resample can form stays below n / (n - 1) times the largest square of its column; their
-// product must stay well inside the single-precision range, where it is rounded.
+double LargestSquareAround(const std::vector<float>& v, double centre) {
+    double largest = 0.0;
+    for (const float x : v) largest = std::max(largest, (x - centre) * (x - centre));
+    return largest;
+}
+
+// Every variance a resample can form stays below n / (n - 1) times the largest squared deviation of its column
+// from any one value (a variance does not change with a shift), here the column's mean; their product must stay
+// well inside the single-precision range, where it is rounded.
 void CheckVarianceProductFits(const DataFile& file, const BootstCorrData& data) {
     const double n = static_cast<double>(data.x.size());
-    const double bound = n / (n - 1.0) * LargestSquare(data.x) * (n / (n - 1.0) * LargestSquare(data.y));
+    const double bound = n / (n - 1.0) * LargestSquareAround(data.x, ExactMean(data.x)) *
+                         (n / (n - 1.0) * LargestSquareAround(data.y, ExactMean(data.y)));
     if (!(bound < kLargestSumOfSquares)) {
         RefuseData(file, "holds values too large for the single-precision product of the two variances; divide "
                          "the X or the Y values by a power of ten first.");
     }
+}
+
+// The obtained r, its variances and covariance as defined and in double around the means; the columns as
+// the run sums them. Centred, each column is shifted by its own mean (r does not change).
+void CentreIfNeeded(BootstCorrData& data) {
+    const CorrelationFigures f = Correlation(data.x, data.y, data.sums);
+    const ExactCorrelation e = ExactCorrelationOf(data.x, data.y);
+    PrecisionCheck check(data.sums);
+    CheckSpread(check, f.varX, e.varX);
+    CheckSpread(check, f.varY, e.varY);
+    check.Bounded(f.r, e.r);
+    check.Conditioning(data.x);
+    check.Conditioning(data.y);
+    if (ShownBeyondOne(ObtainedRBox(f.r))) check.Require();
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.sums = check.Sums();
+    ShiftValues(data.x, ExactMean(data.x));
+    ShiftValues(data.y, ExactMean(data.y));
 }
 
 }  // namespace
@@ -72,16 +95,16 @@ BootstCorrData ReadBootstCorrData(DataFile& file) {
 
     CheckSumsOfSquaresFit(file, LargestSquare(data.x) * n);
     CheckSumsOfSquaresFit(file, LargestSquare(data.y) * n);
+    for (const auto& [column, values] : {std::pair{"X", &data.x}, std::pair{"Y", &data.y}}) {
+        if (AllEqual(*values)) {
+            RefuseData(file, std::string("holds ") + column + " values with no variance (they are all equal), so r "
+                                                              "is undefined.");
+        }
+    }
     CheckVarianceProductFits(file, data);
-    const CorrelationFigures f = Correlation(data.x, data.y, data.sums);
-    const auto refuseFlat = [&file](const char* column) {
-        RefuseData(file, std::string("holds ") + column +
-                             " values with no variance (they are all equal, or differ too little for single "
-                             "precision), so r is undefined.");
-    };
-    if (AllEqual(data.x) || !(f.varX > 0.0f)) refuseFlat("X");
-    if (AllEqual(data.y) || !(f.varY > 0.0f)) refuseFlat("Y");
+    CentreIfNeeded(data);
     // Below the smallest normal single the product keeps too few digits for r, and at 0 r is undefined.
+    const CorrelationFigures f = Correlation(data.x, data.y, data.sums);
     if (!(f.varY * f.varX >= std::numeric_limits<float>::min())) {
         RefuseData(file, "holds values whose variances are too small for single precision (their product "
                          "underflows), so r cannot be computed; multiply the X or the Y values by a power of ten "
@@ -102,6 +125,7 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
 
     BootstCorrResult result;
     result.r = Correlation(data.x, data.y, data.sums).r;
+    result.centred = data.centred;
 
     const CorrelationRows cases = CorrelationRowsOf(data.x.data(), data.y.data(), 1, data.x.size(), data.sums);
     result.bootstrapR.assign(static_cast<std::size_t>(R), 0.0f);
@@ -109,16 +133,18 @@ BootstCorrResult RunBootstCorr(const BootstCorrData& data, const RunSettings& se
 
     // Each resample draws n cases afresh, so the resamples split across threads.
     const double size = n;
+    const bool centred = data.centred;
     enum Flat { kFlatX, kFlatY };
     const std::optional<ResampleStop> stop = BootstrapPickedRows(
         R, n, data.sums, cases.table, settings.threads, generator, control,
         [&](std::int32_t k, const RowSums& sums, const std::int32_t* picked) {
             const auto [sx, sy, sxx, syy, sxy] = CorrelationTotalsOf(sums, data.sums);
-            // No variance: all drawn values equal, or a variance that computes as 0 or less in single.
+            // No variance: all drawn values equal, or (defined) a variance that computes as 0 or less in single.
+            // Double sums of deviations from the mean hold any spread: a centred run stops only on equal values.
             const auto varX = static_cast<float>((sxx - sx * sx / size) / (size - 1.0));
             const auto varY = static_cast<float>((syy - sy * sy / size) / (size - 1.0));
-            if (!(varX > 0.0f) || SameInEveryPickedRow(data.x.data(), 1, picked, n)) return int{kFlatX};
-            if (!(varY > 0.0f) || SameInEveryPickedRow(data.y.data(), 1, picked, n)) return int{kFlatY};
+            if ((!centred && !(varX > 0.0f)) || SameInEveryPickedRow(data.x.data(), 1, picked, n)) return int{kFlatX};
+            if ((!centred && !(varY > 0.0f)) || SameInEveryPickedRow(data.y.data(), 1, picked, n)) return int{kFlatY};
             const auto cov = static_cast<float>((sxy - sx * sy / size) / (size - 1.0));
             out[k] = CorrelationFrom(varX, varY, cov);
             return -1;
@@ -169,6 +195,7 @@ RunResult PresentBootstCorr(BootstCorrResult&& r, const RunSettings& settings) {
                             std::to_string(nf.negativeInfinite) + " as -inf and " + std::to_string(nf.undefined) +
                             " as nan after all others.");
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     if (r.spread.corrected) run.notes.push_back(CorrectedSpreadNote("bootstrap correlations", r.spread));
     run.resampled = std::move(r.bootstrapR);
     return run;

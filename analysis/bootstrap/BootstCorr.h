@@ -3,14 +3,20 @@
 // the integer-part rule. Qt-free; see analysis/Procedure.h for the shape every procedure shares.
 //
 // Data file: N (at least 2, at most kMaxDataValues / 2 cases), then N pairs X, Y. Refused with a
-// DataFileError: N below 2, fewer values than announced, a non-number, values so large that the product of
-// the two variances could overflow single precision, a column with no variance (its values all equal, or a
-// variance that computes as 0 or less in single precision), for which r is undefined, and variances so
-// small that their single-precision product falls below the smallest normal single.
+// DataFileError: N below 2, fewer values than announced, a non-number, values so large that a sum of their
+// squares or the product of two variances (of deviations from the means) could overflow single precision, a
+// column whose values are all equal (no variance), for which r is undefined, and variances so small that their
+// single-precision product falls below the smallest normal single.
 //
-// A resample whose X column (then Y column) has no variance, by the same test, stops the run: RunStopped
-// with "X has no variance, ... Process terminating with k resamples." (k the resample's number). The
-// obtained r stays on show; no other box, no output file, no histogram. The generator keeps the draws made.
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where the
+// obtained r or a variance as defined strays from its double-precision figure, or a column's conditioning says
+// single sums cannot hold its spread, the whole run works on each column shifted by its own mean with double
+// sums (PrecisionCheck, engine/Module1.h), and a note says so.
+//
+// A resample whose X column (then Y column) has no variance (all its drawn values equal, or, on the defined
+// path, a variance that computes as 0 or less in single precision) stops the run: RunStopped with "X has no
+// variance, ... Process terminating with k resamples." (k the resample's number). The obtained r stays on show;
+// no other box, no output file, no histogram. The generator keeps the draws made.
 //
 // A bootstrap r beyond 1 in size (rounding in single precision) is kept as it came and counted; one
 // message after the run gives the first such value and how many there were. An r that is not finite (the
@@ -34,6 +40,7 @@ inline constexpr std::int64_t kBootstCorrDesignedCases = 10000;
 struct BootstCorrData {
     std::vector<float> x, y;  // case i's X and Y, in the file's order
     SumPrecision sums = SumPrecision::Single;  // of the data and of each resample
+    bool centred = false;  // x and y hold deviations from their own means (PrecisionCheck)
 };
 
 BootstCorrData ReadBootstCorrData(DataFile& file);
@@ -50,6 +57,7 @@ float CorrelationFrom(float varX, float varY, float cov) noexcept;
 
 struct BootstCorrResult {
     float r = 0;
+    bool centred = false;     // the run was centred: a note says so
     ResampledSpread spread;   // of the bootstrap r (ResampledStandardError)
     float standardError = 0;  // the standard error shown: spread.standardError
     PercentilePositions positions;

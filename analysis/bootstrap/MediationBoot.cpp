@@ -12,13 +12,6 @@ namespace {
 
 ResultBox ObtainedBBox(float b) { return {"txtObtB", "label1", "Obtained  b(xyz)", b, BoxFormat::ThreeDecimals}; }
 
-// No variance: all values equal, or a variance that is not a positive number.
-bool NoVariance(bool allEqual, float variance) noexcept { return allEqual || !(variance > 0.0f); }
-
-bool AllEqual(const std::vector<float>& column) {
-    return std::all_of(column.begin(), column.end(), [&](float v) { return v == column.front(); });
-}
-
 // What one case adds to the eight running sums: its values and their squares and cross products, the
 // latter formed in double from the floats (exact), once per run instead of once per draw. Single sums of X,
 // Y and Z are float sums, and a float addition is the double addition rounded to single, so all eight go
@@ -56,8 +49,9 @@ constexpr const char* kColumns[] = {"X", "Y", "Z"};
 // Each resample draws N cases afresh, so the resamples split across threads. A resample with a column of no
 // variance stops the run: the earliest such resample in generation order is the one reported, with the
 // generator after its draws.
-void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, float obtainedB, std::int32_t R,
-                  int threads, Generator& generator, RunControl& control, MediationBootResult& result) {
+void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, bool centred, float obtainedB,
+                  std::int32_t R, int threads, Generator& generator, RunControl& control,
+                  MediationBootResult& result) {
     const auto n = static_cast<std::int32_t>(terms.size() / kTerms);
     const double size = n;
     const RowTable table{terms.data(), 2, nullptr};
@@ -66,9 +60,11 @@ void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, floa
         R, n, precision, table, threads, generator, control,
         [&](std::int32_t k, const RowSums& sums, const std::int32_t* picked) {
             const double* const s = sums.doubles;
-            // No variance: a variance that is not a positive number, or all drawn values equal.
+            // No variance: all drawn values equal, or (defined) a variance that is not a positive number. Double
+            // sums of deviations from the means hold any spread: a centred run stops only on equal values.
             const auto flat = [&](Term column, float variance) {
-                return !(variance > 0.0f) || SameInEveryPickedRow(terms.data() + column, kTerms, picked, n);
+                return (!centred && !(variance > 0.0f)) ||
+                       SameInEveryPickedRow(terms.data() + column, kTerms, picked, n);
             };
             const float varX = Variance(s[kX], s[kXX], size);
             const float varY = Variance(s[kY], s[kYY], size);
@@ -87,6 +83,27 @@ void ResampleLoop(const std::vector<double>& terms, SumPrecision precision, floa
     for (const float b : result.bootstrapValues) {
         if (std::fabs(b) > 1.0f && result.illegalCount++ == 0) result.firstIllegal = b;
     }
+}
+
+// The obtained b(xyz), its two correlations and the three variances as defined and in double around the means;
+// the columns as the run sums them. Centred, each column is shifted by its own mean (no correlation changes).
+void CentreIfNeeded(MediationBootData& data) {
+    const MediationFigures f = ComputeMediation(data);
+    const ExactCorrelation xy = ExactCorrelationOf(data.x, data.y);
+    const ExactCorrelation yz = ExactCorrelationOf(data.y, data.z);
+    PrecisionCheck check(data.sums);
+    CheckSpread(check, f.varX, xy.varX);
+    CheckSpread(check, f.varY, xy.varY);
+    CheckSpread(check, f.varZ, yz.varY);
+    check.Bounded(f.rXY, xy.r);
+    check.Bounded(f.rYZ, yz.r);
+    check.Bounded(f.b, xy.r * yz.r);
+    for (const std::vector<float>* column : {&data.x, &data.y, &data.z}) check.Conditioning(*column);
+    if (ShownBeyondOne(ObtainedBBox(f.b))) check.Require();
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.sums = check.Sums();
+    for (std::vector<float>* column : {&data.x, &data.y, &data.z}) ShiftValues(*column, ExactMean(*column));
 }
 
 }  // namespace
@@ -141,17 +158,22 @@ MediationBootData ReadMediationBootData(DataFile& file) {
     data.sums = SumsFor(n, kMediationBootDesignedCases);
     CheckSumsOfSquaresFit(file, largestSquare * n);
 
-    const MediationFigures f = ComputeMediation(data);
-    const std::pair<const char*, bool> columns[] = {
-        {"X", NoVariance(AllEqual(data.x), f.varX) || !std::isnormal(f.varX)},
-        {"Y", NoVariance(AllEqual(data.y), f.varY) || !std::isnormal(f.varY)},
-        {"Z", NoVariance(AllEqual(data.z), f.varZ) || !std::isnormal(f.varZ)},
-    };
-    for (const auto& [column, flat] : columns) {
-        if (flat) {
+    const std::pair<const char*, const std::vector<float>*> columns[] = {
+        {"X", &data.x}, {"Y", &data.y}, {"Z", &data.z}};
+    for (const auto& [column, values] : columns) {
+        if (AllEqual(*values)) {
             RefuseData(file, "has no variance in " + std::string(column) +
-                                 " (its values are all equal, or differ too little for single precision), so "
-                                 "the correlations are undefined.");
+                                 " (its values are all equal), so the correlations are undefined.");
+        }
+    }
+    CentreIfNeeded(data);
+    const MediationFigures f = ComputeMediation(data);
+    const std::pair<const char*, float> variances[] = {{"X", f.varX}, {"Y", f.varY}, {"Z", f.varZ}};
+    for (const auto& [column, variance] : variances) {
+        if (!std::isnormal(variance)) {
+            RefuseData(file, "holds " + std::string(column) +
+                                 " values whose variance is too small for single precision, so the correlations "
+                                 "cannot be computed; multiply them by a power of ten first.");
         }
     }
     return data;
@@ -168,8 +190,10 @@ MediationBootResult RunMediationBoot(const MediationBootData& data, const RunSet
 
     MediationBootResult result;
     result.obtainedB = ComputeMediation(data).b;
+    result.centred = data.centred;
     result.bootstrapValues.assign(static_cast<std::size_t>(R), 0.0f);
-    ResampleLoop(TermsOf(data), data.sums, result.obtainedB, R, settings.threads, generator, control, result);
+    ResampleLoop(TermsOf(data), data.sums, data.centred, result.obtainedB, R, settings.threads, generator, control,
+                 result);
 
     result.spread = ResampledStandardError(result.bootstrapValues);
     result.standardError = result.spread.standardError;
@@ -195,6 +219,7 @@ RunResult PresentMediationBoot(MediationBootResult&& r, const RunSettings& setti
                      .observed = r.obtainedB,
                      .observedLabel = "Obtained b(xyz)",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     if (r.spread.corrected) run.notes.push_back(CorrectedSpreadNote("bootstrap values of b(xyz)", r.spread));
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalBxyzText, r.firstIllegal, r.illegalCount,

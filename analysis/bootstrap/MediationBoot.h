@@ -5,13 +5,17 @@
 //
 // Data file: N (at least 2, at most kMaxMediationCases), then X, Y, Z of each case. Refused with a
 // DataFileError: N below 2, fewer values than announced, a non-number, values so large that N times the
-// largest square could overflow a single-precision sum, and a column with no variance (all its values equal,
-// or a variance that computes as 0 or less, or too small for single precision), for which a correlation is
-// undefined.
+// largest square could overflow a single-precision sum, a column whose values are all equal (no variance), for
+// which a correlation is undefined, and a variance too small for single precision (not a normal single).
 //
-// A resample in which X, Y or Z has no variance (all drawn values equal, or a variance that computes as 0 or
-// less) ends the run: RunStopped with the message naming the column (checked in the order X, Y, Z) and the
-// resample number, and the obtained b(xyz) as the only box. Nothing is written then.
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where b(xyz), a
+// correlation or a variance as defined strays from its double-precision figure, or a column's conditioning says
+// single sums cannot hold its spread, the whole run works on each column shifted by its own mean with double
+// sums (PrecisionCheck, engine/Module1.h), and a note says so.
+//
+// A resample in which X, Y or Z has no variance (all drawn values equal, or, on the defined path, a variance
+// that computes as 0 or less) ends the run: RunStopped with the message naming the column (checked in the
+// order X, Y, Z) and the resample number, and the obtained b(xyz) as the only box. Nothing is written then.
 //
 // Products of two variances: a single-precision product that overflows or underflows (values beyond about
 // 1e9 or below about 1e-9) would make a correlation 0 or infinite; there the product is taken in double, so
@@ -38,6 +42,7 @@ inline constexpr const char* kIllegalBxyzText = "This is an illegal value of bXY
 struct MediationBootData {
     std::vector<float> x, y, z;  // case i at [i - 1], in the file's order
     SumPrecision sums = SumPrecision::Single;
+    bool centred = false;  // x, y and z hold deviations from their own means (PrecisionCheck)
 };
 
 MediationBootData ReadMediationBootData(DataFile& file);
@@ -57,6 +62,7 @@ float MediationCorrelation(float covariance, float varA, float varB) noexcept;
 
 struct MediationBootResult {
     float obtainedB = 0;
+    bool centred = false;     // the run was centred: a note says so
     ResampledSpread spread;   // of the bootstrap values (ResampledStandardError)
     float standardError = 0;  // the standard error shown: spread.standardError
     PercentilePositions positions;

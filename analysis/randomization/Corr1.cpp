@@ -6,6 +6,7 @@
 
 #include "analysis/randomization/Corr1.h"
 
+#include "analysis/DrawnRows.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace brevant {
 
@@ -41,13 +43,28 @@ double ProductOfValues(float y, float x, SumPrecision sums) noexcept {
     return static_cast<double>(y) * static_cast<double>(x);
 }
 
-bool AllEqual(const std::vector<float>& v) noexcept {
-    return std::all_of(v.begin(), v.end(), [&](float x) { return x == v.front(); });
-}
-
 ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::General}; }
 
 const std::string kIllegalText = "This is an illegal value of r";
+
+// The obtained r and both standard deviations as defined and in double around the means; the columns as the
+// run sums them. Centred, X and Y are each shifted by their own mean (r and every permuted r do not change).
+void CentreIfNeeded(Corr1Data& data) {
+    const Corr1Figures f = ComputeCorr1Figures(data);
+    const ExactCorrelation e = ExactCorrelationOf(data.x, data.y);
+    PrecisionCheck check(data.sums);
+    CheckSpread(check, f.sdX, std::sqrt(e.varX));
+    CheckSpread(check, f.sdY, std::sqrt(e.varY));
+    check.Bounded(f.r, e.r);
+    check.Conditioning(data.x);
+    check.Conditioning(data.y);
+    if (ShownBeyondOne(ObtainedRBox(f.r))) check.Require();
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.sums = check.Sums();
+    ShiftValues(data.x, ExactMean(data.x));
+    ShiftValues(data.y, ExactMean(data.y));
+}
 
 }  // namespace
 
@@ -100,17 +117,17 @@ Corr1Data ReadCorr1Data(DataFile& file) {
     data.sums = SumsFor(n, kCorr1DesignedPairs);
     CheckSumsOfSquaresFit(file, std::max(squaresX, squaresY));
 
-    const Corr1Figures f = ComputeCorr1Figures(data);
-    for (const auto& [column, sd, values] : {std::tuple{"X", f.sdX, &data.x}, std::tuple{"Y", f.sdY, &data.y}}) {
-        if (AllEqual(*values) || !(sd > 0.0f)) {
+    for (const auto& [column, values] : {std::pair{"X", &data.x}, std::pair{"Y", &data.y}}) {
+        if (AllEqual(*values)) {
             RefuseData(file, std::string("has no spread in its ") + column +
-                                 " values (they are all equal, or differ too little for single precision), so "
-                                 "the correlation is undefined.");
+                                 " values (they are all equal), so the correlation is undefined.");
         }
     }
-    if (!std::isfinite(f.r)) {
-        RefuseData(file, "holds values whose spread is too small for single precision, so the correlation is "
-                         "undefined.");
+    CentreIfNeeded(data);
+    const Corr1Figures f = ComputeCorr1Figures(data);
+    if (!(f.sdX > 0.0f) || !(f.sdY > 0.0f) || !std::isfinite(f.r)) {
+        RefuseData(file, "holds values whose spread is too small for single precision, so the correlation "
+                         "cannot be computed; multiply the X or the Y values by a power of ten first.");
     }
     return data;
 }
@@ -258,6 +275,7 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     Corr1Result result;
     const Corr1Figures f = ComputeCorr1Figures(data);
     result.observed = f;
+    result.centred = data.centred;
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
 
     // What every permuted r shares: sum of Y times sum of X over N, N - 1, and sdY times sdX (a single).
@@ -317,10 +335,12 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
                      .observed = r.observed.r,
                      .observedLabel = "Obtained r",
                      .extreme = ExtremeRegion{ExtremeRegion::Tails::Both, std::fabs(r.observed.r - kTolerance)}};
-    if (std::fabs(r.observed.r) > 1.0f) {
-        run.notes.push_back("The obtained r lies beyond 1 in size: the values differ too little, for their size, "
-                            "for single-precision sums. Subtracting a constant from every X, and another from "
-                            "every Y, leaves the correlation as it is and gives its sums more digits.");
+    if (r.centred) run.notes.push_back(kCentredRunNote);
+    // Data whose r reads beyond 1 are centred, and a centred r errs by a few units in its seventh digit at most:
+    // the note is a guard that says what is shown if that ever fails.
+    if (ShownBeyondOne(run.boxes[0])) {
+        run.notes.push_back("The obtained r shown lies beyond 1 in size, which no data can give: rounding carried "
+                            "it there, so read it as " + std::string(r.observed.r > 0.0f ? "1" : "-1") + ".");
     }
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));

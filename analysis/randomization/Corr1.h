@@ -3,8 +3,13 @@
 //
 // Data file: N (at least 2 pairs, at most kMaxDataValues values in all), then N pairs, X then Y. Refused
 // with a DataFileError: fewer than 2 pairs, too many, fewer values than announced, a non-number, values so
-// large that sums of their squares could overflow, and a column with no spread (its values all equal, or a
-// standard deviation that computes as 0 or less in single precision), for which r is undefined.
+// large that sums of their squares could overflow, a column whose values are all equal (no spread), for which r
+// is undefined, and a spread too small for single precision.
+//
+// Values that differ little relative to their size (values near 10,000, body temperatures): where the obtained
+// r or a standard deviation as defined strays from its double-precision figure, or reads beyond 1, or a
+// column's conditioning says single sums cannot hold its spread, the whole run works on X and Y each shifted by
+// its own mean with double sums and products (PrecisionCheck, engine/Module1.h), and a note says so.
 //
 // The permutation of each resample: every Y value gets a fresh random key (a uniform draw stored as a
 // float), and the Y values are put in descending order of key, exactly as a selection sort taking the
@@ -15,8 +20,8 @@
 //
 // The permuted r uses the standard deviations of the observed data, so rounding can carry it just past 1
 // in size; such values are kept and counted as usual, and one message after the run says how many there
-// were (IllegalValueMessage). An obtained r beyond 1 in size (values that differ too little for their size)
-// is shown as it came, with a note on how to give the sums more digits.
+// were (IllegalValueMessage). An obtained r whose shown text reads beyond 1 in size would be shown as it came,
+// with a note; data that give one are centred, so it does not come.
 #pragma once
 
 #include "analysis/Procedure.h"
@@ -36,6 +41,7 @@ inline constexpr std::int64_t kCorr1DesignedPairs = 1000;
 struct Corr1Data {
     std::vector<float> x, y;  // the pairs in the file's order
     SumPrecision sums = SumPrecision::Single;
+    bool centred = false;  // x and y hold deviations from their own means (PrecisionCheck)
 };
 
 Corr1Data ReadCorr1Data(DataFile& file);
@@ -54,6 +60,7 @@ Corr1Figures ComputeCorr1Figures(const Corr1Data& data) noexcept;
 
 struct Corr1Result {
     Corr1Figures observed;
+    bool centred = false;           // the run was centred: a note says so
     std::int64_t countExtreme = 0;  // permutations with |r*| >= |r - 0.0001|
     float probability = 0;          // count / (R + 1)
     std::int64_t illegalCount = 0;  // permutations with |r*| > 1

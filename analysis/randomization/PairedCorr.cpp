@@ -72,13 +72,18 @@ struct CorrelationSums {
         c.covariance =
             static_cast<float>((static_cast<double>(sxy) - static_cast<double>(sx) * sy / size) / (size - 1.0));
         const float product = c.varianceX * c.varianceY;
-        c.zeroSpread = constantX || constantY || !(product > 0.0f);
+        // Two positive variances whose single product overflows (values of size 1e10) or underflows: the
+        // product in double, or r would come out 0 or infinite.
+        const bool outOfRange = !std::isnormal(product) && c.varianceX > 0.0f && c.varianceY > 0.0f;
+        c.zeroSpread = constantX || constantY || !(product > 0.0f || outOfRange);
         if (constantX || constantY) {
             c.r = ZeroSpreadQuotient(0.0);  // no spread and a covariance of exactly 0
         } else if (c.zeroSpread) {
             c.r = ZeroSpreadQuotient(c.covariance);
         } else {
-            c.r = static_cast<float>(static_cast<double>(c.covariance) / std::sqrt(static_cast<double>(product)));
+            const double root = outOfRange ? std::sqrt(static_cast<double>(c.varianceX) * c.varianceY)
+                                           : std::sqrt(static_cast<double>(product));
+            c.r = static_cast<float>(static_cast<double>(c.covariance) / root);
         }
         return c;
     }
@@ -201,6 +206,33 @@ ColumnCorrelation ObservedCorrelation(const PairedCorrData& data) noexcept {
     return CorrelateColumns(data.x1, data.y1, data.sums);
 }
 
+// The mean of two columns taken together.
+double CommonMean(const std::vector<float>& a, const std::vector<float>& b) {
+    std::vector<float> both(a);
+    both.insert(both.end(), b.begin(), b.end());
+    return ExactMean(both);
+}
+
+// The obtained r and its variances as defined and in double around the means; the four columns as the
+// resamples sum them. Centred, X1 and X2 are shifted by one mean (of both together), Y1 and Y2 by another: a
+// resample exchanges the first pair for the second, so each variable keeps one origin and no r changes.
+void CentreIfNeeded(PairedCorrData& data) {
+    const ColumnCorrelation c = ObservedCorrelation(data);
+    const ExactCorrelation e = ExactCorrelationOf(data.x1, data.y1);
+    PrecisionCheck check(data.sums);
+    CheckSpread(check, c.varianceX, e.varX);
+    CheckSpread(check, c.varianceY, e.varY);
+    check.Bounded(c.r, e.r);
+    for (const std::vector<float>* column : {&data.x1, &data.y1, &data.x2, &data.y2}) check.Conditioning(*column);
+    if (ShownBeyondOne(ObtainedRBox(c.r))) check.Require();
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.sums = check.Sums();
+    const double meanX = CommonMean(data.x1, data.x2), meanY = CommonMean(data.y1, data.y2);
+    for (std::vector<float>* column : {&data.x1, &data.x2}) ShiftValues(*column, meanX);
+    for (std::vector<float>* column : {&data.y1, &data.y2}) ShiftValues(*column, meanY);
+}
+
 }  // namespace
 
 ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept {
@@ -242,10 +274,15 @@ PairedCorrData ReadPairedCorrData(DataFile& file) {
     // A resample can gather the largest squares of either pair in every case.
     CheckSumsOfSquaresFit(file, std::max(largestX, largestY) * n);
 
+    if (AllEqual(data.x1) || AllEqual(data.y1)) {
+        RefuseData(file, "has no spread in its X1 or its Y1 values (they are all equal), so the obtained "
+                         "correlation is undefined.");
+    }
+    CentreIfNeeded(data);
     const ColumnCorrelation c = ObservedCorrelation(data);
     if (c.zeroSpread || !std::isfinite(c.r)) {
-        RefuseData(file, "has no spread in its X1 or its Y1 values (they are all equal, or differ too little for "
-                         "single precision), so the obtained correlation is undefined.");
+        RefuseData(file, "holds X1 or Y1 values whose variance is too small for single precision, so the obtained "
+                         "correlation cannot be computed; multiply them by a power of ten first.");
     }
     return data;
 }
@@ -262,6 +299,7 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
 
     PairedCorrResult result;
     result.observed = ObservedCorrelation(data);
+    result.centred = data.centred;
     std::vector<float> randomized(static_cast<std::size_t>(R));
 
     // Each case's four values side by side: the pair a draw picks is a row number, found without a branch
@@ -303,8 +341,13 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     result.firstIllegal = firstIllegal;
     result.nonFinite = CountNonFinite(randomized);
 
-    // The standard deviation of the r* in generation order.
-    result.spread = ResampledStandardError(randomized);
+    // The standard deviation of the r* in generation order; all equal is no spread at all, whatever
+    // single-precision sums make of it.
+    const float firstValue = randomized.front();
+    const bool allEqual = std::isfinite(firstValue) && std::all_of(randomized.begin(), randomized.end(), [&](float v) {
+                              return std::bit_cast<std::uint32_t>(v) == std::bit_cast<std::uint32_t>(firstValue);
+                          });
+    result.spread = allEqual ? ResampledSpread{} : ResampledStandardError(randomized);
     result.standardError = result.spread.standardError;
 
     SortResampledValues(randomized, control);
@@ -329,6 +372,7 @@ RunResult PresentPairedCorr(PairedCorrResult&& r, const RunSettings& settings) {
                      .bounds = std::pair{-5.0f, 5.0f},
                      .observedLabel = "Obtained r",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower Conf. Limit", "Upper Conf. Limit"}};
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     const NonFiniteCount& nf = r.nonFinite;
     if (nf.Total() > 0) {
         run.notes.push_back(

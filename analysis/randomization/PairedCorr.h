@@ -6,8 +6,14 @@
 //
 // Data file: N (at least 2 cases, at most kMaxDataValues values in all), then per case X1, Y1, X2, Y2.
 // Refused with a DataFileError: fewer than 2 cases, too many, fewer values than announced, a non-number,
-// values so large that sums of their squares could overflow, and an X1 or Y1 column with no spread (all
-// equal, or a variance product that computes as 0 or less in single precision), for which r is undefined.
+// values so large that sums of their squares could overflow, an X1 or Y1 column whose values are all equal (no
+// spread), for which r is undefined, and X1 or Y1 variances too small for single precision.
+//
+// Values that differ little relative to their size (values near 10,000 with a spread of 1, say): where the
+// obtained r or a variance as defined strays from its double-precision figure, or a column's conditioning says
+// single sums cannot hold its spread, the whole run works on X1 and X2 shifted by their common mean and Y1 and
+// Y2 by theirs, with double sums (PrecisionCheck, engine/Module1.h), and a note says so. Where the single
+// product of two positive variances overflows or underflows (values of size 1e10), it is taken in double.
 //
 // Degenerate resamples: the exchanges can gather a column with no spread (for example X2 all equal and
 // every case exchanged). Its spread is then taken as exactly 0: r* is NaN when a column's values are all
@@ -35,6 +41,7 @@ inline constexpr std::int64_t kPairedCorrDesignedCases = 200;
 struct PairedCorrData {
     std::vector<float> x1, y1, x2, y2;  // the cases in the file's order
     SumPrecision sums = SumPrecision::Single;
+    bool centred = false;  // X1, X2 hold deviations from their common mean, Y1, Y2 from theirs (PrecisionCheck)
     std::int32_t Cases() const noexcept { return static_cast<std::int32_t>(x1.size()); }
 };
 
@@ -43,10 +50,11 @@ PairedCorrData ReadPairedCorrData(DataFile& file);
 std::vector<ResultBox> ObservedPairedCorrBoxes(const PairedCorrData& data);
 
 // The correlation of two columns, each named quantity stored as a float: the variances and the covariance
-// by the engine's one-pass sums (ArrayVariance, ArrayCovariance), r = cov / sqrt(varX * varY).
+// by the engine's one-pass sums (ArrayVariance, ArrayCovariance), r = cov / sqrt(varX * varY), the product of
+// the two singles in single (in double where that product is not a normal number).
 struct ColumnCorrelation {
     float varianceX = 0, varianceY = 0, covariance = 0, r = 0;
-    bool zeroSpread = false;  // a column's values all equal, or varX * varY <= 0: r by the rule above
+    bool zeroSpread = false;  // a column's values all equal, or varX * varY <= 0 (a variance not positive)
 };
 ColumnCorrelation CorrelateColumns(std::span<const float> x, std::span<const float> y, SumPrecision sums) noexcept;
 
@@ -64,9 +72,10 @@ void CorrelatePickedPairs(DrawPath path, SumPrecision precision, std::span<const
 
 struct PairedCorrResult {
     ColumnCorrelation observed;
+    bool centred = false;     // the run was centred: a note says so
     PercentilePositions positions;
     float lowerLimit = 0, upperLimit = 0;
-    ResampledSpread spread;   // of the r* in generation order (ResampledStandardError)
+    ResampledSpread spread;   // of the r* in generation order (ResampledStandardError; all equal: 0)
     float standardError = 0;  // the standard error shown: spread.standardError
     std::int64_t illegalCount = 0;       // finite r* beyond 1.01 in size
     float firstIllegal = 0;

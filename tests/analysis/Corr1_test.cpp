@@ -6,10 +6,12 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralCorr1.h"
 #include "support/Files.h"
+#include "support/IllConditioned.h"
 #include "support/Refusals.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -34,6 +36,7 @@ struct Case {
     Seeds seeds;
     std::int32_t resamples;
     int threads = 0;
+    bool centred = false;  // values that differ little relative to their size: the reader centres them
 };
 
 // Pairs with ties, negatives and values of more than seven significant digits; y follows x by slope.
@@ -53,7 +56,10 @@ void ExpectSameAsLiteral(const Case& c) {
     Generator generator{c.seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(c.x, c.y), "corr.dat");
-    const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
+    const brevant::Corr1Data read = brevant::ReadCorr1Data(file);
+    // The literal run is the defined path: data the reader centres run on that path as it has them before.
+    EXPECT_EQ(read.centred, c.centred);
+    const brevant::Corr1Data data = read.centred ? brevant::Corr1Data{c.x, c.y} : read;
     ASSERT_EQ(data.sums, brevant::SumPrecision::Single);
     const brevant::Corr1Result fast = brevant::RunCorr1(data, {c.resamples, 0.975f, {}, c.threads}, generator, control);
 
@@ -98,9 +104,10 @@ TEST(Corr1, MatchesTheLiteralRunBitForBit) {
                       2.88f, 2.96f},
                      {4711, 815, 12345},
                      3000});
-    // Large magnitudes, where single-precision sums lose digits, and values of many digits.
+    // Large magnitudes, where single-precision sums lose digits, and values of many digits: the reader
+    // centres these.
     cases.push_back({"large", {123456.7f, 123457.9f, 123455.1f, 123456.2f, 123459.25f},
-                     {1.23456789f, 1.2345699f, 1.2345611f, 1.2345678f, 1.2345644f}, {8, 88, 888}, 2000});
+                     {1.23456789f, 1.2345699f, 1.2345611f, 1.2345678f, 1.2345644f}, {8, 88, 888}, 2000, 0, true});
     // Many tied values in both columns.
     cases.push_back({"ties", {1, 1, 2, 2, 2, 3, 3, 1, 2, 3}, {5, 5, 5, 6, 6, 6, 5, 6, 5, 6}, {77, 7777, 777}, 2000});
     for (const Case& c : cases) ExpectSameAsLiteral(c);
@@ -173,13 +180,48 @@ TEST(Corr1, ExtremeCountsAndTheToleranceSide) {
     const std::string first = brevant::GeneralText(up.resampled[0]);
     EXPECT_TRUE(up.messages[0].starts_with("This is an illegal value of r" + first + "\n1000 of the 1000 resamples"))
         << up.messages[0];
-    // The obtained r beyond 1 gets a note on how to give the sums more digits; an r within 1 does not.
-    ASSERT_EQ(up.notes.size(), 1u);
-    EXPECT_NE(up.notes[0].find("beyond 1 in size"), std::string::npos) << up.notes[0];
+    // The obtained r lies a unit of the last place beyond 1 in size, but its box shows 1 and -1: no note.
+    EXPECT_GT(std::fabs(std::get<float>(up.boxes[0].value)), 1.0f);
+    EXPECT_EQ(brevant::BoxText(up.boxes[0]), "1");
+    EXPECT_EQ(brevant::BoxText(down.boxes[0]), "-1");
+    EXPECT_TRUE(up.notes.empty());
+    EXPECT_TRUE(down.notes.empty());
     EXPECT_TRUE(run("3  1 1  2 3  3 2").notes.empty());
     EXPECT_EQ(up.histogram.caption, "Randomized Correlation");
     EXPECT_FALSE(up.histogram.bounds.has_value());
     EXPECT_TRUE(SameBits(up.histogram.observed, std::get<float>(up.boxes[0].value)));
+}
+
+// The note on an obtained r beyond 1 comes exactly where the box shows a value beyond 1 in size (its general
+// text keeps seven digits); it names the value the r stands for.
+TEST(Corr1, TheNoteOnAnObtainedRBeyondOneMatchesTheBox) {
+    const struct {
+        float r;
+        const char* shown;
+        const char* note;  // nullptr: none
+    } rows[] = {
+        {1.0000001f, "1", nullptr},
+        {-1.0000002f, "-1", nullptr},
+        {1.0000019f, "1.000002", "read it as 1."},
+        {-1.0001f, "-1.0001", "read it as -1."},
+        {0.9999999f, "0.9999999", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shown);
+        brevant::Corr1Result result;
+        result.observed.r = row.r;
+        result.resampled = {0.5f};
+        const brevant::RunResult run = brevant::PresentCorr1(std::move(result), {1, 0.975f, {}});
+        EXPECT_EQ(brevant::BoxText(run.boxes[0]), row.shown);
+        const auto note = std::find_if(run.notes.begin(), run.notes.end(),
+                                       [](const std::string& n) { return n.find("beyond 1") != std::string::npos; });
+        if (row.note == nullptr) {
+            EXPECT_EQ(note, run.notes.end()) << *note;
+        } else {
+            ASSERT_NE(note, run.notes.end());
+            EXPECT_TRUE(note->ends_with(row.note)) << *note;
+        }
+    }
 }
 
 TEST(Corr1, RefusesDataWithoutACorrelation) {
@@ -193,6 +235,8 @@ TEST(Corr1, RefusesDataWithoutACorrelation) {
         {"3  1 2  3 x  5 6", "is not a number"},
         {"600000", "announces 600000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1e19 1  2e19 2", "holds values too large for single-precision sums of their squares"},
+        // A covariance of about 1e-50 is 0 in single precision, and so is the product of the deviations.
+        {"3  1e-25 1e-25  2e-25 3e-25  3e-25 2e-25", "holds values whose spread is too small for single precision"},
     };
     brevant::testing::ExpectRefused(brevant::Corr1Procedure, bad);
 }
@@ -219,16 +263,52 @@ TEST(Corr1, SumsAreDoublePastTheDesignedSize) {
     DataFile file = DataFile::FromText(FileText(x, y), "wide.dat");
     const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
     EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
+    EXPECT_TRUE(data.centred);  // values near 3000 and 5000 that differ in their fifth digit
     EXPECT_NEAR(brevant::ComputeCorr1Figures(data).r, reference, 1e-4);
+    EXPECT_NEAR(brevant::ComputeCorr1Figures({x, y, brevant::SumPrecision::Double}).r, reference, 1e-4);
 
-    brevant::Corr1Data single = data;  // the same pairs with single-precision sums are far off
-    single.sums = brevant::SumPrecision::Single;
+    // The same pairs with single-precision sums are far off.
+    const brevant::Corr1Data single{x, y, brevant::SumPrecision::Single};
     EXPECT_GT(std::fabs(brevant::ComputeCorr1Figures(single).r - reference), 1e-2);
 
     Generator generator{Seeds{1, 2, 3}};
     RunControl control;
     const auto result = brevant::RunCorr1(data, {200, 0.975f, {}}, generator, control);
     for (const float r : result.resampled) ASSERT_LE(std::fabs(r), 1.0f);  // no drift past 1
+}
+
+// Values that differ little relative to their size: every run is accepted and centred, its r within 0.01 of r
+// in double, each permuted r, the count and the p value those of the same run (same seeds) on the values moved
+// to a mean near 0 and an ordinary size; a note says so. r near 1.5 / sqrt(N) leaves p well inside (0, 1).
+TEST(Corr1, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
+    using brevant::testing::Standardized;
+    std::int32_t seed = 20;
+    for (const auto& kind : brevant::testing::IllConditionedKinds()) {
+        SCOPED_TRACE(kind.what);
+        ++seed;
+        const auto columns =
+            brevant::testing::CorrelatedColumns(kind, 2, 1.5 / std::sqrt(kind.n), static_cast<unsigned>(seed));
+        DataFile file = DataFile::FromText(FileText(columns[0], columns[1]), "ill.dat");
+        const brevant::Corr1Data data = brevant::ReadCorr1Data(file);
+        DataFile movedFile = DataFile::FromText(
+            FileText(Standardized(columns[0], kind), Standardized(columns[1], kind)), "moved.dat");
+        const brevant::Corr1Data moved = brevant::ReadCorr1Data(movedFile);
+        EXPECT_TRUE(data.centred);
+        EXPECT_FALSE(moved.centred);
+        const RunSettings settings{2000, 0.975f, {}};
+        const Seeds seeds{seed, 22, 222};
+        Generator generator{seeds}, again{seeds};
+        RunControl control, control2;
+        auto centred = brevant::RunCorr1(data, settings, generator, control);
+        const auto ordinary = brevant::RunCorr1(moved, settings, again, control2);
+        EXPECT_NEAR(centred.observed.r, brevant::testing::DoubleR(columns[0], columns[1]), 0.01);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.resampled, ordinary.resampled), 0.01f);
+        EXPECT_NEAR(centred.probability, ordinary.probability, 0.01);
+        EXPECT_GT(ordinary.probability, 0.0f);
+        EXPECT_EQ(centred.illegalCount, 0);
+        const auto run = brevant::PresentCorr1(std::move(centred), settings);
+        EXPECT_EQ(std::count(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote), 1);
+    }
 }
 
 TEST(Corr1, CancelledRunStoresTheGeneratorBack) {

@@ -6,6 +6,7 @@
 #include "engine/NumberText.h"
 #include "literal/LiteralPairedCorr.h"
 #include "support/Files.h"
+#include "support/IllConditioned.h"
 #include "support/Refusals.h"
 
 #include <gtest/gtest.h>
@@ -52,11 +53,32 @@ struct BothResults {
     Seeds after;
 };
 
-BothResults BothRuns(const Cases& cases, Seeds seeds, std::int32_t R, float q) {
+brevant::PairedCorrData Read(const Cases& cases) {
+    DataFile file = DataFile::FromText(FileText(cases), "paired.dat");
+    return brevant::ReadPairedCorrData(file);
+}
+
+// The columns of the cases.
+brevant::PairedCorrData Columns(const Cases& cases, brevant::SumPrecision sums) {
+    brevant::PairedCorrData data;
+    for (const auto& row : cases) {
+        data.x1.push_back(row[0]);
+        data.y1.push_back(row[1]);
+        data.x2.push_back(row[2]);
+        data.y2.push_back(row[3]);
+    }
+    data.sums = sums;
+    return data;
+}
+
+// The literal run is the defined path: data the reader centres (only where `centred` says so) run on that path
+// as the reader has them before centring.
+BothResults BothRuns(const Cases& cases, Seeds seeds, std::int32_t R, float q, bool centred = false) {
     Generator generator{seeds};
     RunControl control;
-    DataFile file = DataFile::FromText(FileText(cases), "paired.dat");
-    const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
+    const brevant::PairedCorrData read = Read(cases);
+    EXPECT_EQ(read.centred, centred);
+    const brevant::PairedCorrData data = read.centred ? Columns(cases, brevant::SumPrecision::Single) : read;
     EXPECT_EQ(data.sums, brevant::SumPrecision::Single);
     BothResults run{brevant::RunPairedCorr(data, {R, q, {}}, generator, control), {}, generator.seeds};
     EXPECT_EQ(control.resamplesDone.load(), R);
@@ -73,8 +95,16 @@ void ExpectSame(const BothResults& run) {
     EXPECT_EQ(fast.positions.upper, static_cast<std::int32_t>(literal.upperPosition));
     EXPECT_TRUE(SameBits(fast.lowerLimit, literal.lower)) << fast.lowerLimit << " " << literal.lower;
     EXPECT_TRUE(SameBits(fast.upperLimit, literal.upper)) << fast.upperLimit << " " << literal.upper;
-    EXPECT_TRUE(SameBits(fast.standardError, literal.standardError))
-        << fast.standardError << " " << literal.standardError;
+    // The defined standard error is the literal one (NaN where their variance computes as negative, 0 where
+    // they are all equal); the one shown is within 1 % of the spread of the r*.
+    EXPECT_TRUE(SameBits(fast.spread.defined, literal.standardError) ||
+                (std::isnan(fast.spread.defined) && std::isnan(literal.standardError)))
+        << fast.spread.defined << " " << literal.standardError;
+    if (fast.nonFinite.Total() == 0) {
+        brevant::testing::ExpectShownStandardError(fast.spread, fast.standardError, fast.sorted);
+    } else {
+        EXPECT_TRUE(SameBits(fast.standardError, fast.spread.defined));
+    }
     EXPECT_EQ(fast.illegalCount, literal.illegal);
     EXPECT_TRUE(SameBits(fast.firstIllegal, literal.firstIllegal));
     ASSERT_EQ(fast.sorted.size(), literal.sorted.size());
@@ -172,26 +202,45 @@ TEST(PairedCorr, ResamplesWithNoSpreadAreNaNAndNoted) {
     EXPECT_EQ(brevant::BoxText(shown.boxes[3]), "nan");
 }
 
-// Values far from zero that differ in the last digits: single-precision sums make some r* impossible.
-TEST(PairedCorr, IllegalValuesGiveOneMessageAfterTheRun) {
+// Values far from zero that differ in the last digits: the literal run's single-precision sums make some r*
+// impossible. The reader centres these data, so no r* lies beyond 1.01, and a note says why.
+TEST(PairedCorr, ValuesThatDifferInTheLastDigitsGiveNoIllegalValues) {
     const Cases cases = {{100, 300, 100, 300},
                          {100.02f, 300.03f, 100.05f, 300.01f},
                          {100.04f, 300.01f, 100.04f, 300.02f},
                          {100.06f, 300.04f, 100.03f, 300},
                          {100.01f, 300.02f, 100.02f, 300.01f},
                          {100.03f, 300, 100.01f, 300.02f}};
-    const BothResults run = BothRuns(cases, {1, 2, 3}, 1000, 0.975f);
+    const BothResults run = BothRuns(cases, {1, 2, 3}, 1000, 0.975f, true);
     ExpectSame(run);
-    ASSERT_GT(run.fast.illegalCount, 1);
+    ASSERT_GT(run.literal.illegal, 1);
 
     Generator generator{Seeds{1, 2, 3}};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(cases), "digits.dat");
     const brevant::RunResult shown = brevant::PairedCorrProcedure(file, {1000, 0.975f, {}}, generator, control);
+    EXPECT_TRUE(shown.messages.empty());
+    for (const float r : shown.resampled) EXPECT_LE(std::fabs(r), 1.0f + 1e-6f) << r;
+    const Cases moved = [&] {
+        Cases c = cases;
+        for (auto& row : c) row = {row[0] - 100, row[1] - 300, row[2] - 100, row[3] - 300};
+        return c;
+    }();
+    EXPECT_NEAR(brevant::BoxValue(shown.boxes[0]), brevant::CorrelateColumns(Read(moved).x1, Read(moved).y1,
+                                                                             brevant::SumPrecision::Double).r, 1e-5);
+    EXPECT_EQ(std::count(shown.notes.begin(), shown.notes.end(), brevant::kCentredRunNote), 1);
+}
+
+// The one message on finite r* beyond 1.01 in size, with the window's text, the first value and the count.
+TEST(PairedCorr, IllegalValuesGiveOneMessageAfterTheRun) {
+    brevant::PairedCorrResult result;
+    result.observed.r = 0.99f;
+    result.sorted = {0.5f, 0.9f, 1.02f, 1.03f};
+    result.illegalCount = 2;
+    result.firstIllegal = 1.03f;
+    const brevant::RunResult shown = brevant::PresentPairedCorr(std::move(result), {4, 0.975f, {}});
     ASSERT_EQ(shown.messages.size(), 1u);
-    EXPECT_TRUE(shown.messages[0].starts_with("This is an illegal value of r  " +
-                                              brevant::GeneralText(run.fast.firstIllegal) + "\n" +
-                                              std::to_string(run.fast.illegalCount) + " of the 1000 resamples"))
+    EXPECT_TRUE(shown.messages[0].starts_with("This is an illegal value of r  1.03\n2 of the 4 resamples"))
         << shown.messages[0];
 }
 
@@ -204,6 +253,7 @@ TEST(PairedCorr, RefusesDataWithoutAnObtainedCorrelation) {
         {"2  1 2 3 4  5 6 7 y", "is not a number"},
         {"300000", "announces 300000 cases (1200000 values); at most 1000000 values can be analysed."},
         {"2  1 2 3 4  5 6 7 1e19", "holds values too large for single-precision sums of their squares"},
+        {"3  1e-25 1 2 3  2e-25 2 3 4  3e-25 3 5 5", "variance is too small for single precision"},
     };
     brevant::testing::ExpectRefused(brevant::PairedCorrProcedure, bad);
 }
@@ -227,10 +277,103 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
     DataFile file = DataFile::FromText(FileText(cases), "wide.dat");
     const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
     EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
-    // The one-pass formula itself, in double, keeps about four digits of this spread.
-    EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
-    const float single = brevant::CorrelateColumns(data.x1, data.y1, brevant::SumPrecision::Single).r;
+    // The run is centred as well: the sums of the deviations hold the spread.
+    EXPECT_TRUE(data.centred);
+    EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 1e-5);
+    // The one-pass formula itself over the values, in double, keeps about four digits of this spread.
+    const brevant::PairedCorrData raw = Columns(cases, brevant::SumPrecision::Double);
+    EXPECT_NEAR(brevant::CorrelateColumns(raw.x1, raw.y1, raw.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
+    const float single = brevant::CorrelateColumns(raw.x1, raw.y1, brevant::SumPrecision::Single).r;
     EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
+}
+
+// Values that differ little relative to their size: every run is accepted and centred (X1 and X2 by one mean,
+// Y1 and Y2 by another), its r within 0.01 of r in double, every sorted r*, the limits and the standard error
+// those of the same run (same seeds) on the values moved to a mean near 0 and an ordinary size; a note says so.
+// The second pair lies three spreads above the first, as a second session might: a shift of each column by
+// its own mean would take that away and change every r*.
+TEST(PairedCorr, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
+    using brevant::testing::Standardized;
+    std::int32_t seed = 80;
+    for (const auto& kind : brevant::testing::IllConditionedKinds()) {
+        SCOPED_TRACE(kind.what);
+        ++seed;
+        auto columns = brevant::testing::CorrelatedColumns(kind, 4, 0.7, static_cast<unsigned>(seed));
+        for (std::size_t j : {2u, 3u}) {
+            for (float& v : columns[j]) v = static_cast<float>(v + 3.0 * kind.spread);
+        }
+        Cases cases, moved;
+        for (std::size_t i = 0; i < columns[0].size(); ++i) {
+            cases.push_back({columns[0][i], columns[1][i], columns[2][i], columns[3][i]});
+        }
+        for (std::size_t i = 0; i < columns[0].size(); ++i) {
+            moved.push_back({Standardized(columns[0], kind)[i], Standardized(columns[1], kind)[i],
+                             Standardized(columns[2], kind)[i], Standardized(columns[3], kind)[i]});
+        }
+        const brevant::PairedCorrData data = Read(cases);
+        EXPECT_TRUE(data.centred);
+        EXPECT_FALSE(Read(moved).centred);
+        const brevant::RunSettings settings{2000, 0.975f, {}};
+        const Seeds seeds{seed, 88, 888};
+        Generator generator{seeds}, again{seeds};
+        RunControl control, control2;
+        auto centred = brevant::RunPairedCorr(data, settings, generator, control);
+        const auto ordinary = brevant::RunPairedCorr(Read(moved), settings, again, control2);
+        EXPECT_NEAR(centred.observed.r, brevant::testing::DoubleR(columns[0], columns[1]), 0.01);
+        EXPECT_LE(brevant::testing::LargestDifference(centred.sorted, ordinary.sorted), 0.01f);
+        EXPECT_NEAR(centred.lowerLimit, ordinary.lowerLimit, 0.01);
+        EXPECT_NEAR(centred.upperLimit, ordinary.upperLimit, 0.01);
+        EXPECT_NEAR(centred.standardError, ordinary.standardError, 0.01 * ordinary.standardError);
+        brevant::testing::ExpectShownStandardError(centred.spread, centred.standardError, centred.sorted);
+        const auto run = brevant::PresentPairedCorr(std::move(centred), settings);
+        EXPECT_EQ(std::count(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote), 1);
+    }
+}
+
+// Correlations near 0.999: the r* vary so little around their mean that single sums of their squares lose
+// their spread; the standard error shown is within 1 % of it.
+TEST(PairedCorr, TheStandardErrorOfCorrelationsNearOneIsTheirSpread) {
+    const brevant::testing::IllConditioned ordinary{"ordinary", 20.0, 5.0, 3, 100};
+    const auto columns = brevant::testing::CorrelatedColumns(ordinary, 4, 0.999, 3u);
+    Cases cases;
+    for (std::size_t i = 0; i < columns[0].size(); ++i) {
+        cases.push_back({columns[0][i], columns[1][i], columns[2][i], columns[3][i]});
+    }
+    const brevant::PairedCorrData data = Read(cases);
+    EXPECT_FALSE(data.centred);
+    Generator generator{Seeds{4, 5, 6}};
+    RunControl control;
+    const auto run = brevant::RunPairedCorr(data, {10000, 0.975f, {}}, generator, control);
+    EXPECT_TRUE(run.spread.corrected) << run.spread.defined;
+    brevant::testing::ExpectShownStandardError(run.spread, run.standardError, run.sorted);
+}
+
+// Values of size 1e10 give variances whose single-precision product overflows (r would be 0), and values of
+// size 1e-12 one that underflows (r infinite, the data refused): the product is then taken in double, and the
+// run gives what the same values at an ordinary size give.
+TEST(PairedCorr, TheSizeOfTheValuesDoesNotChangeTheCorrelations) {
+    std::mt19937 random(12);
+    const Cases base = Mixed(random, 40, 0.6f);
+    const brevant::RunSettings settings{1000, 0.975f, {}};
+    Generator generator{Seeds{7, 8, 9}};
+    RunControl control;
+    const auto unscaled = brevant::RunPairedCorr(Read(base), settings, generator, control);
+    for (const float scale : {1e9f, 1e-13f}) {
+        SCOPED_TRACE(scale);
+        Cases scaled = base;
+        for (auto& row : scaled)
+            for (float& v : row) v *= scale;
+        const brevant::PairedCorrData data = Read(scaled);
+        EXPECT_FALSE(data.centred);
+        const brevant::ColumnCorrelation c = brevant::CorrelateColumns(data.x1, data.y1, data.sums);
+        EXPECT_FALSE(std::isnormal(c.varianceX * c.varianceY)) << "the single product should be out of range";
+        Generator again{Seeds{7, 8, 9}};
+        RunControl control2;
+        const auto run = brevant::RunPairedCorr(data, settings, again, control2);
+        EXPECT_NEAR(run.observed.r, unscaled.observed.r, 1e-5);
+        for (std::size_t k = 0; k < run.sorted.size(); ++k) ASSERT_NEAR(run.sorted[k], unscaled.sorted[k], 1e-5) << k;
+        EXPECT_NEAR(run.standardError, unscaled.standardError, 1e-5);
+    }
 }
 
 // Past the designed size a whole run gives, resample by resample, the correlation of the columns its draws
