@@ -178,6 +178,10 @@ ResampledSpread ResampledStandardError(std::span<const float> values) noexcept {
     spread.standardError = spread.defined;
     if (CountNonFinite(values).Total() > 0) return spread;
     const auto exact = static_cast<float>(std::sqrt(ExactVariance(values)));
+    if (exact == 0.0f) {  // all equal: no spread, whatever single sums leave of it
+        spread.standardError = 0.0f;
+        return spread;
+    }
     if (!(std::abs(static_cast<double>(spread.defined) - exact) <= 0.01 * exact)) {
         spread.standardError = exact;
         spread.corrected = true;

@@ -216,13 +216,14 @@ std::int32_t SmallestResamplesFor(float q) noexcept;
 // The note of a run that PrecisionCheck centred (engine/Module1.h).
 inline constexpr const char* kCentredRunNote =
     "The values differ little relative to their size, so this run kept its sums in double precision around "
-    "the data's mean and did not round drawn values to seven digits.";
+    "the data's mean.";
 
 // The standard error of resampled values, the spread of their distribution: the defined figure (the square
 // root of their one-pass variance, single sums within kDesignedResamples) wherever it lies within 1 % of their
 // spread in double by two passes around their mean; otherwise that spread, and `corrected` says so. Resampled
 // statistics vary little around their mean, so the one-pass sums cancel: off by 2-12 % on ordinary data, and
-// negative on some. With a value not finite among them the defined figure stands (each procedure says why).
+// negative on some. Values all equal have 0; with a value not finite among them the defined figure stands
+// (each procedure says why).
 struct ResampledSpread {
     float standardError = 0.0f;  // the figure to show
     float defined = 0.0f;        // the defined figure (NaN where its variance computed as negative)

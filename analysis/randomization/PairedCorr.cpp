@@ -341,13 +341,8 @@ PairedCorrResult RunPairedCorr(const PairedCorrData& data, const RunSettings& se
     result.firstIllegal = firstIllegal;
     result.nonFinite = CountNonFinite(randomized);
 
-    // The standard deviation of the r* in generation order; all equal is no spread at all, whatever
-    // single-precision sums make of it.
-    const float firstValue = randomized.front();
-    const bool allEqual = std::isfinite(firstValue) && std::all_of(randomized.begin(), randomized.end(), [&](float v) {
-                              return std::bit_cast<std::uint32_t>(v) == std::bit_cast<std::uint32_t>(firstValue);
-                          });
-    result.spread = allEqual ? ResampledSpread{} : ResampledStandardError(randomized);
+    // The standard deviation of the r* in generation order (0 when they are all equal).
+    result.spread = ResampledStandardError(randomized);
     result.standardError = result.spread.standardError;
 
     SortResampledValues(randomized, control);
