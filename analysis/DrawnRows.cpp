@@ -218,10 +218,6 @@ ExactCorrelation ExactCorrelationOf(std::span<const float> x, std::span<const fl
     return e;
 }
 
-void CheckSpread(PrecisionCheck& check, double defined, double exact) noexcept {
-    check.Statistic(defined / exact, 1.0);
-}
-
 bool ShownBeyondOne(const ResultBox& box) {
     const std::string text = BoxText(box);  // C locale
     double shown = 0.0;

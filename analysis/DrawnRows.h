@@ -65,10 +65,6 @@ struct ExactCorrelation {
 };
 ExactCorrelation ExactCorrelationOf(std::span<const float> x, std::span<const float> y) noexcept;
 
-// A variance (or a standard deviation) grows with the square (the size) of the values, so it is compared with
-// its exact figure relative to that figure, whatever the values' size: more than 1 % apart centres the run.
-void CheckSpread(PrecisionCheck& check, double defined, double exact) noexcept;
-
 // Whether a box's text, as the window shows it, reads as a number beyond 1 in size: a correlation or a
 // product of correlations that no data can have.
 bool ShownBeyondOne(const ResultBox& box);

@@ -410,7 +410,7 @@ bool CentreOnewayIfNeeded(OnewayData& data) {
     const ExactOnewayFigures exact = ComputeExactOnewayF(data.values, data.sizes);
     PrecisionCheck check(data.sums);
     check.Statistic(defined.f, exact.f);
-    check.Statistic(defined.withinVariance, exact.withinVariance);
+    check.Spread(defined.withinVariance, exact.withinVariance);
     check.Statistic(OnewayEffectSize(defined, data.sums), exact.effectSize);
     check.Conditioning(data.values);
     if (!check.Centred()) return false;

@@ -152,6 +152,9 @@ public:
 
     // t, F, a standard deviation or error: more than 1 % of its size apart (sizes below 0.01 count as 0.01).
     void Statistic(double defined, double exact) noexcept;
+    // A variance, a standard deviation or a sum of squares, which grow with the values' size: more than 1 % of
+    // the exact figure apart, however small it is.
+    void Spread(double defined, double exact) noexcept;
     // r, a slope, a proportion: more than 0.01 apart.
     void Bounded(double defined, double exact) noexcept;
     // A mean, a median or a difference of them: more than spread / 1000 apart.

@@ -29,6 +29,10 @@ void PrecisionCheck::Statistic(double defined, double exact) noexcept {
     if (Apart(defined, exact, kRelative * std::max(std::abs(exact), 0.01))) centred_ = true;
 }
 
+void PrecisionCheck::Spread(double defined, double exact) noexcept {
+    if (Apart(defined, exact, kRelative * std::abs(exact))) centred_ = true;
+}
+
 void PrecisionCheck::Bounded(double defined, double exact) noexcept {
     if (Apart(defined, exact, kAbsolute)) centred_ = true;
 }

@@ -45,8 +45,8 @@ void CentreIfNeeded(BootstCorrData& data) {
     const CorrelationFigures f = Correlation(data.x, data.y, data.sums);
     const ExactCorrelation e = ExactCorrelationOf(data.x, data.y);
     PrecisionCheck check(data.sums);
-    CheckSpread(check, f.varX, e.varX);
-    CheckSpread(check, f.varY, e.varY);
+    check.Spread(f.varX, e.varX);
+    check.Spread(f.varY, e.varY);
     check.Bounded(f.r, e.r);
     check.Conditioning(data.x);
     check.Conditioning(data.y);

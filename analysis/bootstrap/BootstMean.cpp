@@ -223,7 +223,7 @@ void CentreIfNeeded(BootstMeanData& data) {
     const Observed o = ObservedFigures(data.values, data.sums);
     PrecisionCheck check(data.sums);
     check.Location(o.mean, mean, std::sqrt(variance));
-    check.Statistic(o.standardError, std::sqrt(variance / static_cast<double>(data.values.size())));
+    check.Spread(o.standardError, std::sqrt(variance / static_cast<double>(data.values.size())));
     check.Conditioning(data.values);
     if (!check.Centred()) return;
     data.centred = true;

@@ -92,9 +92,9 @@ void CentreIfNeeded(MediationBootData& data) {
     const ExactCorrelation xy = ExactCorrelationOf(data.x, data.y);
     const ExactCorrelation yz = ExactCorrelationOf(data.y, data.z);
     PrecisionCheck check(data.sums);
-    CheckSpread(check, f.varX, xy.varX);
-    CheckSpread(check, f.varY, xy.varY);
-    CheckSpread(check, f.varZ, yz.varY);
+    check.Spread(f.varX, xy.varX);
+    check.Spread(f.varY, xy.varY);
+    check.Spread(f.varZ, yz.varY);
     check.Bounded(f.rXY, xy.r);
     check.Bounded(f.rYZ, yz.r);
     check.Bounded(f.b, xy.r * yz.r);

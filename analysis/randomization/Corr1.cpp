@@ -53,8 +53,8 @@ void CentreIfNeeded(Corr1Data& data) {
     const Corr1Figures f = ComputeCorr1Figures(data);
     const ExactCorrelation e = ExactCorrelationOf(data.x, data.y);
     PrecisionCheck check(data.sums);
-    CheckSpread(check, f.sdX, std::sqrt(e.varX));
-    CheckSpread(check, f.sdY, std::sqrt(e.varY));
+    check.Spread(f.sdX, std::sqrt(e.varX));
+    check.Spread(f.sdY, std::sqrt(e.varY));
     check.Bounded(f.r, e.r);
     check.Conditioning(data.x);
     check.Conditioning(data.y);

@@ -220,8 +220,8 @@ void CentreIfNeeded(PairedCorrData& data) {
     const ColumnCorrelation c = ObservedCorrelation(data);
     const ExactCorrelation e = ExactCorrelationOf(data.x1, data.y1);
     PrecisionCheck check(data.sums);
-    CheckSpread(check, c.varianceX, e.varX);
-    CheckSpread(check, c.varianceY, e.varY);
+    check.Spread(c.varianceX, e.varX);
+    check.Spread(c.varianceY, e.varY);
     check.Bounded(c.r, e.r);
     for (const std::vector<float>* column : {&data.x1, &data.y1, &data.x2, &data.y2}) check.Conditioning(*column);
     if (ShownBeyondOne(ObtainedRBox(c.r))) check.Require();

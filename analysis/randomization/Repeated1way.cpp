@@ -538,7 +538,7 @@ bool CentreRepeated1wayIfNeeded(Repeated1wayData& data) {
     PrecisionCheck check(data.sums);
     check.Statistic(defined.f, exact.f);
     check.Statistic(defined.ssTreatments, exact.ssTreatments);
-    check.Statistic(defined.ssError, exact.ssError);
+    check.Spread(defined.ssError, exact.ssError);
     check.Conditioning(data.scores);
     if (defined.f < 0.0f) check.Require();  // never shown, however close to 0
     if (!check.Centred()) return false;

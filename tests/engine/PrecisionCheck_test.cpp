@@ -48,7 +48,7 @@ TEST(PrecisionCheck, OrdinaryDataStayDefinedAndCloseValuesAreCentred) {
 TEST(PrecisionCheck, EachKindOfFigureHasItsTolerance) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
-    enum Kind { kStatistic, kBounded, kLocation };
+    enum Kind { kStatistic, kSpread, kBounded, kLocation };
     struct Row {
         Kind kind;
         double defined, exact;
@@ -57,13 +57,15 @@ TEST(PrecisionCheck, EachKindOfFigureHasItsTolerance) {
         {kStatistic, 2.0, 2.019, false}, {kStatistic, 2.0, 2.021, true}, {kStatistic, -0.63, 1.318, true},
         {kStatistic, 0.0010, 0.00109, false},  // below 0.01 a figure counts as 0.01
         {kStatistic, nan, 1.0, true},    {kStatistic, inf, inf, false},  {kStatistic, inf, 1e30, true},
-        {kBounded, 0.5, 0.509, false},   {kBounded, 0.5, 0.511, true},   {kBounded, 1.429, 0.286, true},
+        {kSpread, 2.0e-9, 2.019e-9, false}, {kSpread, 2.0e-9, 2.021e-9, true},  // no floor for a spread
+        {kSpread, -1e-9, 0.0, true},     {kBounded, 0.5, 0.509, false},   {kBounded, 0.5, 0.511, true},   {kBounded, 1.429, 0.286, true},
         {kLocation, 10.0, 10.0009, false}, {kLocation, 10.0, 10.0011, true},  // spread 1
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.kind) + ": " + std::to_string(row.defined) + " / " + std::to_string(row.exact));
         PrecisionCheck check(SumPrecision::Single);
         if (row.kind == kStatistic) check.Statistic(row.defined, row.exact);
+        if (row.kind == kSpread) check.Spread(row.defined, row.exact);
         if (row.kind == kBounded) check.Bounded(row.defined, row.exact);
         if (row.kind == kLocation) check.Location(row.defined, row.exact, 1.0);
         EXPECT_EQ(check.Centred(), row.centred);
