@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -67,8 +69,9 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     // Values whose 7-digit forms overtake the largest value, which the median's sort leaves last and unrounded:
-    // the sorted group ends 1.234568, 1.234568, 1.2345679.
-    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f}, 1000, 0.95f,
+    // the sorted group ends 1.234568, 1.234568, 1.2345679. (With no value far from them the run is centred:
+    // ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun.)
+    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f, 9.0f}, 1000, 0.95f,
                         Seeds{101, 202, 303});
     // -0 beside 0, which no data file can hold (the reader gives 0), takes the plain route: the sign of a
     // zero median then depends on where the sort left each zero.
@@ -84,6 +87,51 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
     const std::vector<float> tie{1234.5625f, 1234.5625f, 1.0f, 1234.5635f};
     const std::vector<float> long7{9.87654321f, 5.0f, 1234.5625f, -2.345678912f, 7.0f};
     for (const float q : {0.95f, 0.975f, 0.995f}) ExpectSameAsLiteral(tie, long7, 1000, q, Seeds{30000, 1, 30000});
+}
+
+// Values that differ little relative to their size, where the seven-digit text would move one by more than
+// a thousandth of the spread within the groups: no value is rounded (ExpectCentredTwoMedianRun), so groups
+// with no spread give limits at their obtained difference, never beside it.
+TEST(TwoMedianBootTest, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    std::mt19937 random(707);
+    const auto around = [&random](int n, double centre, double sd) {
+        std::normal_distribution<double> value(centre, sd);
+        std::vector<float> values;
+        for (int i = 0; i < n; ++i) values.push_back(static_cast<float>(value(random)));
+        return values;
+    };
+    // The standard deviation in double.
+    const auto sd = [](const std::vector<float>& values) {
+        if (values.size() < 2) return 0.0;
+        double mean = 0, squares = 0;
+        for (const float v : values) mean += v / static_cast<double>(values.size());
+        for (const float v : values) squares += (v - mean) * (v - mean);
+        return std::sqrt(squares / static_cast<double>(values.size() - 1));
+    };
+    const struct {
+        const char* what;
+        std::vector<float> g1, g2;
+        double around;
+    } cases[] = {
+        {"near 100,000, spread 0.01", around(15, 100000.01, 0.01), around(12, 100000.02, 0.01), 100000.0},
+        {"1 +- 2e-7", around(20, 1.0, 2e-7), around(25, 1.0 + 1e-7, 2e-7), 1.0},
+        {"near 1e6, spread 1", around(30, 1e6, 1.0), around(31, 1e6 + 0.5, 1.0), 1e6},
+        {"seven-digit forms overtaking the largest", {1.2345675f, 1.23456789f, 1.2345679f},
+         {1.2345679f, 1.23456789f}, 1.0},
+        {"groups of one, 100000.01 and 5.25", {100000.01f}, {5.25f}, 100000.0},
+        {"groups of one of nine digits", {1.23456789f}, {-7.65432198f}, 0.0},
+        {"equal values, 100000.01 and 100000.02", std::vector<float>(4, 100000.01f), std::vector<float>(3, 100000.02f),
+         100000.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double spread = std::sqrt(sd(c.g1) * sd(c.g1) + sd(c.g2) * sd(c.g2));
+        const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianBootTest, c.g1, c.g2, c.around, spread);
+        if (spread == 0.0) {
+            EXPECT_EQ(r.lowerLimit, r.observed.difference);
+            EXPECT_EQ(r.upperLimit, r.observed.difference);
+        }
+    }
 }
 
 TEST(TwoMedianBootTest, GroupsOfOneGiveTheObtainedDifferenceEverywhere) {
