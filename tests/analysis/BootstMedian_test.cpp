@@ -8,6 +8,7 @@
 #include "literal/LiteralBootstMedian.h"
 #include "support/Files.h"
 #include "support/Refusals.h"
+#include "support/TwoGroups.h"
 
 #include <gtest/gtest.h>
 
@@ -165,10 +166,7 @@ TEST(BootstMedian, OneAndTwoValues) {
 TEST(BootstMedian, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
     std::mt19937 random(2026);
     const auto around = [&random](int n, double centre, double sd) {
-        std::normal_distribution<double> value(centre, sd);
-        std::vector<float> values;
-        for (int i = 0; i < n; ++i) values.push_back(static_cast<float>(value(random)));
-        return values;
+        return brevant::testing::Around(random, n, centre, sd);
     };
     const auto halfway = [&random](int n) {  // 1234.5 + 0.0625 k, many of them halfway at the eighth digit
         std::uniform_int_distribution<int> few(-3, 4);
@@ -193,15 +191,7 @@ TEST(BootstMedian, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<float> sorted = c.values;
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t n = sorted.size();
-        const float median = n % 2 == 1 ? sorted[n / 2]
-                                        : static_cast<float>((static_cast<double>(sorted[n / 2 - 1]) + sorted[n / 2]) / 2);
-        double mean = 0, squares = 0;
-        for (const float v : c.values) mean += v / static_cast<double>(n);
-        for (const float v : c.values) squares += (v - mean) * (v - mean);
-        const double spread = n < 2 ? 0.0 : std::sqrt(squares / static_cast<double>(n - 1));
+        const double spread = brevant::testing::StandardDeviation(c.values);
 
         DataFile file = DataFile::FromText(FileText(c.values), "close.dat");
         const brevant::BootstMedianData data = brevant::ReadBootstMedianData(file);
@@ -214,7 +204,7 @@ TEST(BootstMedian, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
         for (const float v : c.values) shifted.push_back(static_cast<float>(v - c.shift));
         const auto taken = RunFast(shifted, settings, Seeds{4, 5, 6});
 
-        EXPECT_NEAR(result.median, median, spread / 1000);
+        EXPECT_NEAR(result.median, brevant::testing::ExactMedian(c.values), spread / 1000);
         EXPECT_LE(result.lowerLimit, result.median);
         EXPECT_GE(result.upperLimit, result.median);
         if (spread == 0) {

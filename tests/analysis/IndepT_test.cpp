@@ -456,6 +456,9 @@ TEST(IndepT, RefusesDataThatCannotGiveAT) {
         {"-1 3  1 2 3", "is out of range"},
         {"2 2  4 4 4 4", "has no spread within the groups"},
         {"2 3  1 1  2 2 2", "so the pooled variance is 0 and t is undefined."},
+        // Within-group spread of 1 at 1e7, groups 4e7 apart: taken around their common mean (3e7) the values
+        // of each group come out equal in single precision.
+        {"2 2  10000000 10000001  50000000 50000000", "the groups lie very far apart relative to the spread"},
         {"3 3  1 2 3  4 5", "holds fewer values than announced"},
         {"3 3  1 2 x  4 5 6", "is not a number"},
         {"600000 600000", "announces 1200000 values in its two groups; at most 1000000 can be analysed."},

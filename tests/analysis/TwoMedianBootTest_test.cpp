@@ -26,6 +26,7 @@ using brevant::Seeds;
 using brevant::testing::ExpectRefused;
 using brevant::testing::Refusal;
 using brevant::testing::Mix;
+using brevant::testing::StandardDeviation;
 using brevant::testing::ReadWhole;
 using brevant::testing::TwoMedianRunner;
 
@@ -94,38 +95,16 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
 // with no spread give limits at their obtained difference, never beside it.
 TEST(TwoMedianBootTest, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
     std::mt19937 random(707);
-    const auto around = [&random](int n, double centre, double sd) {
-        std::normal_distribution<double> value(centre, sd);
-        std::vector<float> values;
-        for (int i = 0; i < n; ++i) values.push_back(static_cast<float>(value(random)));
-        return values;
-    };
-    // The standard deviation in double.
-    const auto sd = [](const std::vector<float>& values) {
-        if (values.size() < 2) return 0.0;
-        double mean = 0, squares = 0;
-        for (const float v : values) mean += v / static_cast<double>(values.size());
-        for (const float v : values) squares += (v - mean) * (v - mean);
-        return std::sqrt(squares / static_cast<double>(values.size() - 1));
-    };
-    const struct {
-        const char* what;
-        std::vector<float> g1, g2;
-        double around;
-    } cases[] = {
-        {"near 100,000, spread 0.01", around(15, 100000.01, 0.01), around(12, 100000.02, 0.01), 100000.0},
-        {"1 +- 2e-7", around(20, 1.0, 2e-7), around(25, 1.0 + 1e-7, 2e-7), 1.0},
-        {"near 1e6, spread 1", around(30, 1e6, 1.0), around(31, 1e6 + 0.5, 1.0), 1e6},
-        {"seven-digit forms overtaking the largest", {1.2345675f, 1.23456789f, 1.2345679f},
-         {1.2345679f, 1.23456789f}, 1.0},
+    std::vector<brevant::testing::CloseGroups> cases = brevant::testing::CloseGroupCases(random);
+    cases.insert(cases.end(), {
         {"groups of one, 100000.01 and 5.25", {100000.01f}, {5.25f}, 100000.0},
         {"groups of one of nine digits", {1.23456789f}, {-7.65432198f}, 0.0},
         {"equal values, 100000.01 and 100000.02", std::vector<float>(4, 100000.01f), std::vector<float>(3, 100000.02f),
          100000.0},
-    };
+    });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const double spread = std::sqrt(sd(c.g1) * sd(c.g1) + sd(c.g2) * sd(c.g2));
+        const double spread = std::hypot(StandardDeviation(c.g1), StandardDeviation(c.g2));
         const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianBootTest, c.g1, c.g2, c.around, spread);
         if (spread == 0.0) {
             EXPECT_EQ(r.lowerLimit, r.observed.difference);

@@ -26,6 +26,7 @@ using brevant::Seeds;
 using brevant::testing::ExpectRefused;
 using brevant::testing::Refusal;
 using brevant::testing::Mix;
+using brevant::testing::StandardDeviation;
 using brevant::testing::ReadWhole;
 using brevant::testing::TwoMedianRunner;
 
@@ -91,38 +92,17 @@ TEST(TwoMedianRandomTest, MatchesTheLiteralRunBitForBit) {
 // a thousandth of the spread of all values: no value is rounded (ExpectCentredTwoMedianRun).
 TEST(TwoMedianRandomTest, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
     std::mt19937 random(606);
-    const auto around = [&random](int n, double centre, double sd) {
-        std::normal_distribution<double> value(centre, sd);
-        std::vector<float> values;
-        for (int i = 0; i < n; ++i) values.push_back(static_cast<float>(value(random)));
-        return values;
-    };
-    // The standard deviation in double.
-    const auto sd = [](const std::vector<float>& values) {
-        if (values.size() < 2) return 0.0;
-        double mean = 0, squares = 0;
-        for (const float v : values) mean += v / static_cast<double>(values.size());
-        for (const float v : values) squares += (v - mean) * (v - mean);
-        return std::sqrt(squares / static_cast<double>(values.size() - 1));
-    };
-    const struct {
-        const char* what;
-        std::vector<float> g1, g2;
-        double around;
-    } cases[] = {
-        {"near 100,000, spread 0.01", around(15, 100000.01, 0.01), around(12, 100000.02, 0.01), 100000.0},
-        {"1 +- 2e-7", around(20, 1.0, 2e-7), around(25, 1.0 + 1e-7, 2e-7), 1.0},
-        {"near 1e6, spread 1", around(30, 1e6, 1.0), around(31, 1e6 + 0.5, 1.0), 1e6},
-        {"seven-digit forms overtaking the largest", {1.2345675f, 1.23456789f, 1.2345679f},
-         {1.2345679f, 1.23456789f}, 1.0},
+    std::vector<brevant::testing::CloseGroups> cases = brevant::testing::CloseGroupCases(random);
+    cases.insert(cases.end(), {
         {"all equal, 100000.01", std::vector<float>(4, 100000.01f), std::vector<float>(3, 100000.01f), 100000.0},
-    };
+    });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<float> all = c.g1;
         all.insert(all.end(), c.g2.begin(), c.g2.end());
-        const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianRandomTest, c.g1, c.g2, c.around, sd(all));
-        if (sd(all) == 0.0) {
+        const double spread = StandardDeviation(all);
+        const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianRandomTest, c.g1, c.g2, c.around, spread);
+        if (spread == 0.0) {
             EXPECT_EQ(r.lowerLimit, 0.0f);
             EXPECT_EQ(r.upperLimit, 0.0f);
         }

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,12 +91,21 @@ void ExpectTwoMedianRunMatchesLiteral(const TwoMedianRunner<Result>& runner, con
     EXPECT_EQ(ReadWhole(out), literal.outputText);
 }
 
-// The median of the values as they are, in double for the two middle values of an even n.
-inline float ExactMedian(Groups values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    if (n % 2 == 1) return values[n / 2];
-    return static_cast<float>((static_cast<double>(values[n / 2 - 1]) + values[n / 2]) / 2.0);
+// Groups whose values differ little relative to their size, for both windows' centred runs.
+struct CloseGroups {
+    const char* what;
+    Groups g1, g2;
+    double around;  // a round value near them
+};
+inline std::vector<CloseGroups> CloseGroupCases(std::mt19937& random) {
+    return {
+        {"near 100,000, spread 0.01", Around(random, 15, 100000.01, 0.01), Around(random, 12, 100000.02, 0.01),
+         100000.0},
+        {"1 +- 2e-7", Around(random, 20, 1.0, 2e-7), Around(random, 25, 1.0 + 1e-7, 2e-7), 1.0},
+        {"near 1e6, spread 1", Around(random, 30, 1e6, 1.0), Around(random, 31, 1e6 + 0.5, 1.0), 1e6},
+        {"seven-digit forms overtaking the largest", {1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f},
+         1.0},
+    };
 }
 
 // Groups whose values differ little relative to their size, taken through a run: it is centred, so no value
