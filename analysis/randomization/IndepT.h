@@ -8,7 +8,9 @@
 // spread within the groups (each group's values all equal), for which t is undefined. Values that differ
 // little relative to their size centre the run (PrecisionCheck, engine/Module1.h): t and the effect size do
 // not change when both groups move together, so every shuffle works on the pooled values less their common
-// mean, with double sums and no refusal of spread that single sums would lose.
+// mean, with double sums and no refusal of spread that single sums would lose. Only groups so far apart
+// for the spread within them that, taken around that mean, each group's values come out equal as floats
+// are refused.
 //
 // Degenerate shuffles: a shuffle can leave no spread within either group (for example A = 1 1, B = 2 2
 // from the data 1 2 / 1 2). Its spread is then taken as exactly 0, also when the single-precision sums

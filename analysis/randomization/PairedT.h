@@ -7,7 +7,9 @@
 // than announced, a non-number, differences so large that the sum of their squares could overflow, and
 // differences that are all equal, for which t is undefined. Differences that vary little relative to their
 // size (a constant offset between the measurements) centre the run (PrecisionCheck, engine/Module1.h): its
-// sums are kept in double. The differences are not shifted, since their mean is what t tests.
+// sums are kept in double. The differences are not shifted, since their mean is what t tests; differences
+// that vary only in their last binary digits, so little that even double sums leave them no variance, are
+// refused.
 //
 // Signs: a draw u (stored as a float) of at most 0.5 flips a difference, and the flipped signs stay for the
 // next resample. A difference of 0 becomes -0, which changes no sum: t is never -0, and the output file
