@@ -1,6 +1,7 @@
 #include "analysis/TwoMedians.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -17,6 +18,13 @@ std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
 
 ResultBox Box(const char* control, const char* label, const char* text, float value) {
     return {control, label, text, value, BoxFormat::ThreeDecimals};
+}
+
+// The median of sorted values as they are.
+float SortedMedian(std::span<const float> x) {
+    const std::size_t n = x.size();
+    if (n % 2 == 1) return x[n / 2];
+    return static_cast<float>((static_cast<double>(x[n / 2 - 1]) + static_cast<double>(x[n / 2])) / 2.0);
 }
 
 }  // namespace
@@ -42,13 +50,45 @@ TwoMedianData ReadTwoMedianData(DataFile& file) {
     return data;
 }
 
+float UnroundedMedian(std::span<float> x) {
+    const std::size_t n = x.size();
+    if (n == 0) return std::numeric_limits<float>::quiet_NaN();
+    const std::size_t lower = (n - 1) / 2;  // 0-based place of the (lower) middle value
+    std::nth_element(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(lower), x.end());
+    const float low = x[lower];
+    if (n % 2 == 1) return low;
+    const float high = *std::min_element(x.begin() + static_cast<std::ptrdiff_t>(lower) + 1, x.end());
+    return static_cast<float>((static_cast<double>(low) + static_cast<double>(high)) / 2.0);
+}
+
+void CentreIfNeeded(TwoMedianData& data, double spread1, double spread2) {
+    const std::span<const float> all(data.combined);
+    const std::span<const float> group1 = all.first(static_cast<std::size_t>(data.size1));
+    const std::span<const float> group2 = all.subspan(static_cast<std::size_t>(data.size1));
+    const ObservedMedians defined = ComputeObservedMedians(data);
+    std::vector<float> work1(group1.begin(), group1.end()), work2(group2.begin(), group2.end());
+    PrecisionCheck check(SumPrecision::Single);  // no sums: only the text rounding matters
+    check.TextRounding(group1, spread1);
+    check.TextRounding(group2, spread2);
+    check.Location(defined.median1, UnroundedMedian(work1), spread1);
+    check.Location(defined.median2, UnroundedMedian(work2), spread2);
+    data.centred = check.Centred();
+}
+
 ObservedMedians ComputeObservedMedians(const TwoMedianData& data) {
     ObservedMedians o;
     const auto split = data.combined.begin() + data.size1;
     o.group1.assign(data.combined.begin(), split);
     o.group2.assign(split, data.combined.end());
-    o.median1 = ArrayMedian(o.group1);
-    o.median2 = ArrayMedian(o.group2);
+    if (data.centred) {
+        SortArray(o.group1);
+        SortArray(o.group2);
+        o.median1 = SortedMedian(o.group1);
+        o.median2 = SortedMedian(o.group2);
+    } else {
+        o.median1 = ArrayMedian(o.group1);
+        o.median2 = ArrayMedian(o.group2);
+    }
     o.difference = o.median1 - o.median2;
     return o;
 }
@@ -81,6 +121,7 @@ RunResult PresentMedianDifferences(MedianDifferences&& r) {
                      .observed = r.observed.difference,
                      .observedLabel = "Median Difference",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.differences);
     return run;
 }

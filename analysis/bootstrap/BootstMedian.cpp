@@ -1,6 +1,7 @@
 #include "analysis/bootstrap/BootstMedian.h"
 
 #include "analysis/Parallel.h"
+#include "analysis/TwoMedians.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,9 +30,10 @@ bool HoldsBothZeros(const std::vector<float>& values) {
 // used where the order of -0 and +0 would decide the sign of a middle zero.
 class PositionCounter {
 public:
-    // source in ascending order.
-    explicit PositionCounter(const std::vector<float>& source)
-        : middleValue_(RoundedCopy(source)), counts_(source.size()) {}
+    // source in ascending order; rounded: the middle values pass through their seven-digit text (not in a
+    // centred run).
+    PositionCounter(const std::vector<float>& source, bool rounded)
+        : middleValue_(rounded ? RoundedCopy(source) : source), counts_(source.size()) {}
 
     // One resample of n = source size draws, the generator's stream from seeds on; its median. The draws
     // come a block at a time, whole blocks of kUniformBlock (those past the resample's n unused), with no
@@ -75,17 +77,17 @@ private:
 };
 
 // Bootstrap medians 1..R into out, drawn from the rounded sorted data (ascending: rounding keeps the
-// order). Each resample makes n draws afresh, so the resamples split across threads; each share counts on
-// its own copy of the counts.
-void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out, int threads, Generator& generator,
-                          RunControl& control) {
+// order), or in a centred run from the sorted data with no rounding anywhere. Each resample makes n draws
+// afresh, so the resamples split across threads; each share counts on its own copy of the counts.
+void DrawBootstrapMedians(const std::vector<float>& source, bool centred, std::span<float> out, int threads,
+                          Generator& generator, RunControl& control) {
     const auto R = static_cast<std::int32_t>(out.size());
     const auto n = static_cast<std::uint64_t>(source.size());
     const bool counted = source.size() >= 3 && !HoldsBothZeros(source) && std::ranges::is_sorted(source);
     ResamplesInParallel(R, n, threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         if (counted) {
-            PositionCounter counter(source);
+            PositionCounter counter(source, !centred);
             const FixedJump nextResample(n);
             Seeds seeds = g.CurrentSeeds();
             for (std::int32_t k = begin; k < end; ++k) {
@@ -97,7 +99,7 @@ void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out
             std::vector<float> work(source.size());
             for (std::int32_t k = begin; k < end; ++k) {
                 BootstrapDrawFrom(g, source, work);
-                out[static_cast<std::size_t>(k)] = MedianOf(work);
+                out[static_cast<std::size_t>(k)] = centred ? UnroundedMedian(work) : MedianOf(work);
                 if (!tick()) return;
             }
         }
@@ -106,10 +108,16 @@ void DrawBootstrapMedians(const std::vector<float>& source, std::span<float> out
 
 }  // namespace
 
-SortedSample SortForMedian(std::vector<float> values) {
+SortedSample SortForMedian(std::vector<float> values, bool centred) {
     SortedSample s;
     s.values = std::move(values);
-    s.median = ArrayMedian(s.values);
+    if (centred) {
+        SortArray(s.values);
+        std::vector<float> middle = s.values;
+        s.median = UnroundedMedian(middle);
+    } else {
+        s.median = ArrayMedian(s.values);
+    }
     return s;
 }
 
@@ -118,11 +126,22 @@ BootstMedianData ReadBootstMedianData(DataFile& file) {
     const std::int32_t n = file.ReadCount("the number of values", 0, kMaxDataValues);
     if (n < 1) RefuseData(file, "announces 0 values; a median needs at least 1 value.");
     data.values = file.ReadValues(static_cast<std::size_t>(n), "a value");
+    CentreIfNeeded(data);
     return data;
 }
 
+void CentreIfNeeded(BootstMedianData& data) {
+    // One value, or values all equal, have no spread: any rounding that moves one centres the run.
+    const double spread = data.values.size() < 2 ? 0.0 : std::sqrt(ExactVariance(data.values));
+    std::vector<float> work = data.values;
+    PrecisionCheck check(SumPrecision::Single);  // no sums: only the text rounding matters
+    check.TextRounding(data.values, spread);
+    check.Location(SortForMedian(data.values).median, UnroundedMedian(work), spread);
+    data.centred = check.Centred();
+}
+
 std::vector<ResultBox> ObservedBootstMedianBoxes(const BootstMedianData& data) {
-    return {ObtainedMedianBox(SortForMedian(data.values).median)};
+    return {ObtainedMedianBox(SortForMedian(data.values, data.centred).median)};
 }
 
 BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettings& settings, Generator& generator,
@@ -131,13 +150,15 @@ BootstMedianResult RunBootstMedian(const BootstMedianData& data, const RunSettin
     const std::int32_t R = settings.resamples;
 
     BootstMedianResult result;
-    const SortedSample sorted = SortForMedian(data.values);
+    result.centred = data.centred;
+    const SortedSample sorted = SortForMedian(data.values, data.centred);
     result.median = sorted.median;
 
-    // Every drawn value passes through its 7-significant-digit text: round the sorted data once.
-    const std::vector<float> source = RoundedCopy(sorted.values);
+    // Every drawn value passes through its 7-significant-digit text (not in a centred run): round the sorted
+    // data once.
+    const std::vector<float> source = data.centred ? sorted.values : RoundedCopy(sorted.values);
     result.bootstrapMedians.assign(static_cast<std::size_t>(R), 0.0f);
-    DrawBootstrapMedians(source, result.bootstrapMedians, settings.threads, generator, control);
+    DrawBootstrapMedians(source, data.centred, result.bootstrapMedians, settings.threads, generator, control);
 
     result.sortedMedians = result.bootstrapMedians;
     SortResampledValues(result.sortedMedians, control);
@@ -165,6 +186,7 @@ RunResult PresentBootstMedian(BootstMedianResult&& r) {
                      .observed = r.median,
                      .observedLabel = "Obtained Median",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CI", "Upper CI"}};
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.bootstrapMedians);
     return run;
 }

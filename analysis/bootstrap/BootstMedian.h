@@ -4,7 +4,7 @@
 //
 // Data file: n (at least 1, at most kMaxDataValues), then n values. Refused with a DataFileError: n below 1,
 // fewer values than announced, a non-number. A single value is allowed: every bootstrap median is then that
-// value as its seven-digit text reads back, and so are both limits.
+// value, and so are both limits.
 //
 // Values pass through their seven-significant-digit text where the median routine exchanges them: the
 // data are sorted by the median routine before the first draw (every position but the last passed through
@@ -15,6 +15,11 @@
 //
 // No running sums are formed, so the figures do not depend on n: beyond the 1,000 values the window was
 // designed for, the run is the same.
+//
+// Values that differ little relative to their size, where the seven-digit text would move one (or the
+// obtained median) by more than a thousandth of their standard deviation, centre the run (PrecisionCheck,
+// engine/Module1.h): no value is rounded, so a single value or values all equal give limits equal to the
+// obtained median, and values such as 100000.01 a hundredth apart keep their digits. Nothing is shifted.
 #pragma once
 
 #include "analysis/Procedure.h"
@@ -28,9 +33,12 @@ namespace brevant {
 
 struct BootstMedianData {
     std::vector<float> values;  // in the file's order
+    bool centred = false;       // no value passes through its seven-digit text (PrecisionCheck)
 };
 
 BootstMedianData ReadBootstMedianData(DataFile& file);
+// Centres data read as defined when PrecisionCheck asks for it (ReadBootstMedianData calls it).
+void CentreIfNeeded(BootstMedianData& data);
 // txtMedian, as the final result shows it.
 std::vector<ResultBox> ObservedBootstMedianBoxes(const BootstMedianData& data);
 
@@ -45,14 +53,16 @@ struct BootstMedianResult {
     float upperLimit = 0;       // M + (M - L)
     std::vector<float> bootstrapMedians;  // generation order: the output file
     std::vector<float> sortedMedians;     // ascending
+    bool centred = false;                 // the data's
 };
 
-// The data sorted and rounded as the median routine leaves them, and M.
+// The data sorted and rounded as the median routine leaves them, and M; centred: sorted as they are, and
+// their median unrounded.
 struct SortedSample {
     std::vector<float> values;
     float median = 0;
 };
-SortedSample SortForMedian(std::vector<float> values);
+SortedSample SortForMedian(std::vector<float> values, bool centred = false);
 
 // R resamples of n draws each from generator, split across settings.threads threads with the bits of one (the
 // generator ends after the draws of the whole run, or of the resamples made when cancelled); then the sort,

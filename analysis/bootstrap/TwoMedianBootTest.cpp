@@ -19,7 +19,8 @@ namespace {
 // data takes the plain route (BootstrapDrawFrom and MedianOf).
 class CountedDraws {
 public:
-    explicit CountedDraws(const std::vector<float>& source) : n_(static_cast<std::int32_t>(source.size())) {
+    // rounded: the values the median exchanges pass through their seven-digit text (not in a centred run).
+    CountedDraws(const std::vector<float>& source, bool rounded) : n_(static_cast<std::int32_t>(source.size())) {
         std::vector<std::int32_t> order(source.size());
         std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(), [&source](std::int32_t a, std::int32_t b) {
@@ -32,7 +33,7 @@ public:
             const auto at = static_cast<std::size_t>(order[r]);
             rankOf_[at] = static_cast<std::int32_t>(r);
             sorted_[r] = source[at];
-            rounded_[r] = RoundTrip7(source[at]);
+            rounded_[r] = rounded ? RoundTrip7(source[at]) : source[at];
         }
         counts_.assign(source.size(), 0);
     }
@@ -84,13 +85,25 @@ private:
     std::int32_t n_;
     std::vector<std::int32_t> rankOf_;  // rank of each source position
     std::vector<float> sorted_;         // the source values by rank
-    std::vector<float> rounded_;        // the same through RoundTrip7: the median's exchange
+    std::vector<float> rounded_;        // the same through RoundTrip7: the median's exchange (none if centred)
     std::vector<std::int32_t> counts_;  // draws per rank in the current resample
 };
 
 }  // namespace
 
-TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file) { return ReadTwoMedianData(file); }
+TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file) {
+    TwoMedianBootTestData data = ReadTwoMedianData(file);
+    // The resamples draw within each group, so their differences vary with the spread within both groups
+    // (a group of one value adds none).
+    const std::span<const float> all(data.combined);
+    const auto within = [](std::span<const float> group) {
+        return group.size() < 2 ? 0.0 : ExactVariance(group);
+    };
+    const double spread = std::sqrt(within(all.first(static_cast<std::size_t>(data.size1))) +
+                                    within(all.subspan(static_cast<std::size_t>(data.size1))));
+    CentreIfNeeded(data, spread, spread);
+    return data;
+}
 
 std::vector<ResultBox> ObservedTwoMedianBootTestBoxes(const TwoMedianBootTestData& data) {
     return ObservedMedianBoxes(ComputeObservedMedians(data));
@@ -102,12 +115,14 @@ TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, 
     const std::int32_t R = settings.resamples;
 
     TwoMedianBootTestResult result;
+    result.centred = data.centred;
     result.observed = ComputeObservedMedians(data);
     result.differences.assign(static_cast<std::size_t>(R), 0.0f);
 
-    // Every drawn value passes through its 7-digit text: round each sorted group once.
-    const std::vector<float> source1 = RoundedCopy(result.observed.group1);
-    const std::vector<float> source2 = RoundedCopy(result.observed.group2);
+    // Every drawn value passes through its 7-digit text (not in a centred run): round each sorted group once.
+    const bool centred = data.centred;
+    const std::vector<float> source1 = centred ? result.observed.group1 : RoundedCopy(result.observed.group1);
+    const std::vector<float> source2 = centred ? result.observed.group2 : RoundedCopy(result.observed.group2);
     // Each resample draws S1 + S2 values afresh, so the resamples split across threads; each share counts
     // on its own copies.
     float* const out = result.differences.data();
@@ -116,7 +131,7 @@ TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, 
     ResamplesInParallel(R, drawsPerResample, settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
         if (counted) {
-            CountedDraws draws1(source1), draws2(source2);
+            CountedDraws draws1(source1, !centred), draws2(source2, !centred);
             for (std::int32_t k = begin; k < end; ++k) {
                 const float b1 = draws1.DrawMedian(g);  // group 1's draws come first
                 const float b2 = draws2.DrawMedian(g);
@@ -129,8 +144,8 @@ TwoMedianBootTestResult RunTwoMedianBootTest(const TwoMedianBootTestData& data, 
                 BootstrapDrawFrom(g, source1, work1);
                 BootstrapDrawFrom(g, source2, work2);
                 // MedianOf gives ArrayMedian's median without sorting; the draws are not needed afterwards.
-                const float b1 = MedianOf(work1);
-                const float b2 = MedianOf(work2);
+                const float b1 = centred ? UnroundedMedian(work1) : MedianOf(work1);
+                const float b2 = centred ? UnroundedMedian(work2) : MedianOf(work2);
                 out[k] = b1 - b2;
                 if (!tick()) return;
             }

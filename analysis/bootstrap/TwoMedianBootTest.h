@@ -7,7 +7,10 @@
 // The draws come from each group as its median left it (sorted, every position but the last passed
 // through its 7-digit text), and each drawn value passes through its 7-digit text again, as every
 // bootstrap draw does. No resample is degenerate: a median always exists, and the data's spread is checked
-// so that no difference can overflow.
+// so that no difference can overflow. Values that differ little relative to their size, where the
+// seven-digit text would move one by more than a thousandth of the spread within the groups
+// (sqrt(s1^2 + s2^2), a group of one adding 0), centre the run (TwoMedians.h): no value is rounded, so the
+// limits of groups of equal values are their obtained difference.
 #pragma once
 
 #include "analysis/TwoMedians.h"

@@ -254,6 +254,13 @@ std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
     return n;
 }
 
+// The observed groups of data.pooled.
+TFigures ObservedFigures(const IndepTData& data) noexcept {
+    const std::span<const float> all(data.pooled);
+    const auto nA = static_cast<std::size_t>(data.sizeA);
+    return ComputeT(all.first(nA), all.subspan(nA), data.sums);
+}
+
 ResultBox ObtainedTBox(float t) { return {"txtObtT", "label1", "Obtained t", t, BoxFormat::ThreeDecimals}; }
 
 ResultBox EffectSizeBox(float effectSize) {
@@ -342,19 +349,58 @@ IndepTData ReadIndepTData(DataFile& file) {
     for (const float v : data.pooled) sumOfSquares += static_cast<double>(v) * v;
     CheckSumsOfSquaresFit(file, sumOfSquares);
     const std::span<const float> all(data.pooled);
-    const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
-                                       all.subspan(static_cast<std::size_t>(data.sizeA)), data.sums);
+    if (AllEqual(all.first(static_cast<std::size_t>(data.sizeA))) &&
+        AllEqual(all.subspan(static_cast<std::size_t>(data.sizeA)))) {
+        RefuseData(file, "has no spread within the groups (the values of each group are all equal), so the "
+                         "pooled variance is 0 and t is undefined.");
+    }
+    CentreIfNeeded(data);
+    const TFigures observed = ObservedFigures(data);
     if (observed.zeroSpread || !std::isfinite(observed.t)) {
-        RefuseData(file, "has no spread within the groups (the values of each group are all equal, or differ "
-                         "too little for single precision), so the pooled variance is 0 and t is undefined.");
+        // The values of a group differ, but by less than single precision keeps of them once taken around
+        // the mean of both groups: the groups lie too far apart for their spread.
+        RefuseData(file, "has groups whose values differ too little for single precision once taken around "
+                         "the mean of both groups (the groups lie very far apart relative to the spread within "
+                         "them), so t cannot be computed.");
     }
     return data;
 }
 
-std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
+void CentreIfNeeded(IndepTData& data) {
     const std::span<const float> all(data.pooled);
-    const TFigures observed = ComputeT(all.first(static_cast<std::size_t>(data.sizeA)),
-                                       all.subspan(static_cast<std::size_t>(data.sizeA)), data.sums);
+    const auto nA = static_cast<std::size_t>(data.sizeA);
+    const std::span<const float> a = all.first(nA), b = all.subspan(nA);
+    const double sizeA = static_cast<double>(a.size()), sizeB = static_cast<double>(b.size());
+    // The figures in double by two passes, a group of equal values having variance 0.
+    const double varianceA = ExactVariance(a), varianceB = ExactVariance(b);
+    const double pooled = (varianceA * (sizeA - 1.0) + varianceB * (sizeB - 1.0)) / (sizeA + sizeB - 2.0);
+    const double difference = ExactMean(a) - ExactMean(b);
+    const double t = difference / std::sqrt(SizeFactor(data.sizeA, data.SizeB()) * pooled);
+    const double effectSize = std::fabs(difference) / (2.0 * std::sqrt(pooled));
+
+    const TFigures defined = ObservedFigures(data);
+    PrecisionCheck check(data.sums);
+    check.Statistic(defined.t, t);
+    check.Statistic(defined.varianceA, varianceA);
+    check.Statistic(defined.varianceB, varianceB);
+    check.Statistic(defined.pooledVariance, pooled);
+    check.Location(defined.difference, difference, std::sqrt(pooled));
+    check.Statistic(EffectSize(defined), effectSize);
+    // The shuffles sum groups of these sizes; double sums hold any spread a float can show.
+    if (data.sums == SumPrecision::Single) {
+        check.Conditioning(a);
+        check.Conditioning(b);
+    }
+    if (!check.Centred()) return;
+    // One shift for both groups: t compares them, so they move together.
+    const double shift = ExactMean(all);
+    data.centred = true;
+    data.sums = check.Sums();
+    ShiftValues(data.pooled, shift);
+}
+
+std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
+    const TFigures observed = ObservedFigures(data);
     return {ObtainedTBox(observed.t), EffectSizeBox(EffectSize(observed))};
 }
 
@@ -367,6 +413,7 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     const double sizeFactor = SizeFactor(nA, nB);
 
     IndepTResult result;
+    result.centred = data.centred;
     result.observed = TComputation(data.pooled.data(), nA, data.pooled.data() + nA, nB, sizeFactor, data.sums);
     result.comparisonT = ComparisonT(result.observed.t);
     result.effectSize = EffectSize(result.observed);
@@ -455,6 +502,7 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
             " an undefined t (equal means as well; counted on neither side). The output file shows them as "
             "inf or nan; the histogram leaves them out.");
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

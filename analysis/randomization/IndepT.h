@@ -5,8 +5,12 @@
 // Data file: nA, nB (each at least 2, at most kMaxDataValues values in all), then group A's values, then
 // group B's. Refused with a DataFileError: a group of fewer than 2, too many values, fewer values than
 // announced, a non-number, values so large that sums of their squares could overflow, and data with no
-// spread within the groups (each group's values all equal, or a pooled variance that computes as 0 or less
-// in single precision), for which t is undefined.
+// spread within the groups (each group's values all equal), for which t is undefined. Values that differ
+// little relative to their size centre the run (PrecisionCheck, engine/Module1.h): t and the effect size do
+// not change when both groups move together, so every shuffle works on the pooled values less their common
+// mean, with double sums and no refusal of spread that single sums would lose. Only groups so far apart
+// for the spread within them that, taken around that mean, each group's values come out equal as floats
+// are refused.
 //
 // Degenerate shuffles: a shuffle can leave no spread within either group (for example A = 1 1, B = 2 2
 // from the data 1 2 / 1 2). Its spread is then taken as exactly 0, also when the single-precision sums
@@ -34,14 +38,18 @@ struct IndepTData {
     std::vector<float> pooled;  // group A's values, then group B's, in the file's order
     std::int32_t sizeA = 0;
     SumPrecision sums = SumPrecision::Single;  // single within kIndepTDesignedValues values in all
+    bool centred = false;  // pooled holds the values less their common mean (PrecisionCheck)
     std::int32_t SizeB() const noexcept { return static_cast<std::int32_t>(pooled.size()) - sizeA; }
 };
 
 IndepTData ReadIndepTData(DataFile& file);
+// Centres data read as defined when PrecisionCheck asks for it (ReadIndepTData calls it).
+void CentreIfNeeded(IndepTData& data);
 // txtObtT and txtEffectSize, as the final result shows them.
 std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data);
 
-// The t computation, every named quantity rounded to single precision when stored.
+// The t computation, every named quantity rounded to single precision when stored. In a centred run the
+// means are those of the centred values.
 struct TFigures {
     float meanA = 0, meanB = 0, varianceA = 0, varianceB = 0;
     float pooledVariance = 0;  // in double from the single values, then rounded
@@ -79,6 +87,7 @@ struct IndepTResult {
     float probMore = 0;                                // (greater + less) / R, sum and quotient single
     std::vector<float> resampled;                      // t of shuffles 1..R, generation order
     NonFiniteCount nonFinite;                          // among resampled
+    bool centred = false;                              // the data's
 };
 
 // Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;

@@ -25,10 +25,6 @@ double SumOf(std::span<const float> d, SumPrecision sums) noexcept {
     return running.Value();
 }
 
-bool AllEqual(std::span<const float> d) noexcept {
-    return std::all_of(d.begin(), d.end(), [&](float v) { return v == d.front(); });
-}
-
 bool AllSameSize(std::span<const float> d) noexcept {
     return std::all_of(d.begin(), d.end(), [&](float v) { return std::fabs(v) == std::fabs(d.front()); });
 }
@@ -135,12 +131,33 @@ PairedTData ReadPairedTData(DataFile& file) {
     }
     data.sums = SumsFor(n, kPairedTDesignedPairs);
     CheckSumsOfSquaresFit(file, squares);
+    if (AllEqual(data.differences)) {
+        RefuseData(file, "has differences (second minus first) with no spread: they are all equal, so their "
+                         "standard deviation is 0 and t is undefined.");
+    }
+    CentreIfNeeded(data);
     const PairedTFigures observed = ObservedFigures(data);
     if (observed.zeroSpread || !std::isfinite(observed.t)) {
-        RefuseData(file, "has differences (second minus first) with no spread: they are all equal, or differ too "
-                         "little for single precision, so their standard deviation is 0 and t is undefined.");
+        RefuseData(file, "has differences (second minus first) that vary only in their last binary digits "
+                         "relative to their size, too little for even double-precision sums, so t cannot be "
+                         "computed.");
     }
     return data;
+}
+
+void CentreIfNeeded(PairedTData& data) {
+    const std::span<const float> d(data.differences);
+    const double mean = ExactMean(d);
+    const double sd = std::sqrt(ExactVariance(d));
+    const PairedTFigures defined = ObservedFigures(data);
+    PrecisionCheck check(data.sums);
+    check.Statistic(defined.t, mean / (sd / std::sqrt(static_cast<double>(d.size()))));
+    check.Statistic(defined.sd, sd);
+    // The sign patterns sum these differences; double sums hold any spread a float can show.
+    if (data.sums == SumPrecision::Single) check.Conditioning(d);
+    if (!check.Centred()) return;
+    data.centred = true;
+    data.sums = check.Sums();
 }
 
 std::vector<ResultBox> ObservedPairedTBoxes(const PairedTData& data) {
@@ -153,6 +170,7 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
     const std::span<float> d(data.differences);
 
     PairedTResult result;
+    result.centred = data.centred;
     result.observed = ObservedFigures(data);
     result.obtainedT = RoundedPairedT(result.observed.t);
     result.comparisonT = PairedComparisonT(result.obtainedT);
@@ -221,6 +239,7 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
             " -inf), counted as at least as extreme on its side. The output file shows them as inf; the "
             "histogram leaves them out.");
     }
+    if (r.centred) run.notes.push_back(kCentredRunNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

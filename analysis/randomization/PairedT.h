@@ -5,8 +5,11 @@
 // Data file: n (the number of pairs, at least 2, at most kMaxDataValues / 2), then n pairs, each the first
 // measurement and then the second. Refused with a DataFileError: fewer than 2 pairs, too many, fewer values
 // than announced, a non-number, differences so large that the sum of their squares could overflow, and
-// differences with no spread (all equal, or a variance that computes as 0 or less in single precision),
-// for which t is undefined.
+// differences that are all equal, for which t is undefined. Differences that vary little relative to their
+// size (a constant offset between the measurements) centre the run (PrecisionCheck, engine/Module1.h): its
+// sums are kept in double. The differences are not shifted, since their mean is what t tests; differences
+// that vary only in their last binary digits, so little that even double sums leave them no variance, are
+// refused.
 //
 // Signs: a draw u (stored as a float) of at most 0.5 flips a difference, and the flipped signs stay for the
 // next resample. A difference of 0 becomes -0, which changes no sum: t is never -0, and the output file
@@ -35,9 +38,12 @@ inline constexpr std::int64_t kPairedTDesignedPairs = 1000;
 struct PairedTData {
     std::vector<float> differences;  // second minus first, in the file's order
     SumPrecision sums = SumPrecision::Single;  // single within kPairedTDesignedPairs pairs
+    bool centred = false;  // sums kept in double by PrecisionCheck (the differences as they are)
 };
 
 PairedTData ReadPairedTData(DataFile& file);
+// Keeps the sums in double when PrecisionCheck asks for it (ReadPairedTData calls it).
+void CentreIfNeeded(PairedTData& data);
 // txtObtT, as the final result shows it.
 std::vector<ResultBox> ObservedPairedTBoxes(const PairedTData& data);
 
@@ -65,6 +71,7 @@ struct PairedTResult {
     float probMore = 0;                                // (greater + less) / R, sum and quotient single
     std::vector<float> resampled;                      // t of sign patterns 1..R, generation order
     NonFiniteCount nonFinite;                          // among resampled
+    bool centred = false;                              // the data's
 };
 
 // Flips data.differences in place from the file's signs at each of the R resamples, as the window does;

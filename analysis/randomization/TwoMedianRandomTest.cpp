@@ -36,7 +36,8 @@ __attribute__((target_clones("popcnt", "default"))) std::int32_t NthBit(const st
 // data takes the plain route (ShuffledMedians).
 class RankedShuffles {
 public:
-    explicit RankedShuffles(const std::vector<float>& combined) {
+    // rounded: the values the median exchanges pass through their seven-digit text (not in a centred run).
+    RankedShuffles(const std::vector<float>& combined, bool rounded) {
         const std::size_t n = combined.size();
         std::vector<std::int32_t> order(n);
         std::iota(order.begin(), order.end(), 0);
@@ -51,7 +52,7 @@ public:
             const auto at = static_cast<std::size_t>(order[r]);
             fileRanks_[at] = static_cast<std::int32_t>(r);
             sorted_[r] = combined[at];
-            rounded_[r] = RoundTrip7(combined[at]);
+            rounded_[r] = rounded ? RoundTrip7(combined[at]) : combined[at];
         }
         bits_.assign((n + 63) / 64, 0);
     }
@@ -112,13 +113,19 @@ private:
     std::vector<std::int32_t> fileRanks_;  // rank of each value in the file's order
     std::vector<std::int32_t> ranks_;      // the same, shuffled
     std::vector<float> sorted_;            // the values by rank
-    std::vector<float> rounded_;           // the same through RoundTrip7
+    std::vector<float> rounded_;           // the same through RoundTrip7 (as they are in a centred run)
     std::vector<std::uint64_t> bits_;      // the marked group's ranks
 };
 
 }  // namespace
 
-TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file) { return ReadTwoMedianData(file); }
+TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file) {
+    TwoMedianRandomTestData data = ReadTwoMedianData(file);
+    // The shuffles mix both groups, so their medians vary with the spread of all values together.
+    const double spread = std::sqrt(ExactVariance(data.combined));
+    CentreIfNeeded(data, spread, spread);
+    return data;
+}
 
 std::vector<ResultBox> ObservedTwoMedianRandomTestBoxes(const TwoMedianRandomTestData& data) {
     return ObservedMedianBoxes(ComputeObservedMedians(data));
@@ -131,6 +138,7 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
     const std::size_t size1 = static_cast<std::size_t>(data.size1);
 
     TwoMedianRandomTestResult result;
+    result.centred = data.centred;
     result.observed = ComputeObservedMedians(data);
     result.differences.assign(static_cast<std::size_t>(R), 0.0f);
 
@@ -144,7 +152,7 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
         // first N - S1 swaps group 2's places are settled, and the swaps left only reorder group 1, which
         // leaves both medians as they are. So a shuffle makes those N - S1 swaps alone, its indices worked
         // out together from a block of draws, and the stream moves on by all N - 1 draws.
-        const RankedShuffles prepared(data.combined);
+        const RankedShuffles prepared(data.combined, !data.centred);
         const std::size_t settling = n - size1;
         std::vector<double> scales(settling);  // m - 0.0001 for the draw that picks 1..m, m = N, N - 1, ...
         for (std::size_t d = 0; d < settling; ++d) scales[d] = static_cast<double>(n - d) - 0.0001;
@@ -168,6 +176,7 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
             }
         });
     } else {
+        const bool centred = data.centred;
         ResamplesInParallel(R, draws, settings.threads, generator, control,
                             [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
             std::vector<float> work(n);
@@ -176,8 +185,8 @@ TwoMedianRandomTestResult RunTwoMedianRandomTest(const TwoMedianRandomTestData& 
                 std::copy(data.combined.begin(), data.combined.end(), work.begin());  // from the file's order
                 ShuffleArray(g, all);
                 // MedianOf gives ArrayMedian's median without sorting; the groups are not needed afterwards.
-                const float m1 = MedianOf(all.first(size1));
-                const float m2 = MedianOf(all.subspan(size1));
+                const float m1 = centred ? UnroundedMedian(all.first(size1)) : MedianOf(all.first(size1));
+                const float m2 = centred ? UnroundedMedian(all.subspan(size1)) : MedianOf(all.subspan(size1));
                 out[k] = m1 - m2;
                 if (!tick()) return;
             }

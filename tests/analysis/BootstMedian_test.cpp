@@ -8,9 +8,11 @@
 #include "literal/LiteralBootstMedian.h"
 #include "support/Files.h"
 #include "support/Refusals.h"
+#include "support/TwoGroups.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -55,6 +57,8 @@ brevant::BootstMedianResult RunFast(const std::vector<float>& values, RunSetting
 void ExpectSameAsLiteral(const std::vector<float>& values, std::int32_t R, float q, Seeds seeds) {
     SCOPED_TRACE("n=" + std::to_string(values.size()) + " R=" + std::to_string(R) + " q=" + std::to_string(q));
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / "BootstMedian_test_out.dat";
+    DataFile file = DataFile::FromText(FileText(values), "median.dat");
+    ASSERT_FALSE(brevant::ReadBootstMedianData(file).centred) << "ordinary data keep the defined path";
     Seeds after;
     const auto fast = RunFast(values, {R, q, out.string()}, seeds, &after);
     brevant::literal::seedTable = seeds;
@@ -83,7 +87,9 @@ std::vector<float> RandomValues(std::mt19937& random, int n, int kind) {
         switch (kind % 4) {
             case 0: values.push_back(spread(random)); break;                    // mostly eight digits and more
             case 1: values.push_back(static_cast<float>(few(random))); break;  // many ties
-            case 2: values.push_back(1234.5f + 0.0625f * static_cast<float>(few(random))); break;  // halfway
+            case 2:  // halfway, a few units apart (a hundredth apart they centre the run)
+                values.push_back(1234.5f + 0.0625f * static_cast<float>(few(random)) + static_cast<float>(2 * (j % 5)));
+                break;
             default: values.push_back(j % 3 == 0 ? std::round(spread(random)) : spread(random) * 1e-3f); break;
         }
     }
@@ -111,8 +117,9 @@ TEST(BootstMedian, MatchesTheLiteralRunBitForBit) {
 TEST(BootstMedian, HalfwayAtTheEighthDigitAndZerosOfBothSigns) {
     // 1234.5625 is exactly halfway between 1234.562 and 1234.563 and reads back as 1234.562 (ties to even);
     // 1234.5635 (as a float, a little below) as 1234.563; an even n forms such values as the mean of two.
-    ExpectSameAsLiteral({1234.5625f, 1234.5625f, 1234.5625f}, 1000, 0.975f, Seeds{1, 2, 3});
-    ExpectSameAsLiteral({1234.5f, 1234.625f, 1234.5625f, 1234.5635f, 1234.5f, 1234.625f}, 2000, 0.95f,
+    // (Such values a hundredth apart, or all equal, centre the run: ValuesThatDifferLittle... below.)
+    ExpectSameAsLiteral({1234.5625f, 1234.5625f, 1230.5f}, 1000, 0.975f, Seeds{1, 2, 3});
+    ExpectSameAsLiteral({1234.5f, 1234.625f, 1234.5625f, 1234.5635f, 1230.5f, 1238.625f}, 2000, 0.95f,
                         Seeds{100, 200, 300});
     ExpectSameAsLiteral({1234.5625f, 1234.5f, 1234.625f, -1234.5625f, 99999.995f}, 1000, 0.995f, Seeds{9, 8, 7});
     // Between 2^33 and 1e10 floats lie farther apart (1024) than the seventh digit (1000): the texts of
@@ -144,10 +151,75 @@ TEST(BootstMedian, OneAndTwoValues) {
     for (const float m : one.bootstrapMedians) ASSERT_EQ(m, 42.5f);
     EXPECT_EQ(one.lowerLimit, 42.5f);
     EXPECT_EQ(one.upperLimit, 42.5f);
-    // With more digits the bootstrap medians see the seven-digit text, the obtained median the data.
-    ExpectSameAsLiteral({1.23456789f}, 1000, 0.975f, Seeds{1, 2, 3});
+    // With more digits, one value has no spread for its seven-digit text to keep: the run is centred, and
+    // every bootstrap median and both limits are the value itself (ValuesThatDifferLittle... below). Two
+    // values far apart keep the defined path: the bootstrap medians see the seven-digit text.
     ExpectSameAsLiteral({1.23456789f, -7.654321987f}, 1000, 0.975f, Seeds{5, 6, 7});
     ExpectSameAsLiteral({2.0f, 2.0f}, 1000, 0.95f, Seeds{5, 6, 7});
+}
+
+// Values that differ little relative to their size, where the seven-digit text would move one by more
+// than a thousandth of their spread (one value, values all equal, values a hundredth apart near 100,000):
+// the run is centred, so no value is rounded. The obtained median is the data's own, the limits lie on
+// either side of it (at it, for a sample with no spread), they agree with the same run on the data taken
+// around a round value near them, and a note says so.
+TEST(BootstMedian, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    std::mt19937 random(2026);
+    const auto around = [&random](int n, double centre, double sd) {
+        return brevant::testing::Around(random, n, centre, sd);
+    };
+    const auto halfway = [&random](int n) {  // 1234.5 + 0.0625 k, many of them halfway at the eighth digit
+        std::uniform_int_distribution<int> few(-3, 4);
+        std::vector<float> values;
+        for (int i = 0; i < n; ++i) values.push_back(1234.5f + 0.0625f * static_cast<float>(few(random)));
+        return values;
+    };
+    const struct {
+        const char* what;
+        std::vector<float> values;
+        double shift;  // the round value near them
+    } cases[] = {
+        {"one value 100000.01", {100000.01f}, 100000.0},
+        {"one value of nine digits", {1.23456789f}, 1.0},
+        {"equal halfway values", {1234.5625f, 1234.5625f, 1234.5625f}, 1234.0},
+        {"halfway values a hundredth apart", {1234.5f, 1234.625f, 1234.5625f, 1234.5635f, 1234.5f, 1234.625f},
+         1234.0},
+        {"61 values near 100,000, spread 0.01", around(61, 100000.01, 0.01), 100000.0},
+        {"40 values 1 +- 2e-7", around(40, 1.0, 2e-7), 1.0},
+        {"100 values near 1e6, spread 1", around(100, 1e6, 1.0), 1e6},
+        {"halfway values near 1234.5, spread 0.14", halfway(26), 1234.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double spread = brevant::testing::StandardDeviation(c.values);
+
+        DataFile file = DataFile::FromText(FileText(c.values), "close.dat");
+        const brevant::BootstMedianData data = brevant::ReadBootstMedianData(file);
+        EXPECT_TRUE(data.centred);
+        Generator generator{Seeds{4, 5, 6}};
+        RunControl control;
+        const RunSettings settings{2000, 0.95f, {}};
+        brevant::BootstMedianResult result = brevant::RunBootstMedian(data, settings, generator, control);
+        std::vector<float> shifted;
+        for (const float v : c.values) shifted.push_back(static_cast<float>(v - c.shift));
+        const auto taken = RunFast(shifted, settings, Seeds{4, 5, 6});
+
+        EXPECT_NEAR(result.median, brevant::testing::ExactMedian(c.values), spread / 1000);
+        EXPECT_LE(result.lowerLimit, result.median);
+        EXPECT_GE(result.upperLimit, result.median);
+        if (spread == 0) {
+            EXPECT_EQ(result.lowerLimit, result.median);
+            EXPECT_EQ(result.upperLimit, result.median);
+        }
+        // The same draws on values around 0; the limits there, moved back, lie within a thousandth of the
+        // spread (and the float spacing at the data's size) of the centred run's.
+        const double grid = std::nextafter(std::fabs(result.median), INFINITY) - std::fabs(result.median);
+        EXPECT_NEAR(result.lowerLimit, taken.lowerLimit + c.shift, spread / 1000 + grid);
+        EXPECT_NEAR(result.upperLimit, taken.upperLimit + c.shift, spread / 1000 + grid);
+        const brevant::RunResult run = brevant::PresentBootstMedian(std::move(result));
+        EXPECT_EQ(brevant::BoxValue(brevant::ObservedBootstMedianBoxes(data)[0]), brevant::BoxValue(run.boxes[0]));
+        EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote), run.notes.end());
+    }
 }
 
 // Past the literal routines' 1,000 values: the fast run against the engine's own BootstrapDraw and

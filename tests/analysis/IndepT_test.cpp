@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <filesystem>
@@ -69,8 +70,9 @@ void ExpectSameAsLiteral(const Case& c) {
     Generator generator{c.seeds};
     RunControl control;
     DataFile file = DataFile::FromText(FileText(c.a, c.b), "test.dat");
-    const brevant::IndepTResult fast =
-        brevant::RunIndepT(brevant::ReadIndepTData(file), settings, generator, control, c.path);
+    const brevant::IndepTData data = brevant::ReadIndepTData(file);
+    ASSERT_FALSE(data.centred) << "ordinary data keep the defined path";
+    const brevant::IndepTResult fast = brevant::RunIndepT(data, settings, generator, control, c.path);
     brevant::WriteOutputFile(settings, fast.resampled);
 
     std::vector<float> pooled = c.a;
@@ -111,8 +113,9 @@ TEST(IndepT, MatchesTheLiteralRunBitForBit) {
         ExpectSameAsLiteral({MixedValues(random, nA, 0.5f * i), MixedValues(random, nB, 0.0f), seeds, 1000 + i});
         ++i;
     }
-    // Large magnitudes where single-precision sums lose digits.
-    ExpectSameAsLiteral({{123456.7f, 123457.9f, 123455.1f, 123456.2f}, {123458.3f, 123459.9f, 123457.4f},
+    // Large magnitudes where single-precision sums lose digits, with a spread of a few percent of their size
+    // (a spread of a thousandth centres the run: DataThatDifferLittleRelativeToTheirSizeCentreTheRun).
+    ExpectSameAsLiteral({{123456.7f, 131457.9f, 119455.1f, 127456.2f}, {133458.3f, 121459.9f, 125457.4f},
                          Seeds{4711, 815, 12345}, 2000});
     // Shuffles chained over several chunks on three threads, each chunk carrying the last arrangement.
     ExpectSameAsLiteral({MixedValues(random, 300, 0.3f), MixedValues(random, 300, 0.0f), Seeds{9, 99, 999}, 1000, 3});
@@ -240,7 +243,7 @@ TEST(IndepT, ShufflePicksMakeTheSameSwapsFromTheSameDraws) {
 // switches every data sum to double, so t is the double-precision t of the data rounded to a float.
 TEST(IndepT, SumsAreSingleUpToTheDesignedSizeAndDoubleBeyond) {
     std::mt19937 random(99);
-    ExpectSameAsLiteral({MixedValues(random, 500, 1000.0f), MixedValues(random, 500, 1000.5f), Seeds{5, 6, 7}, 200});
+    ExpectSameAsLiteral({MixedValues(random, 500, 20.0f), MixedValues(random, 500, 20.5f), Seeds{5, 6, 7}, 200});
 
     std::normal_distribution<float> around(1000.0f, 3.0f);
     std::vector<float> a(600), b(401);
@@ -265,6 +268,98 @@ TEST(IndepT, SumsAreSingleUpToTheDesignedSizeAndDoubleBeyond) {
     EXPECT_NEAR(f.meanB, static_cast<double>(mB), 1e-7 * 1000);
     EXPECT_NEAR(f.pooledVariance, static_cast<double>(pooled), 1e-6 * 9);
     EXPECT_EQ(brevant::BoxValue(brevant::ObservedIndepTBoxes(data)[0]), f.t);
+}
+
+// The t and the effect size in double (long double sums), two passes around each group's mean.
+std::pair<double, double> ReferenceT(const std::vector<float>& a, const std::vector<float>& b) {
+    const auto moments = [](const std::vector<float>& x) {
+        long double m = 0, q = 0;
+        for (const float v : x) m += v;
+        m /= static_cast<long double>(x.size());
+        for (const float v : x) q += (v - m) * (v - m);
+        return std::pair{m, q};
+    };
+    const auto [mA, qA] = moments(a);
+    const auto [mB, qB] = moments(b);
+    const long double pooled = (qA + qB) / static_cast<long double>(a.size() + b.size() - 2);
+    const long double d = mA - mB;
+    const long double t = d / std::sqrt((1.0L / a.size() + 1.0L / b.size()) * pooled);
+    return {static_cast<double>(t), static_cast<double>(std::fabs(d) / (2 * std::sqrt(pooled)))};
+}
+
+std::vector<float> Around(std::mt19937& random, int n, double centre, double sd, double step = 0.0) {
+    std::normal_distribution<double> value(centre, sd);
+    std::vector<float> values;
+    for (int i = 0; i < n; ++i) {
+        const double v = value(random);
+        values.push_back(static_cast<float>(step > 0.0 ? std::round(v / step) * step : v));
+    }
+    return values;
+}
+
+std::vector<float> Less(const std::vector<float>& values, double shift) {
+    std::vector<float> out;
+    for (const float v : values) out.push_back(static_cast<float>(static_cast<double>(v) - shift));
+    return out;
+}
+
+// Measurements that differ little relative to their size: single sums lose their spread (t off by a large
+// factor, or no spread at all), so the run is centred: every such file is accepted, t and the effect size
+// agree with a double-precision computation, the proportions agree with the same run on the data taken
+// around a round value near their mean (the same shuffles on well-conditioned values), and a note says so.
+TEST(IndepT, DataThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    std::mt19937 random(1515);
+    // 15 integers near `size`, within-group variances 2.5 and 2.22: single sums of their squares leave a
+    // negative pooled variance near 100,000 (the file was refused for no spread), t far off near 1e7.
+    const auto integers = [](float size, bool second) {
+        std::vector<float> values;
+        for (const int k : {1, 2, 3, 4, 5}) values.push_back(size + static_cast<float>(k + (second ? 2 : 0)));
+        if (second) values.insert(values.end(), values.begin(), values.end());
+        return values;
+    };
+    std::mt19937 literal(99);  // the 500 + 500 values near 1000 of an earlier literal comparison
+    const std::vector<float> nearThousandA = MixedValues(literal, 500, 1000.0f);
+    const std::vector<float> nearThousandB = MixedValues(literal, 500, 1000.5f);
+    const struct {
+        const char* what;
+        std::vector<float> a, b;
+        double around;  // the round value near the mean the comparison run takes the data around
+    } cases[] = {
+        {"500 + 500 near 10,000, spread 10", Around(random, 500, 10000.0, 10.0), Around(random, 500, 10001.5, 10.0),
+         10000.0},
+        {"500 + 500 near 1,000, spread 5.8", nearThousandA, nearThousandB, 1000.0},
+        {"4 + 3 near 123,456", {123456.7f, 123457.9f, 123455.1f, 123456.2f}, {123458.3f, 123459.9f, 123457.4f},
+         123456.0},
+        {"15 integers near 100,000", integers(1e5f, false), integers(1e5f, true), 1e5},
+        {"15 integers near 1e7", integers(1e7f, false), integers(1e7f, true), 1e7},
+        {"body temperatures", Around(random, 130, 98.25, 0.73, 0.1), Around(random, 130, 98.1, 0.73, 0.1), 98.0},
+        {"60 + 40 near 1e6, spread 1", Around(random, 60, 1e6, 1.0), Around(random, 40, 1e6 + 0.6, 1.0), 1e6},
+        {"1 +- 1e-4", Around(random, 50, 1.0, 1e-4), Around(random, 70, 1.0 + 5e-5, 1e-4), 1.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto [t, effectSize] = ReferenceT(c.a, c.b);
+        const RunSettings settings{2000, 0.975f, {}, 2};
+        Generator generator{Seeds{123, 456, 789}}, shiftedGenerator{Seeds{123, 456, 789}};
+        RunControl control;
+        DataFile file = DataFile::FromText(FileText(c.a, c.b), "close.dat");
+        const brevant::IndepTData data = brevant::ReadIndepTData(file);
+        EXPECT_TRUE(data.centred);
+        const brevant::RunResult run =
+            brevant::PresentIndepT(brevant::RunIndepT(data, settings, generator, control), settings);
+        DataFile shiftedFile = DataFile::FromText(FileText(Less(c.a, c.around), Less(c.b, c.around)), "shifted.dat");
+        const brevant::RunResult shifted = brevant::IndepTProcedure(shiftedFile, settings, shiftedGenerator, control);
+
+        EXPECT_NEAR(brevant::BoxValue(run.boxes[0]), t, 0.01 * std::fabs(t)) << "t";
+        EXPECT_NEAR(brevant::BoxValue(run.boxes[4]), effectSize, 0.01 * effectSize) << "effect size";
+        EXPECT_EQ(brevant::BoxValue(brevant::ObservedIndepTBoxes(data)[0]), brevant::BoxValue(run.boxes[0]));
+        for (const std::size_t box : {1u, 2u, 3u}) {
+            EXPECT_NEAR(brevant::BoxValue(run.boxes[box]), brevant::BoxValue(shifted.boxes[box]), 0.01)
+                << run.boxes[box].control;
+        }
+        EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote), run.notes.end());
+        EXPECT_EQ(std::find(shifted.notes.begin(), shifted.notes.end(), brevant::kCentredRunNote), shifted.notes.end());
+    }
 }
 
 TEST(IndepT, EqualGroupsGiveTZeroAndCountEachSideOnItsOwn) {
@@ -361,6 +456,9 @@ TEST(IndepT, RefusesDataThatCannotGiveAT) {
         {"-1 3  1 2 3", "is out of range"},
         {"2 2  4 4 4 4", "has no spread within the groups"},
         {"2 3  1 1  2 2 2", "so the pooled variance is 0 and t is undefined."},
+        // Within-group spread of 1 at 1e7, groups 4e7 apart: taken around their common mean (3e7) the values
+        // of each group come out equal in single precision.
+        {"2 2  10000000 10000001  50000000 50000000", "the groups lie very far apart relative to the spread"},
         {"3 3  1 2 3  4 5", "holds fewer values than announced"},
         {"3 3  1 2 x  4 5 6", "is not a number"},
         {"600000 600000", "announces 1200000 values in its two groups; at most 1000000 can be analysed."},

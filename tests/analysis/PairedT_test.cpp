@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -149,6 +150,77 @@ TEST(PairedT, PastTheDesignedSizeSumsAreDouble) {
     designed.pairs.resize(2000);
     DataFile file2 = DataFile::FromText(FileText(designed.pairs), "designed.dat");
     EXPECT_EQ(brevant::ReadPairedTData(file2).sums, brevant::SumPrecision::Single);
+}
+
+// Before-after measurements with a nearly constant offset: the differences vary little relative to their
+// size, so single sums lose their spread (a t far off, or none at all). The run keeps its sums in double
+// without shifting the differences, whose mean is what t tests: the literal run with double sums is its
+// oracle, bit for bit; t and the standard deviation agree with a double-precision computation; a note says
+// so. Ordinary differences (body temperatures before and after) keep the defined path.
+TEST(PairedT, DifferencesThatVaryLittleRelativeToTheirSizeKeepDoubleSums) {
+    std::mt19937 random(515);
+    // n pairs: a first measurement around `level`, the second `offset` more, give or take `noise`.
+    const auto pairs = [&random](int n, double level, double spread, double offset, double noise) {
+        std::normal_distribution<double> first(level, spread), change(offset, noise);
+        std::vector<float> values;
+        for (int i = 0; i < n; ++i) {
+            const double x = first(random);
+            values.push_back(static_cast<float>(x));
+            values.push_back(static_cast<float>(x + change(random)));
+        }
+        return values;
+    };
+    const auto tenths = [&random](int n) {  // body temperatures, one decimal, before and after
+        std::normal_distribution<double> first(98.25, 0.73), change(0.2, 0.3);
+        std::vector<float> values;
+        for (int i = 0; i < n; ++i) {
+            const double x = std::round(first(random) * 10.0) / 10.0;
+            values.push_back(static_cast<float>(x));
+            values.push_back(static_cast<float>(std::round((x + change(random)) * 10.0) / 10.0));
+        }
+        return values;
+    };
+    const struct {
+        const char* what;
+        std::vector<float> pairs;
+        bool centred;
+    } cases[] = {
+        {"offset 5 +- 0.001, 40 pairs near 50", pairs(40, 50.0, 10.0, 5.0, 0.001), true},
+        {"offset 5 +- 0.001, 1000 pairs near 50", pairs(1000, 50.0, 10.0, 5.0, 0.001), true},
+        {"offset 2 +- 0.01, 200 pairs near 10,000", pairs(200, 10000.0, 50.0, 2.0, 0.01), true},
+        {"offset 1 +- 1e-4, 30 pairs near 10", pairs(30, 10.0, 1.0, 1.0, 1e-4), true},
+        {"body temperatures", tenths(130), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DataFile file = DataFile::FromText(FileText(c.pairs), "offset.dat");
+        const brevant::PairedTData data = brevant::ReadPairedTData(file);
+        ASSERT_EQ(data.centred, c.centred);
+        if (c.centred) {
+            EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
+            ExpectSameAsLiteral<double>({c.pairs, Seeds{31, 32, 33}, 1000, 2});
+        } else {
+            ExpectSameAsLiteral({c.pairs, Seeds{31, 32, 33}, 1000, 2});
+        }
+        // The differences as the reader forms them (second minus first in single precision), in long double.
+        long double mean = 0, squares = 0;
+        for (const float d : data.differences) mean += d;
+        mean /= static_cast<long double>(data.differences.size());
+        for (const float d : data.differences) squares += (d - mean) * (d - mean);
+        const auto n = static_cast<long double>(data.differences.size());
+        const auto sd = static_cast<double>(std::sqrt(squares / (n - 1)));
+        const auto t = static_cast<double>(mean / (std::sqrt(squares / (n - 1)) / std::sqrt(n)));
+        Generator generator{Seeds{31, 32, 33}};
+        RunControl control;
+        const RunSettings settings{1000, 0.975f, {}};
+        brevant::PairedTResult result = brevant::RunPairedT(data, settings, generator, control);
+        EXPECT_NEAR(result.observed.t, t, 0.01 * std::fabs(t)) << "t";
+        EXPECT_NEAR(result.observed.sd, sd, 0.01 * sd) << "standard deviation";
+        const brevant::RunResult run = brevant::PresentPairedT(std::move(result), settings);
+        EXPECT_NEAR(brevant::BoxValue(run.boxes[0]), t, 0.01 * std::fabs(t) + 0.0005) << "t as shown";
+        EXPECT_EQ(std::find(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote) != run.notes.end(),
+                  c.centred);
+    }
 }
 
 // A zero difference turns into -0 under a flip: it changes no sum, no t is -0, and the output file writes

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -24,6 +26,7 @@ using brevant::Seeds;
 using brevant::testing::ExpectRefused;
 using brevant::testing::Refusal;
 using brevant::testing::Mix;
+using brevant::testing::StandardDeviation;
 using brevant::testing::ReadWhole;
 using brevant::testing::TwoMedianRunner;
 
@@ -67,8 +70,9 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     // Values whose 7-digit forms overtake the largest value, which the median's sort leaves last and unrounded:
-    // the sorted group ends 1.234568, 1.234568, 1.2345679.
-    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f}, 1000, 0.95f,
+    // the sorted group ends 1.234568, 1.234568, 1.2345679. (With no value far from them the run is centred:
+    // ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun.)
+    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f, 9.0f}, 1000, 0.95f,
                         Seeds{101, 202, 303});
     // -0 beside 0, which no data file can hold (the reader gives 0), takes the plain route: the sign of a
     // zero median then depends on where the sort left each zero.
@@ -84,6 +88,29 @@ TEST(TwoMedianBootTest, MatchesTheLiteralRunBitForBit) {
     const std::vector<float> tie{1234.5625f, 1234.5625f, 1.0f, 1234.5635f};
     const std::vector<float> long7{9.87654321f, 5.0f, 1234.5625f, -2.345678912f, 7.0f};
     for (const float q : {0.95f, 0.975f, 0.995f}) ExpectSameAsLiteral(tie, long7, 1000, q, Seeds{30000, 1, 30000});
+}
+
+// Values that differ little relative to their size, where the seven-digit text would move one by more than
+// a thousandth of the spread within the groups: no value is rounded (ExpectCentredTwoMedianRun), so groups
+// with no spread give limits at their obtained difference, never beside it.
+TEST(TwoMedianBootTest, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    std::mt19937 random(707);
+    std::vector<brevant::testing::CloseGroups> cases = brevant::testing::CloseGroupCases(random);
+    cases.insert(cases.end(), {
+        {"groups of one, 100000.01 and 5.25", {100000.01f}, {5.25f}, 100000.0},
+        {"groups of one of nine digits", {1.23456789f}, {-7.65432198f}, 0.0},
+        {"equal values, 100000.01 and 100000.02", std::vector<float>(4, 100000.01f), std::vector<float>(3, 100000.02f),
+         100000.0},
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double spread = std::hypot(StandardDeviation(c.g1), StandardDeviation(c.g2));
+        const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianBootTest, c.g1, c.g2, c.around, spread);
+        if (spread == 0.0) {
+            EXPECT_EQ(r.lowerLimit, r.observed.difference);
+            EXPECT_EQ(r.upperLimit, r.observed.difference);
+        }
+    }
 }
 
 TEST(TwoMedianBootTest, GroupsOfOneGiveTheObtainedDifferenceEverywhere) {

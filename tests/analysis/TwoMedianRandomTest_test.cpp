@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -24,6 +26,7 @@ using brevant::Seeds;
 using brevant::testing::ExpectRefused;
 using brevant::testing::Refusal;
 using brevant::testing::Mix;
+using brevant::testing::StandardDeviation;
 using brevant::testing::ReadWhole;
 using brevant::testing::TwoMedianRunner;
 
@@ -67,8 +70,9 @@ TEST(TwoMedianRandomTest, MatchesTheLiteralRunBitForBit) {
         ++i;
     }
     // Values whose 7-digit forms overtake the largest value, which the median's sort leaves last and unrounded:
-    // the sorted group ends 1.234568, 1.234568, 1.2345679.
-    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f}, 1000, 0.95f,
+    // the sorted group ends 1.234568, 1.234568, 1.2345679. (With no value far from them the run is centred:
+    // ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun.)
+    ExpectSameAsLiteral({1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f, 9.0f}, 1000, 0.95f,
                         Seeds{101, 202, 303});
     // -0 beside 0, which no data file can hold (the reader gives 0), takes the plain route: the sign of a
     // zero median then depends on where the sort left each zero.
@@ -82,6 +86,27 @@ TEST(TwoMedianRandomTest, MatchesTheLiteralRunBitForBit) {
     // The eighth-digit tie itself: 1234.5625 goes through "1234.562" (halves to even) wherever it is moved.
     ExpectSameAsLiteral({1234.5625f, 1234.5625f, 1.0f}, {1234.5625f, 5.0f, 1234.5635f, 9.87654321f}, 1000, 0.975f,
                         Seeds{30000, 30000, 30000});
+}
+
+// Values that differ little relative to their size, where the seven-digit text would move one by more than
+// a thousandth of the spread of all values: no value is rounded (ExpectCentredTwoMedianRun).
+TEST(TwoMedianRandomTest, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
+    std::mt19937 random(606);
+    std::vector<brevant::testing::CloseGroups> cases = brevant::testing::CloseGroupCases(random);
+    cases.insert(cases.end(), {
+        {"all equal, 100000.01", std::vector<float>(4, 100000.01f), std::vector<float>(3, 100000.01f), 100000.0},
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<float> all = c.g1;
+        all.insert(all.end(), c.g2.begin(), c.g2.end());
+        const double spread = StandardDeviation(all);
+        const auto r = brevant::testing::ExpectCentredTwoMedianRun(kTwoMedianRandomTest, c.g1, c.g2, c.around, spread);
+        if (spread == 0.0) {
+            EXPECT_EQ(r.lowerLimit, 0.0f);
+            EXPECT_EQ(r.upperLimit, 0.0f);
+        }
+    }
 }
 
 // A shuffle stops once group 2's places are settled, drawing them from whole blocks: group 2 of every size

@@ -1,10 +1,11 @@
-// Two-group data for the median procedures' tests: the data file's text, and random groups with the cases
-// the medians must get right (ties, negatives, values of more than seven significant digits, values that
+// Data for the median procedures' tests: the two-group data file's text, values around a centre and their
+// spread, and random groups with the cases the medians must get right (ties, negatives, values of more than seven significant digits, values that
 // lie exactly halfway at the eighth digit, both zeros, wide magnitudes).
 #pragma once
 
 #include "engine/NumberText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -55,6 +56,31 @@ inline float DrawValue(std::mt19937& random, Mix mix, float centre) {
     }
     }
     return 0.0f;
+}
+
+// n values from a normal distribution, each rounded to a float.
+inline std::vector<float> Around(std::mt19937& random, int n, double centre, double sd) {
+    std::normal_distribution<double> value(centre, sd);
+    std::vector<float> values;
+    for (int i = 0; i < n; ++i) values.push_back(static_cast<float>(value(random)));
+    return values;
+}
+
+// The standard deviation in double, two passes; 0 for fewer than 2 values.
+inline double StandardDeviation(const std::vector<float>& values) {
+    if (values.size() < 2) return 0.0;
+    double mean = 0, squares = 0;
+    for (const float v : values) mean += v / static_cast<double>(values.size());
+    for (const float v : values) squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / static_cast<double>(values.size() - 1));
+}
+
+// The median of the values as they are, in double for the two middle values of an even n.
+inline float ExactMedian(std::vector<float> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    if (n % 2 == 1) return values[n / 2];
+    return static_cast<float>((static_cast<double>(values[n / 2 - 1]) + values[n / 2]) / 2.0);
 }
 
 inline std::vector<float> DrawGroup(std::mt19937& random, int n, Mix mix, float centre) {

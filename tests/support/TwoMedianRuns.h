@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +71,7 @@ template <class Result>
 void ExpectTwoMedianRunMatchesLiteral(const TwoMedianRunner<Result>& runner, const Groups& g1, const Groups& g2,
                                       std::int32_t R, float q, Seeds seeds, bool viaFile) {
     const std::filesystem::path out = std::filesystem::path(BREVANT_TEST_WORK_DIR) / runner.outFile;
+    ASSERT_FALSE(TwoMedianDataOf(runner, g1, g2, viaFile).centred) << "ordinary data keep the defined path";
     Generator generator{seeds};
     const auto fast = RunTwoMedianFast(runner, g1, g2, {R, q, out.string()}, generator, viaFile);
     const auto [read1, read2] = viaFile ? ReadBackGroups(g1, g2) : std::pair{g1, g2};
@@ -85,6 +89,59 @@ void ExpectTwoMedianRunMatchesLiteral(const TwoMedianRunner<Result>& runner, con
     ASSERT_TRUE(SameBitsEach(fast.sorted, literal.sorted)) << "sorted differences";
     EXPECT_EQ(generator.seeds, literal::seedTable);
     EXPECT_EQ(ReadWhole(out), literal.outputText);
+}
+
+// Groups whose values differ little relative to their size, for both windows' centred runs.
+struct CloseGroups {
+    const char* what;
+    Groups g1, g2;
+    double around;  // a round value near them
+};
+inline std::vector<CloseGroups> CloseGroupCases(std::mt19937& random) {
+    return {
+        {"near 100,000, spread 0.01", Around(random, 15, 100000.01, 0.01), Around(random, 12, 100000.02, 0.01),
+         100000.0},
+        {"1 +- 2e-7", Around(random, 20, 1.0, 2e-7), Around(random, 25, 1.0 + 1e-7, 2e-7), 1.0},
+        {"near 1e6, spread 1", Around(random, 30, 1e6, 1.0), Around(random, 31, 1e6 + 0.5, 1.0), 1e6},
+        {"seven-digit forms overtaking the largest", {1.2345675f, 1.23456789f, 1.2345679f}, {1.2345679f, 1.23456789f},
+         1.0},
+    };
+}
+
+// Groups whose values differ little relative to their size, taken through a run: it is centred, so no value
+// is rounded: the obtained medians are the data's own, the limits lie within a thousandth of `spread` (the
+// spread the resamples see, and the float spacing at the data's size) of the same run's on the data taken
+// around `around`, a round value near them (the same draws on values well clear of the seven-digit text),
+// and a note says so. Returns the run.
+template <class Result>
+Result ExpectCentredTwoMedianRun(const TwoMedianRunner<Result>& runner, const Groups& g1, const Groups& g2,
+                                 double around, double spread) {
+    DataFile file = DataFile::FromText(TwoGroupText(g1, g2), "close.dat");
+    const TwoMedianData data = runner.read(file);
+    EXPECT_TRUE(data.centred);
+    const RunSettings settings{2000, 0.95f, {}, 2};
+    Generator generator{Seeds{21, 22, 23}}, again{Seeds{21, 22, 23}};
+    RunControl control;
+    Result result = runner.run(data, settings, generator, control);
+    Groups less1, less2;
+    for (const float v : g1) less1.push_back(static_cast<float>(v - around));
+    for (const float v : g2) less2.push_back(static_cast<float>(v - around));
+    const Result taken = RunTwoMedianFast(runner, less1, less2, settings, again, true);
+
+    EXPECT_NEAR(result.observed.median1, ExactMedian(g1), spread / 1000);
+    EXPECT_NEAR(result.observed.median2, ExactMedian(g2), spread / 1000);
+    // A median of an even group, the mean of two values, is stored on the float spacing at the data's size.
+    float largest = 0.0f;
+    for (const Groups* g : {&g1, &g2}) {
+        for (const float v : *g) largest = std::max(largest, std::fabs(v));
+    }
+    const double grid = std::nextafter(largest, INFINITY) - largest;
+    EXPECT_NEAR(result.lowerLimit, taken.lowerLimit, spread / 1000 + grid);
+    EXPECT_NEAR(result.upperLimit, taken.upperLimit, spread / 1000 + grid);
+    EXPECT_LE(result.lowerLimit, result.upperLimit);
+    const RunResult run = PresentMedianDifferences(Result(result));
+    EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), kCentredRunNote), run.notes.end());
+    return result;
 }
 
 }  // namespace brevant::testing
