@@ -213,10 +213,16 @@ void CheckNearestPercentileSettings(std::int32_t resamples, float q);
 // The smallest R whose nearest-rule positions both fall in 1..R, for q in (0.5, 1).
 std::int32_t SmallestResamplesFor(float q) noexcept;
 
-// The note of a run that PrecisionCheck centred (engine/Module1.h).
+// The notes of a run that PrecisionCheck centred (engine/Module1.h): sums kept in double around the mean;
+// paired differences, whose mean is the tested quantity, in double without a shift; medians, which form no
+// sums, with values not rounded to seven digits.
 inline constexpr const char* kCentredRunNote =
     "The values differ little relative to their size, so this run kept its sums in double precision around "
     "the data's mean.";
+inline constexpr const char* kDoubleSumsNote =
+    "The differences vary little relative to their size, so this run kept its sums in double precision.";
+inline constexpr const char* kUnroundedRunNote =
+    "The values differ little relative to their size, so this run did not round them to seven digits.";
 
 // The standard error of resampled values, the spread of their distribution: the defined figure (the square
 // root of their one-pass variance, single sums within kDesignedResamples) wherever it lies within 1 % of their

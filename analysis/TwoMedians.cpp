@@ -121,7 +121,7 @@ RunResult PresentMedianDifferences(MedianDifferences&& r) {
                      .observed = r.observed.difference,
                      .observedLabel = "Median Difference",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CL", "Upper CL"}};
-    if (r.centred) run.notes.push_back(kCentredRunNote);
+    if (r.centred) run.notes.push_back(kUnroundedRunNote);
     run.resampled = std::move(r.differences);
     return run;
 }

@@ -138,10 +138,12 @@ constexpr SumPrecision Wider(SumPrecision a, SumPrecision b) noexcept {
 // defined path or is centred:
 //  - every observed figure the run uses is computed as defined and in double around the data's mean; the run
 //    is centred when any pair differs by more than 1 % of the figure (0.01 for a correlation, a slope or a
-//    proportion; a thousandth of the data's spread for a mean or a median), or
-//  - when the data's conditioning says a single running sum of squares cannot hold their spread to 1 %:
-//    sqrt(n) * 2^-24 * (sum of squares) / (sum of squared deviations) above 0.01. Values whose spread is more
-//    than a few percent of their size stay far below it.
+//    proportion; a thousandth of the data's spread for a mean or a median), or when the seven-digit text
+//    rounding of drawn values would move one by more than a thousandth of the spread, or
+//  - when the data's conditioning says the run's running sum of squares cannot hold their spread to 1 %:
+//    sqrt(n) * u * (sum of squares) / (sum of squared deviations) above 0.01, u = 2^-24 for single sums
+//    (2^-53 for sums double by size). Values whose spread is more than a few percent of their size stay far
+//    below it; the bound is about three times the error met, so it holds for the worst of many resamples.
 // A centred run, observed figures and every resample alike, works on the values shifted by their mean (taken
 // in double, the deviations stored as floats, which keeps seven digits of each), keeps every sum in double
 // and draws values without the seven-digit text rounding. The statistics do not change with the shift; a

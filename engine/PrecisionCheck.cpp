@@ -14,7 +14,8 @@ constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
 constexpr double kRelative = 0.01;          // 1 % of a statistic
 constexpr double kAbsolute = 0.01;          // of r, a slope or a proportion
 constexpr double kLocation = 0.001;         // of the spread, for a mean or a median
-constexpr double kUnitRoundoff = 0x1p-24;   // of a single-precision addition
+// Of one addition: single, or double for sums already double by size.
+constexpr double UnitRoundoff(SumPrecision sums) noexcept { return sums == SumPrecision::Single ? 0x1p-24 : 0x1p-53; }
 
 // Equal figures agree whatever they are (two infinities of one sign included); otherwise a NaN or an
 // infinity on either side disagrees.
@@ -51,7 +52,7 @@ void PrecisionCheck::Conditioning(std::span<const float> values) noexcept {
     }
     // All equal: nothing to hold (the procedures refuse such data themselves).
     if (!(deviations > 0.0)) return;
-    const double error = std::sqrt(static_cast<double>(values.size())) * kUnitRoundoff * squares / deviations;
+    const double error = std::sqrt(static_cast<double>(values.size())) * UnitRoundoff(bySize_) * squares / deviations;
     if (error > kRelative) centred_ = true;
 }
 

@@ -225,6 +225,7 @@ void CentreIfNeeded(BootstMeanData& data) {
     check.Location(o.mean, mean, std::sqrt(variance));
     check.Spread(o.standardError, std::sqrt(variance / static_cast<double>(data.values.size())));
     check.Conditioning(data.values);
+    check.TextRounding(data.values, std::sqrt(variance));
     if (!check.Centred()) return;
     data.centred = true;
     data.shift = mean;

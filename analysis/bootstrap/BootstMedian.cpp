@@ -186,7 +186,7 @@ RunResult PresentBootstMedian(BootstMedianResult&& r) {
                      .observed = r.median,
                      .observedLabel = "Obtained Median",
                      .limits = MarkedLimits{r.lowerLimit, r.upperLimit, "Lower CI", "Upper CI"}};
-    if (r.centred) run.notes.push_back(kCentredRunNote);
+    if (r.centred) run.notes.push_back(kUnroundedRunNote);
     run.resampled = std::move(r.bootstrapMedians);
     return run;
 }

@@ -381,16 +381,13 @@ void CentreIfNeeded(IndepTData& data) {
     const TFigures defined = ObservedFigures(data);
     PrecisionCheck check(data.sums);
     check.Statistic(defined.t, t);
-    check.Statistic(defined.varianceA, varianceA);
-    check.Statistic(defined.varianceB, varianceB);
-    check.Statistic(defined.pooledVariance, pooled);
+    check.Spread(defined.varianceA, varianceA);
+    check.Spread(defined.varianceB, varianceB);
+    check.Spread(defined.pooledVariance, pooled);
     check.Location(defined.difference, difference, std::sqrt(pooled));
     check.Statistic(EffectSize(defined), effectSize);
-    // The shuffles sum groups of these sizes; double sums hold any spread a float can show.
-    if (data.sums == SumPrecision::Single) {
-        check.Conditioning(a);
-        check.Conditioning(b);
-    }
+    check.Conditioning(a);
+    check.Conditioning(b);
     if (!check.Centred()) return;
     // One shift for both groups: t compares them, so they move together.
     const double shift = ExactMean(all);

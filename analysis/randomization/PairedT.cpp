@@ -152,9 +152,8 @@ void CentreIfNeeded(PairedTData& data) {
     const PairedTFigures defined = ObservedFigures(data);
     PrecisionCheck check(data.sums);
     check.Statistic(defined.t, mean / (sd / std::sqrt(static_cast<double>(d.size()))));
-    check.Statistic(defined.sd, sd);
-    // The sign patterns sum these differences; double sums hold any spread a float can show.
-    if (data.sums == SumPrecision::Single) check.Conditioning(d);
+    check.Spread(defined.sd, sd);
+    check.Conditioning(d);
     if (!check.Centred()) return;
     data.centred = true;
     data.sums = check.Sums();
@@ -239,7 +238,7 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
             " -inf), counted as at least as extreme on its side. The output file shows them as inf; the "
             "histogram leaves them out.");
     }
-    if (r.centred) run.notes.push_back(kCentredRunNote);
+    if (r.centred) run.notes.push_back(kDoubleSumsNote);
     run.resampled = std::move(r.resampled);
     return run;
 }

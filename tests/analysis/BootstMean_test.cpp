@@ -114,16 +114,16 @@ TEST(BootstMean, EveryRemainderOfTheLanesMatchesTheLiteralRunOnEveryPath) {
 // of the run, on each path, is the double-sum mean of its own draws (BootstrapDrawFrom, one resample after
 // another), and the generator ends after them.
 TEST(BootstMean, DoubleSumsInTheLanesGiveEachResamplesOwnMean) {
-    // 1,001 values past the designed size: ordinary ones drawn through their text; values 1000 +- 3, whose
-    // single sums of squares would lose their spread, drawn as deviations from their mean, which each
-    // bootstrap mean gets back.
-    for (const float spread : {300.0f, 3.0f}) {
+    // 1,001 values past the designed size: ordinary ones (double sums hold values 1000 +- 3) drawn through
+    // their text; values 100000 +- 0.01, whose sums of squares even in double and whose seven-digit texts
+    // would lose their spread, drawn as deviations from their mean, which each bootstrap mean gets back.
+    for (const auto& [centre, spread] : {std::pair{1000.0f, 3.0f}, std::pair{100000.0f, 0.01f}}) {
         SCOPED_TRACE("spread " + std::to_string(spread));
         std::mt19937 random(1001);
-        std::normal_distribution<float> around(1000.0f, spread);
+        std::normal_distribution<float> around(centre, spread);
         std::vector<float> values(1001);
         for (float& v : values) v = around(random);
-        const bool centred = spread < 10.0f;
+        const bool centred = spread < 1.0f;
         const double shift = centred ? brevant::ExactMean(values) : 0.0;
         std::vector<float> source = values;
         if (centred) brevant::ShiftValues(source, shift);

@@ -218,7 +218,7 @@ TEST(BootstMedian, ValuesThatDifferLittleRelativeToTheirSizeCentreTheRun) {
         EXPECT_NEAR(result.upperLimit, taken.upperLimit + c.shift, spread / 1000 + grid);
         const brevant::RunResult run = brevant::PresentBootstMedian(std::move(result));
         EXPECT_EQ(brevant::BoxValue(brevant::ObservedBootstMedianBoxes(data)[0]), brevant::BoxValue(run.boxes[0]));
-        EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote), run.notes.end());
+        EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), brevant::kUnroundedRunNote), run.notes.end());
     }
 }
 

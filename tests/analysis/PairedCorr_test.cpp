@@ -277,12 +277,11 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
     DataFile file = DataFile::FromText(FileText(cases), "wide.dat");
     const brevant::PairedCorrData data = brevant::ReadPairedCorrData(file);
     EXPECT_EQ(data.sums, brevant::SumPrecision::Double);
-    // The run is centred as well: the sums of the deviations hold the spread.
-    EXPECT_TRUE(data.centred);
-    EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 1e-5);
-    // The one-pass formula itself over the values, in double, keeps about four digits of this spread.
+    // The one-pass formula in double keeps about four digits of this spread, well within the rule's 0.01 for
+    // r: the run is not centred.
+    EXPECT_FALSE(data.centred);
+    EXPECT_NEAR(brevant::CorrelateColumns(data.x1, data.y1, data.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
     const brevant::PairedCorrData raw = Columns(cases, brevant::SumPrecision::Double);
-    EXPECT_NEAR(brevant::CorrelateColumns(raw.x1, raw.y1, raw.sums).r, sxy / std::sqrt(sxx * syy), 5e-4);
     const float single = brevant::CorrelateColumns(raw.x1, raw.y1, brevant::SumPrecision::Single).r;
     EXPECT_FALSE(std::fabs(single - sxy / std::sqrt(sxx * syy)) < 1e-2) << single;
 }
@@ -295,9 +294,10 @@ TEST(PairedCorr, SumsAreDoublePastTheDesignedSize) {
 TEST(PairedCorr, ValuesThatDifferLittleRelativeToTheirSizeAreCentred) {
     using brevant::testing::Standardized;
     std::int32_t seed = 80;
-    for (const auto& kind : brevant::testing::IllConditionedKinds()) {
+    for (auto kind : brevant::testing::IllConditionedKinds()) {
         SCOPED_TRACE(kind.what);
         ++seed;
+        kind.n = std::min(kind.n, 200);  // within the designed cases, where the sums would be single
         auto columns = brevant::testing::CorrelatedColumns(kind, 4, 0.7, static_cast<unsigned>(seed));
         for (std::size_t j : {2u, 3u}) {
             for (float& v : columns[j]) v = static_cast<float>(v + 3.0 * kind.spread);

@@ -218,7 +218,7 @@ TEST(PairedT, DifferencesThatVaryLittleRelativeToTheirSizeKeepDoubleSums) {
         EXPECT_NEAR(result.observed.sd, sd, 0.01 * sd) << "standard deviation";
         const brevant::RunResult run = brevant::PresentPairedT(std::move(result), settings);
         EXPECT_NEAR(brevant::BoxValue(run.boxes[0]), t, 0.01 * std::fabs(t) + 0.0005) << "t as shown";
-        EXPECT_EQ(std::find(run.notes.begin(), run.notes.end(), brevant::kCentredRunNote) != run.notes.end(),
+        EXPECT_EQ(std::find(run.notes.begin(), run.notes.end(), brevant::kDoubleSumsNote) != run.notes.end(),
                   c.centred);
     }
 }

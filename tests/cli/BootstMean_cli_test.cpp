@@ -58,7 +58,7 @@ TEST(BootstMeanCli, TwoValuesGiveInfiniteLimitsWithANote) {
 TEST(BootstMeanCli, RefusedDataAndSettings) {
     const fs::path data = WorkFile("flat.dat"), out = WorkFile("old.dat");
     WriteWhole(out, "old\r\n");
-    ExpectCliRefuses(3, "BootstMean", data, "3 5 5 5", "no spread", {"--output", out.string()});
+    ExpectCliRefuses(3, "BootstMean", data, "3 5 5 5", "all equal", {"--output", out.string()});
     ExpectCliRefuses(3, "BootstMean", data, "1 5", "", {"--output", out.string()});
     EXPECT_EQ(ReadWhole(out), "old\r\n");
 

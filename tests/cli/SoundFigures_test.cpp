@@ -312,7 +312,7 @@ TEST_P(SoundFigures, DataThatDifferLittleForTheirSizeGiveTheFiguresOfTheSameData
                                  : c.figure == Figure::Bounded ? 0.01 : 0.001 * spread;
         EXPECT_NEAR(obtained, exact, tolerance);
         const std::string notes = close.json["notes"].dump();
-        EXPECT_NE(notes.find("double precision around the data's mean"), std::string::npos) << notes;
+        EXPECT_NE(notes.find("little relative to their size, so this run"), std::string::npos) << notes;
         EXPECT_EQ(notes.find("no spread"), std::string::npos) << notes;
 
         for (const auto& [box, figure] : close.json["results"].items()) {

@@ -244,7 +244,7 @@ private slots:
             {"IndepT", "1 2\r\n1 2 3\r\n", "group A; each group needs at least 2 values"},
             {"IndepT", "2 2\r\n5 5 5 5\r\n", "no spread"},
             {"IndepT", "3 3\r\n1 2 3 4\r\n", "group"},  // fewer values than announced
-            {"BootstMean", "4\r\n7 7 7 7\r\n", "no spread"},
+            {"BootstMean", "4\r\n7 7 7 7\r\n", "all equal"},
             {"BootstMean", "1\r\n7\r\n", "needs at least 2 values"},
             {"BootstMean", "", "empty"},
             {"BootstMean", nullptr, "cannot read"},  // the file is gone by the time of the run

@@ -140,7 +140,7 @@ Result ExpectCentredTwoMedianRun(const TwoMedianRunner<Result>& runner, const Gr
     EXPECT_NEAR(result.upperLimit, taken.upperLimit, spread / 1000 + grid);
     EXPECT_LE(result.lowerLimit, result.upperLimit);
     const RunResult run = PresentMedianDifferences(Result(result));
-    EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), kCentredRunNote), run.notes.end());
+    EXPECT_NE(std::find(run.notes.begin(), run.notes.end(), kUnroundedRunNote), run.notes.end());
     return result;
 }
 
