@@ -225,6 +225,14 @@ bool ShownBeyondOne(const ResultBox& box) {
     return std::fabs(shown) > 1.0;
 }
 
+bool CentreEachColumn(PrecisionCheck& check, const ResultBox& obtained, std::initializer_list<std::vector<float>*> columns) {
+    for (const std::vector<float>* column : columns) check.Conditioning(*column);
+    if (ShownBeyondOne(obtained)) check.Require();
+    if (!check.Centred()) return false;
+    for (std::vector<float>* column : columns) ShiftValues(*column, ExactMean(*column));
+    return true;
+}
+
 CorrelationTotals CorrelationTotalsOf(const RowSums& s, SumPrecision precision) noexcept {
     if (precision == SumPrecision::Single) {
         return {s.floats[kSingleX], s.floats[kSingleY], s.doubles[kSingleXX], s.doubles[kSingleYY],

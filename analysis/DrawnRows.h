@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <vector>
@@ -68,6 +69,11 @@ ExactCorrelation ExactCorrelationOf(std::span<const float> x, std::span<const fl
 // Whether a box's text, as the window shows it, reads as a number beyond 1 in size: a correlation or a
 // product of correlations that no data can have.
 bool ShownBeyondOne(const ResultBox& box);
+
+// The end of a correlation's precision check, once its figures are compared: each column's conditioning,
+// and an obtained box shown beyond 1 centres the run. A centred run shifts each column by its own mean
+// (no correlation changes). Returns check.Centred().
+bool CentreEachColumn(PrecisionCheck& check, const ResultBox& obtained, std::initializer_list<std::vector<float>*> columns);
 
 // The five sums of one resample from its RowSums over CorrelationRows.
 struct CorrelationTotals {

@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # Whole batch-tool runs of every procedure at its heaviest setting, on generated data: prints the wall time
-# of each run. Usage: bash scripts/timings.sh [THREADS]   (default: every core). Needs build/ built.
+# of each run. Usage: bash scripts/timings.sh [THREADS [CENTRE]]   (default: every core; CENTRE, default 0, is
+# added to every value: 10000 makes values that differ little relative to their size, whose runs are centred).
+# Needs build/ built; CLI=path/to/brevant-cli times another build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cli=build/cli/brevant-cli
+cli=${CLI:-build/cli/brevant-cli}
 thread_option=()
 [ $# -ge 1 ] && thread_option=(--threads "$1")
+centre=${2:-0}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
 # rows ROWS COLUMNS SEED: normal-looking values (the sum of four uniforms), ROWS lines of COLUMNS each.
 rows() {
-    awk -v n="$1" -v c="$2" -v seed="$3" 'BEGIN {
+    awk -v n="$1" -v c="$2" -v seed="$3" -v centre="$centre" 'BEGIN {
         srand(seed)
         for (i = 0; i < n; i++) {
             line = ""
             for (j = 0; j < c; j++) {
-                v = 50 + 10 * (rand() + rand() + rand() + rand() - 2) * 1.7 + 5 * j
+                v = centre + 50 + 10 * (rand() + rand() + rand() + rand() - 2) * 1.7 + 5 * j
                 line = line sprintf("%s%.4f", j ? " " : "", v)
             }
             print line

@@ -48,14 +48,8 @@ void CentreIfNeeded(BootstCorrData& data) {
     check.Spread(f.varX, e.varX);
     check.Spread(f.varY, e.varY);
     check.Bounded(f.r, e.r);
-    check.Conditioning(data.x);
-    check.Conditioning(data.y);
-    if (ShownBeyondOne(ObtainedRBox(f.r))) check.Require();
-    if (!check.Centred()) return;
-    data.centred = true;
+    data.centred = CentreEachColumn(check, ObtainedRBox(f.r), {&data.x, &data.y});
     data.sums = check.Sums();
-    ShiftValues(data.x, ExactMean(data.x));
-    ShiftValues(data.y, ExactMean(data.y));
 }
 
 }  // namespace

@@ -98,12 +98,8 @@ void CentreIfNeeded(MediationBootData& data) {
     check.Bounded(f.rXY, xy.r);
     check.Bounded(f.rYZ, yz.r);
     check.Bounded(f.b, xy.r * yz.r);
-    for (const std::vector<float>* column : {&data.x, &data.y, &data.z}) check.Conditioning(*column);
-    if (ShownBeyondOne(ObtainedBBox(f.b))) check.Require();
-    if (!check.Centred()) return;
-    data.centred = true;
+    data.centred = CentreEachColumn(check, ObtainedBBox(f.b), {&data.x, &data.y, &data.z});
     data.sums = check.Sums();
-    for (std::vector<float>* column : {&data.x, &data.y, &data.z}) ShiftValues(*column, ExactMean(*column));
 }
 
 }  // namespace

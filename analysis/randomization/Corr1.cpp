@@ -56,14 +56,8 @@ void CentreIfNeeded(Corr1Data& data) {
     check.Spread(f.sdX, std::sqrt(e.varX));
     check.Spread(f.sdY, std::sqrt(e.varY));
     check.Bounded(f.r, e.r);
-    check.Conditioning(data.x);
-    check.Conditioning(data.y);
-    if (ShownBeyondOne(ObtainedRBox(f.r))) check.Require();
-    if (!check.Centred()) return;
-    data.centred = true;
+    data.centred = CentreEachColumn(check, ObtainedRBox(f.r), {&data.x, &data.y});
     data.sums = check.Sums();
-    ShiftValues(data.x, ExactMean(data.x));
-    ShiftValues(data.y, ExactMean(data.y));
 }
 
 }  // namespace
