@@ -4,6 +4,10 @@
 // and F and the effect size in double precision, written here on their own.
 #pragma once
 
+#include "analysis/Procedure.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -104,5 +108,15 @@ inline DoubleOneway DoubleOnewayFigures(const GroupValues& groups) {
 
 // Within 1 % of the reference, a reference below 0.01 counting as 0.01.
 inline double StatisticTolerance(double reference) { return 0.01 * std::max(std::abs(reference), 0.01); }
+
+// A centred one-way run as presented: F and the effect size within 1 % of the double figures, the note, and
+// no resampled F below 0.
+inline void ExpectCentredOnewayRun(const RunResult& run, const GroupValues& groups) {
+    const DoubleOneway exact = DoubleOnewayFigures(groups);
+    EXPECT_NEAR(BoxValue(run.boxes[0]), exact.f, StatisticTolerance(exact.f));
+    EXPECT_NEAR(BoxValue(run.boxes[1]), exact.effectSize, StatisticTolerance(exact.effectSize));
+    EXPECT_NE(std::ranges::find(run.notes, std::string(kCentredRunNote)), run.notes.end());
+    EXPECT_TRUE(std::ranges::none_of(run.resampled, [](float v) { return v < 0.0f; }));
+}
 
 }  // namespace brevant::testing
