@@ -413,6 +413,8 @@ bool CentreOnewayIfNeeded(OnewayData& data) {
     check.Spread(defined.withinVariance, exact.withinVariance);
     check.Statistic(OnewayEffectSize(defined, data.sums), exact.effectSize);
     check.Conditioning(data.values);
+    // The bootstrap draws values through their seven-digit text, which can lose what double sums would hold.
+    check.TextRounding(data.values, std::sqrt(exact.withinVariance));
     if (!check.Centred()) return false;
     data.centred = true;
     data.sums = check.Sums();
