@@ -7,6 +7,7 @@
 #include "app/DataEntryForm.h"
 #include "app/StartForm.h"
 #include "app/frmSplash.h"
+#include "engine/BuildInfo.h"
 #include "engine/Module1.h"
 
 #include <QAction>
@@ -216,7 +217,7 @@ private slots:
         QVERIFY(!about.isNull() && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About Brevant Statistics"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Brevant Procedures"));
-        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.3"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version ") + QString::fromStdString(std::string(brevant::ProgramVersion())));
         QVERIFY(!about->findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText().isEmpty());
         QVERIFY(!about->findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
         trigger(form, "mnuAbout");
