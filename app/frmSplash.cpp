@@ -2,6 +2,7 @@
 
 #include "analysis/frame/Shell.h"
 #include "app/Pictures.h"
+#include "engine/BuildInfo.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -43,7 +44,7 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::Window) {
     titleFont.setBold(true);
     Label1->setFont(titleFont);
 
-    auto* lblVersion = new QLabel(QStringLiteral("Version 1.3"), this);
+    auto* lblVersion = new QLabel(QStringLiteral("Version ") + QString::fromLatin1(ProgramVersion().data(), qsizetype(ProgramVersion().size())), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
 
     auto* Text1 = new QPlainTextEdit(this);

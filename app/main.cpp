@@ -1,19 +1,31 @@
 // Brevant Procedures: starts at the main window. Description files are read by bare name from the working
 // directory (the start script runs the program inside help/); built-in copies stand in when one is missing.
+#include "app/CommandLine.h"
 #include "app/DataEntryForm.h"
 #include "app/Pictures.h"
 #include "app/StartForm.h"
+#include "engine/BuildInfo.h"
 #include "engine/OutputFile.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
+#include <QTextStream>
+#include <cstdio>
 
 int main(int argc, char** argv) {
+    // --help and --version are answered before Qt needs a display.
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        QTextStream out(stdout);
+        if (const auto code = brevant::app::AnswerCommandLine(arguments, out)) return *code;
+    }
     QApplication app(argc, argv);
     brevant::RemoveTemporaryFileOnInterrupt();  // an interrupt while an output file is written leaves nothing
     QApplication::setApplicationName(QStringLiteral("Brevant Procedures"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3"));
+    QApplication::setApplicationVersion(QString::fromLatin1(brevant::ProgramVersion().data(),
+                                                          qsizetype(brevant::ProgramVersion().size())));
     QApplication::setWindowIcon(QIcon(brevant::app::HistogramPicture(QSize(64, 64))));
     // The program ends through its quit and exit commands, which first unload the windows (or ask the
     // data editor's user), not merely because the last visible window went away.

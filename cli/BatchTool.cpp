@@ -5,6 +5,7 @@
 #include "cli/HistogramFile.h"
 #include "cli/OptionValues.h"
 #include "cli/Progress.h"
+#include "engine/BuildInfo.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
@@ -175,12 +176,16 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
+    app.set_version_flag("--version", "brevant-cli " + std::string(ProgramVersion()), "Print the version and exit");
     app.footer(Footer(procedures));
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";

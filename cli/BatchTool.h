@@ -33,7 +33,7 @@ struct Options {
 };
 
 // Parses and checks the arguments. Returns nothing when options is ready for a run; otherwise the exit
-// code (kExitOk after --help, kExitUsage after a usage error), the text already written to out or err.
+// code (kExitOk after --help or --version, kExitUsage after a usage error), the text already written to out or err.
 std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
                                   Options& options, std::ostream& out, std::ostream& err);
 

@@ -1,5 +1,7 @@
 #include "analysis/frame/Description.h"
 
+#include "engine/BuildInfo.h"
+
 #include <QFile>
 #include <QTextStream>
 
@@ -31,6 +33,10 @@ bool ReadLines(const QString& path, QString& text) {
 QString ReadDescription(const QString& bareFileName) {
     QString text;
     if (ReadLines(bareFileName, text)) return text;
+    // Then the installed share/brevant, then (run from the build tree) the source tree's help/.
+    for (const std::filesystem::path& folder : ProgramDataFolders()) {
+        if (ReadLines(QString::fromStdString((folder / bareFileName.toStdString()).string()), text)) return text;
+    }
     static const bool initialised = (InitBuiltInDescriptions(), true);
     (void)initialised;
     if (ReadLines(QStringLiteral(":/help/") + bareFileName, text)) return text;

@@ -1,5 +1,7 @@
-// Description texts: read by bare name from the working directory, each line followed by CR LF; when the
-// file is missing or unreadable, the copy built into the program is used, so a description always shows.
+// Description texts, each line followed by CR LF: read by bare name from the working directory, else from the
+// installed share/brevant, else (a program run from the build tree) from the source tree's help/
+// (engine/DataFolders.h); when none can be read, the copy built into the program is used, so a description
+// always shows.
 #pragma once
 
 #include <QString>

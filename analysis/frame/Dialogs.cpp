@@ -1,11 +1,15 @@
 #include "analysis/frame/Dialogs.h"
 
+#include "engine/BuildInfo.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QScreen>
+#include <QUrl>
 #include <QStringList>
 #include <QTreeView>
 
@@ -97,6 +101,13 @@ void GiveRoom(QFileDialog& dialog) {
 
 }  // namespace
 
+QString ExamplesFolder() {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);  // none when it was removed
+    const std::filesystem::path found = FindDataEntry("examples", DataEntryKind::Folder, here, ProgramDataFolders());
+    return found.empty() ? QString() : QDir::cleanPath(QString::fromStdString(found.string()));
+}
+
 QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec) {
     const QStringList patterns = FilterPatterns(spec.filter);
     const bool addSuffix = spec.kind == FileDialogKind::Save && spec.addFilterSuffix;
@@ -123,6 +134,9 @@ QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec) {
         // The open dialog accepts names that do not exist yet: the output file is chosen with it too.
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // The example data files, wherever the descriptions are found, one click away in the side bar.
+        const QString examples = ExamplesFolder();
+        if (!examples.isEmpty()) dialog.setSidebarUrls(dialog.sidebarUrls() << QUrl::fromLocalFile(examples));
     }
     GiveRoom(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

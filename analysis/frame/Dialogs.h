@@ -31,6 +31,10 @@ struct FileDialogSpec {
 };
 QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec);
 
+// The examples folder: in the working directory, else the installed or source-tree one; empty when none.
+// The open dialog lists it in its side bar.
+QString ExamplesFolder();
+
 // The suffix of a single "*.ext" filter pattern ("dat"), or empty.
 QString FilterSuffix(const QString& pattern);
 // The name with ".suffix" added when it has none ("a" -> "a.dat", "a." -> "a.dat", "a.txt" stays).

@@ -7,6 +7,7 @@
 #include "app/DataEntryForm.h"
 #include "app/StartForm.h"
 #include "app/frmSplash.h"
+#include "engine/BuildInfo.h"
 #include "engine/Module1.h"
 
 #include <QAction>
@@ -216,7 +217,7 @@ private slots:
         QVERIFY(!about.isNull() && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About Brevant Statistics"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Brevant Procedures"));
-        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.3"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version ") + QString::fromStdString(std::string(brevant::ProgramVersion())));
         QVERIFY(!about->findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText().isEmpty());
         QVERIFY(!about->findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
         trigger(form, "mnuAbout");
@@ -245,7 +246,8 @@ private slots:
                  QStringLiteral("first line\r\nsecond line\r\n\r\nlast\r\n"));
     }
 
-    // Without a file in the working directory the built-in copy shows; it is the one in help/.
+    // Without a file in the working directory the copy in help/ shows: the source tree's, for a program run
+    // from the build tree (an installed one reads share/brevant), the built-in one otherwise; all are the same.
     void builtInDescriptions() {
         auto* form = new StartForm();
         trigger(form, "mnuDescript");
@@ -258,7 +260,7 @@ private slots:
             QVERIFY2(!text.isEmpty(), qPrintable(name));
             QCOMPARE(text, LinesWithCrLf(helpDir + name));
         }
-        // A folder of that name cannot be read as a file: the built-in copy again.
+        // A folder of that name cannot be read as a file: the next copy again.
         QVERIFY(QDir().mkdir(QStringLiteral("IndepTHelp.txt")));
         QCOMPARE(brevant::frame::ReadDescription(QStringLiteral("IndepTHelp.txt")),
                  LinesWithCrLf(helpDir + "IndepTHelp.txt"));

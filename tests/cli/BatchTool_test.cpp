@@ -2,6 +2,7 @@
 #include "analysis/MonteCarloError.h"
 #include "analysis/randomization/IndepT.h"
 #include "cli/Progress.h"
+#include "engine/BuildInfo.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
@@ -22,6 +23,7 @@
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <regex>
 #include <sstream>
 
 #include <fcntl.h>
@@ -114,6 +116,25 @@ TEST_F(BatchTool, HelpListsProceduresAndExitsZero) {
     ASSERT_NE(BuiltinProcedures().Find("BOOTSTMEAN"), nullptr);
     EXPECT_TRUE(BuiltinProcedures().Find("bootstmean")->Has(kConfidence));
     EXPECT_FALSE(BuiltinProcedures().Find("indept")->Has(kConfidence));
+}
+
+// --version answers alone, wherever it stands and whatever else is given, and runs nothing.
+TEST_F(BatchTool, VersionPrintsTheProgramVersionAndExitsZero) {
+    EXPECT_TRUE(std::regex_match(std::string(ProgramVersion()), std::regex(R"(\d+\.\d+(\.\d+)?)")))
+        << ProgramVersion();
+    const std::vector<std::vector<std::string>> cases = {
+        {"--version"},
+        {"MeanOfDraws", "--version"},
+        {"MeanOfDraws", data, "--resamples", "5", "--version"},
+        {"--version", "NoSuchWindow", "no-such-file.dat"},
+    };
+    for (const auto& args : cases) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.code, kExitOk) << args.size();
+        EXPECT_EQ(run.out, "brevant-cli " + std::string(ProgramVersion()) + "\n");
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_NE(Cli({"--help"}).out.find("--version"), std::string::npos);
 }
 
 TEST_F(BatchTool, UsageErrorsExitTwo) {
