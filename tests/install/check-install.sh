@@ -27,7 +27,7 @@ for file in bin/brevant bin/brevant-cli \
     share/icons/hicolor/scalable/apps/brevant.svg \
     share/icons/hicolor/16x16/apps/brevant.png share/icons/hicolor/48x48/apps/brevant.png \
     share/icons/hicolor/256x256/apps/brevant.png \
-    share/man/man1/brevant.1 share/man/man1/brevant-cli.1 \
+    share/man/man1/brevant.1.gz share/man/man1/brevant-cli.1.gz \
     share/bash-completion/completions/brevant-cli; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
@@ -86,13 +86,13 @@ grep -q "<release version=\"$version\"" "$share/metainfo/$app_id.metainfo.xml" |
 
 # The man pages render without a warning, with the version and the installed example folder in them.
 for page in brevant brevant-cli; do
-    if LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$share/man/man1/$page.1" > "$tmp/$page.txt" \
+    if LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$share/man/man1/$page.1.gz" > "$tmp/$page.txt" \
         2> "$tmp/$page.err" && [ ! -s "$tmp/$page.err" ]; then
         grep -q "Brevant Procedures $version" "$tmp/$page.txt" || fail "man $page has no version $version"
         grep -q "share/brevant/examples/" "$tmp/$page.txt" || fail "man $page does not name the installed examples"
     else
         cat "$tmp/$page.err" >&2
-        fail "man -l $page.1 does not render cleanly"
+        fail "man -l $page.1.gz does not render cleanly"
     fi
 done
 # The batch tool's page names every procedure and every option its --help lists.
