@@ -93,6 +93,7 @@ TEST(ExactShares, IndepTAgreesWithEveryBox) {
     const Case cases[] = {
         {{1, 2, 2, 3, 3, 3, 4, 2, 3, 3, 4, 4, 5, 5, 6}, 7},    // whole numbers with many ties, 6,435 splits
         {{4, 4, 5, 4, 5, 4, 4, 5, 5, 4, 5, 4}, 6},             // two values only: mirrored splits tie
+        {{0.1f, 0.2f, 0.3f, 0.7f, 0.1f, 0.2f, 0.3f, 0.6f, 0.4f, 0.1f, 0.2f, 0.3f, 0.7f}, 6},  // ties off by rounding
         {Continuous(14, 7, 3.0f, 10.0f), 5},                   // 2,002 splits
         {Continuous(13, 99, 0.01f, 1000.0f), 6},               // a small spread far from 0
     };
@@ -130,6 +131,7 @@ TEST(ExactShares, PairedTAgreesWithEveryBox) {
     const std::vector<float> cases[] = {
         {3, -1, 2, 2, 0, 4, -2, 1, 3, 1, 2},  // ties, a zero difference, 2,048 patterns
         {1, 1, 1, 2, 2, 1, 1, 2, 1, 1, 2, 1},  // all one sign: the observed pattern is the most extreme
+        {0.1f, 0.7f, 0.2f, 0.3f, 0.6f, 0.4f, 0.5f, 0.1f, 0.3f, 0.2f, 0.7f, 0.4f},  // ties off by rounding
         Continuous(12, 5, 2.0f, -0.4f),
     };
     for (const std::vector<float>& d : cases) {
@@ -153,6 +155,7 @@ TEST(ExactShares, Corr1AgreesWithItsBox) {
         {{1, 2, 2, 3, 3, 4, 5}, {2, 2, 3, 3, 3, 5, 4}},  // 5,040 pairings, many ties
         {Continuous(7, 3, 1.0f, 0.0f), Continuous(7, 4, 50.0f, 100.0f)},
         {{1, 2, 3, 4, 5, 6, 7, 8}, {3, 1, 4, 1, 5, 9, 2, 6}},  // 40,320
+        {{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f}, {0.3f, 0.1f, 0.2f, 0.7f, 0.3f, 0.6f, 0.1f}},
     };
     for (const Case& c : cases) {
         Corr1Data data;
@@ -204,6 +207,7 @@ TEST(ExactShares, OnewayRandomAgreesWithItsBox) {
         {{1, 2, 2, 3, 2, 3, 3, 4, 4, 4}, {3, 3, 4}},      // 4,200 divisions, ties
         {{5, 5, 6, 5, 6, 6, 5, 6}, {2, 2, 2, 2}},         // two values: divisions with no spread within (F inf)
         {Continuous(11, 21, 4.0f, 20.0f), {4, 3, 4}},     // 11,550
+        {{0.1f, 0.2f, 0.3f, 0.7f, 0.1f, 0.2f, 0.3f, 0.6f, 0.4f, 0.1f}, {3, 3, 4}},
     };
     for (const Case& c : cases) {
         const auto f = [&](const std::vector<int>& labels) {
@@ -237,6 +241,7 @@ TEST(ExactShares, Repeated1wayAgreesWithItsBox) {
         {4, 3, {3, 4, 6, 2, 2, 5, 4, 5, 5, 1, 3, 3}},          // 1,296 tables, ties within rows
         {5, 3, Continuous(15, 8, 10.0f, 50.0f)},               // 7,776
         {3, 4, {1, 2, 2, 4, 3, 3, 5, 4, 2, 4, 4, 6}},          // 13,824
+        {4, 3, {0.1f, 0.3f, 0.2f, 0.7f, 0.1f, 0.6f, 0.2f, 0.3f, 0.4f, 0.1f, 0.5f, 0.2f}},
     };
     for (const Case& c : cases) {
         const int n = c.subjects, k = c.treatments;
