@@ -14,8 +14,11 @@
 //
 // The statistic is computed by the caller in double precision from the arrangement; the observed
 // statistic is that of the observed arrangement (the labels in position order, no flips, every row in
-// its own order), computed by the same function, so it always ties with itself and counts. A statistic
-// within a relative 1e-9 of the observed one counts as at least as extreme.
+// its own order), computed by the same function, so it always ties with itself: it counts in every share
+// of both tails and in the share of the tail on its own side (so always for an F, which has only the upper
+// one). A box counting the tail on the other side (the share below -|t| when t > 0) counts the mirror image
+// of the observed region, as its resampled figure does, and may be 0. A statistic within a relative 1e-9 of
+// the observed one counts as at least as extreme.
 #pragma once
 
 #include "analysis/Procedure.h"

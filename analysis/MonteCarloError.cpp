@@ -104,6 +104,7 @@ std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::
 
 void AddMonteCarloNotes(RunResult& result, std::int32_t resamples) {
     for (std::string& note : MonteCarloNotes(result.boxes, resamples)) result.notes.push_back(std::move(note));
+    AddExactNotes(result);
 }
 
 std::vector<std::string> ExactNotes(std::span<const ResultBox> boxes, const ExactFigures& exact) {

@@ -39,7 +39,8 @@ std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes
 // holds a proportion.
 std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples);
 
-// Appends MonteCarloNotes to the result's notes.
+// Appends MonteCarloNotes to the result's notes, then the exact shares' note (ExactNotes), where the
+// procedure counted its arrangements.
 void AddMonteCarloNotes(RunResult& result, std::int32_t resamples);
 
 // The note on the exact shares (analysis/ExactShares.h): each box's share over all the arrangements, named as

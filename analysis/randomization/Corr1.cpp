@@ -8,7 +8,6 @@
 
 #include "analysis/DrawnRows.h"
 #include "analysis/ExactShares.h"
-#include "analysis/MonteCarloError.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
@@ -368,8 +367,7 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));
     }
-    run.exact = std::move(r.exact);
-    AddExactNotes(run);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

@@ -1,7 +1,6 @@
 #include "analysis/randomization/IndepT.h"
 
 #include "analysis/ExactShares.h"
-#include "analysis/MonteCarloError.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -523,8 +522,7 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
             "inf or nan; the histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
-    run.exact = std::move(r.exact);
-    AddExactNotes(run);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

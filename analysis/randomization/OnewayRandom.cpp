@@ -1,7 +1,6 @@
 #include "analysis/randomization/OnewayRandom.h"
 
 #include "analysis/ExactShares.h"
-#include "analysis/MonteCarloError.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -208,8 +207,7 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
-    run.exact = std::move(r.exact);
-    AddExactNotes(run);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

@@ -1,7 +1,6 @@
 #include "analysis/randomization/PairedT.h"
 
 #include "analysis/ExactShares.h"
-#include "analysis/MonteCarloError.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
@@ -259,8 +258,7 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
             "histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kDoubleSumsNote);
-    run.exact = std::move(r.exact);
-    AddExactNotes(run);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

@@ -1,7 +1,6 @@
 #include "analysis/randomization/Repeated1way.h"
 
 #include "analysis/ExactShares.h"
-#include "analysis/MonteCarloError.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -670,8 +669,7 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
         run.notes.push_back(note + ". The output file shows them as inf or nan; the histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
-    run.exact = std::move(r.exact);
-    AddExactNotes(run);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }
