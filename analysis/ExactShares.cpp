@@ -108,8 +108,10 @@ double RowOrderCount(std::int32_t rows, std::int32_t k) noexcept {
     return std::pow(orders, rows);
 }
 
-bool WithinExactLimit(double arrangements, std::int64_t limit) noexcept {
-    return limit > 0 && arrangements >= 1.0 && arrangements <= static_cast<double>(limit);
+bool WithinExactLimit(double arrangements, std::int64_t values, std::int64_t limit) noexcept {
+    const double budget = static_cast<double>(limit) * static_cast<double>(kExactValuesAtLimit);
+    return limit > 0 && arrangements >= 1.0 && arrangements <= static_cast<double>(limit) &&
+           arrangements * static_cast<double>(values) <= budget;
 }
 
 ExactTally CountDivisions(std::span<const std::int32_t> sizes, const ExactStatistic& statistic,
@@ -221,8 +223,9 @@ ExactFigures MakeExactFigures(const ExactTally& tally, std::vector<std::string> 
     return f;
 }
 
-ExactFigures TooManyArrangements(double arrangements, std::int64_t limit, std::string noun) {
+ExactFigures TooManyArrangements(double arrangements, std::int64_t limit, std::string noun, std::int64_t values) {
     ExactFigures f;
+    f.values = values;
     f.total = arrangements;
     f.limit = limit;
     f.noun = std::move(noun);

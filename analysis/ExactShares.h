@@ -75,9 +75,13 @@ ExactTally CountRowOrders(std::int32_t rows, std::int32_t k, const ExactStatisti
 // What a procedure reports: the arrangements counted and each box's exact share, or, when there were too
 // many, how many there are.
 ExactFigures MakeExactFigures(const ExactTally& tally, std::vector<std::string> controls, std::string noun);
-ExactFigures TooManyArrangements(double arrangements, std::int64_t limit, std::string noun);
+ExactFigures TooManyArrangements(double arrangements, std::int64_t limit, std::string noun, std::int64_t values);
 
-// Whether an enumeration of this many arrangements is asked for: at most limit, limit > 0.
-bool WithinExactLimit(double arrangements, std::int64_t limit) noexcept;
+// Each arrangement's statistic reads all of its values, so the time of a count grows with both numbers: a
+// count is made when there are at most limit arrangements (limit > 0) and the values read in all are at
+// most limit times kExactValuesAtLimit (splits of 2 and 2,000 values, 2,003,001 arrangements, would read
+// four billion and take seconds).
+inline constexpr std::int64_t kExactValuesAtLimit = 64;
+bool WithinExactLimit(double arrangements, std::int64_t values, std::int64_t limit) noexcept;
 
 }  // namespace brevant

@@ -126,6 +126,11 @@ std::vector<std::string> ExactNotes(std::span<const ResultBox> boxes, const Exac
         } else {
             std::snprintf(count, sizeof count, "about %.2g", exact.total);
         }
+        if (exact.total <= static_cast<double>(exact.limit)) {
+            return {"There are " + std::string(count) + " " + exact.noun + " of " + GroupedCount(exact.values) +
+                    " values, too many values to count them all in the time allowed for an exact p, so the p "
+                    "values are Monte Carlo estimates."};
+        }
         return {"There are " + std::string(count) + " " + exact.noun + ", more than the " +
                 GroupedCount(exact.limit) + " that are counted in full for an exact p, so the p values are Monte "
                 "Carlo estimates."};

@@ -167,6 +167,7 @@ struct ExactFigures {
     std::int64_t arrangements = 0;      // counted; 0: not counted
     double total = 0.0;                 // the arrangements there are; 0: the procedure has no such count
     std::int64_t limit = 0;             // the limit the count was held against
+    std::int64_t values = 0;            // the values each arrangement's statistic reads
     std::string noun;                   // what an arrangement is called: "splits", "sign patterns"
     std::vector<std::string> controls;  // the boxes with an exact share, window order
     std::vector<std::int64_t> counts;   // at least as extreme, one per box

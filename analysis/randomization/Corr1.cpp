@@ -265,7 +265,10 @@ void SumsOfProducts(const float* x, const float* arrangements, std::int32_t n, s
 ExactFigures ExactCorr1(const Corr1Data& data, const RunSettings& settings, RunControl& control) {
     const std::vector<std::int32_t> singles(data.x.size(), 1);
     const double total = DivisionCount(singles);
-    if (!WithinExactLimit(total, settings.exactLimit)) return TooManyArrangements(total, settings.exactLimit, "pairings");
+    const auto width = static_cast<std::int64_t>(singles.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "pairings", width);
+    }
     // N sum(x y) - sum(x) sum(y) does not change when either column moves; the values less each column's
     // first are exact in double, and whole where the values are.
     const std::size_t n = data.x.size();

@@ -406,7 +406,10 @@ ExactFigures ExactIndepT(const IndepTData& data, const RunSettings& settings, Ru
     const std::int32_t nA = data.sizeA, nB = data.SizeB();
     const std::int32_t sizes[] = {nA, nB};
     const double total = DivisionCount(sizes);
-    if (!WithinExactLimit(total, settings.exactLimit)) return TooManyArrangements(total, settings.exactLimit, "splits");
+    const auto width = static_cast<std::int64_t>(data.pooled.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "splits", width);
+    }
     // t rises with meanA - meanB, and nA nB (meanA - meanB) = nB sumA - nA sumB, whole where the values are
     // whole. The values less the first, exact in double, keep the sums small.
     std::vector<double> values(data.pooled.size());

@@ -107,8 +107,9 @@ std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data) {
 
 ExactFigures ExactOnewayRandom(const OnewayData& data, const RunSettings& settings, RunControl& control) {
     const double total = DivisionCount(data.sizes);
-    if (!WithinExactLimit(total, settings.exactLimit)) {
-        return TooManyArrangements(total, settings.exactLimit, "divisions into groups");
+    const auto width = static_cast<std::int64_t>(data.values.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "divisions into groups", width);
     }
     std::vector<double> values(data.values.size());
     double sum = 0.0;

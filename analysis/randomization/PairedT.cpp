@@ -167,8 +167,8 @@ std::vector<ResultBox> ObservedPairedTBoxes(const PairedTData& data) {
 ExactFigures ExactPairedT(const PairedTData& data, const RunSettings& settings, RunControl& control) {
     const auto n = static_cast<std::int32_t>(data.differences.size());
     const double total = SignPatternCount(n);
-    if (!WithinExactLimit(total, settings.exactLimit)) {
-        return TooManyArrangements(total, settings.exactLimit, "sign patterns");
+    if (!WithinExactLimit(total, n, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "sign patterns", n);
     }
     const std::vector<double> d(data.differences.begin(), data.differences.end());
     const ExactStatistic signedSum = [&d](std::span<const std::int32_t> flips) {

@@ -592,8 +592,9 @@ std::vector<ResultBox> ObservedRepeated1wayBoxes(const Repeated1wayData& data) {
 ExactFigures ExactRepeated1way(const Repeated1wayData& data, const RunSettings& settings, RunControl& control) {
     const std::int32_t n = data.subjects, k = data.treatments;
     const double total = RowOrderCount(n, k);
-    if (!WithinExactLimit(total, settings.exactLimit)) {
-        return TooManyArrangements(total, settings.exactLimit, "within-subject orders");
+    const auto width = static_cast<std::int64_t>(data.scores.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "within-subject orders", width);
     }
     std::vector<double> scores(data.scores.size());
     double sum = 0.0;

@@ -325,8 +325,17 @@ TEST(ExactShares, CountsOfArrangements) {
     // Far past any limit the counts stay ordered, never wrapped round.
     const std::vector<std::int32_t> huge(300, 2);
     EXPECT_GT(DivisionCount(huge), 1e18);
-    EXPECT_FALSE(WithinExactLimit(RowOrderCount(1000, 10), kDefaultExactLimit));
-    EXPECT_FALSE(WithinExactLimit(SignPatternCount(5000), kDefaultExactLimit));
+    EXPECT_FALSE(WithinExactLimit(RowOrderCount(1000, 10), 10000, kDefaultExactLimit));
+    EXPECT_FALSE(WithinExactLimit(SignPatternCount(5000), 5000, kDefaultExactLimit));
+    // The values read in all count as well: 2,003,001 splits of 2 and 2,000 values are refused, the same
+    // count of 25 values is not.
+    const std::int32_t lopsided[] = {2, 2000};
+    EXPECT_FALSE(WithinExactLimit(DivisionCount(lopsided), 2002, kDefaultExactLimit));
+    EXPECT_TRUE(WithinExactLimit(DivisionCount(lopsided), 25, kDefaultExactLimit));
+    EXPECT_TRUE(WithinExactLimit(8'388'608, 23, kDefaultExactLimit));  // 2^23 sign patterns
+    EXPECT_FALSE(WithinExactLimit(1, 25, 0));
+    const std::string note = ExactNotes({}, TooManyArrangements(2'003'001, kDefaultExactLimit, "splits", 2002)).at(0);
+    EXPECT_NE(note.find("2,003,001 splits of 2,002 values, too many values"), std::string::npos) << note;
 }
 
 // The exact share is what a long random run estimates: within four Monte Carlo errors of it.
