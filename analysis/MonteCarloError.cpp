@@ -104,6 +104,48 @@ std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::
 
 void AddMonteCarloNotes(RunResult& result, std::int32_t resamples) {
     for (std::string& note : MonteCarloNotes(result.boxes, resamples)) result.notes.push_back(std::move(note));
+    AddExactNotes(result);
+}
+
+std::vector<std::string> ExactNotes(std::span<const ResultBox> boxes, const ExactFigures& exact) {
+    if (exact.arrangements > 0) {
+        std::string shares;
+        for (std::size_t i = 0; i < exact.controls.size(); ++i) {
+            std::string name = exact.controls[i];
+            for (std::size_t b = 0; b < boxes.size(); ++b)
+                if (boxes[b].control == exact.controls[i]) name = NameOf(boxes, b);
+            shares += (shares.empty() ? "" : ", ") + name + " " + ShareText(exact.shares[i]) + " (" +
+                      GroupedCount(exact.counts[i]) + " at least as extreme)";
+        }
+        return {"Exact p over all " + GroupedCount(exact.arrangements) + " " + exact.noun + ": " + shares + "."};
+    }
+    if (exact.total > 0.0 && exact.limit > 0) {
+        char count[48];
+        if (exact.total < 9e15) {
+            std::snprintf(count, sizeof count, "%s", GroupedCount(static_cast<long long>(exact.total)).c_str());
+        } else {
+            std::snprintf(count, sizeof count, "about %.2g", exact.total);
+        }
+        if (exact.total <= static_cast<double>(exact.limit)) {
+            return {"There are " + std::string(count) + " " + exact.noun + " of " + GroupedCount(exact.values) +
+                    " values, too many values to count them all in the time allowed for an exact p, so the p "
+                    "values are Monte Carlo estimates."};
+        }
+        return {"There are " + std::string(count) + " " + exact.noun + ", more than the " +
+                GroupedCount(exact.limit) + " that are counted in full for an exact p, so the p values are Monte "
+                "Carlo estimates."};
+    }
+    return {};
+}
+
+void AddExactNotes(RunResult& result) {
+    for (std::string& note : ExactNotes(result.boxes, result.exact)) result.notes.push_back(std::move(note));
+}
+
+std::string ShareText(double share) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.4g", share);
+    return buffer;
 }
 
 std::string ErrorText(double error) {

@@ -39,8 +39,18 @@ std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes
 // holds a proportion.
 std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples);
 
-// Appends MonteCarloNotes to the result's notes.
+// Appends MonteCarloNotes to the result's notes, then the exact shares' note (ExactNotes), where the
+// procedure counted its arrangements.
 void AddMonteCarloNotes(RunResult& result, std::int32_t resamples);
+
+// The note on the exact shares (analysis/ExactShares.h): each box's share over all the arrangements, named as
+// the Monte Carlo notes name it; or, when there were too many to count, how many there are. Nothing when
+// no count was asked for.
+std::vector<std::string> ExactNotes(std::span<const ResultBox> boxes, const ExactFigures& exact);
+// Appends ExactNotes(result.boxes, result.exact) to the result's notes.
+void AddExactNotes(RunResult& result);
+// A share in the notes' text: four significant digits ("0.002098", "0.5", "1").
+std::string ShareText(double share);
 
 // An error in the fixed-point text with two significant digits ("0.0068", "0.014"; "0" for 0).
 std::string ErrorText(double error);

@@ -39,11 +39,16 @@ inline constexpr std::int32_t kMaxDataValues = 1'000'000;  // values in one data
 // Resample counts up to this keep every proportion's counts exact in single precision (below 2^24).
 inline constexpr std::int32_t kMaxResamples = 10'000'000;
 
+// Randomization tests whose arrangements number at most this many also count every one of them for the
+// exact p value (analysis/ExactShares.h), beside the resampled figures.
+inline constexpr std::int64_t kDefaultExactLimit = 10'000'000;
+
 struct RunSettings {
     std::int32_t resamples = 1000;  // R
     float confidence = 0.975f;      // quantile q of the bootstrap windows: 0.95, 0.975 or 0.995
     std::string outputPath;         // empty: no output file
     int threads = 0;                // threads for the resamples; 0: every core (the same bits whatever the count)
+    std::int64_t exactLimit = kDefaultExactLimit;  // enumerate the arrangements when at most this many; 0: never
 };
 
 // Settings no window can produce (a resample count out of range, a quantile outside (0.5, 1)).
@@ -155,6 +160,20 @@ struct HistogramRequest {
     float Obtained() const noexcept { return obtained.value_or(observed); }
 };
 
+// The exact shares of a randomization test whose arrangements were all counted: for each proportion box
+// (by control), the arrangements at least as extreme as the observed one over all of them. When there were
+// more arrangements than the limit, only their number (total) is known and nothing was counted.
+struct ExactFigures {
+    std::int64_t arrangements = 0;      // counted; 0: not counted
+    double total = 0.0;                 // the arrangements there are; 0: the procedure has no such count
+    std::int64_t limit = 0;             // the limit the count was held against
+    std::int64_t values = 0;            // the values each arrangement's statistic reads
+    std::string noun;                   // what an arrangement is called: "splits", "sign patterns"
+    std::vector<std::string> controls;  // the boxes with an exact share, window order
+    std::vector<std::int64_t> counts;   // at least as extreme, one per box
+    std::vector<double> shares;         // counts / arrangements
+};
+
 struct RunResult {
     std::vector<ResultBox> boxes;  // window order
     // The resampled statistic, positions 1..R in generation order: the output file's lines and the
@@ -165,6 +184,7 @@ struct RunResult {
     // Messages the window shows in a message box once the run has ended (the batch tool prints them as
     // notes), e.g. IllegalValueMessage: one per kind of event, never one per resample.
     std::vector<std::string> messages;
+    ExactFigures exact;  // randomization tests: the exact shares, when the arrangements were few enough
 };
 
 // Thrown by a run that cannot go on partway (a resample whose column has no variance): the message says why

@@ -84,6 +84,9 @@ std::string Footer(const ProcedureTable& procedures) {
            "Without --seed the seeds come from the clock; the seeds used are printed, so a run can be repeated.\n"
            "Each p value or tail proportion gets its Monte Carlo standard error, sqrt(p(1 - p)/R), in a note (and\n"
            "as monteCarloError in --json); a note says how many resamples would settle a p near 0.05 or 0.01.\n"
+           "IndepT, PairedT, Corr1, OnewayRandom and Repeated1way also count every arrangement of the data when\n"
+           "there are at most --exact-limit of them (default " + GroupedCount(kDefaultExactLimit) + "; 0: never): the exact p of each such box is\n"
+           "given in a note (and as exact in --json, with exactArrangements); the resampled figures stay as they are.\n"
            "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
            "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
            "stopped partway on its data (what was known before is printed), 1 any other failure.";
@@ -129,6 +132,12 @@ void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult
     for (const MonteCarloFigure& figure : MonteCarloFigures(result.boxes, o.resamples)) {
         boxes[figure.control]["monteCarloError"] = figure.standardError;
     }
+    // And, where every arrangement was counted, its exact share.
+    const ExactFigures& exact = result.exact;
+    for (std::size_t i = 0; i < exact.controls.size() && exact.arrangements > 0; ++i) {
+        if (boxes.contains(exact.controls[i])) boxes[exact.controls[i]]["exact"] = exact.shares[i];
+    }
+    if (exact.arrangements > 0) json["exactArrangements"] = exact.arrangements;
     json["results"] = boxes;
     json["notes"] = result.notes;
     json["messages"] = result.messages;
@@ -164,7 +173,7 @@ RunResult RunProcedure(const Options& o, DataFile& file, const RunSettings& sett
 std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
                                   Options& options, std::ostream& out, std::ostream& err) {
     CLI::App app("Runs one resampling procedure on one data file and prints its results.", "brevant-cli");
-    std::string procedureName, resamplesText, confidenceText, seedText, threadsText;
+    std::string procedureName, resamplesText, confidenceText, seedText, threadsText, exactLimitText;
     app.add_option("PROCEDURE", procedureName, "The window name of the procedure, e.g. IndepT")->required();
     app.add_option("DATAFILE", options.dataFile, "The data file")->required();
     app.add_option("--resamples", resamplesText, "How many resamples to draw")->type_name("N");
@@ -173,6 +182,8 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
     app.add_option("--seed", seedText, "Start the generator from these three seeds")->type_name("A,B,C");
     app.add_option("--threads", threadsText, "Threads for the resamples (default: every core; the results are "
                                              "the same for any number)")->type_name("N");
+    app.add_option("--exact-limit", exactLimitText, "Count every arrangement for an exact p when there are at most "
+                                                    "N (randomization tests; 0: never)")->type_name("N");
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
@@ -195,7 +206,8 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
     try {
         // An option given with an empty value (an unset variable in a script) is an error, never "not given":
         // without --seed the run could not be repeated.
-        for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--output", "--histogram"}) {
+        for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--exact-limit", "--output",
+                                 "--histogram"}) {
             const CLI::Option* option = app.get_option(name);
             if (option->count() > 0 && option->as<std::string>().empty()) {
                 throw UsageError(std::string(name) + " was given an empty value; give a value or leave the option out.");
@@ -210,6 +222,7 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
         if (!confidenceText.empty()) std::tie(options.confidence, options.quantile) = ParseConfidence(confidenceText);
         if (!seedText.empty()) options.seeds = ParseSeeds(seedText);
         if (!threadsText.empty()) options.threads = ParseThreads(threadsText);
+        if (!exactLimitText.empty()) options.exactLimit = ParseExactLimit(exactLimitText);
         CheckOptions(options, confidenceText);
     } catch (const UsageError& e) {
         err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
@@ -236,6 +249,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     settings.confidence = options.quantile;
     settings.outputPath = options.output;
     settings.threads = options.threads;
+    settings.exactLimit = options.exactLimit;
     std::optional<std::string> unread;  // the note on items after the last one the procedure read
     try {
         DataFile file = DataFile::Open(options.dataFile);

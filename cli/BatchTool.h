@@ -27,6 +27,7 @@ struct Options {
     std::string output;             // empty: none
     std::optional<Seeds> seeds;     // none: from the clock
     int threads = 0;                // 0: every core
+    std::int64_t exactLimit = kDefaultExactLimit;  // 0: no exact count
     bool bootstrapErrors = false;
     std::string histogram;          // empty: none
     bool json = false;

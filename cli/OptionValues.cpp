@@ -44,6 +44,15 @@ int ParseThreads(const std::string& text) {
     return static_cast<int>(*value);
 }
 
+std::int64_t ParseExactLimit(const std::string& text) {
+    const auto value = WholeNumber(text);
+    if (!value || *value > kMaxExactLimit) {
+        throw UsageError("--exact-limit must be a whole number from 0 to " + std::to_string(kMaxExactLimit) +
+                         ", not " + QuotedArgument(text) + ".");
+    }
+    return *value;
+}
+
 // The confidence level and its quantile, the constants of the windows' "90 %", "95 %" and "99 %" buttons.
 std::pair<int, float> ParseConfidence(const std::string& text) {
     if (text == "90") return {90, 0.95f};

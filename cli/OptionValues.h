@@ -29,6 +29,10 @@ std::int32_t ParseResamples(const std::string& text);
 inline constexpr int kMaxThreads = 256;
 int ParseThreads(const std::string& text);
 
+// --exact-limit: 0 (no exact count) to kMaxExactLimit arrangements. Throws UsageError.
+inline constexpr std::int64_t kMaxExactLimit = 1'000'000'000'000;
+std::int64_t ParseExactLimit(const std::string& text);
+
 // --confidence: 90, 95 or 99, with the quantile of the windows' button of that level. Throws UsageError.
 std::pair<int, float> ParseConfidence(const std::string& text);
 

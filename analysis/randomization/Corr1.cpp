@@ -7,6 +7,7 @@
 #include "analysis/randomization/Corr1.h"
 
 #include "analysis/DrawnRows.h"
+#include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
@@ -261,6 +262,35 @@ void SumsOfProducts(const float* x, const float* arrangements, std::int32_t n, s
     }
 }
 
+ExactFigures ExactCorr1(const Corr1Data& data, const RunSettings& settings, RunControl& control) {
+    const std::vector<std::int32_t> singles(data.x.size(), 1);
+    const double total = DivisionCount(singles);
+    const auto width = static_cast<std::int64_t>(singles.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "pairings", width);
+    }
+    // N sum(x y) - sum(x) sum(y) does not change when either column moves; the values less each column's
+    // first are exact in double, and whole where the values are.
+    const std::size_t n = data.x.size();
+    std::vector<double> x(n), y(n);
+    double sumX = 0.0, sumY = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = static_cast<double>(data.x[i]) - static_cast<double>(data.x[0]);
+        y[i] = static_cast<double>(data.y[i]) - static_cast<double>(data.y[0]);
+        sumX += x[i];
+        sumY += y[i];
+    }
+    const double fixed = sumX * sumY;
+    const ExactStatistic covariance = [&x, &y, fixed](std::span<const std::int32_t> partner) {
+        double products = 0.0;
+        for (std::size_t i = 0; i < partner.size(); ++i) products += x[i] * y[static_cast<std::size_t>(partner[i])];
+        return static_cast<double>(partner.size()) * products - fixed;
+    };
+    const ExactTail tails[] = {ExactTail::Both};
+    return MakeExactFigures(CountDivisions(singles, covariance, tails, settings.threads, control), {"txtProbMore"},
+                            "pairings");
+}
+
 Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generator& generator, RunControl& control) {
     CheckResamples(settings.resamples);
     const std::int32_t R = settings.resamples;
@@ -271,6 +301,7 @@ Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generat
     result.observed = f;
     result.centred = data.centred;
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+    result.exact = ExactCorr1(data, settings, control);
 
     // What every permuted r shares: sum of Y times sum of X over N, N - 1, and sdY times sdX (a single).
     const double centre = ProductOfSums(f.sumY, f.sumX, data.sums) / static_cast<double>(n);
@@ -339,6 +370,7 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
     if (r.illegalCount > 0) {
         run.messages.push_back(IllegalValueMessage(kIllegalText, r.firstIllegal, r.illegalCount, settings.resamples));
     }
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

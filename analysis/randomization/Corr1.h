@@ -66,6 +66,7 @@ struct Corr1Result {
     std::int64_t illegalCount = 0;  // permutations with |r*| > 1
     float firstIllegal = 0;
     std::vector<float> resampled;   // r* of permutations 1..R, generation order
+    ExactFigures exact;             // over all N! pairings: txtProbMore
 };
 
 // The descending order of keys exactly as a selection sort over records (key, value) taking the first
@@ -93,6 +94,11 @@ private:
 // order (the same bits whatever the count); generator ends after all the draws, or on cancellation after the chunks of
 // permutations completed. Throws SettingsError for a bad R and RunCancelled when control asks.
 Corr1Result RunCorr1(const Corr1Data& data, const RunSettings& settings, Generator& generator, RunControl& control);
+
+// The exact share of txtProbMore over every pairing of the Y values with the X values, when there are at
+// most settings.exactLimit pairings (analysis/ExactShares.h); r is ordered by N sum(XY) - sum(X) sum(Y), taken
+// in double from the values as data holds them.
+ExactFigures ExactCorr1(const Corr1Data& data, const RunSettings& settings, RunControl& control);
 
 // Reads, runs and presents: boxes txtObtR, txtPctGreater, txtProbMore; the histogram of the permuted r over
 // their own range with r marked; the illegal-value message when there is one. No output file.

@@ -1,5 +1,6 @@
 #include "analysis/randomization/IndepT.h"
 
+#include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -401,6 +402,29 @@ std::vector<ResultBox> ObservedIndepTBoxes(const IndepTData& data) {
     return {ObtainedTBox(observed.t), EffectSizeBox(EffectSize(observed))};
 }
 
+ExactFigures ExactIndepT(const IndepTData& data, const RunSettings& settings, RunControl& control) {
+    const std::int32_t nA = data.sizeA, nB = data.SizeB();
+    const std::int32_t sizes[] = {nA, nB};
+    const double total = DivisionCount(sizes);
+    const auto width = static_cast<std::int64_t>(data.pooled.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "splits", width);
+    }
+    // t rises with meanA - meanB, and nA nB (meanA - meanB) = nB sumA - nA sumB, whole where the values are
+    // whole. The values less the first, exact in double, keep the sums small.
+    std::vector<double> values(data.pooled.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<double>(data.pooled[i]) - static_cast<double>(data.pooled[0]);
+    const ExactStatistic difference = [&values, nA, nB](std::span<const std::int32_t> labels) {
+        double sumA = 0.0, sumB = 0.0;
+        for (std::size_t i = 0; i < labels.size(); ++i) (labels[i] == 0 ? sumA : sumB) += values[i];
+        return static_cast<double>(nB) * sumA - static_cast<double>(nA) * sumB;
+    };
+    const ExactTail tails[] = {ExactTail::Lower, ExactTail::Upper, ExactTail::Both};
+    return MakeExactFigures(CountDivisions(sizes, difference, tails, settings.threads, control),
+                            {"txtNumLess", "txtNumGreater", "txtProbMore"}, "splits");
+}
+
 IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& generator, RunControl& control,
                        DrawPath path) {
     CheckResamples(settings.resamples);
@@ -415,6 +439,7 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
     result.comparisonT = ComparisonT(result.observed.t);
     result.effectSize = EffectSize(result.observed);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+    result.exact = ExactIndepT(data, settings, control);
 
     // Each shuffle continues from the last arrangement. On one thread the shuffles run in order, the t of
     // eight arrangements at a time computed side by side. On several, since a shuffle's swaps depend on its own
@@ -500,6 +525,7 @@ RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
             "inf or nan; the histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

@@ -88,7 +88,13 @@ struct IndepTResult {
     std::vector<float> resampled;                      // t of shuffles 1..R, generation order
     NonFiniteCount nonFinite;                          // among resampled
     bool centred = false;                              // the data's
+    ExactFigures exact;  // over all C(nA + nB, nA) splits: txtNumLess, txtNumGreater, txtProbMore
 };
+
+// The exact shares of the three proportion boxes over every split of the pool into groups of nA and nB, when
+// there are at most settings.exactLimit splits (analysis/ExactShares.h); the t is ordered by the difference
+// of the group means, taken in double from the values as data holds them.
+ExactFigures ExactIndepT(const IndepTData& data, const RunSettings& settings, RunControl& control);
 
 // Shuffles data.pooled in place from the file's order for each of the R resamples, as the window does;
 // draws N - 1 numbers per resample from generator (drawn in blocks in the loop, its seeds stored back at the end or on

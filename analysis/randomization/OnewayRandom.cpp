@@ -1,5 +1,6 @@
 #include "analysis/randomization/OnewayRandom.h"
 
+#include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -104,6 +105,38 @@ std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data) {
     return {OnewayObtainedFBox(observed.f), OnewayEffectSizeBox(OnewayEffectSize(observed, data.sums))};
 }
 
+ExactFigures ExactOnewayRandom(const OnewayData& data, const RunSettings& settings, RunControl& control) {
+    const double total = DivisionCount(data.sizes);
+    const auto width = static_cast<std::int64_t>(data.values.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "divisions into groups", width);
+    }
+    std::vector<double> values(data.values.size());
+    double sum = 0.0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<double>(data.values[i]) - static_cast<double>(data.values[0]);
+        sum += values[i];
+    }
+    const double mean = sum / static_cast<double>(values.size());
+    const std::vector<std::int32_t> sizes = data.sizes;
+    // A sum of squares of its own per group: every term at least 0, so ties stay within the rounding of
+    // each term.
+    const ExactStatistic between = [&values, &sizes, mean](std::span<const std::int32_t> groups) {
+        thread_local std::vector<double> totals;
+        totals.assign(sizes.size(), 0.0);
+        for (std::size_t i = 0; i < groups.size(); ++i) totals[static_cast<std::size_t>(groups[i])] += values[i];
+        double ss = 0.0;
+        for (std::size_t g = 0; g < sizes.size(); ++g) {
+            const double gap = totals[g] / sizes[g] - mean;
+            ss += sizes[g] * gap * gap;
+        }
+        return ss;
+    };
+    const ExactTail tails[] = {ExactTail::Upper};
+    return MakeExactFigures(CountDivisions(data.sizes, between, tails, settings.threads, control), {"txtFPercent"},
+                            "divisions into groups");
+}
+
 OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& settings, Generator& generator,
                                    RunControl& control) {
     CheckResamples(settings.resamples);
@@ -116,6 +149,7 @@ OnewayRandomResult RunOnewayRandom(const OnewayData& data, const RunSettings& se
     result.effectSize = OnewayEffectSize(observed, data.sums);
     result.comparisonF = ComparisonF(observed.f);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+    result.exact = ExactOnewayRandom(data, settings, control);
 
     // Each resample shuffles the data afresh from the file's order (n - 1 draws), so the resamples split
     // across threads; the count is taken from the F values afterwards.
@@ -174,6 +208,7 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
         run.notes.push_back(OnewayNoSpreadNote(nf, settings.resamples, "left no spread within any group"));
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

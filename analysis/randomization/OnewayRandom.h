@@ -40,7 +40,13 @@ struct OnewayRandomResult {
     std::vector<float> resampled;   // F of shuffles 1..R, generation order
     NonFiniteCount nonFinite;       // among resampled
     bool centred = false;           // the data's run was centred (OnewayData::centred)
+    ExactFigures exact;             // over all N! / prod n_g! divisions: txtFPercent
 };
+
+// The exact share of txtFPercent over every division of the values into groups of the observed sizes, when
+// there are at most settings.exactLimit divisions (analysis/ExactShares.h); F rises with the sum of squares
+// between the groups, sum n_g (mean_g - mean)^2, taken in double from the values as data holds them.
+ExactFigures ExactOnewayRandom(const OnewayData& data, const RunSettings& settings, RunControl& control);
 
 // R shuffles of a copy of data.values, N - 1 draws each from generator, on settings.threads threads (the same bits
 // whatever the count), each share jumping ahead to its place in the stream; generator ends after all the draws, or on

@@ -1,5 +1,6 @@
 #include "analysis/randomization/PairedT.h"
 
+#include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
 
 #include <algorithm>
@@ -163,6 +164,23 @@ std::vector<ResultBox> ObservedPairedTBoxes(const PairedTData& data) {
     return {ObtainedTBox(RoundedPairedT(ObservedFigures(data).t))};
 }
 
+ExactFigures ExactPairedT(const PairedTData& data, const RunSettings& settings, RunControl& control) {
+    const auto n = static_cast<std::int32_t>(data.differences.size());
+    const double total = SignPatternCount(n);
+    if (!WithinExactLimit(total, n, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "sign patterns", n);
+    }
+    const std::vector<double> d(data.differences.begin(), data.differences.end());
+    const ExactStatistic signedSum = [&d](std::span<const std::int32_t> flips) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < flips.size(); ++i) sum += flips[i] != 0 ? -d[i] : d[i];
+        return sum;
+    };
+    const ExactTail tails[] = {ExactTail::Lower, ExactTail::Upper, ExactTail::Both};
+    return MakeExactFigures(CountSignPatterns(n, signedSum, tails, settings.threads, control),
+                            {"txtPctLess", "txtPctGreater", "txtProbMore"}, "sign patterns");
+}
+
 PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generator& generator, RunControl& control) {
     CheckResamples(settings.resamples);
     const std::int32_t R = settings.resamples;
@@ -174,6 +192,7 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
     result.obtainedT = RoundedPairedT(result.observed.t);
     result.comparisonT = PairedComparisonT(result.obtainedT);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+    result.exact = ExactPairedT(data, settings, control);
 
     // The signs carry over from one pattern to the next, but each pattern's flips depend only on its own n
     // draws: the flips are drawn and combined on every thread, and the t of each pattern computed there;
@@ -239,6 +258,7 @@ RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
             "histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kDoubleSumsNote);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

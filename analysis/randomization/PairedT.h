@@ -72,7 +72,13 @@ struct PairedTResult {
     std::vector<float> resampled;                      // t of sign patterns 1..R, generation order
     NonFiniteCount nonFinite;                          // among resampled
     bool centred = false;                              // the data's
+    ExactFigures exact;  // over all 2^n sign patterns: txtPctLess, txtPctGreater, txtProbMore
 };
+
+// The exact shares of the three proportion boxes over every sign pattern of the differences, when there are
+// at most settings.exactLimit patterns (analysis/ExactShares.h); t rises with the sum of the signed
+// differences (their sum of squares does not change), taken in double.
+ExactFigures ExactPairedT(const PairedTData& data, const RunSettings& settings, RunControl& control);
 
 // Flips data.differences in place from the file's signs at each of the R resamples, as the window does;
 // draws n numbers per resample from generator: the flips drawn on settings.threads threads, applied in order

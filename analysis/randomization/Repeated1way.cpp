@@ -1,5 +1,6 @@
 #include "analysis/randomization/Repeated1way.h"
 
+#include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -588,6 +589,38 @@ std::vector<ResultBox> ObservedRepeated1wayBoxes(const Repeated1wayData& data) {
     return {ObtainedFBox(ObservedFigures(data).f)};
 }
 
+ExactFigures ExactRepeated1way(const Repeated1wayData& data, const RunSettings& settings, RunControl& control) {
+    const std::int32_t n = data.subjects, k = data.treatments;
+    const double total = RowOrderCount(n, k);
+    const auto width = static_cast<std::int64_t>(data.scores.size());
+    if (!WithinExactLimit(total, width, settings.exactLimit)) {
+        return TooManyArrangements(total, settings.exactLimit, "within-subject orders", width);
+    }
+    std::vector<double> scores(data.scores.size());
+    double sum = 0.0;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        scores[i] = static_cast<double>(data.scores[i]) - static_cast<double>(data.scores[0]);
+        sum += scores[i];
+    }
+    const double mean = sum / static_cast<double>(scores.size());
+    const auto kk = static_cast<std::size_t>(k);
+    const ExactStatistic treatments = [&scores, mean, n, kk](std::span<const std::int32_t> order) {
+        thread_local std::vector<double> totals;
+        totals.assign(kk, 0.0);
+        for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j)
+            for (std::size_t t = 0; t < kk; ++t) totals[t] += scores[j * kk + static_cast<std::size_t>(order[j * kk + t])];
+        double ss = 0.0;
+        for (const double columnTotal : totals) {
+            const double gap = columnTotal / n - mean;
+            ss += gap * gap;
+        }
+        return ss;
+    };
+    const ExactTail tails[] = {ExactTail::Upper};
+    return MakeExactFigures(CountRowOrders(n, k, treatments, tails, settings.threads, control), {"txtProbMore"},
+                            "within-subject orders");
+}
+
 Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& settings, Generator& generator,
                                    RunControl& control) {
     CheckResamples(settings.resamples);
@@ -597,6 +630,7 @@ Repeated1wayResult RunRepeated1way(Repeated1wayData data, const RunSettings& set
     result.observed = ObservedFigures(data);
     result.threshold = ThresholdF(result.observed.f);
     result.resampled.assign(static_cast<std::size_t>(R), 0.0f);
+    result.exact = ExactRepeated1way(data, settings, control);
 
     control.resampleTotal.store(R, std::memory_order_relaxed);
     if (data.sums == SumPrecision::Single) {
@@ -636,6 +670,7 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
         run.notes.push_back(note + ". The output file shows them as inf or nan; the histogram leaves them out.");
     }
     if (r.centred) run.notes.push_back(kCentredRunNote);
+    run.exact = std::move(r.exact);  // its note follows the Monte Carlo notes (AddMonteCarloNotes)
     run.resampled = std::move(r.resampled);
     return run;
 }

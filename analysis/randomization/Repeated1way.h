@@ -120,7 +120,13 @@ struct Repeated1wayResult {
     float proportion = 0;         // count / R, stored as a float
     std::vector<float> resampled; // permuted F 1..R, generation order
     NonFiniteCount nonFinite;     // among resampled
+    ExactFigures exact;           // over all (k!)^n within-subject orders: txtProbMore
 };
+
+// The exact share of txtProbMore over every table of within-subject orders, when there are at most
+// settings.exactLimit of them (analysis/ExactShares.h); F rises with SS treatments (the subjects' totals and
+// the total sum of squares do not change), taken in double as sum over treatments of (mean_t - mean)^2.
+ExactFigures ExactRepeated1way(const Repeated1wayData& data, const RunSettings& settings, RunControl& control);
 
 // Shuffles each subject's row of data.scores in place, subject after subject, for each of the R resamples,
 // the table keeping each pass's arrangement; draws k - 1 numbers per subject per resample from generator.

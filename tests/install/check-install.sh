@@ -98,7 +98,7 @@ done
 # The batch tool's page names every procedure and every option its --help lists.
 procedures=$("$prefix/bin/brevant-cli" --help | sed -n 's/^Procedures (window names, any case): \(.*\)\.$/\1/p' | tr -d ,)
 [ -n "$procedures" ] || fail "brevant-cli --help lists no procedures"
-options=$("$prefix/bin/brevant-cli" --help | grep -o -- '--[a-z]\+' | sort -u)
+options=$("$prefix/bin/brevant-cli" --help | grep -o -- '--[a-z]\+\(-[a-z]\+\)*' | sort -u)
 for word in $procedures $options; do
     grep -q -- "$word" "$tmp/brevant-cli.txt" || fail "man brevant-cli does not name $word"
 done
