@@ -232,4 +232,15 @@ ExactFigures TooManyArrangements(double arrangements, std::int64_t limit, std::s
     return f;
 }
 
+std::vector<double> LessTheFirst(std::span<const float> values, double* sum) {
+    std::vector<double> out(values.size());
+    double total = 0.0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<double>(values[i]) - static_cast<double>(values[0]);
+        total += out[i];
+    }
+    if (sum) *sum = total;
+    return out;
+}
+
 }  // namespace brevant

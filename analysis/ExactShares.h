@@ -42,6 +42,10 @@ inline constexpr double kExactRelativeTie = 1e-9;
 // Whether a statistic s counts as at least as extreme as observed in the direction tail.
 bool AtLeastAsExtreme(double s, double observed, ExactTail tail) noexcept;
 
+// The values less the first, in double: exact, and whole where the values are, so the statistics' sums stay
+// small and their ties exact. sum, when given, receives their sum in position order.
+std::vector<double> LessTheFirst(std::span<const float> values, double* sum = nullptr);
+
 // The numbers of arrangements, as doubles (exact below 2^53; +inf past the double range).
 double DivisionCount(std::span<const std::int32_t> sizes) noexcept;  // N! / prod n_g!
 double SignPatternCount(std::int32_t n) noexcept;                     // 2^n

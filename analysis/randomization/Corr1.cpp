@@ -271,15 +271,8 @@ ExactFigures ExactCorr1(const Corr1Data& data, const RunSettings& settings, RunC
     }
     // N sum(x y) - sum(x) sum(y) does not change when either column moves; the values less each column's
     // first are exact in double, and whole where the values are.
-    const std::size_t n = data.x.size();
-    std::vector<double> x(n), y(n);
     double sumX = 0.0, sumY = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        x[i] = static_cast<double>(data.x[i]) - static_cast<double>(data.x[0]);
-        y[i] = static_cast<double>(data.y[i]) - static_cast<double>(data.y[0]);
-        sumX += x[i];
-        sumY += y[i];
-    }
+    const std::vector<double> x = LessTheFirst(data.x, &sumX), y = LessTheFirst(data.y, &sumY);
     const double fixed = sumX * sumY;
     const ExactStatistic covariance = [&x, &y, fixed](std::span<const std::int32_t> partner) {
         double products = 0.0;

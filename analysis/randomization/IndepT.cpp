@@ -410,11 +410,8 @@ ExactFigures ExactIndepT(const IndepTData& data, const RunSettings& settings, Ru
     if (!WithinExactLimit(total, width, settings.exactLimit)) {
         return TooManyArrangements(total, settings.exactLimit, "splits", width);
     }
-    // t rises with meanA - meanB, and nA nB (meanA - meanB) = nB sumA - nA sumB, whole where the values are
-    // whole. The values less the first, exact in double, keep the sums small.
-    std::vector<double> values(data.pooled.size());
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = static_cast<double>(data.pooled[i]) - static_cast<double>(data.pooled[0]);
+    // t rises with meanA - meanB, and nA nB (meanA - meanB) = nB sumA - nA sumB.
+    const std::vector<double> values = LessTheFirst(data.pooled);
     const ExactStatistic difference = [&values, nA, nB](std::span<const std::int32_t> labels) {
         double sumA = 0.0, sumB = 0.0;
         for (std::size_t i = 0; i < labels.size(); ++i) (labels[i] == 0 ? sumA : sumB) += values[i];

@@ -111,12 +111,8 @@ ExactFigures ExactOnewayRandom(const OnewayData& data, const RunSettings& settin
     if (!WithinExactLimit(total, width, settings.exactLimit)) {
         return TooManyArrangements(total, settings.exactLimit, "divisions into groups", width);
     }
-    std::vector<double> values(data.values.size());
     double sum = 0.0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] = static_cast<double>(data.values[i]) - static_cast<double>(data.values[0]);
-        sum += values[i];
-    }
+    const std::vector<double> values = LessTheFirst(data.values, &sum);
     const double mean = sum / static_cast<double>(values.size());
     const std::vector<std::int32_t> sizes = data.sizes;
     // A sum of squares of its own per group: every term at least 0, so ties stay within the rounding of

@@ -596,12 +596,8 @@ ExactFigures ExactRepeated1way(const Repeated1wayData& data, const RunSettings& 
     if (!WithinExactLimit(total, width, settings.exactLimit)) {
         return TooManyArrangements(total, settings.exactLimit, "within-subject orders", width);
     }
-    std::vector<double> scores(data.scores.size());
     double sum = 0.0;
-    for (std::size_t i = 0; i < scores.size(); ++i) {
-        scores[i] = static_cast<double>(data.scores[i]) - static_cast<double>(data.scores[0]);
-        sum += scores[i];
-    }
+    const std::vector<double> scores = LessTheFirst(data.scores, &sum);
     const double mean = sum / static_cast<double>(scores.size());
     const auto kk = static_cast<std::size_t>(k);
     const ExactStatistic treatments = [&scores, mean, n, kk](std::span<const std::int32_t> order) {
