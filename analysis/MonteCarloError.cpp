@@ -120,18 +120,16 @@ std::vector<std::string> ExactNotes(std::span<const ResultBox> boxes, const Exac
         return {"Exact p over all " + GroupedCount(exact.arrangements) + " " + exact.noun + ": " + shares + "."};
     }
     if (exact.total > 0.0 && exact.limit > 0) {
-        char count[48];
-        if (exact.total < 9e15) {
-            std::snprintf(count, sizeof count, "%s", GroupedCount(static_cast<long long>(exact.total)).c_str());
-        } else {
-            std::snprintf(count, sizeof count, "about %.2g", exact.total);
-        }
+        char rough[32];
+        std::snprintf(rough, sizeof rough, "about %.2g", exact.total);
+        const std::string count =
+            exact.total < 9e15 ? GroupedCount(static_cast<long long>(exact.total)) : std::string(rough);
         if (exact.total <= static_cast<double>(exact.limit)) {
-            return {"There are " + std::string(count) + " " + exact.noun + " of " + GroupedCount(exact.values) +
+            return {"There are " + count + " " + exact.noun + " of " + GroupedCount(exact.values) +
                     " values, too many values to count them all in the time allowed for an exact p, so the p "
                     "values are Monte Carlo estimates."};
         }
-        return {"There are " + std::string(count) + " " + exact.noun + ", more than the " +
+        return {"There are " + count + " " + exact.noun + ", more than the " +
                 GroupedCount(exact.limit) + " that are counted in full for an exact p, so the p values are Monte "
                 "Carlo estimates."};
     }
