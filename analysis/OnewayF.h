@@ -35,6 +35,10 @@
 
 namespace brevant {
 
+// The two boxes both one-way windows show first.
+inline constexpr BoxSpec kOnewayObtainedFBox{"txtObtF", "lblObtF", "Obtained F", BoxFormat::ThreeDecimals};
+inline constexpr BoxSpec kOnewayEffectSizeBox{"txtEffectSize", "Label2", "Effect size", BoxFormat::ThreeDecimals};
+
 // The windows were designed for at most 1,000 observations in at most 10 groups.
 inline constexpr std::int64_t kOnewayDesignedValues = 1000;
 inline constexpr std::int64_t kOnewayDesignedGroups = 10;

@@ -29,6 +29,11 @@ void SortResampledValues(std::span<float> values, RunControl& control) {
     if (control.CancelRequested()) throw RunCancelled();
 }
 
+ResultBox MakeBox(const BoxSpec& spec, std::variant<float, double, std::int64_t> value) {
+    return {std::string(spec.control), std::string(spec.labelControl), std::string(spec.label), value, spec.format,
+            spec.meaning};
+}
+
 std::string BoxText(const ResultBox& box) {
     return std::visit(
         [&box](auto value) -> std::string {

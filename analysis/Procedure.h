@@ -26,6 +26,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -110,6 +111,19 @@ struct ResultBox {
     BoxFormat format = BoxFormat::General;
     BoxMeaning meaning = BoxMeaning::Figure;
 };
+
+// A result box as a procedure's header spells it once, for its windows, the batch tool and its own results:
+// the control, its label's name as the documentation gives it ("Label2(0)"; the windows name the label
+// "Label2_0") and text, and how its value is shown.
+struct BoxSpec {
+    std::string_view control;
+    std::string_view labelControl;
+    std::string_view label;
+    BoxFormat format = BoxFormat::General;
+    BoxMeaning meaning = BoxMeaning::Figure;
+};
+// The box of that spec holding value.
+ResultBox MakeBox(const BoxSpec& spec, std::variant<float, double, std::int64_t> value);
 
 // The box's text in the C locale (the batch tool's form): ThreeDecimalText or GeneralText by format.
 std::string BoxText(const ResultBox& box);

@@ -26,6 +26,15 @@
 
 namespace brevant {
 
+// The boxes both two-median windows show, in window order.
+inline constexpr BoxSpec kTwoMedianBoxes[] = {
+    {"txtMedian1", "label1", "Median Group 1", BoxFormat::ThreeDecimals},
+    {"txtMedian2", "label5", "Median Group 2", BoxFormat::ThreeDecimals},
+    {"txtMedDiff", "Label2", "Median Difference", BoxFormat::ThreeDecimals},
+    {"txtLowerCL", "Label3", "Lower CL", BoxFormat::ThreeDecimals},
+    {"txtUpperCL", "Label6", "Upper CL", BoxFormat::ThreeDecimals},
+};
+
 // Values whose extremes lie further apart than this are refused: a difference of two medians, each a value
 // of the data passed through its 7-digit text (which moves it by less than one part in a million), then
 // stays below the largest float.

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "analysis/frame/Dialogs.h"
+#include "frame/Dialogs.h"
 #include "engine/BuildInfo.h"
 
 #include <QCommandLineParser>

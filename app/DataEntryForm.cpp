@@ -1,7 +1,7 @@
 #include "app/DataEntryForm.h"
 
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,7 +2,7 @@
 // program; "Done" and "Hide" only hide it, and a quit asks before its unsaved text is lost.
 #pragma once
 
-#include "analysis/frame/Shell.h"
+#include "frame/Shell.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,8 +1,9 @@
 #include "app/StartForm.h"
+#include "windows/RegisterWindows.h"
 
-#include "analysis/frame/Description.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/Description.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
 #include "app/DataEntryForm.h"
 #include "app/Pictures.h"
 #include "app/frmSplash.h"
@@ -53,6 +54,7 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& text) {
 StartForm::StartForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("StartForm"));
     setWindowTitle(QStringLiteral("Brevant Procedures"));
+    frame::RegisterWindowClasses();
     frame::RegisterLoadedWindow(this);
     frame::SetShowMainWindowHook([this] {
         show();

@@ -1,6 +1,6 @@
 #include "app/frmSplash.h"
 
-#include "analysis/frame/Shell.h"
+#include "frame/Shell.h"
 #include "app/Pictures.h"
 #include "engine/BuildInfo.h"
 

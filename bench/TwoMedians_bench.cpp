@@ -8,7 +8,6 @@
 #include "engine/UniformBlocks.h"
 #include "analysis/Parallel.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
-#include "engine/UniformBlocks.h"
 #include "literal/LiteralTwoMedianBootTest.h"
 
 #include <benchmark/benchmark.h>

@@ -1,21 +1,5 @@
 #include "cli/Procedures.h"
 
-#include "analysis/bootstrap/BootstCorr.h"
-#include "analysis/bootstrap/BootstMean.h"
-#include "analysis/bootstrap/TwoMedianBootTest.h"
-#include "analysis/bootstrap/MediationBoot.h"
-#include "analysis/bootstrap/BootstMedian.h"
-#include "analysis/randomization/IndepT.h"
-#include "analysis/randomization/TwoMedianRandomTest.h"
-#include "analysis/randomization/PairedT.h"
-#include "analysis/randomization/Repeated1way.h"
-#include "analysis/bootstrap/OnewayBoot.h"
-#include "analysis/randomization/IndepT.h"
-#include "analysis/randomization/OnewayRandom.h"
-#include "analysis/randomization/Corr1.h"
-#include "analysis/randomization/IndepT.h"
-#include "analysis/randomization/PairedCorr.h"
-
 #include <algorithm>
 #include <cctype>
 
@@ -50,31 +34,18 @@ std::string ProcedureTable::NameList() const {
 }
 
 const ProcedureTable& BuiltinProcedures() {
-    static const ProcedureTable table({
-        Entry("IndepT", "Independent Groups t", kNoFeature, &IndepTProcedure),
-        Entry("PairedT", "PairedT", kNoFeature, &PairedTProcedure),
-        Entry("TwoMedianRandomTest", "Randomization of difference of two medians", kConfidence,
-              &TwoMedianRandomTestProcedure, &CheckNearestPercentileSettings),
-        Entry("Corr1", "Correlation via randomization", kNoOutputFile, &Corr1Procedure),
-        Entry("OnewayRandom", "Randomization Anova OneWay", kNoFeature, &OnewayRandomProcedure),
-        Entry("Repeated1way", "Repeated One-way Anova", kNoFeature, &Repeated1wayProcedure),
-        Entry("PairedCorr", "Paired Correlations", kConfidence | kNoOutputFile, &PairedCorrProcedure,
-              &CheckIntegerPartPercentileSettings),
-        Entry("BootstMean", "Bootstrapping Means", kConfidence, &BootstMeanProcedure,
-              &CheckNearestPercentileSettings),
-        Entry("BootstMedian", "Bootstrapping Medians", kConfidence, &BootstMedianProcedure,
-              &CheckNearestPercentileSettings),
-        Entry("BootstCorr", "Bootstrapping Correlations", kConfidence, &BootstCorrProcedure,
-              &CheckIntegerPartPercentileSettings),
-        Entry("TwoMedianBootTest", "Bootstrapping difference of two medians", kConfidence,
-              &TwoMedianBootTestProcedure, &CheckNearestPercentileSettings),
-        Entry("MediationBoot", "Mediation", kConfidence, &MediationBootProcedure, &CheckIntegerPartPercentileSettings),
-        Procedure{"OnewayBoot", "Bootstrapping Anova OneWay", kBootstrapErrors,
-                  [](DataFile& file, const RunSettings& settings, const Choices& choices, Generator& generator,
-                     RunControl& control) {
-                      return OnewayBootProcedure(file, settings, choices.bootstrapErrors, generator, control);
-                  }},
-    });
+    static const ProcedureTable table = [] {
+        std::vector<Procedure> rows;
+        for (const CatalogueEntry& entry : ProcedureCatalogue()) {
+            rows.push_back({entry.name, entry.caption, entry.features,
+                            [&entry](DataFile& file, const RunSettings& settings, const Choices& choices,
+                                     Generator& generator, RunControl& control) {
+                                return entry.Run(file, settings, choices, generator, control);
+                            },
+                            entry.checkSettings});
+        }
+        return ProcedureTable(std::move(rows));
+    }();
     return table;
 }
 

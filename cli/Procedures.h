@@ -1,9 +1,10 @@
-// The procedures the batch tool runs, by window name. Each row names a procedure's one entry point
-// (<Name>Procedure, analysis/Procedure.h) and which of the tool's options it takes; adding a procedure is
-// one row in BuiltinProcedures() (Procedures.cpp).
+// The procedures the batch tool runs, by window name: each row says which of the tool's options a procedure
+// takes and how it runs. The built-in table is the procedure catalogue (analysis/catalogue/); the tests give
+// the tool tables of their own.
 #pragma once
 
 #include "analysis/Procedure.h"
+#include "analysis/catalogue/ProcedureCatalogue.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
 
@@ -14,26 +15,19 @@
 
 namespace brevant::cli {
 
-// Choices of a run beyond RunSettings that only some procedures have.
-struct Choices {
-    bool bootstrapErrors = false;  // the "Bootstrap Errors" check box
-};
+// The catalogue's names, as the tool and its tests spell them.
+using brevant::Choices;
+using brevant::Feature;
+using brevant::kBootstrapErrors;
+using brevant::kConfidence;
+using brevant::kNoFeature;
+using brevant::kNoOutputFile;
+using brevant::SettingsCheck;
 
 using ProcedureRun =
     std::function<RunResult(DataFile&, const RunSettings&, const Choices&, Generator&, RunControl&)>;
 // The shape of almost every procedure's entry point.
 using PlainProcedure = RunResult (*)(DataFile&, const RunSettings&, Generator&, RunControl&);
-// The check of the resample count and confidence quantile a procedure makes when it runs (analysis/
-// Procedure.h), made by the tool before it prints anything; throws SettingsError.
-using SettingsCheck = void (*)(std::int32_t resamples, float q);
-
-// What a procedure takes besides a data file and a resample count.
-enum Feature : unsigned {
-    kNoFeature = 0,
-    kConfidence = 1,       // --confidence (the window's "CI %" buttons)
-    kNoOutputFile = 2,     // the window writes no output file: --output is refused
-    kBootstrapErrors = 4,  // --errors
-};
 
 struct Procedure {
     std::string_view name;     // the window name, e.g. "IndepT"
@@ -64,7 +58,7 @@ private:
     std::vector<Procedure> procedures_;
 };
 
-// The procedures built into the tool.
+// The thirteen procedures of the catalogue.
 const ProcedureTable& BuiltinProcedures();
 
 }  // namespace brevant::cli

@@ -34,6 +34,14 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kBootstCorrBoxes[] = {
+    {"txtObtR", "label1", "Obtained r", BoxFormat::ThreeDecimals},
+    {"StErrBox", "Label6", "St. Error", BoxFormat::ThreeDecimals},
+    {"LowerCI", "Label2", "Lower Conf. Limit", BoxFormat::ThreeDecimals},
+    {"UpperCI", "Label3", "Upper Conf. Limit", BoxFormat::ThreeDecimals},
+};
+
 // The window was designed for at most 10,000 cases; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kBootstCorrDesignedCases = 10000;
 

@@ -28,6 +28,14 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kBootstMeanBoxes[] = {
+    {"txtMean", "label1", "Obtained Mean", BoxFormat::ThreeDecimals},
+    {"LowerCL", "Label2", "Lower CI", BoxFormat::ThreeDecimals},
+    {"UpperCL", "Label3", "Upper CI", BoxFormat::ThreeDecimals},
+    {"txtStError", "Label6", "St. Error of Bootstrap Distribution", BoxFormat::ThreeDecimals},
+};
+
 // The window was designed for at most 1,000 values; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kBootstMeanDesignedValues = 1000;
 

@@ -31,6 +31,13 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kBootstMedianBoxes[] = {
+    {"txtMedian", "label1", "Obtained Median", BoxFormat::ThreeDecimals},
+    {"LowerCL", "Label3", "Lower CI", BoxFormat::ThreeDecimals},
+    {"UpperCL", "Label2", "Upper CI", BoxFormat::ThreeDecimals},
+};
+
 struct BootstMedianData {
     std::vector<float> values;  // in the file's order
     bool centred = false;       // no value passes through its seven-digit text (PrecisionCheck)

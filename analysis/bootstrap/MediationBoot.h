@@ -32,6 +32,14 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kMediationBootBoxes[] = {
+    {"txtObtB", "label1", "Obtained  b(xyz)", BoxFormat::ThreeDecimals},
+    {"StErrBox", "Label6", "St. Error", BoxFormat::ThreeDecimals},
+    {"LowerCI", "Label2", "Lower Conf. Limit", BoxFormat::ThreeDecimals},
+    {"UpperCI", "Label3", "Upper Conf. Limit", BoxFormat::ThreeDecimals},
+};
+
 // The window was designed for at most 10,000 cases; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kMediationBootDesignedCases = 10'000;
 // Three values a case.

@@ -26,6 +26,13 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kOnewayBootBoxes[] = {
+    kOnewayObtainedFBox,
+    kOnewayEffectSizeBox,
+    {"txtFPercent", "label5", "Percent => Fobt", BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+};
+
 struct OnewayBootData {
     OnewayData groups;
     std::vector<float> errors;  // each value minus its group's observed mean (single), in the same order;

@@ -20,6 +20,9 @@
 
 namespace brevant {
 
+// The result boxes in window order: the two medians, their difference and its limits (analysis/TwoMedians.h).
+inline constexpr auto& kTwoMedianBootTestBoxes = kTwoMedianBoxes;
+
 using TwoMedianBootTestData = TwoMedianData;
 
 TwoMedianBootTestData ReadTwoMedianBootTestData(DataFile& file);

@@ -35,6 +35,13 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kCorr1Boxes[] = {
+    {"txtObtR", "label1", "Obtained r", BoxFormat::General},
+    {"txtPctGreater", "Label2", "Number gt  | r |", BoxFormat::General},
+    {"txtProbMore", "Label3", "p more extreme", BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+};
+
 // The window was designed for at most 1,000 pairs; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kCorr1DesignedPairs = 1000;
 

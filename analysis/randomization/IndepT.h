@@ -31,6 +31,15 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kIndepTBoxes[] = {
+    {"txtObtT", "label1", "Obtained t", BoxFormat::ThreeDecimals},
+    {"txtNumLess", "Label2(0)", "% < - t   | % >  +t", BoxFormat::General, BoxMeaning::Proportion},
+    {"txtNumGreater", "Label2(0)", "% < - t   | % >  +t", BoxFormat::General, BoxMeaning::Proportion},
+    {"txtProbMore", "Label3(0)", "p more extreme", BoxFormat::General, BoxMeaning::Proportion},
+    {"txtEffectSize", "Label3(1)", "Effect size", BoxFormat::ThreeDecimals},
+};
+
 // The window was designed for at most 1,000 values in all; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kIndepTDesignedValues = 1000;
 

@@ -27,6 +27,13 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kOnewayRandomBoxes[] = {
+    kOnewayObtainedFBox,
+    kOnewayEffectSizeBox,
+    {"txtFPercent", "label5", "Percent => F(obt)", BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+};
+
 OnewayData ReadOnewayRandomData(DataFile& file);
 // txtObtF and txtEffectSize, as the final result shows them.
 std::vector<ResultBox> ObservedOnewayRandomBoxes(const OnewayData& data);

@@ -35,6 +35,14 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kPairedCorrBoxes[] = {
+    {"txtObtR", "label1", "Obtained r", BoxFormat::ThreeDecimals},
+    {"txtLowerCI", "Label2", "Lower Conf. Limit", BoxFormat::ThreeDecimals},
+    {"txtUpperCI", "Label3", "Upper Conf. Limit", BoxFormat::ThreeDecimals},
+    {"StErrBox", "Label6", "St. Error", BoxFormat::ThreeDecimals},
+};
+
 // The window was designed for at most 200 cases; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kPairedCorrDesignedCases = 200;
 

@@ -32,6 +32,14 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kPairedTBoxes[] = {
+    {"txtObtT", "label1", "Obtained t", BoxFormat::General},
+    {"txtPctLess", "lblTail", "% < -t | % > +t", BoxFormat::General, BoxMeaning::Proportion},
+    {"txtPctGreater", "lblTail", "% < -t | % > +t", BoxFormat::General, BoxMeaning::Proportion},
+    {"txtProbMore", "Label3", "p as extreme", BoxFormat::General, BoxMeaning::Proportion},
+};
+
 // The window was designed for at most 1,000 pairs; past that its sums are double (SumPrecision).
 inline constexpr std::int64_t kPairedTDesignedPairs = 1000;
 

@@ -33,6 +33,13 @@
 
 namespace brevant {
 
+// The result boxes in window order.
+inline constexpr BoxSpec kRepeated1wayBoxes[] = {
+    {"txtObtF", "label1", "Obtained F", BoxFormat::General},
+    {"txtPctGreater", "Label2", "Number >= F", BoxFormat::General},
+    {"txtProbMore", "Label3", "p as extreme", BoxFormat::General, BoxMeaning::Proportion},
+};
+
 // The window was designed for at most 10 treatments and 1,000 subjects; past either, its sums are double
 // (SumPrecision).
 inline constexpr std::int64_t kRepeated1wayDesignedTreatments = 10;

@@ -17,6 +17,9 @@
 
 namespace brevant {
 
+// The result boxes in window order: the two medians, their difference and its limits (analysis/TwoMedians.h).
+inline constexpr auto& kTwoMedianRandomTestBoxes = kTwoMedianBoxes;
+
 using TwoMedianRandomTestData = TwoMedianData;
 
 TwoMedianRandomTestData ReadTwoMedianRandomTestData(DataFile& file);

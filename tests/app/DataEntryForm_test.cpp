@@ -1,7 +1,7 @@
 // The data editor, driven through its controls and the dialog seams: loading, saving, the size limit, a
 // failed save, and the question about unsaved text when the program quits.
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
 #include "app/DataEntryForm.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 // The main window: its menus by name and caption, the seeding at start-up, the analysis entries, the About
 // box, the program description (with the built-in copy as fallback), and ending the program.
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Description.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Description.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
 #include "app/DataEntryForm.h"
 #include "app/StartForm.h"
 #include "app/frmSplash.h"

@@ -1,9 +1,9 @@
 // The analysis-window frame, driven through the real windows by their control names. The expected captions,
 // names and values below are typed from the window, About and menu tables themselves, not from the frame's
 // table, so a slip in either shows up here.
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
 #include "support/WindowRuns.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 // The Corr1 and PairedCorr windows through their buttons, against the procedures called directly with the
 // same seeds: the boxes, the histogram, the notes and messages, the counts and levels the buttons choose,
 // and no output file from either.
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
-#include "analysis/frame/RunDriver.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
+#include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "analysis/randomization/Corr1.h"
 #include "analysis/randomization/PairedCorr.h"
 #include "engine/Histogram.h"

@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <vector>
 
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
 
 using namespace brevant;
 using brevant::frame::FileDialogKind;

@@ -3,11 +3,11 @@
 // no variance shows its message and the obtained b(xyz) alone (the other boxes empty, no histogram, the old
 // output file untouched, no notes); values beyond 1 give one message box after the run.
 #include "analysis/bootstrap/MediationBoot.h"
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
-#include "analysis/frame/RunDriver.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
+#include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"

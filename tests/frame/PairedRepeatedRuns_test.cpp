@@ -3,11 +3,11 @@
 // procedure called directly with the same seeds, and the boxes sit under their labels as the windows show
 // them.
 #include "analysis/MonteCarloError.h"
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
-#include "analysis/frame/RunDriver.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
+#include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "analysis/randomization/PairedT.h"
 #include "analysis/randomization/Repeated1way.h"
 #include "engine/Histogram.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "analysis/frame/PlotModel.h"
+#include "frame/PlotModel.h"
 
 using namespace brevant;
 using brevant::frame::BinAt;

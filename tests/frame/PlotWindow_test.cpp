@@ -20,11 +20,11 @@
 #include <limits>
 #include <vector>
 
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
-#include "analysis/frame/PlotWindow.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
+#include "frame/PlotWindow.h"
+#include "frame/Shell.h"
 #include "engine/Module1.h"
 #include "support/WindowRuns.h"
 

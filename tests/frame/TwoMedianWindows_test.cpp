@@ -2,11 +2,11 @@
 // boxes, the output file's bytes, the histogram and the generator, at the fifth resample count and each
 // confidence level; the observed medians show while the resamples run.
 #include "analysis/bootstrap/TwoMedianBootTest.h"
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Histogram.h"
-#include "analysis/frame/RunDriver.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/HistogramBox.h"
+#include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "analysis/randomization/TwoMedianRandomTest.h"
 #include "engine/Histogram.h"
 #include "engine/OutputFile.h"

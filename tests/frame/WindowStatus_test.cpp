@@ -4,10 +4,10 @@
 // Monte Carlo error notes.
 #include "analysis/MonteCarloError.h"
 #include "analysis/bootstrap/BootstMean.h"
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/RunDriver.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "analysis/randomization/IndepT.h"
 #include "support/WindowRuns.h"
 

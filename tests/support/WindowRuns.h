@@ -4,8 +4,8 @@
 
 #include "analysis/MonteCarloError.h"
 #include "analysis/Procedure.h"
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Histogram.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/HistogramBox.h"
 #include "engine/Histogram.h"
 #include "engine/NumberText.h"
 

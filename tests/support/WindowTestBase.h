@@ -2,9 +2,10 @@
 // messages the windows showed, the answers the replaced file dialog gives next, and the steps of a run.
 #pragma once
 
-#include "analysis/frame/AnalysisWindow.h"
-#include "analysis/frame/Dialogs.h"
-#include "analysis/frame/Shell.h"
+#include "frame/AnalysisWindow.h"
+#include "frame/Dialogs.h"
+#include "frame/Shell.h"
+#include "windows/RegisterWindows.h"
 #include "engine/Module1.h"
 
 #include <QAbstractButton>
@@ -27,7 +28,7 @@ class WindowTestBase : public QObject {
 protected:
     static constexpr int kRunTimeout = 60000;
 
-    explicit WindowTestBase(Seeds seeds) : seeds_(seeds) {}
+    explicit WindowTestBase(Seeds seeds) : seeds_(seeds) { frame::RegisterWindowClasses(); }
 
     QTemporaryDir dir_;
     QStringList messages_;
