@@ -20,6 +20,7 @@
 #include <limits>
 #include <vector>
 
+#include "windows/RegisterWindows.h"
 #include "frame/AnalysisWindow.h"
 #include "frame/Dialogs.h"
 #include "frame/HistogramBox.h"
@@ -92,6 +93,7 @@ class PlotWindowTest : public QObject {
     QStringList answers_;
 
 private slots:
+    void initTestCase() { frame::RegisterWindowClasses(); }
     void init() {
         messages_.clear();
         answers_.clear();

@@ -2,6 +2,7 @@
 // boxes, the output file's bytes, the histogram and the generator, at the fifth resample count and each
 // confidence level; the observed medians show while the resamples run.
 #include "analysis/bootstrap/TwoMedianBootTest.h"
+#include "windows/RegisterWindows.h"
 #include "frame/AnalysisWindow.h"
 #include "frame/Dialogs.h"
 #include "frame/HistogramBox.h"
@@ -59,6 +60,7 @@ class TwoMedianWindowsTest : public QObject {
 
 private slots:
     void initTestCase() {
+        frame::RegisterWindowClasses();
         QVERIFY(dir_.isValid());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         SetMessageHook([](const QString& text) { QFAIL(qPrintable(text)); });

@@ -4,6 +4,7 @@
 // Monte Carlo error notes.
 #include "analysis/MonteCarloError.h"
 #include "analysis/bootstrap/BootstMean.h"
+#include "windows/RegisterWindows.h"
 #include "frame/AnalysisWindow.h"
 #include "frame/Dialogs.h"
 #include "frame/RunDriver.h"
@@ -128,6 +129,7 @@ class WindowStatusTest : public QObject {
 
 private slots:
     void initTestCase() {
+        frame::RegisterWindowClasses();
         QVERIFY(dir_.isValid());
         groups_ = Temp("groups.dat");
         WriteText(groups_, "5 7\r\n12.5 14.1 9.75 11 13.2\r\n15.5 16.1 12.8 17 14.4 18.9 13.3\r\n");
