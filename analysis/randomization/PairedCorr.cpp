@@ -1,11 +1,3 @@
-// GCC 12 pairs the X and Y sums below into vector operations and then, at -O3, takes the last sum of
-// each before its rounding to single precision (at -O2 with a precision flag, every rounding): the
-// figures would be off in the last bit. Without that pairing the loop loses nothing: it runs once, for the
-// obtained r; the resamples' sums round with explicit conversions (analysis/DrawnRows.cpp).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("no-tree-slp-vectorize")
-#endif
-
 #include "analysis/randomization/PairedCorr.h"
 
 #include "analysis/DrawnRows.h"
