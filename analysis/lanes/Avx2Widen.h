@@ -12,12 +12,6 @@
 #define BREVANT_LANES_X86 1
 #include <immintrin.h>
 
-// The lane routines pass AVX registers by value between inline functions that all end up inside an AVX2
-// entry point: no such call is left to cross the calling convention GCC warns about.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
-
 #define BREVANT_AVX2 __attribute__((target("avx2")))
 
 namespace brevant::lanes {
@@ -40,6 +34,10 @@ BREVANT_AVX2 inline EightDoubles RoundedToFloat(EightDoubles sum) noexcept {
     return {RoundedToFloat(sum.low), RoundedToFloat(sum.high)};
 }
 
+// x * x in each lane.
+BREVANT_AVX2 inline EightDoubles Squares(EightDoubles x) noexcept {
+    return {_mm256_mul_pd(x.low, x.low), _mm256_mul_pd(x.high, x.high)};
+}
 // sum + x * x in each lane, the product rounded before the sum.
 BREVANT_AVX2 inline __m256d AddSquare(__m256d sum, __m256d x) noexcept {
     return _mm256_add_pd(sum, _mm256_mul_pd(x, x));
