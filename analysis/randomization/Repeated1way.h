@@ -2,6 +2,7 @@
 // once subjects are removed, against the F of many tables in which each subject's scores are shuffled among
 // the treatments, every subject on its own. Qt-free; see analysis/Procedure.h for the shape every procedure
 // shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralRepeated1way.h.
 //
 // Data file: k (treatments, at least 2), n (subjects, at least 2), then n rows of k scores, subject by
 // subject; at most kMaxDataValues scores in all. Refused with a DataFileError: fewer than 2 treatments or
