@@ -1,15 +1,11 @@
 // Resamples that draw rows of a table: the draws taken as case numbers a block at a time, and the running
-// sums over the drawn rows of several resamples side by side.
-//
-// Where the sums are single, each addition is rounded to single before the next, so one resample's sum is a
-// chain that waits on every rounding. Several resamples' chains advance together and the processor overlaps
-// them; each still adds its own rows in its own order from 0, so its sums are bit for bit those of the
-// resample summed alone (RunningSum). An AVX2 path (four doubles a lane group) and a baseline path give the
-// same bits. Qt-free.
+// sums over the drawn rows of several resamples side by side (analysis/lanes/RowSumLanes.h), each bit for bit
+// the sums of its resample summed alone. Qt-free.
 #pragma once
 
 #include "analysis/Parallel.h"
 #include "analysis/Procedure.h"
+#include "analysis/lanes/RowSumLanes.h"
 #include "engine/Module1.h"
 #include "engine/UniformBlocks.h"
 
@@ -25,20 +21,6 @@ namespace brevant {
 
 // Index(m) - 1 for each of the next out.size() draws of g, in order: case numbers counted from 0.
 void DrawIndices(DrawPath path, BlockGenerator& g, std::int32_t m, std::span<std::int32_t> out) noexcept;
-
-// A table of rows of terms: groups (1 or 2) groups of four doubles, each added in double and, where the sums
-// are single, rounded to single after every addition; and, where floats is set, four floats added as floats
-// whatever the precision (a float addition is the double one rounded to single).
-struct RowTable {
-    const double* doubles = nullptr;  // row r at doubles + 4 * groups * r
-    int groups = 1;
-    const float* floats = nullptr;  // row r at floats + 4 * r
-};
-
-struct RowSums {
-    double doubles[8] = {};
-    float floats[4] = {};
-};
 
 // Resamples handed to SumPickedRows at once; a multiple of the number summed side by side.
 inline constexpr std::int32_t kPickedRowsBatch = 8;

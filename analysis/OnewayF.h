@@ -23,6 +23,7 @@
 #pragma once
 
 #include "analysis/Procedure.h"
+#include "analysis/lanes/InterleavedSumLanes.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
 #include "engine/UniformBlocks.h"
@@ -89,8 +90,9 @@ bool CentreOnewayIfNeeded(OnewayData& data);
 // still not finite (a spread within the groups too small against the differences between them).
 void CheckOnewaySpread(const DataFile& file, OnewayData& data);
 
-// Arrangements whose F OnewayF::OfEight forms side by side, one to a SIMD lane.
-inline constexpr int kOnewayLanes = 8;
+// Arrangements whose F OnewayF::OfEight forms side by side, their sums one to a lane
+// (analysis/lanes/InterleavedSumLanes.h).
+inline constexpr int kOnewayLanes = kInterleavedLanes;
 
 // The F of many arrangements of the same group sizes, without allocating: the values of each arrangement
 // are taken one at a time in position order (group 1 first), so a resample loop can feed them straight
@@ -123,20 +125,17 @@ private:
     template <typename S>
     float ArrayPass(const float* values) noexcept;
     float Finish(double grand, bool constantWithin, bool allEqual) noexcept;
-    void LaneSums(const float* interleaved) noexcept;
     bool LaneConstantWithin(const float* interleaved, int lane) const noexcept;
 
     std::vector<std::int32_t> sizes_;
     std::int64_t total_ = 0;
     SumPrecision precision_;
     bool single_;
-    DrawPath path_;
+    InterleavedGroupSums lanes_;  // OfEight's sums, on the path given
     std::vector<double> sum_, squares_;  // per group; float values under Single
     OnewayFigures figures_;
     // OfEight's sums: group j's of lane b at kOnewayLanes * j + b; float values under Single.
     std::vector<double> laneGrand_, laneSums_, laneSquares_;
-    std::vector<std::int32_t> passes_;  // OfEight takes the groups this many at a time, in order
-    std::int32_t grandStep_ = 1;        // values the grand sum advances at each step of a pass
 };
 
 // Each sum in S, float or double; a float sum of a float and a double square is rounded to float after

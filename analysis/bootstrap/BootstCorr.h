@@ -1,6 +1,7 @@
 // The bootstrapped correlation: the Pearson r of two paired variables, the standard deviation of the r of
 // bootstrap samples of whole cases, and percentile limits read off the sorted bootstrap correlations by
 // the integer-part rule. Qt-free; see analysis/Procedure.h for the shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralBootstCorr.h.
 //
 // Data file: N (at least 2, at most kMaxDataValues / 2 cases), then N pairs X, Y. Refused with a
 // DataFileError: N below 2, fewer values than announced, a non-number, values so large that a sum of their

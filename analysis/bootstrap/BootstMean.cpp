@@ -1,14 +1,10 @@
 #include "analysis/bootstrap/BootstMean.h"
 
 #include "analysis/Parallel.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define BREVANT_BOOTSTMEAN_X86 1
-#endif
+#include "analysis/lanes/CasePickLanes.h"
+#include "analysis/lanes/GroupSumLanes.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -18,128 +14,7 @@ namespace brevant {
 namespace {
 
 constexpr std::size_t kLanes = kBootstMeanLanes;
-
-// The baseline: one RunningSums per lane, the lanes side by side so that their chains overlap.
-void SumLanesBaseline(SumPrecision precision, const float* drawn, std::int32_t n, ResampleLaneSums& out) noexcept {
-    RunningSums running[kLanes] = {
-        RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision),
-        RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision),
-        RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision),
-        RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision)};
-    bool constant[kLanes];
-    for (std::size_t j = 0; j < kLanes; ++j) constant[j] = true;
-    const auto size = static_cast<std::size_t>(n);
-    for (std::size_t i = 0; i < size; ++i) {
-        for (std::size_t j = 0; j < kLanes; ++j) {
-            const float x = drawn[j * size + i];
-            running[j].Add(x);
-            constant[j] &= x == drawn[j * size];
-        }
-    }
-    for (std::size_t j = 0; j < kLanes; ++j) {
-        out.sum[j] = running[j].Sum();
-        out.squares[j] = running[j].Squares();
-        out.constant[j] = constant[j];
-    }
-}
-
-#ifdef BREVANT_BOOTSTMEAN_X86
-
-// The same sums in AVX2 lanes, two registers of eight resamples: every lane does exactly the baseline's
-// operations (a float addition; the square formed in double, added in double and, for single sums, rounded
-// to float), so the bits agree. No fused multiply-add: the square is rounded on its own.
-struct Doubles {
-    __m256d low, high;  // lanes 0-3 and 4-7 of a register of eight
-};
-
-__attribute__((target("avx2"))) inline Doubles Widen(__m256 v) {
-    return {_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1))};
-}
-__attribute__((target("avx2"))) inline Doubles RoundToFloat(Doubles d) {
-    return {_mm256_cvtps_pd(_mm256_cvtpd_ps(d.low)), _mm256_cvtps_pd(_mm256_cvtpd_ps(d.high))};
-}
-__attribute__((target("avx2"))) inline Doubles AddSquares(Doubles sums, __m256 x) {
-    const Doubles w = Widen(x);
-    return {_mm256_add_pd(sums.low, _mm256_mul_pd(w.low, w.low)), _mm256_add_pd(sums.high, _mm256_mul_pd(w.high, w.high))};
-}
-__attribute__((target("avx2"))) inline Doubles AddValues(Doubles sums, __m256 x) {
-    const Doubles w = Widen(x);
-    return {_mm256_add_pd(sums.low, w.low), _mm256_add_pd(sums.high, w.high)};
-}
-__attribute__((target("avx2"))) inline void StoreDoubles(Doubles d, double* out) {
-    _mm256_storeu_pd(out, d.low);
-    _mm256_storeu_pd(out + 4, d.high);
-}
-
-template <bool kSingle>
-__attribute__((target("avx2"))) void SumLanesAvx2(const float* drawn, std::int32_t n, ResampleLaneSums& out) noexcept {
-    static_assert(kLanes == 16);
-    const __m256d zero = _mm256_setzero_pd();
-    __m256 single0 = _mm256_setzero_ps(), single1 = _mm256_setzero_ps();  // single sums
-    Doubles sum0{zero, zero}, sum1{zero, zero};                          // double sums
-    Doubles squares0{zero, zero}, squares1{zero, zero};
-    // Lane j reads resample j's values, n apart.
-    const __m256i columns = _mm256_mullo_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    const float* const second = drawn + 8 * static_cast<std::size_t>(n);
-    const __m256 first0 = _mm256_i32gather_ps(drawn, columns, 4), first1 = _mm256_i32gather_ps(second, columns, 4);
-    __m256 constant0 = _mm256_castsi256_ps(_mm256_set1_epi32(-1)), constant1 = constant0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-        const __m256 x0 = _mm256_i32gather_ps(drawn + i, columns, 4);
-        const __m256 x1 = _mm256_i32gather_ps(second + i, columns, 4);
-        constant0 = _mm256_and_ps(constant0, _mm256_cmp_ps(x0, first0, _CMP_EQ_OQ));
-        constant1 = _mm256_and_ps(constant1, _mm256_cmp_ps(x1, first1, _CMP_EQ_OQ));
-        squares0 = AddSquares(squares0, x0);
-        squares1 = AddSquares(squares1, x1);
-        if constexpr (kSingle) {
-            single0 = _mm256_add_ps(single0, x0);
-            single1 = _mm256_add_ps(single1, x1);
-            squares0 = RoundToFloat(squares0);
-            squares1 = RoundToFloat(squares1);
-        } else {
-            sum0 = AddValues(sum0, x0);
-            sum1 = AddValues(sum1, x1);
-        }
-    }
-    if constexpr (kSingle) {
-        sum0 = Widen(single0);
-        sum1 = Widen(single1);
-    }
-    StoreDoubles(sum0, out.sum);
-    StoreDoubles(sum1, out.sum + 8);
-    StoreDoubles(squares0, out.squares);
-    StoreDoubles(squares1, out.squares + 8);
-    alignas(32) float masks[kLanes];
-    _mm256_store_ps(masks, constant0);
-    _mm256_store_ps(masks + 8, constant1);
-    for (std::size_t j = 0; j < kLanes; ++j) out.constant[j] = std::bit_cast<std::uint32_t>(masks[j]) != 0;
-}
-
-#endif
-
-// out[k] = source[Index(n) - 1] for the draws in order: Index(n) = floor(u * (n - 0.0001) + 1), >= 1.
-inline void ValuesFrom(std::span<const double> draws, const float* source, double scale, float* out) noexcept {
-    for (const double u : draws) *out++ = source[static_cast<std::int32_t>(u * scale + 1.0) - 1];
-}
-
-#ifdef BREVANT_BOOTSTMEAN_X86
-// The same in AVX2 lanes, eight values at a time: each lane does the scalar operations (the product, the
-// sum, the truncation), then the values are gathered from the source.
-__attribute__((target("avx2"))) void ValuesFromAvx2(std::span<const double> draws, const float* source,
-                                                    double scale, float* out) noexcept {
-    const std::size_t count = draws.size();
-    const double* const u = draws.data();
-    const __m256d factor = _mm256_set1_pd(scale), one = _mm256_set1_pd(1.0);
-    const float* const before = source - 1;  // positions 1..n
-    std::size_t k = 0;
-    for (; k + 8 <= count; k += 8) {
-        const __m256d a = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k), factor), one);
-        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k + 4), factor), one);
-        const __m256i positions = _mm256_set_m128i(_mm256_cvttpd_epi32(b), _mm256_cvttpd_epi32(a));
-        _mm256_storeu_ps(out + k, _mm256_i32gather_ps(before, positions, 4));
-    }
-    ValuesFrom(draws.subspan(k), source, scale, out + k);
-}
-#endif
+static_assert(kLanes == 2 * kGroupLanes);
 
 // Observed mean, variance and standard error of the mean, each stored as a float. `shift` is added back to
 // the mean of centred values.
@@ -163,39 +38,26 @@ ResultBox ObtainedMeanBox(float mean) {
 }  // namespace
 
 void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> roundedSource, float* drawn) noexcept {
-    const auto n = static_cast<std::int32_t>(roundedSource.size());
-    const double scale = static_cast<double>(n) - 0.0001;
-    for (std::size_t left = kLanes * static_cast<std::size_t>(n); left != 0;) {
+    for (std::size_t left = kLanes * roundedSource.size(); left != 0;) {
         const std::span<const double> draws = g.Take(left);
-#ifdef BREVANT_BOOTSTMEAN_X86
-        if (path == DrawPath::Avx2) {
-            ValuesFromAvx2(draws, roundedSource.data(), scale, drawn);
-        } else {
-            ValuesFrom(draws, roundedSource.data(), scale, drawn);
-        }
-#else
-        (void)path;
-        ValuesFrom(draws, roundedSource.data(), scale, drawn);
-#endif
+        PickedValues(path, draws, roundedSource, drawn);
         drawn += draws.size();
         left -= draws.size();
     }
 }
 
+// The resamples in two groups of eight lanes, resample j's values n apart.
 void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
                       ResampleLaneSums& out) noexcept {
-#ifdef BREVANT_BOOTSTMEAN_X86
-    if (path == DrawPath::Avx2) {
-        if (precision == SumPrecision::Single) {
-            SumLanesAvx2<true>(drawn, n, out);
-        } else {
-            SumLanesAvx2<false>(drawn, n, out);
-        }
-        return;
+    GroupLaneSums sums[2];
+    const LaneGroup first{drawn, n, n}, second{drawn + kGroupLanes * static_cast<std::size_t>(n), n, n};
+    SumGroupLanes(path, precision, first, second, sums[0], sums[1]);
+    for (std::size_t j = 0; j < kLanes; ++j) {
+        const GroupLaneSums& group = sums[j / kGroupLanes];
+        out.sum[j] = group.sum[j % kGroupLanes];
+        out.squares[j] = group.squares[j % kGroupLanes];
+        out.constant[j] = group.constant[j % kGroupLanes];
     }
-#endif
-    (void)path;
-    SumLanesBaseline(precision, drawn, n, out);
 }
 
 BootstMeanData ReadBootstMeanData(DataFile& file) {

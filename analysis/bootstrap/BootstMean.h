@@ -1,6 +1,7 @@
 // The bootstrapped mean: the mean of one sample, the standard deviation of its bootstrap means, and a
 // bootstrap-t interval read off the sorted studentized distances of the resamples. Qt-free; see
 // analysis/Procedure.h for the shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralBootstMean.h.
 //
 // Data file: n (at least 2, at most kMaxDataValues), then n values. Refused with a DataFileError: n below 2,
 // fewer values than announced, a non-number, values so large that n times the largest square could

@@ -1,6 +1,7 @@
 // The bootstrapped median: the median of one sample and a confidence interval for it, the percentiles of
 // the sorted bootstrap medians reflected around the obtained median. Qt-free; see analysis/Procedure.h for
 // the shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralBootstMedian.h.
 //
 // Data file: n (at least 1, at most kMaxDataValues), then n values. Refused with a DataFileError: n below 1,
 // fewer values than announced, a non-number. A single value is allowed: every bootstrap median is then that

@@ -2,6 +2,7 @@
 // standard error of its bootstrap values and percentile limits read off their sorted distribution (the
 // integer-part rule). Each resample draws whole cases with replacement, so a case keeps its X, Y and Z
 // together; the drawn values are exact copies (no text round trip). Qt-free; see analysis/Procedure.h.
+// Its readable definition is its literal transcription, tests/literal/LiteralMediationBoot.h.
 //
 // Data file: N (at least 2, at most kMaxMediationCases), then X, Y, Z of each case. Refused with a
 // DataFileError: N below 2, fewer values than announced, a non-number, values so large that N times the

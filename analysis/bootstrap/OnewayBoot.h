@@ -3,6 +3,7 @@
 // sizes. The pool is the observations themselves or, with "Bootstrap Errors", the errors (each observation
 // minus its own group's mean), whose group means are all 0. Qt-free; see analysis/Procedure.h for the shape
 // every procedure shares, analysis/OnewayF.h for F.
+// Its readable definition is its literal transcription, tests/literal/LiteralOnewayBoot.h.
 //
 // Data file: as the randomization window's (analysis/randomization/OnewayRandom.h), with the same
 // refusals; the check on sums of squares covers N times the largest square of either pool. Values that

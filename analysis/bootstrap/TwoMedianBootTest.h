@@ -3,6 +3,7 @@
 // values (group 1's draws first), and records the difference of the two resampled medians. Qt-free; see
 // analysis/Procedure.h for the shape every procedure shares, analysis/TwoMedians.h for the data layout and
 // its refusals.
+// Its readable definition is its literal transcription, tests/literal/LiteralTwoMedianBootTest.h.
 //
 // The draws come from each group as its median left it (sorted, every position but the last passed
 // through its 7-digit text), and each drawn value passes through its 7-digit text again, as every

@@ -1,9 +1,3 @@
-// GCC 12's pairing of neighbouring sums into vector operations can drop a rounding to single precision
-// (see PairedCorr.cpp); the five sums of the pairs are kept out of it.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("no-tree-slp-vectorize")
-#endif
-
 #include "analysis/randomization/Corr1.h"
 
 #include "analysis/DrawnRows.h"

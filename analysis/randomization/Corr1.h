@@ -1,5 +1,6 @@
 // Correlation by randomization: the Pearson r of N pairs (X, Y), against the r of many permutations of the
 // Y values over the fixed X values. Qt-free; see analysis/Procedure.h for the shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralCorr1.h.
 //
 // Data file: N (at least 2 pairs, at most kMaxDataValues values in all), then N pairs, X then Y. Refused
 // with a DataFileError: fewer than 2 pairs, too many, fewer values than announced, a non-number, values so

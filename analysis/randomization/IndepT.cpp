@@ -2,15 +2,11 @@
 
 #include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define BREVANT_INDEPT_X86 1
-#endif
+#include "analysis/lanes/GroupSumLanes.h"
+#include "analysis/lanes/ShufflePickLanes.h"
 
 #include <algorithm>
 #include <numeric>
-#include <bit>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -27,6 +23,8 @@ struct GroupSums {
     GroupSums() = default;
     GroupSums(const RunningSums& running, bool constant_) noexcept
         : sum(running.Sum()), squares(running.Squares()), constant(constant_) {}
+    GroupSums(const GroupLaneSums& lanes, int j) noexcept
+        : sum(lanes.sum[j]), squares(lanes.squares[j]), constant(lanes.constant[j]) {}
     // The mean and the sample variance by the one-pass sums formula, as RunningSums computes them.
     double Mean(std::int32_t n) const noexcept { return sum / static_cast<double>(n); }
     double Variance(std::int32_t n) const noexcept {
@@ -111,130 +109,6 @@ inline void FourTs(const float* arrangements, std::int32_t nA, std::int32_t nB, 
     }
 }
 
-// The shuffle's picks for a run of draws: picks[k] = Index(top - k) from draws[k], that is
-// floor(u * (top - k - 0.0001) + 1), the product rounded before the sum.
-inline void PicksFrom(std::span<const double> draws, std::int32_t top, std::int32_t* picks) noexcept {
-    const std::size_t count = draws.size();
-    const double* const u = draws.data();
-    for (std::size_t k = 0; k < count; ++k) {
-        const double m = static_cast<double>(top - static_cast<std::int32_t>(k)) - 0.0001;
-        picks[k] = static_cast<std::int32_t>(u[k] * m + 1.0);
-    }
-}
-
-#ifdef BREVANT_INDEPT_X86
-// The same in AVX2 lanes, eight picks at a time: each lane does the scalar operations (the size as a whole
-// double, counted down exactly; the subtraction, the product, the sum, the truncation), so the bits agree.
-__attribute__((target("avx2"))) void PicksFromAvx2(std::span<const double> draws, std::int32_t top,
-                                                   std::int32_t* picks) noexcept {
-    const std::size_t count = draws.size();
-    const double* const u = draws.data();
-    const __m256d offset = _mm256_set1_pd(0.0001), one = _mm256_set1_pd(1.0), eight = _mm256_set1_pd(8.0);
-    const double t = top;
-    __m256d low = _mm256_setr_pd(t, t - 1.0, t - 2.0, t - 3.0);
-    __m256d high = _mm256_setr_pd(t - 4.0, t - 5.0, t - 6.0, t - 7.0);
-    std::size_t k = 0;
-    for (; k + 8 <= count; k += 8) {
-        const __m256d a = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k), _mm256_sub_pd(low, offset)), one);
-        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k + 4), _mm256_sub_pd(high, offset)), one);
-        const __m256i both = _mm256_set_m128i(_mm256_cvttpd_epi32(b), _mm256_cvttpd_epi32(a));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(picks + k), both);
-        low = _mm256_sub_pd(low, eight);
-        high = _mm256_sub_pd(high, eight);
-    }
-    PicksFrom(draws.subspan(k), top - static_cast<std::int32_t>(k), picks + k);
-}
-#endif
-
-void ShufflePicks(DrawPath path, std::span<const double> draws, std::int32_t top, std::int32_t* picks) noexcept {
-#ifdef BREVANT_INDEPT_X86
-    if (path == DrawPath::Avx2) {
-        PicksFromAvx2(draws, top, picks);
-        return;
-    }
-#endif
-    (void)path;
-    PicksFrom(draws, top, picks);
-}
-
-#ifdef BREVANT_INDEPT_X86
-
-// The t of eight arrangements in AVX2 lanes, lane j reading arrangement j: every lane does exactly the
-// scalar sums' operations (a float addition; the square formed in double, added in double and, for single
-// sums, rounded to float), so the bits agree. No fused multiply-add: the square is rounded on its own.
-struct Doubles {
-    __m256d low, high;  // lanes 0-3 and 4-7
-};
-
-__attribute__((target("avx2"))) inline Doubles Widen(__m256 v) {
-    return {_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1))};
-}
-
-// One group's sums over eight lanes.
-template <bool kSingle>
-struct GroupLanes {
-    __m256 single, constant, first;
-    Doubles sum, squares;
-
-    __attribute__((target("avx2"))) explicit GroupLanes(__m256 firstValues) noexcept
-        : single(_mm256_setzero_ps()), constant(_mm256_castsi256_ps(_mm256_set1_epi32(-1))), first(firstValues),
-          sum{_mm256_setzero_pd(), _mm256_setzero_pd()}, squares{_mm256_setzero_pd(), _mm256_setzero_pd()} {}
-
-    __attribute__((target("avx2"))) void Add(__m256 x) noexcept {
-        constant = _mm256_and_ps(constant, _mm256_cmp_ps(x, first, _CMP_EQ_OQ));
-        const Doubles w = Widen(x);
-        squares = {_mm256_add_pd(squares.low, _mm256_mul_pd(w.low, w.low)),
-                   _mm256_add_pd(squares.high, _mm256_mul_pd(w.high, w.high))};
-        if constexpr (kSingle) {
-            single = _mm256_add_ps(single, x);
-            squares = {_mm256_cvtps_pd(_mm256_cvtpd_ps(squares.low)), _mm256_cvtps_pd(_mm256_cvtpd_ps(squares.high))};
-        } else {
-            sum = {_mm256_add_pd(sum.low, w.low), _mm256_add_pd(sum.high, w.high)};
-        }
-    }
-
-    __attribute__((target("avx2"))) void Store(GroupSums* out) const noexcept {
-        alignas(32) double sums[8], squareSums[8];
-        alignas(32) float masks[8];
-        const Doubles total = kSingle ? Widen(single) : sum;
-        _mm256_store_pd(sums, total.low);
-        _mm256_store_pd(sums + 4, total.high);
-        _mm256_store_pd(squareSums, squares.low);
-        _mm256_store_pd(squareSums + 4, squares.high);
-        _mm256_store_ps(masks, constant);
-        for (int j = 0; j < 8; ++j) {
-            out[j].sum = sums[j];
-            out[j].squares = squareSums[j];
-            out[j].constant = std::bit_cast<std::uint32_t>(masks[j]) != 0;
-        }
-    }
-};
-
-// Both groups' chains side by side while both have values, then the longer group's alone.
-template <bool kSingle>
-__attribute__((target("avx2"))) void LaneTsAvx2(const float* arrangements, std::int32_t nA, std::int32_t nB,
-                                                double sizeFactor, float* t) noexcept {
-    static_assert(kIndepTLanes == 8);
-    const __m256i columns =
-        _mm256_mullo_epi32(_mm256_set1_epi32(nA + nB), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    const float* const a = arrangements;
-    const float* const b = arrangements + nA;
-    GroupLanes<kSingle> sumsA(_mm256_i32gather_ps(a, columns, 4)), sumsB(_mm256_i32gather_ps(b, columns, 4));
-    const std::int32_t common = nA < nB ? nA : nB;
-    for (std::int32_t i = 0; i < common; ++i) {
-        sumsA.Add(_mm256_i32gather_ps(a + i, columns, 4));
-        sumsB.Add(_mm256_i32gather_ps(b + i, columns, 4));
-    }
-    for (std::int32_t i = common; i < nA; ++i) sumsA.Add(_mm256_i32gather_ps(a + i, columns, 4));
-    for (std::int32_t i = common; i < nB; ++i) sumsB.Add(_mm256_i32gather_ps(b + i, columns, 4));
-    GroupSums groupA[8], groupB[8];
-    sumsA.Store(groupA);
-    sumsB.Store(groupB);
-    for (int j = 0; j < 8; ++j) t[j] = FiguresFromSums(groupA[j], groupB[j], nA, nB, sizeFactor).t;
-}
-
-#endif
-
 double SizeFactor(std::int32_t nA, std::int32_t nB) noexcept {
     return 1.0 / static_cast<double>(nA) + 1.0 / static_cast<double>(nB);
 }
@@ -278,22 +152,12 @@ TFigures ComputeT(std::span<const float> groupA, std::span<const float> groupB, 
 
 void ArrangementLaneTs(DrawPath path, const float* arrangements, std::int32_t nA, std::int32_t nB, SumPrecision sums,
                        float* t) noexcept {
+    static_assert(kIndepTLanes == kGroupLanes);
     const double sizeFactor = SizeFactor(nA, nB);
-#ifdef BREVANT_INDEPT_X86
-    if (path == DrawPath::Avx2) {
-        if (sums == SumPrecision::Single) {
-            LaneTsAvx2<true>(arrangements, nA, nB, sizeFactor, t);
-        } else {
-            LaneTsAvx2<false>(arrangements, nA, nB, sizeFactor, t);
-        }
-        return;
-    }
-#endif
-    (void)path;
-    const auto n = static_cast<std::size_t>(nA + nB);
-    for (std::size_t j = 0; j < static_cast<std::size_t>(kIndepTLanes); j += 4) {
-        FourTs(arrangements + j * n, nA, nB, sizeFactor, sums, t + j);
-    }
+    const LaneGroup a{arrangements, nA + nB, nA}, b{arrangements + nA, nA + nB, nB};
+    GroupLaneSums sumsA, sumsB;
+    SumGroupLanes(path, sums, a, b, sumsA, sumsB);
+    for (int j = 0; j < kIndepTLanes; ++j) t[j] = FiguresFromSums({sumsA, j}, {sumsB, j}, nA, nB, sizeFactor).t;
 }
 
 void DrawShufflePicks(DrawPath path, BlockGenerator& g, std::span<std::int32_t> picks) noexcept {

@@ -1,6 +1,7 @@
 // Two independent samples by randomization: the pooled-variance t of two groups, against the t of many
 // shuffles of the pooled values split into groups of the observed sizes. Qt-free; see analysis/Procedure.h
 // for the shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralIndepT.h.
 //
 // Data file: nA, nB (each at least 2, at most kMaxDataValues values in all), then group A's values, then
 // group B's. Refused with a DataFileError: a group of fewer than 2, too many values, fewer values than

@@ -2,11 +2,7 @@
 
 #include "analysis/ExactShares.h"
 #include "analysis/Parallel.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define BREVANT_ONEWAYRANDOM_X86 1
-#endif
+#include "analysis/lanes/ShufflePickLanes.h"
 
 #include <algorithm>
 #include <string>
@@ -14,25 +10,6 @@
 namespace brevant {
 
 namespace {
-
-#ifdef BREVANT_ONEWAYRANDOM_X86
-// Index(m) = floor(u (m - 0.0001) + 1) four draws at a time, m counting down from n: the same product, sum
-// and floor as the scalar (no fused multiply-add).
-__attribute__((target("avx2"))) void ShufflePositionsAvx2(const double* draws, std::int32_t count, std::int32_t n,
-                                                         std::int32_t* picks) noexcept {
-    const __m256d offset = _mm256_set1_pd(0.0001), one = _mm256_set1_pd(1.0);
-    const __m128i down = _mm_setr_epi32(0, 1, 2, 3);
-    std::int32_t t = 0;
-    for (; t + 4 <= count; t += 4) {
-        const __m128i m = _mm_sub_epi32(_mm_set1_epi32(n - t), down);
-        const __m256d scale = _mm256_sub_pd(_mm256_cvtepi32_pd(m), offset);
-        const __m256d k = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(draws + t), scale), one);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(picks + t), _mm256_cvttpd_epi32(_mm256_floor_pd(k)));
-    }
-    DrawsFrom rest(draws + t);
-    for (; t < count; ++t) picks[t] = rest.Index(n - t);
-}
-#endif
 
 // Eight fresh shuffles of the values side by side (value i of shuffle b at lanes[kOnewayLanes * i + b]),
 // each ShuffleArray's downward swaps from its own n - 1 draws, the shuffles in turn. The draws of a shuffle
@@ -76,18 +53,7 @@ private:
 }  // namespace
 
 void ShufflePositions(DrawPath path, std::span<const double> draws, std::span<std::int32_t> picks) noexcept {
-    const auto count = static_cast<std::int32_t>(draws.size());
-    const std::int32_t n = count + 1;
-#ifdef BREVANT_ONEWAYRANDOM_X86
-    if (path == DrawPath::Avx2) {
-        ShufflePositionsAvx2(draws.data(), count, n, picks.data());
-        return;
-    }
-#else
-    (void)path;
-#endif
-    DrawsFrom from(draws.data());
-    for (std::int32_t t = 0; t < count; ++t) picks[static_cast<std::size_t>(t)] = from.Index(n - t);
+    ShufflePicks(path, draws, static_cast<std::int32_t>(draws.size()) + 1, picks.data());
 }
 
 OnewayData ReadOnewayRandomData(DataFile& file) {

@@ -1,6 +1,7 @@
 // One-way analysis of variance by randomization: the F of up to ten independent groups (more past the
 // designed size) against the F of many shuffles of all observations across the groups, keeping the group
 // sizes. Qt-free; see analysis/Procedure.h for the shape every procedure shares, analysis/OnewayF.h for F.
+// Its readable definition is its literal transcription, tests/literal/LiteralOnewayRandom.h.
 //
 // Data file: k (at least 2), the k group sizes (each at least 2, at most kMaxDataValues values in all),
 // then every group's values in turn. Refused with a DataFileError: too few groups, a group of fewer than

@@ -1,20 +1,8 @@
-// GCC 12 pairs the X and Y sums below into vector operations and then, at -O3, takes the last sum of
-// each before its rounding to single precision (at -O2 with a precision flag, every rounding): the
-// figures would be off in the last bit. Without that pairing the loop loses nothing: it runs once, for the
-// obtained r; the resamples' sums round with explicit conversions (analysis/DrawnRows.cpp).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("no-tree-slp-vectorize")
-#endif
-
 #include "analysis/randomization/PairedCorr.h"
 
 #include "analysis/DrawnRows.h"
 #include "analysis/Parallel.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define BREVANT_PAIREDCORR_X86 1
-#endif
+#include "analysis/lanes/CasePickLanes.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -134,57 +122,17 @@ void CorrelateWith(DrawPath path, SumPrecision precision, std::span<const float>
     }
 }
 
-// 2 i, or 2 i + 1 where the draw as a float is not below 0.5.
-inline std::int32_t PickedRow(double u, std::int32_t i) noexcept {
-    return 2 * i + (static_cast<float>(u) < 0.5f ? 0 : 1);
-}
-
-void PicksBaseline(std::span<const double> draws, std::int32_t i, std::int32_t* out) noexcept {
-    for (const double u : draws) *out++ = PickedRow(u, i++);
-}
-
-#ifdef BREVANT_PAIREDCORR_X86
-
-// Four draws at a time: rounded to float as one at a time, compared with 0.5, the all-ones mask (-1) taking
-// 2 i + 1 down to 2 i.
-__attribute__((target("avx2"))) void PicksAvx2(std::span<const double> draws, std::int32_t i,
-                                               std::int32_t* out) noexcept {
-    const __m128 half = _mm_set1_ps(0.5f);
-    __m128i row = _mm_add_epi32(_mm_set1_epi32(2 * i + 1), _mm_setr_epi32(0, 2, 4, 6));
-    const __m128i step = _mm_set1_epi32(8);
-    std::size_t d = 0;
-    for (; d + 4 <= draws.size(); d += 4) {
-        const __m128 u = _mm256_cvtpd_ps(_mm256_loadu_pd(draws.data() + d));
-        const __m128i first = _mm_castps_si128(_mm_cmplt_ps(u, half));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + d), _mm_add_epi32(row, first));
-        row = _mm_add_epi32(row, step);
-    }
-    PicksBaseline(draws.subspan(d), i + static_cast<std::int32_t>(d), out + d);
-}
-
-#endif
-
 }  // namespace
 
 void DrawPairPicks(DrawPath path, BlockGenerator& g, std::int32_t n, std::span<std::int32_t> out) noexcept {
     if (n <= 0) return;
     for (std::size_t begin = 0; begin + static_cast<std::size_t>(n) <= out.size(); begin += static_cast<std::size_t>(n)) {
-        std::int32_t i = 0;
-        while (i < n) {
+        for (std::int32_t i = 0; i < n;) {
             const std::span<const double> draws = g.Take(static_cast<std::size_t>(n - i));
-            std::int32_t* const at = out.data() + begin + static_cast<std::size_t>(i);
-#ifdef BREVANT_PAIREDCORR_X86
-            if (path == DrawPath::Avx2) {
-                PicksAvx2(draws, i, at);
-                i += static_cast<std::int32_t>(draws.size());
-                continue;
-            }
-#endif
-            PicksBaseline(draws, i, at);
+            PairRows(path, draws, i, out.data() + begin + static_cast<std::size_t>(i));
             i += static_cast<std::int32_t>(draws.size());
         }
     }
-    (void)path;
 }
 
 void CorrelatePickedPairs(DrawPath path, SumPrecision precision, std::span<const float> rows,

@@ -3,6 +3,7 @@
 // and correlates the X and Y that result. The percentiles of the sorted randomized r give the limits, and
 // their standard deviation the standard error. Qt-free; see analysis/Procedure.h for the shape every
 // procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralPairedCorr.h.
 //
 // Data file: N (at least 2 cases, at most kMaxDataValues values in all), then per case X1, Y1, X2, Y2.
 // Refused with a DataFileError: fewer than 2 cases, too many, fewer values than announced, a non-number,

@@ -1,6 +1,7 @@
 // Two paired samples by randomization: the paired t of the differences (second minus first), against the
 // t of many sign patterns, each difference given a random sign. Qt-free; see analysis/Procedure.h for the
 // shape every procedure shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralPairedT.h.
 //
 // Data file: n (the number of pairs, at least 2, at most kMaxDataValues / 2), then n pairs, each the first
 // measurement and then the second. Refused with a DataFileError: fewer than 2 pairs, too many, fewer values

@@ -2,6 +2,7 @@
 // once subjects are removed, against the F of many tables in which each subject's scores are shuffled among
 // the treatments, every subject on its own. Qt-free; see analysis/Procedure.h for the shape every procedure
 // shares.
+// Its readable definition is its literal transcription, tests/literal/LiteralRepeated1way.h.
 //
 // Data file: k (treatments, at least 2), n (subjects, at least 2), then n rows of k scores, subject by
 // subject; at most kMaxDataValues scores in all. Refused with a DataFileError: fewer than 2 treatments or
@@ -23,11 +24,13 @@
 
 #include "analysis/Parallel.h"
 #include "analysis/Procedure.h"
+#include "analysis/lanes/RowOrderLanes.h"
 #include "engine/DataFile.h"
 #include "engine/Module1.h"
 #include "engine/UniformBlocks.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -90,9 +93,8 @@ bool CentreRepeated1wayIfNeeded(Repeated1wayData& data);
 
 // The rearrangement of every pass: each subject's row of k scores shuffled as ShuffleArray shuffles it,
 // from k - 1 draws, rows in order, written from one pass's rows into the next's. Up to
-// kMostOrderedTreatments, a row's k - 1 indices, read as one mixed-radix number, pick its new order from a
-// table of all k! orders made once (to[t] = from[order[t]]): a few instructions a row instead of k - 1
-// swaps in memory, each waiting on the last. The same bits on either instruction path.
+// kMostOrderedTreatments, from a table of all k! orders of a row (RowOrders, analysis/lanes/RowOrderLanes.h);
+// past it, by the swaps themselves. The same bits on either instruction path.
 inline constexpr std::int32_t kMostOrderedTreatments = 6;  // 720 orders of 8 bytes
 class RowShuffler {
 public:
@@ -100,16 +102,9 @@ public:
     void operator()(DrawsFrom& draws, std::span<const float> from, std::span<float> to) const;
 
 private:
-    void Ordered(const double* draws, std::span<const float> from, std::span<float> to) const;
-    std::int32_t Code(const double* draws) const noexcept;
-
     std::int32_t k_;
     DrawPath path_;
-    std::vector<double> scales_;        // m - 0.0001 for the draw that picks 1..m, m = k, k - 1, .., 2
-    std::vector<std::int32_t> weights_; // each index's place in the code
-    std::int32_t firstCode_ = 0;        // the code of indices all 1: subtracted, so codes start at 0
-    std::vector<std::uint8_t> orders_;  // eight bytes per code: order[t] for t < k, then t itself
-    std::size_t lastRows_ = 0;          // rows at the end that the vector path takes one lane at a time
+    std::optional<RowOrders> orders_;  // up to kMostOrderedTreatments
 };
 
 // True when every score is exactly its subject's effect plus its treatment's effect, so nothing is left for

@@ -3,6 +3,7 @@
 // difference, and two percentiles of the shuffled differences at the chosen level (no probability).
 // Qt-free; see analysis/Procedure.h for the shape every procedure shares, analysis/TwoMedians.h for the
 // data layout and its refusals.
+// Its readable definition is its literal transcription, tests/literal/LiteralTwoMedianRandomTest.h.
 //
 // Every shuffle starts again from the file's order. No shuffle is degenerate: a median always exists, and
 // the data's spread is checked so that no difference can overflow. Values that differ little relative to
