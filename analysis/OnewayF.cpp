@@ -218,11 +218,9 @@ std::string OnewayNoSpreadNote(const NonFiniteCount& nf, std::int32_t resamples,
     return note;
 }
 
-ResultBox OnewayObtainedFBox(float f) { return {"txtObtF", "lblObtF", "Obtained F", f, BoxFormat::ThreeDecimals}; }
+ResultBox OnewayObtainedFBox(float f) { return MakeBox(kOnewayObtainedFBox, f); }
 
-ResultBox OnewayEffectSizeBox(float effectSize) {
-    return {"txtEffectSize", "Label2", "Effect size", effectSize, BoxFormat::ThreeDecimals};
-}
+ResultBox OnewayEffectSizeBox(float effectSize) { return MakeBox(kOnewayEffectSizeBox, effectSize); }
 
 float ComparisonF(float f) noexcept { return static_cast<float>(static_cast<double>(f) - 0.0001); }
 

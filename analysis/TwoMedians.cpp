@@ -16,10 +16,6 @@ std::int32_t ReadGroupSize(DataFile& file, const std::string& group) {
     return n;
 }
 
-ResultBox Box(const char* control, const char* label, const char* text, float value) {
-    return {control, label, text, value, BoxFormat::ThreeDecimals};
-}
-
 // The median of sorted values as they are.
 float SortedMedian(std::span<const float> x) {
     const std::size_t n = x.size();
@@ -94,15 +90,14 @@ ObservedMedians ComputeObservedMedians(const TwoMedianData& data) {
 }
 
 std::vector<ResultBox> ObservedMedianBoxes(const ObservedMedians& observed) {
-    return {Box("txtMedian1", "label1", "Median Group 1", observed.median1),
-            Box("txtMedian2", "label5", "Median Group 2", observed.median2),
-            Box("txtMedDiff", "Label2", "Median Difference", observed.difference)};
+    return {MakeBox(kTwoMedianBoxes[0], observed.median1), MakeBox(kTwoMedianBoxes[1], observed.median2),
+            MakeBox(kTwoMedianBoxes[2], observed.difference)};
 }
 
 std::vector<ResultBox> TwoMedianBoxes(const ObservedMedians& observed, float lowerLimit, float upperLimit) {
     std::vector<ResultBox> boxes = ObservedMedianBoxes(observed);
-    boxes.push_back(Box("txtLowerCL", "Label3", "Lower CL", lowerLimit));
-    boxes.push_back(Box("txtUpperCL", "Label6", "Upper CL", upperLimit));
+    boxes.push_back(MakeBox(kTwoMedianBoxes[3], lowerLimit));
+    boxes.push_back(MakeBox(kTwoMedianBoxes[4], upperLimit));
     return boxes;
 }
 

@@ -12,7 +12,7 @@ namespace brevant {
 
 namespace {
 
-ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::ThreeDecimals}; }
+ResultBox ObtainedRBox(float r) { return MakeBox(kBootstCorrBoxes[0], r); }
 
 double LargestSquare(const std::vector<float>& v) {
     double largest = 0.0;
@@ -169,9 +169,9 @@ RunResult PresentBootstCorr(BootstCorrResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedRBox(r.r),
-        {"StErrBox", "Label6", "St. Error", r.standardError, BoxFormat::ThreeDecimals},
-        {"LowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
-        {"UpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
+        MakeBox(kBootstCorrBoxes[1], r.standardError),
+        MakeBox(kBootstCorrBoxes[2], r.lowerLimit),
+        MakeBox(kBootstCorrBoxes[3], r.upperLimit),
     };
     run.histogram = {.caption = "Bootstrapped Correlations",
                      .observed = r.r,

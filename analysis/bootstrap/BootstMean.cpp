@@ -31,9 +31,7 @@ Observed ObservedFigures(const std::vector<float>& values, SumPrecision sums, do
     return o;
 }
 
-ResultBox ObtainedMeanBox(float mean) {
-    return {"txtMean", "label1", "Obtained Mean", mean, BoxFormat::ThreeDecimals};
-}
+ResultBox ObtainedMeanBox(float mean) { return MakeBox(kBootstMeanBoxes[0], mean); }
 
 }  // namespace
 
@@ -188,10 +186,9 @@ RunResult PresentBootstMean(BootstMeanResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedMeanBox(r.mean),
-        {"LowerCL", "Label2", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
-        {"UpperCL", "Label3", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
-        {"txtStError", "Label6", "St. Error of Bootstrap Distribution", r.bootstrapStandardError,
-         BoxFormat::ThreeDecimals},
+        MakeBox(kBootstMeanBoxes[1], r.lowerLimit),
+        MakeBox(kBootstMeanBoxes[2], r.upperLimit),
+        MakeBox(kBootstMeanBoxes[3], r.bootstrapStandardError),
     };
     run.histogram = {.caption = "Bootstrapped Mean",
                      .observed = r.mean,

@@ -11,9 +11,7 @@ namespace brevant {
 
 namespace {
 
-ResultBox ObtainedMedianBox(float median) {
-    return {"txtMedian", "label1", "Obtained Median", median, BoxFormat::ThreeDecimals};
-}
+ResultBox ObtainedMedianBox(float median) { return MakeBox(kBootstMedianBoxes[0], median); }
 
 bool HoldsBothZeros(const std::vector<float>& values) {
     bool negative = false, positive = false;
@@ -179,8 +177,8 @@ RunResult PresentBootstMedian(BootstMedianResult&& r) {
     RunResult run;
     run.boxes = {
         ObtainedMedianBox(r.median),
-        {"LowerCL", "Label3", "Lower CI", r.lowerLimit, BoxFormat::ThreeDecimals},
-        {"UpperCL", "Label2", "Upper CI", r.upperLimit, BoxFormat::ThreeDecimals},
+        MakeBox(kBootstMedianBoxes[1], r.lowerLimit),
+        MakeBox(kBootstMedianBoxes[2], r.upperLimit),
     };
     run.histogram = {.caption = "Bootstrapped Median",
                      .observed = r.median,

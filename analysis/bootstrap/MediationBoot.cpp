@@ -10,7 +10,7 @@ namespace brevant {
 
 namespace {
 
-ResultBox ObtainedBBox(float b) { return {"txtObtB", "label1", "Obtained  b(xyz)", b, BoxFormat::ThreeDecimals}; }
+ResultBox ObtainedBBox(float b) { return MakeBox(kMediationBootBoxes[0], b); }
 
 // What one case adds to the eight running sums: its values and their squares and cross products, the
 // latter formed in double from the floats (exact), once per run instead of once per draw. Single sums of X,
@@ -207,9 +207,9 @@ RunResult PresentMediationBoot(MediationBootResult&& r, const RunSettings& setti
     RunResult run;
     run.boxes = {
         ObtainedBBox(r.obtainedB),
-        {"StErrBox", "Label6", "St. Error", r.standardError, BoxFormat::ThreeDecimals},
-        {"LowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
-        {"UpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
+        MakeBox(kMediationBootBoxes[1], r.standardError),
+        MakeBox(kMediationBootBoxes[2], r.lowerLimit),
+        MakeBox(kMediationBootBoxes[3], r.upperLimit),
     };
     run.histogram = {.caption = "Bootstrapped Mediated Path Coefficient",
                      .observed = r.obtainedB,

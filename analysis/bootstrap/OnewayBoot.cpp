@@ -114,8 +114,7 @@ RunResult PresentOnewayBoot(OnewayBootResult&& r, const RunSettings& settings) {
     run.boxes = {
         OnewayObtainedFBox(r.obtainedF),
         OnewayEffectSizeBox(r.effectSize),
-        {"txtFPercent", "label5", "Percent => Fobt", r.proportion,
-         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+        MakeBox(kOnewayBootBoxes[2], r.proportion),
     };
     run.histogram = {.caption = "Bootstrapped F",
                      .observed = r.obtainedF,

@@ -38,7 +38,7 @@ double ProductOfValues(float y, float x, SumPrecision sums) noexcept {
     return static_cast<double>(y) * static_cast<double>(x);
 }
 
-ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::General}; }
+ResultBox ObtainedRBox(float r) { return MakeBox(kCorr1Boxes[0], r); }
 
 const std::string kIllegalText = "This is an illegal value of r";
 
@@ -339,9 +339,8 @@ RunResult PresentCorr1(Corr1Result&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedRBox(r.observed.r),
-        {"txtPctGreater", "Label2", "Number gt  | r |", r.countExtreme, BoxFormat::General},
-        {"txtProbMore", "Label3", "p more extreme", r.probability,
-         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+        MakeBox(kCorr1Boxes[1], r.countExtreme),
+        MakeBox(kCorr1Boxes[2], r.probability),
     };
     run.histogram = {.caption = "Randomized Correlation",
                      .observed = r.observed.r,

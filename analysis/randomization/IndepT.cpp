@@ -136,11 +136,9 @@ TFigures ObservedFigures(const IndepTData& data) noexcept {
     return ComputeT(all.first(nA), all.subspan(nA), data.sums);
 }
 
-ResultBox ObtainedTBox(float t) { return {"txtObtT", "label1", "Obtained t", t, BoxFormat::ThreeDecimals}; }
+ResultBox ObtainedTBox(float t) { return MakeBox(kIndepTBoxes[0], t); }
 
-ResultBox EffectSizeBox(float effectSize) {
-    return {"txtEffectSize", "Label3(1)", "Effect size", effectSize, BoxFormat::ThreeDecimals};
-}
+ResultBox EffectSizeBox(float effectSize) { return MakeBox(kIndepTBoxes[4], effectSize); }
 
 }  // namespace
 
@@ -360,13 +358,12 @@ IndepTResult RunIndepT(IndepTData data, const RunSettings& settings, Generator& 
 }
 
 RunResult PresentIndepT(IndepTResult&& r, const RunSettings& settings) {
-    const std::string proportions = "% < - t   | % >  +t";
     RunResult run;
     run.boxes = {
         ObtainedTBox(r.observed.t),
-        {"txtNumLess", "Label2(0)", proportions, r.proportionLess, BoxFormat::General, BoxMeaning::Proportion},
-        {"txtNumGreater", "Label2(0)", proportions, r.proportionGreater, BoxFormat::General, BoxMeaning::Proportion},
-        {"txtProbMore", "Label3(0)", "p more extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
+        MakeBox(kIndepTBoxes[1], r.proportionLess),
+        MakeBox(kIndepTBoxes[2], r.proportionGreater),
+        MakeBox(kIndepTBoxes[3], r.probMore),
         EffectSizeBox(r.effectSize),
     };
     run.histogram = {.caption = "t Value",

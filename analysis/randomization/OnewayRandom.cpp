@@ -156,8 +156,7 @@ RunResult PresentOnewayRandom(OnewayRandomResult&& r, const RunSettings& setting
     run.boxes = {
         OnewayObtainedFBox(r.obtainedF),
         OnewayEffectSizeBox(r.effectSize),
-        {"txtFPercent", "label5", "Percent => F(obt)", r.proportion,
-         BoxFormat::ThreeDecimals, BoxMeaning::Proportion},
+        MakeBox(kOnewayRandomBoxes[2], r.proportion),
     };
     run.histogram = {.caption = "Randomization F",
                      .observed = r.comparisonF,

@@ -148,7 +148,7 @@ ColumnCorrelation Correlate(std::int32_t n, Column column, SumPrecision precisio
     return precision == SumPrecision::Single ? CorrelateIn<float>(n, column) : CorrelateIn<double>(n, column);
 }
 
-ResultBox ObtainedRBox(float r) { return {"txtObtR", "label1", "Obtained r", r, BoxFormat::ThreeDecimals}; }
+ResultBox ObtainedRBox(float r) { return MakeBox(kPairedCorrBoxes[0], r); }
 
 ColumnCorrelation ObservedCorrelation(const PairedCorrData& data) noexcept {
     return CorrelateColumns(data.x1, data.y1, data.sums);
@@ -306,9 +306,9 @@ RunResult PresentPairedCorr(PairedCorrResult&& r, const RunSettings& settings) {
     RunResult run;
     run.boxes = {
         ObtainedRBox(r.observed.r),
-        {"txtLowerCI", "Label2", "Lower Conf. Limit", r.lowerLimit, BoxFormat::ThreeDecimals},
-        {"txtUpperCI", "Label3", "Upper Conf. Limit", r.upperLimit, BoxFormat::ThreeDecimals},
-        {"StErrBox", "Label6", "St. Error", r.standardError, BoxFormat::ThreeDecimals},
+        MakeBox(kPairedCorrBoxes[1], r.lowerLimit),
+        MakeBox(kPairedCorrBoxes[2], r.upperLimit),
+        MakeBox(kPairedCorrBoxes[3], r.standardError),
     };
     run.histogram = {.caption = "Randomized Correlation",
                      .observed = r.observed.r,

@@ -79,7 +79,7 @@ void PatternTs(const float* patterns, std::size_t n, std::int32_t first, std::in
     }
 }
 
-ResultBox ObtainedTBox(float roundedT) { return {"txtObtT", "label1", "Obtained t", roundedT, BoxFormat::General}; }
+ResultBox ObtainedTBox(float roundedT) { return MakeBox(kPairedTBoxes[0], roundedT); }
 
 PairedTFigures ObservedFigures(const PairedTData& data) {
     const std::span<const float> d(data.differences);
@@ -233,13 +233,12 @@ PairedTResult RunPairedT(PairedTData data, const RunSettings& settings, Generato
 // The tail boxes stand under the label's two halves: the share at or below -|t| on the left, the share at or
 // above +|t| on the right.
 RunResult PresentPairedT(PairedTResult&& r, const RunSettings& settings) {
-    const std::string tails = "% < -t | % > +t";
     RunResult run;
     run.boxes = {
         ObtainedTBox(r.obtainedT),
-        {"txtPctLess", "lblTail", tails, r.proportionLess, BoxFormat::General, BoxMeaning::Proportion},
-        {"txtPctGreater", "lblTail", tails, r.proportionGreater, BoxFormat::General, BoxMeaning::Proportion},
-        {"txtProbMore", "Label3", "p as extreme", r.probMore, BoxFormat::General, BoxMeaning::Proportion},
+        MakeBox(kPairedTBoxes[1], r.proportionLess),
+        MakeBox(kPairedTBoxes[2], r.proportionGreater),
+        MakeBox(kPairedTBoxes[3], r.probMore),
     };
     run.histogram = {.caption = "t Values",
                      .observed = r.comparisonT,

@@ -99,7 +99,7 @@ void Permutations(Repeated1wayData& data, std::int32_t R, int threads, Generator
                   });
 }
 
-ResultBox ObtainedFBox(float f) { return {"txtObtF", "label1", "Obtained F", f, BoxFormat::General}; }
+ResultBox ObtainedFBox(float f) { return MakeBox(kRepeated1wayBoxes[0], f); }
 
 RepeatedFFigures ObservedFigures(const Repeated1wayData& data) {
     return ComputeRepeatedF(data.scores, data.subjects, data.treatments, data.sums, data.centred);
@@ -293,8 +293,8 @@ RunResult PresentRepeated1way(Repeated1wayResult&& r, const RunSettings& setting
     RunResult run;
     run.boxes = {
         ObtainedFBox(r.observed.f),
-        {"txtPctGreater", "Label2", "Number >= F", r.count, BoxFormat::General},
-        {"txtProbMore", "Label3", "p as extreme", r.proportion, BoxFormat::General, BoxMeaning::Proportion},
+        MakeBox(kRepeated1wayBoxes[1], r.count),
+        MakeBox(kRepeated1wayBoxes[2], r.proportion),
     };
     run.histogram = {.caption = "F value",
                      .observed = r.threshold,
