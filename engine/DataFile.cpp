@@ -1,5 +1,6 @@
 #include "engine/DataFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <system_error>
 
 namespace brevant {
@@ -136,6 +138,12 @@ std::string NotANumber(std::string_view item, std::string_view kind) {
     return problem;
 }
 
+// The two layouts, for a file that starts with a word.
+constexpr const char* kLayouts =
+    " A data file either begins with the counts that its procedure's description gives, or is a table whose "
+    "first line names its columns, separated by commas, semicolons or tabs (a file named .csv or .tsv is "
+    "always read as a table).";
+
 enum class Parsed { kNumber, kNotANumber, kNotFinite, kTooLarge };
 
 // Rough power of ten of a decimal text that std::from_chars accepted as a whole: only its sign matters,
@@ -192,7 +200,20 @@ Parsed ParseNumber(std::string_view text, T& value) {
 
 }  // namespace
 
-DataFile DataFile::Open(const std::string& path) {
+std::optional<std::string> ValueTextProblem(std::string_view text) {
+    float value = 0;
+    switch (ParseNumber(text, value)) {
+        case Parsed::kNumber: return std::nullopt;
+        case Parsed::kNotANumber: return Shown(text) + " is not a number.";
+        case Parsed::kNotFinite: return Shown(text) + " is not a finite number.";
+        case Parsed::kTooLarge: return Shown(text) + " is too large for single precision (at most 3.402823E+38).";
+    }
+    return std::nullopt;
+}
+
+DataFile DataFile::Open(const std::string& path) { return DataFile(ReadText(path), path); }
+
+std::string DataFile::ReadText(const std::string& path) {
     const std::string tooLarge = "The data file " + Quoted(path) + " is too large to be a data file (at most " +
                                  std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB).";
     std::error_code error;
@@ -231,7 +252,7 @@ DataFile DataFile::Open(const std::string& path) {
         throw DataFileError("Cannot read the data file " + Quoted(path) + ": " +
                             std::generic_category().message(errno) + ".");
     }
-    return DataFile(std::move(text), path);
+    return text;
 }
 
 DataFile DataFile::FromText(std::string text, std::string name) { return DataFile(std::move(text), std::move(name)); }
@@ -276,6 +297,41 @@ std::optional<std::string> DataFile::UnreadItemsNote() const {
     return note;
 }
 
+std::optional<std::string> DataFile::GroupsInColumnsNote(std::size_t firstSize) const {
+    if (!valuesStart_ || firstSize >= counts_.size() || ItemsLeft() != 0) return std::nullopt;
+    const std::span<const std::int32_t> sizes = std::span(counts_).subspan(firstSize);
+    const std::size_t k = sizes.size();
+    std::size_t total = 0;
+    for (const std::int32_t n : sizes) total += static_cast<std::size_t>(n);
+    // The values must start on a line of their own and be read whole, each line holding k of them.
+    if (k < 2 || valuesRead_ != total || valuesLine_ == countsLine_ || total < 2 * k) return std::nullopt;
+    std::size_t onLine = 0, lines = 0;
+    bool inItem = false;
+    for (std::size_t i = *valuesStart_; i < text_.size(); ++i) {
+        const char c = text_[i];
+        const bool separator = IsSeparator(c);
+        if (!separator && !inItem) ++onLine;
+        inItem = !separator;
+        const bool lineEnd = c == '\n' || (c == '\r' && (i + 1 == text_.size() || text_[i + 1] != '\n'));
+        if (lineEnd || i + 1 == text_.size()) {
+            if (onLine != 0 && onLine != k) return std::nullopt;
+            if (onLine != 0) ++lines;
+            onLine = 0;
+        }
+    }
+    // One group to a line is the layout itself, read as it stands.
+    if (lines == k && std::all_of(sizes.begin(), sizes.end(), [k](std::int32_t n) { return n == static_cast<std::int32_t>(k); })) {
+        return std::nullopt;
+    }
+    const auto values = [](std::int32_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); };
+    return "The values in the data file " + Quoted(name_) + " stand in " + std::to_string(lines) + " lines of " +
+           std::to_string(k) + ", as the columns of a table would, but they are read group by group: the first " +
+           values(sizes[0]) + " as the first group, the next " + values(sizes[1]) + " as the second" +
+           (k > 2 ? ", and so on" : "") +
+           ". If each column is a group, give the file a first line naming its columns, so that it is read as a "
+           "table; or write all of the first group's values, then all of the next group's.";
+}
+
 DataFile::Item DataFile::Next(std::string_view what) {
     if (itemsRead_ == itemCount_) {
         throw DataFileError("The data file " + Quoted(name_) + " ends too early: item " +
@@ -306,7 +362,9 @@ std::int32_t DataFile::ReadCount(std::string_view what, std::int32_t min, std::i
         case Parsed::kNumber: break;
         case Parsed::kTooLarge: value = std::numeric_limits<double>::infinity(); break;
         case Parsed::kNotANumber:
-        case Parsed::kNotFinite: Fail(item, what, NotANumber(item.text, "a whole number"));
+        case Parsed::kNotFinite:
+            // A word first: most likely a table whose header line was not recognised as one.
+            Fail(item, what, NotANumber(item.text, "a whole number") + (item.number == 1 && JoiningMark(item.text) == 0 ? kLayouts : ""));
     }
     const std::string range = "it must be a whole number from " + std::to_string(min) + " to " +
                               std::to_string(max) + ".";
@@ -314,11 +372,19 @@ std::int32_t DataFile::ReadCount(std::string_view what, std::int32_t min, std::i
         Fail(item, what, Shown(item.text) + " is not a whole number; " + range);
     }
     if (!(value >= min && value <= max)) Fail(item, what, Shown(item.text) + " is out of range; " + range);
+    counts_.push_back(static_cast<std::int32_t>(value));
+    countsLine_ = item.line;
     return static_cast<std::int32_t>(value);
 }
 
 float DataFile::ReadValue(std::string_view what) {
+    const std::size_t start = position_;
     const Item item = Next(what);
+    if (!valuesStart_) {
+        valuesStart_ = start;
+        valuesLine_ = item.line;
+    }
+    ++valuesRead_;
     float value = 0;
     switch (ParseNumber(item.text, value)) {
         case Parsed::kNumber: return value == 0 ? 0.0f : value;  // -0 reads as 0

@@ -22,10 +22,17 @@ public:
 // Text as a message may show it: valid UTF-8 kept, control characters and bytes that are not UTF-8 as "?".
 std::string PrintableText(std::string_view text);
 
+// What keeps text from reading as one value as DataFile::ReadValue reads it ("\"12a\" is not a number."),
+// or nothing when it reads as a finite single-precision value.
+std::optional<std::string> ValueTextProblem(std::string_view text);
+
 class DataFile {
 public:
     // Reads the whole file. Throws DataFileError when it cannot be read or holds no item.
     static DataFile Open(const std::string& path);
+    // The file's bytes, refused (DataFileError) as Open refuses them: a folder, a file too large to be a data
+    // file, one that cannot be read, or one that is not plain text.
+    static std::string ReadText(const std::string& path);
     // The same over text already in memory; name is used in messages.
     static DataFile FromText(std::string text, std::string name);
 
@@ -45,6 +52,10 @@ public:
     // After a procedure has read what it needs: a note that the items left were not read, with a hint when
     // the file looks as if it writes decimal commas; none when every item was read.
     std::optional<std::string> UnreadItemsNote() const;
+    // After a procedure that reads its values group by group, the groups' sizes being the counts from count
+    // firstSize on: a note when the values stand in lines of one value per group, as columns of a table
+    // would, so that each line was not read as one case; none when they do not.
+    std::optional<std::string> GroupsInColumnsNote(std::size_t firstSize) const;
 
 private:
     // Items are found as they are read (a cursor over the text), so no table of items is built; their
@@ -64,6 +75,11 @@ private:
     std::size_t itemsRead_ = 0;
     std::size_t position_ = 0;  // where the search for the next item starts
     std::size_t line_ = 1;      // line of position_
+    std::vector<std::int32_t> counts_;  // the counts read so far, in order
+    std::size_t countsLine_ = 0;        // the line of the last count read
+    std::optional<std::size_t> valuesStart_;  // where the search for the first value started
+    std::size_t valuesLine_ = 0;              // the line of the first value
+    std::size_t valuesRead_ = 0;
 };
 
 }  // namespace brevant
