@@ -1,5 +1,6 @@
 #include "cli/BatchTool.h"
 
+#include "analysis/ColumnRoles.h"
 #include "analysis/MonteCarloError.h"
 
 #include "cli/HistogramFile.h"
@@ -9,6 +10,7 @@
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
+#include "engine/TableFile.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -87,6 +89,10 @@ std::string Footer(const ProcedureTable& procedures) {
            "IndepT, PairedT, Corr1, OnewayRandom and Repeated1way also count every arrangement of the data when\n"
            "there are at most --exact-limit of them (default " + GroupedCount(kDefaultExactLimit) + "; 0: never): the exact p of each such box is\n"
            "given in a note (and as exact in --json, with exactArrangements); the resampled figures stay as they are.\n"
+           "A table (a first line naming the columns; always .csv, .tsv, .sav, .zsav, .por and .dta) is read by its\n"
+           "columns: --columns chooses them by name or number (from 1) in the procedure's order, --group names a\n"
+           "grouping column (the values in one column); without --columns, the table's numeric columns as they\n"
+           "stand. Empty cells, NA and . are missing: skipped in a group's column, the row left out otherwise.\n"
            "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
            "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
            "stopped partway on its data (what was known before is printed), 1 any other failure.";
@@ -108,11 +114,38 @@ nlohmann::ordered_json JsonValue(const std::variant<float, double, std::int64_t>
     return d;
 }
 
-void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult& result) {
+// A table's chosen columns, laid out for the procedure.
+struct TableRun {
+    Table table;
+    TableLayout layout;
+};
+
+nlohmann::ordered_json JsonColumn(const Table& table, std::size_t column) {
+    return {{"name", table.ColumnName(column)}, {"number", column + 1}};
+}
+
+void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult& result, const TableRun* run) {
     using Json = nlohmann::ordered_json;
     Json json;
     json["procedure"] = std::string(o.procedure->name);
     json["dataFile"] = o.dataFile;
+    if (run != nullptr) {
+        Json columns = Json::array();
+        for (const UsedColumn& used : run->layout.columns) {
+            Json column = {{"role", used.role}};
+            column.update(JsonColumn(run->table, used.column));
+            columns.push_back(column);
+        }
+        json["columns"] = columns;
+        if (run->layout.groupColumn) {
+            Json group = JsonColumn(run->table, *run->layout.groupColumn);
+            group["groups"] = Json::array();
+            for (const UsedGroup& g : run->layout.groups) {
+                group["groups"].push_back({{"role", g.role}, {"name", g.name}, {"values", g.values}});
+            }
+            json["groupColumn"] = group;
+        }
+    }
     json["seeds"] = {seeds.a, seeds.b, seeds.c};
     Json options;
     options["resamples"] = o.resamples;
@@ -168,12 +201,42 @@ RunResult RunProcedure(const Options& o, DataFile& file, const RunSettings& sett
     return result.get();
 }
 
+// The data file as the procedure reads it: counts-first text as it stands, or a table's chosen columns laid
+// out as such text (kept in `table`). A choice of columns the file cannot meet is a UsageError.
+DataFile OpenData(const Options& o, std::optional<TableRun>& table) {
+    std::variant<DataFile, Table> opened = OpenDataFile(o.dataFile);
+    const std::string name(o.procedure->name);
+    if (auto* file = std::get_if<DataFile>(&opened)) {
+        if (!o.columns.empty() || o.group) {
+            throw UsageError(std::string(o.columns.empty() ? "--group" : "--columns") + " chooses columns of a table, "
+                             "but " + file->QuotedName() + " is not one: its first line names no columns.");
+        }
+        return std::move(*file);
+    }
+    Table& read = std::get<Table>(opened);
+    const ColumnRoles* roles = FindColumnRoles(name);
+    if (roles == nullptr) throw UsageError(name + " reads no tables; give it counts-first text.");
+    try {
+        TableLayout layout = LayOutTable(read, *roles, {o.columns, o.group});
+        DataFile file = DataFile::FromText(layout.text, o.dataFile);
+        table.emplace(TableRun{std::move(read), std::move(layout)});
+        return file;
+    } catch (const ColumnChoiceError& e) {
+        throw UsageError(std::string(e.what()) + "\nColumns of " + read.QuotedName() + ": " + e.Columns() + ".\n" +
+                         name + " needs " + RolesText(*roles) +
+                         (TakesGroupColumn(*roles) ? "; or the values with --columns and the groups with --group NAME"
+                                                   : "") +
+                         ". Choose them with --columns NAME[,NAME...], by name or number from 1.");
+    }
+}
+
 }  // namespace
 
 std::optional<int> ParseArguments(int argc, const char* const* argv, const ProcedureTable& procedures,
                                   Options& options, std::ostream& out, std::ostream& err) {
     CLI::App app("Runs one resampling procedure on one data file and prints its results.", "brevant-cli");
-    std::string procedureName, resamplesText, confidenceText, seedText, threadsText, exactLimitText;
+    std::string procedureName, resamplesText, confidenceText, seedText, threadsText, exactLimitText, columnsText,
+        groupText;
     app.add_option("PROCEDURE", procedureName, "The window name of the procedure, e.g. IndepT")->required();
     app.add_option("DATAFILE", options.dataFile, "The data file")->required();
     app.add_option("--resamples", resamplesText, "How many resamples to draw")->type_name("N");
@@ -184,6 +247,10 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
                                              "the same for any number)")->type_name("N");
     app.add_option("--exact-limit", exactLimitText, "Count every arrangement for an exact p when there are at most "
                                                     "N (randomization tests; 0: never)")->type_name("N");
+    app.add_option("--columns", columnsText, "A table's columns in the procedure's order, by name or number "
+                                             "from 1 (the values column with --group)")->type_name("NAME[,NAME...]");
+    app.add_option("--group", groupText, "A table's grouping column, by name or number: the groups' values in "
+                                         "one column")->type_name("NAME");
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
@@ -207,7 +274,7 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
         // An option given with an empty value (an unset variable in a script) is an error, never "not given":
         // without --seed the run could not be repeated.
         for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--exact-limit", "--output",
-                                 "--histogram"}) {
+                                 "--histogram", "--columns", "--group"}) {
             const CLI::Option* option = app.get_option(name);
             if (option->count() > 0 && option->as<std::string>().empty()) {
                 throw UsageError(std::string(name) + " was given an empty value; give a value or leave the option out.");
@@ -223,6 +290,9 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
         if (!seedText.empty()) options.seeds = ParseSeeds(seedText);
         if (!threadsText.empty()) options.threads = ParseThreads(threadsText);
         if (!exactLimitText.empty()) options.exactLimit = ParseExactLimit(exactLimitText);
+        // Names may hold commas when quoted as in a table: --columns '"weight, kg",height'.
+        if (!columnsText.empty()) options.columns = SplitCells(columnsText, ',');
+        if (!groupText.empty()) options.group = groupText;
         CheckOptions(options, confidenceText);
     } catch (const UsageError& e) {
         err << "brevant-cli: " << e.what() << "\nRun brevant-cli --help for usage.\n";
@@ -250,23 +320,30 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     settings.outputPath = options.output;
     settings.threads = options.threads;
     settings.exactLimit = options.exactLimit;
-    std::optional<std::string> unread;  // the note on items after the last one the procedure read
+    std::vector<std::string> readNotes;  // what reading the data file had to say: items or rows not read
+    std::optional<TableRun> table;       // when the data file is a table
     try {
-        DataFile file = DataFile::Open(options.dataFile);
+        DataFile file = OpenData(options, table);
+        if (table && !options.json) out << "Columns: " << ColumnsText(table->table, table->layout) << "\n" << std::flush;
+        if (table) readNotes = table->layout.notes;
         RunResult result;
         try {
             result = RunProcedure(options, file, settings, err, showProgress);
         } catch (const RunStopped&) {
-            unread = file.UnreadItemsNote();  // the data were read whole all the same
+            if (const auto unread = file.UnreadItemsNote()) readNotes.push_back(*unread);  // read whole all the same
             throw;
         }
-        unread = file.UnreadItemsNote();
-        if (unread) result.notes.insert(result.notes.begin(), *unread);
+        if (const auto unread = file.UnreadItemsNote()) readNotes.push_back(*unread);
+        const ColumnRoles* roles = FindColumnRoles(options.procedure->name);
+        if (const auto first = roles != nullptr && !table ? FirstGroupSizeCount(*roles) : std::nullopt) {
+            if (const auto note = file.GroupsInColumnsNote(*first)) readNotes.push_back(*note);
+        }
+        result.notes.insert(result.notes.begin(), readNotes.begin(), readNotes.end());
         AddMonteCarloNotes(result, settings.resamples);
         // The results first, so neither a pipe without a reader yet nor a file that cannot be written holds
         // them back; a failure to write is reported after them.
         if (options.json) {
-            PrintJson(out, options, seeds, result);
+            PrintJson(out, options, seeds, result, table ? &*table : nullptr);
         } else {
             PrintText(out, result);
         }
@@ -291,9 +368,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         // What was known before the resamples is printed; nothing was written.
         RunResult before;
         before.boxes = e.Observed();
-        if (unread) before.notes.push_back(*unread);
+        before.notes = readNotes;
         if (options.json) {
-            PrintJson(out, options, seeds, before);
+            PrintJson(out, options, seeds, before, table ? &*table : nullptr);
         } else {
             PrintText(out, before);
         }
@@ -302,7 +379,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return kExitStopped;
     } catch (const DataFileError& e) {
         err << "brevant-cli: " << e.what() << "\n";
+        if (table) err << "The columns read: " << ColumnsText(table->table, table->layout) << "\n";
         return kExitData;
+    } catch (const UsageError& e) {
+        err << "brevant-cli: " << e.what() << "\n";
+        return kExitUsage;
     } catch (const SettingsError& e) {
         err << "brevant-cli: " << e.what() << "\n";
         return kExitUsage;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace brevant::cli {
 
@@ -31,6 +32,8 @@ struct Options {
     bool bootstrapErrors = false;
     std::string histogram;          // empty: none
     bool json = false;
+    std::vector<std::string> columns;  // --columns: names or numbers from 1; empty: as the table stands
+    std::optional<std::string> group;  // --group: the long form's grouping column
 };
 
 // Parses and checks the arguments. Returns nothing when options is ready for a run; otherwise the exit
