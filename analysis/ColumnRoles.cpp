@@ -64,15 +64,18 @@ std::string RowsText(const Table& table, const std::vector<std::size_t>& rows) {
     return table.RowWord() + (rows.size() == 1 ? " " : "s ") + Listed(numbers);
 }
 
+// A column of numbers, for the automatic choice: most of its cells that are not missing read as numbers (so
+// that a slip among them is named when the column is read, not taken for a column of text), and it has no
+// value labels.
 bool NumericColumn(const Table& table, std::size_t column) {
     if (table.Labelled(column)) return false;
-    bool any = false;
+    std::size_t cells = 0, numbers = 0;
     for (std::size_t row = 0; row < table.Rows(); ++row) {
         if (table.Missing(row, column)) continue;
-        if (ValueTextProblem(table.Cell(row, column))) return false;
-        any = true;
+        ++cells;
+        numbers += !ValueTextProblem(table.Cell(row, column));
     }
-    return any;
+    return 2 * numbers > cells;
 }
 
 std::optional<std::size_t> ColumnNumber(std::string_view text) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <limits>
 #include <memory>
 #include <new>
@@ -195,13 +196,20 @@ bool LooksLikeTable(std::string_view text) {
     if (start == std::string_view::npos) return false;
     text.remove_prefix(start);
     const std::string_view header = text.substr(0, FirstLineEnd(text));
-    const char separator = SniffSeparator(header);
-    if (separator == '\0') return false;
-    for (std::size_t from = 0; from <= header.size();) {
-        const std::size_t end = std::min(header.find(separator, from), header.size());
-        const std::string_view field = Trimmed(header.substr(from, end - from));
-        const bool number = !ValueTextProblem(field) || (separator != ',' && !ValueTextProblem(DecimalPoint(field)));
-        if (!field.empty() && !number) return true;
+    if (SniffSeparator(header) == '\0') return false;
+    // A name is any word that does not read as a number (infinities and NaN included), whichever of the
+    // separators and blanks is taken to part the words: "1,5;2,5" holds none.
+    const auto number = [](std::string_view word) {
+        if (word.starts_with('+')) word.remove_prefix(1);
+        double value = 0;
+        const auto result = std::from_chars(word.data(), word.data() + word.size(), value);
+        return result.ptr == word.data() + word.size() && !word.empty() && word.front() != '+' &&
+               (result.ec == std::errc() || result.ec == std::errc::result_out_of_range);
+    };
+    for (std::size_t from = 0; from < header.size();) {
+        const std::size_t end = std::min(header.find_first_of(",; \t", from), header.size());
+        const std::string_view word = header.substr(from, end - from);
+        if (!word.empty() && !number(word)) return true;
         from = end + 1;
     }
     return false;
