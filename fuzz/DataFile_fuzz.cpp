@@ -1,9 +1,13 @@
-// libFuzzer target: the data-file reader and the batch tool's count, confidence and seed readers, on any
-// bytes. Besides crashes and sanitizer reports, it stops on a broken promise: a count out of its range, a
-// value that is not finite, seeds the generator cannot use, or a message with raw control or non-UTF-8 bytes.
+// libFuzzer target: the data-file reader, the table reader with the columns laid out for a procedure, and
+// the batch tool's count, confidence and seed readers, on any bytes. Besides crashes and sanitizer reports,
+// it stops on a broken promise: a count out of its range, a value that is not finite, seeds the generator
+// cannot use, a table laid out as text its procedure's reader cannot read, or a message with raw control or
+// non-UTF-8 bytes.
+#include "analysis/ColumnRoles.h"
 #include "analysis/Procedure.h"
 #include "cli/OptionValues.h"
 #include "engine/DataFile.h"
+#include "engine/TableFile.h"
 
 #include <cmath>
 #include <cstddef>
@@ -77,11 +81,34 @@ void ReadData(const std::string& text, int way) {
     }
 }
 
+// Reads the bytes as a table and lays it out for a procedure picked by the input, the columns chosen as the
+// table stands or as the bytes' last line names them; the laid-out text must read whole as counts first.
+void ReadTable(const std::string& text, std::size_t pick) {
+    try {
+        const Table table = ReadTextTable(text, "fuzz.csv");
+        const std::span<const ColumnRoles> all = AllColumnRoles();
+        const ColumnRoles& roles = all[pick % all.size()];
+        ColumnChoice choice;
+        if (pick % 2 == 1) choice.columns = SplitCells(text.substr(text.find_last_of('\n') + 1, 64), ',');
+        if (pick % 4 == 3 && TakesGroupColumn(roles)) choice.group = "1";
+        const TableLayout layout = LayOutTable(table, roles, choice);
+        Require(!layout.columns.empty() && Printable(ColumnsText(table, layout)));
+        for (const std::string& note : layout.notes) Require(Printable(note));
+        DataFile file = DataFile::FromText(layout.text, "fuzz.csv");
+        while (file.ItemsLeft() > 0) Require(std::isfinite(file.ReadValue("an item")));
+    } catch (const ColumnChoiceError& e) {
+        Require(Printable(e.what()) && Printable(e.Columns()));
+    } catch (const DataFileError& e) {
+        Require(Printable(e.what()));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     OptionValues(text.substr(0, std::min(text.find('\n'), std::size_t{64})));
     ReadData(text, static_cast<int>(size % 3));
+    ReadTable(text, size);
     return 0;
 }
