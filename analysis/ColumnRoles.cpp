@@ -59,7 +59,9 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
 std::string RowsText(const Table& table, const std::vector<std::size_t>& rows) {
     constexpr std::size_t kShown = 5;
     std::vector<std::string> numbers;
-    for (std::size_t i = 0; i < rows.size() && i < kShown; ++i) numbers.push_back(std::to_string(table.RowNumber(rows[i])));
+    for (std::size_t i = 0; i < rows.size() && i < kShown; ++i) {
+        numbers.push_back(std::to_string(table.RowNumber(rows[i])));
+    }
     if (rows.size() > kShown) numbers.push_back(std::to_string(rows.size() - kShown) + " more");
     return table.RowWord() + (rows.size() == 1 ? " " : "s ") + Listed(numbers);
 }
@@ -251,7 +253,8 @@ void LayOutRows(const Table& table, const ColumnRoles& roles, TableLayout& layou
     layout.text += rows;
     if (!leftOut.empty()) {
         layout.notes.push_back(Counted(leftOut.size(), "row", "rows") + " with a missing value " +
-                               (leftOut.size() == 1 ? "was" : "were") + " left out (" + RowsText(table, leftOut) + ").");
+                               (leftOut.size() == 1 ? "was" : "were") + " left out (" + RowsText(table, leftOut) +
+                               ").");
     }
 }
 
@@ -334,7 +337,9 @@ TableLayout LayOutTable(const Table& table, const ColumnRoles& roles, const Colu
             chooser.Refuse("with a grouping column, " + procedure + " takes one column of values, not " +
                            std::to_string(columns.size()) + ".");
         }
-        if (columns[0] == group) chooser.Refuse("the grouping " + table.ColumnLabel(group) + " cannot also be the values.");
+        if (columns[0] == group) {
+            chooser.Refuse("the grouping " + table.ColumnLabel(group) + " cannot also be the values.");
+        }
         layout.columns.push_back({"values", columns[0]});
         layout.groupColumn = group;
         LayOutLong(table, roles, layout);
@@ -352,8 +357,8 @@ TableLayout LayOutTable(const Table& table, const ColumnRoles& roles, const Colu
                            " needs " + chooser.Needs() + ".");
         }
     } else if (any ? columns.size() < 2 : columns.size() != needed) {
-        chooser.Refuse(procedure + " needs " + chooser.Needs() + "; " + Counted(columns.size(), "column was", "columns were") +
-                       " chosen.");
+        chooser.Refuse(procedure + " needs " + chooser.Needs() + "; " +
+                       Counted(columns.size(), "column was", "columns were") + " chosen.");
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (std::find(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(i), columns[i]) !=
@@ -378,14 +383,18 @@ std::string ColumnsText(const Table& table, const TableLayout& layout) {
     std::vector<std::string> parts;
     if (layout.groupColumn) {
         for (const UsedGroup& group : layout.groups) {
-            parts.push_back(group.role + " = " + Quoted(group.name) + " (" + Counted(group.values, "value", "values") + ")");
+            parts.push_back(group.role + " = " + Quoted(group.name) + " (" + Counted(group.values, "value", "values") +
+                            ")");
         }
-        std::string text = "values " + column(layout.columns[0].column) + " grouped by " + column(*layout.groupColumn) + ": ";
+        std::string text =
+            "values " + column(layout.columns[0].column) + " grouped by " + column(*layout.groupColumn) + ": ";
         for (std::size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];
         return text;
     }
     std::string text;
-    for (const UsedColumn& used : layout.columns) text += (text.empty() ? "" : ", ") + used.role + " = " + column(used.column);
+    for (const UsedColumn& used : layout.columns) {
+        text += (text.empty() ? "" : ", ") + used.role + " = " + column(used.column);
+    }
     return text;
 }
 

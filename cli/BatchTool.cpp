@@ -324,7 +324,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     std::optional<TableRun> table;       // when the data file is a table
     try {
         DataFile file = OpenData(options, table);
-        if (table && !options.json) out << "Columns: " << ColumnsText(table->table, table->layout) << "\n" << std::flush;
+        if (table && !options.json) {
+            out << "Columns: " << ColumnsText(table->table, table->layout) << "\n" << std::flush;
+        }
         if (table) readNotes = table->layout.notes;
         RunResult result;
         try {

@@ -320,9 +320,8 @@ std::optional<std::string> DataFile::GroupsInColumnsNote(std::size_t firstSize) 
         }
     }
     // One group to a line is the layout itself, read as it stands.
-    if (lines == k && std::all_of(sizes.begin(), sizes.end(), [k](std::int32_t n) { return n == static_cast<std::int32_t>(k); })) {
-        return std::nullopt;
-    }
+    const auto oneLine = [k](std::int32_t n) { return static_cast<std::size_t>(n) == k; };
+    if (lines == k && std::all_of(sizes.begin(), sizes.end(), oneLine)) return std::nullopt;
     const auto values = [](std::int32_t n) { return std::to_string(n) + (n == 1 ? " value" : " values"); };
     return "The values in the data file " + Quoted(name_) + " stand in " + std::to_string(lines) + " lines of " +
            std::to_string(k) + ", as the columns of a table would, but they are read group by group: the first " +
@@ -364,7 +363,9 @@ std::int32_t DataFile::ReadCount(std::string_view what, std::int32_t min, std::i
         case Parsed::kNotANumber:
         case Parsed::kNotFinite:
             // A word first: most likely a table whose header line was not recognised as one.
-            Fail(item, what, NotANumber(item.text, "a whole number") + (item.number == 1 && JoiningMark(item.text) == 0 ? kLayouts : ""));
+            Fail(item, what,
+                 NotANumber(item.text, "a whole number") +
+                     (item.number == 1 && JoiningMark(item.text) == 0 ? kLayouts : ""));
     }
     const std::string range = "it must be a whole number from " + std::to_string(min) + " to " +
                               std::to_string(max) + ".";

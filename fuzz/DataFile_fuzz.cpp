@@ -89,7 +89,9 @@ void ReadTable(const std::string& text, std::size_t pick) {
         const std::span<const ColumnRoles> all = AllColumnRoles();
         const ColumnRoles& roles = all[pick % all.size()];
         ColumnChoice choice;
-        if (pick % 2 == 1) choice.columns = SplitCells(text.substr(text.find_last_of('\n') + 1, 64), ',');
+        if (pick % 2 == 1) {
+            choice.columns = SplitCells(text.substr(text.find_last_of('\n') + 1, 64), ',');
+        }
         if (pick % 4 == 3 && TakesGroupColumn(roles)) choice.group = "1";
         const TableLayout layout = LayOutTable(table, roles, choice);
         Require(!layout.columns.empty() && Printable(ColumnsText(table, layout)));

@@ -47,7 +47,8 @@ struct Case {
 
 std::string Example(const char* name) {
     for (const auto& entry : std::filesystem::directory_iterator(BREVANT_SOURCE_DIR "/help/examples"))
-        if (entry.path().filename().string().starts_with(std::string(name) + "-")) return entry.path().string();
+        if (entry.path().extension() == ".dat" && entry.path().filename().string().starts_with(std::string(name) + "-"))
+            return entry.path().string();
     return {};
 }
 

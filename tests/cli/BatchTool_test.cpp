@@ -472,7 +472,9 @@ std::string ExampleFile(std::string_view procedure) {
     const std::string prefix = std::string(procedure) + "-";
     const std::filesystem::path examples = std::filesystem::path(BREVANT_SOURCE_DIR) / "help" / "examples";
     for (const auto& entry : std::filesystem::directory_iterator(examples)) {
-        if (entry.path().filename().string().starts_with(prefix)) return entry.path().string();
+        if (entry.path().extension() == ".dat" && entry.path().filename().string().starts_with(prefix)) {
+            return entry.path().string();
+        }
     }
     return {};
 }

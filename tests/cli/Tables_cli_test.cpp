@@ -90,7 +90,9 @@ TEST(TablesCli, ATableGivesTheFiguresOfItsCountsFirstTwin) {
         {"IndepT", "wide.csv", "a,b\n1.5,2.25\n2,3\n2.5,\n3.5,4\n", {}, "4\n3\n1.5 2 2.5 3.5\n2.25 3 4\n", "a,b"},
         {"IndepT", "long.csv", "id;grp;val\n1;b;2,5\n2;a;1,25\n3;b;3\n4;a;NA\n5;a;2\n6;b;4,5\n7;a;2,75\n",
          {"--columns", "val", "--group", "grp"}, "3 3\n2.5 3 4.5\n1.25 2 2.75\n", "val|grp"},
-        {"PairedT", "pairs.tsv", "subj\t\"before, am\"\t\"after \"\"x\"\"\"\ns1\t10\t12\ns2\t11\t.\ns3\t9\t13\ns4\t14\t15\n",
+        {"PairedT", "pairs.tsv",
+         "subj\t\"before, am\"\t\"after \"\"x\"\"\"\n"
+         "s1\t10\t12\ns2\t11\t.\ns3\t9\t13\ns4\t14\t15\n",
          {"--columns", "2,3"}, "3\n10 12\n9 13\n14 15\n", "before, am,after \"x\"",
          "1 row with a missing value was left out (line 3)"},
         {"TwoMedianRandomTest", "crlf.txt", "first,second\r\n5,7\r\n6,9\r\n8,\r\n", {"--columns", "2,FIRST"},
@@ -106,12 +108,16 @@ TEST(TablesCli, ATableGivesTheFiguresOfItsCountsFirstTwin) {
          "1 row with a missing value was left out (line 5)"},
         {"BootstMean", "one.csv", "v\n1.5\nNA\n2\n3.25\n2.5\n", {}, "4\n1.5 2 3.25 2.5\n", "v"},
         {"BootstMedian", "named.dat", "name;value\nx;1,5\ny;2,5\nz;4\nw;3,5\n", {}, "4\n1.5 2.5 4 3.5\n", "value"},
-        {"BootstCorr", "reversed.tsv", "id\ty\tx\n1\t2\t1\n2\t2.5\t2\n3\t5\t3\n4\t4\t4\n5\t7\t5\n6\t6.5\t6\n7\t9\t7\n8\t8\t8\n9\t11\t9\n10\t10.5\t10\n",
+        {"BootstCorr", "reversed.tsv",
+         "id\ty\tx\n1\t2\t1\n2\t2.5\t2\n3\t5\t3\n4\t4\t4\n5\t7\t5\n"
+         "6\t6.5\t6\n7\t9\t7\n8\t8\t8\n9\t11\t9\n10\t10.5\t10\n",
          {"--columns", "3,2"}, "10\n1 2\n2 2.5\n3 5\n4 4\n5 7\n6 6.5\n7 9\n8 8\n9 11\n10 10.5\n", "x,y"},
         {"TwoMedianBootTest", "long.tsv", "g\tv\nlow\t3\nhigh\t9\nlow\t4\nhigh\t8\nlow\t5\n\t6\n", {"--group", "g"},
          "3 2\n3 4 5\n9 8\n", "v|g", "1 value without a group"},
-        {"MediationBoot", "xyz.csv", "x,y,z\n1,2,3.5\n2,3.5,4\n3,3,6\n4,5,7\n,1,1\n5,6,6.5\n6,5.5,8\n7,8,9\n8,7,11\n9,9.5,10\n10,9,12\n", {},
-         "10\n1 2 3.5\n2 3.5 4\n3 3 6\n4 5 7\n5 6 6.5\n6 5.5 8\n7 8 9\n8 7 11\n9 9.5 10\n10 9 12\n", "x,y,z", "1 row with a missing value was left out (line 6)"},
+        {"MediationBoot", "xyz.csv",
+         "x,y,z\n1,2,3.5\n2,3.5,4\n3,3,6\n4,5,7\n,1,1\n5,6,6.5\n6,5.5,8\n7,8,9\n8,7,11\n9,9.5,10\n10,9,12\n", {},
+         "10\n1 2 3.5\n2 3.5 4\n3 3 6\n4 5 7\n5 6 6.5\n6 5.5 8\n7 8 9\n8 7 11\n9 9.5 10\n10 9 12\n", "x,y,z",
+         "1 row with a missing value was left out (line 6)"},
         {"OnewayBoot", "groups.csv", "grp;val\nA;1,5\nB;2\nC;3\nA;2\nB;2,5\nC;4\nA;1\n", {"--group", "1"},
          "3\n3 2 2\n1.5 2 1\n2 2.5\n3 4\n", "val|grp"},
     };
@@ -148,7 +154,8 @@ TEST(TablesCli, TheExampleTablesGiveTheFiguresOfTheirCountsFirstExamples) {
         const std::string name = example.table;
         const std::string procedure = name.substr(0, name.find('-'));
         const fs::path twin = (examples / name).replace_extension(".dat");
-        const Outcome fromTable = RunOn(procedure, examples / name, example.args), fromCounts = RunOn(procedure, twin, {});
+        const Outcome fromTable = RunOn(procedure, examples / name, example.args);
+        const Outcome fromCounts = RunOn(procedure, twin, {});
         ASSERT_FALSE(fromTable.json.is_null());
         EXPECT_EQ(fromTable.json["results"], fromCounts.json["results"]);
         EXPECT_EQ(fromTable.output, fromCounts.output);
@@ -168,11 +175,13 @@ TEST(TablesCli, RefusalsSayWhatIsWrongAndWriteNothing) {
     const Refusal refusals[] = {
         {"IndepT", "t.csv", "a,b\n1,2\n3,4\n", {"--columns", "a,zz"}, 2, {"no column \"zz\"", "1 \"a\", 2 \"b\""}},
         {"IndepT", "t.csv", "a,b\n1,2\n3,4\n", {"--columns", "1,5"}, 2, {"no column \"5\""}},
-        {"PairedCorr", "t.csv", "x,y,label\n1,2,p\n3,4,q\n", {}, 2, {"2 numeric columns", "X1, Y1, X2 and Y2", "3 \"label\" (not numbers)"}},
+        {"PairedCorr", "t.csv", "x,y,label\n1,2,p\n3,4,q\n", {}, 2,
+         {"2 numeric columns", "X1, Y1, X2 and Y2", "3 \"label\" (not numbers)"}},
         {"PairedT", "t.csv", "id,a,b\n1,2,3\n2,3,5\n", {}, 2, {"3 numeric columns", "before and after", "1 \"id\""}},
         {"PairedT", "t.csv", "a,b\n1,2\n3,5\n", {"--columns", "a,A"}, 2, {"chosen twice"}},
         {"PairedT", "t.csv", "g,v\n1,2\n3,5\n", {"--group", "g"}, 2, {"takes no grouping column"}},
-        {"OnewayRandom", "t.csv", "g,v\n1,2\n3,5\n", {"--columns", "g", "--group", "g"}, 2, {"cannot also be the values"}},
+        {"OnewayRandom", "t.csv", "g,v\n1,2\n3,5\n", {"--columns", "g", "--group", "g"}, 2,
+         {"cannot also be the values"}},
         {"IndepT", "t.dat", "2 2\n1 2\n3 4\n", {"--columns", "1,2"}, 2, {"--columns", "names no columns"}},
         {"IndepT", "t.csv", "g,v\na,1\nb,2\nc,3\na,4\nb,5\n", {"--group", "g"}, 3,
          {"column \"g\"", "3 groups", "IndepT compares 2 groups"}},

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 
 fs::path ExampleFile(std::string_view procedure) {
     for (const auto& entry : fs::directory_iterator(fs::path(BREVANT_SOURCE_DIR) / "help" / "examples")) {
-        if (entry.path().filename().string().starts_with(std::string(procedure) + "-")) return entry.path();
+        const bool counted = entry.path().extension() == ".dat";  // the counts-first example, not a table
+        if (counted && entry.path().filename().string().starts_with(std::string(procedure) + "-")) return entry.path();
     }
     return {};
 }
