@@ -3,9 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/Module1.h"
+#include "engine/NumberText.h"
+#include "engine/OutputFile.h"
 #include "engine/UniformBlocks.h"
 #include "literal/LiteralEngine.h"
 
@@ -193,6 +196,39 @@ void BM_BootstrapDrawLiteral(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BootstrapDrawLiteral)->Unit(benchmark::kMicrosecond);
+
+// An output file's text: 100,000 values of the kind resamples give (mostly seven significant digits and
+// more), by the fast writer (ValueLines) and by the std::to_chars text it replaced, one string a value.
+void BM_ValueLines(benchmark::State& state) {
+    const std::vector<float> values = RandomValues(100000, 8);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string text = ValueLines(values);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_ValueLines)->Unit(benchmark::kMillisecond);
+
+void BM_ValueLinesReference(benchmark::State& state) {
+    const std::vector<float> values = RandomValues(100000, 8);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text;
+        text.reserve(values.size() * 16);
+        for (const float v : values) {
+            text += ReferenceDefaultNumberText(v);
+            text += "\r\n";
+        }
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_ValueLinesReference)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -296,12 +296,15 @@ void RemoveTemporaryFileOnInterrupt() {
 }
 
 std::string ValueLines(std::span<const float> values) {
-    std::string text;
-    text.reserve(values.size() * 16);
+    // A line is at most 16 characters; the writer may write past the text of the last.
+    std::string text(values.size() * 16 + kDefaultFloatTextSize, '\0');
+    char* out = text.data();
     for (const float v : values) {
-        text += DefaultNumberText(v);
-        text += "\r\n";
+        out = WriteDefaultNumberText(v, out);
+        *out++ = '\r';
+        *out++ = '\n';
     }
+    text.resize(static_cast<std::size_t>(out - text.data()));
     return text;
 }
 

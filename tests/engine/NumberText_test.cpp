@@ -1,4 +1,5 @@
 #include "engine/NumberText.h"
+#include "engine/OutputFile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,11 @@ float FloatFromBits(std::uint32_t bits) {
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
+}
+std::uint32_t FloatBits(float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
 }
 double DoubleFromBits(std::uint64_t bits) {
     double d;
@@ -133,6 +140,57 @@ TEST(NumberText, RandomDoublesMatchPrintf) {
         ASSERT_EQ(DefaultNumberText(value), LiteralDefault(value, 15)) << value;
         ASSERT_EQ(GeneralText(value), LiteralGeneral(value, 15)) << value;
     }
+}
+
+// The fast writer against the std::to_chars text over a table meant to find its faults: random bit
+// patterns, every float near each power of ten and near the texts' rounding ties at every exponent,
+// subnormals, the ends of the range, integers and halves, inf and nan; each with both signs.
+std::vector<float> FloatTable() {
+    std::vector<float> table;
+    const auto around = [&table](float centre, int steps) {
+        float up = centre, down = centre;
+        for (int i = 0; i <= steps; ++i) {
+            table.push_back(up);
+            table.push_back(down);
+            up = std::nextafter(up, std::numeric_limits<float>::infinity());
+            down = std::nextafter(down, 0.0f);
+        }
+    };
+    std::mt19937 random(31);
+    for (int i = 0; i < 1000000; ++i) table.push_back(FloatFromBits(static_cast<std::uint32_t>(random())));
+    for (int e = -45; e <= 38; ++e) around(static_cast<float>(std::pow(10.0, e)), 40);
+    // Halfway between two seven-digit texts (d.dddddd5 x 10^e), where the last digit is decided.
+    std::uniform_int_distribution<std::int32_t> seven(1000000, 9999999);
+    for (int e = -45; e <= 38; ++e) {
+        for (int i = 0; i < 300; ++i) around(static_cast<float>((seven(random) + 0.5) * std::pow(10.0, e - 6)), 2);
+    }
+    for (std::uint32_t bits = 0; bits < 70000; ++bits) table.push_back(FloatFromBits(bits));  // subnormals
+    for (std::uint32_t bits = 0x7F7FFFFFu; bits > 0x7F7FFFFFu - 1000; --bits) table.push_back(FloatFromBits(bits));
+    table.push_back(std::numeric_limits<float>::min());
+    for (std::int32_t i = 0; i <= (1 << 24); i += 97) {
+        table.push_back(static_cast<float>(i));
+        table.push_back(static_cast<float>(i) + 0.5f);  // exact halves up to 2^23
+    }
+    table.push_back(std::numeric_limits<float>::infinity());
+    table.push_back(std::numeric_limits<float>::quiet_NaN());
+    const std::size_t size = table.size();
+    for (std::size_t i = 0; i < size; ++i) table.push_back(-table[i]);
+    return table;
+}
+
+TEST(NumberText, FastWriterGivesTheReferenceBytes) {
+    const std::vector<float> table = FloatTable();
+    std::string expectedLines;
+    for (const float value : table) {
+        const std::string expected = brevant::ReferenceDefaultNumberText(value);
+        char text[brevant::kDefaultFloatTextSize];
+        char* const end = brevant::WriteDefaultNumberText(value, text);
+        ASSERT_EQ(std::string(text, end), expected) << FloatBits(value);
+        ASSERT_EQ(GeneralText(value), expected.substr(expected[0] == ' ', expected.size() - 1 - (expected[0] == ' ')))
+            << FloatBits(value);
+        expectedLines += expected + "\r\n";
+    }
+    EXPECT_EQ(brevant::ValueLines(table), expectedLines);
 }
 
 TEST(NumberText, ThreeDecimals) {
