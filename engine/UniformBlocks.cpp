@@ -1,5 +1,7 @@
 #include "engine/UniformBlocks.h"
 
+#include "engine/UniformStreams.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,49 +15,43 @@ namespace brevant {
 
 namespace {
 
-// One of the three generators s <- k s mod m, with what the lanes need.
-struct Stream {
-    std::int32_t k, m;
-    std::array<double, kUniformBlock> powers;  // k^(j+1) mod m
-    double inverse;                            // 1 / m rounded: only for the reduction's quotient
-    double high, low;                          // 1 / m = high + low, high cut to 38 bits
-
-    Stream(std::int32_t k_, std::int32_t m_) : k(k_), m(m_), powers{} {
-        std::int64_t p = 1;
-        for (double& power : powers) {
-            p = p * k % m;
-            power = static_cast<double>(p);
-        }
-        inverse = 1.0 / m;
-        std::uint64_t bits;
-        std::memcpy(&bits, &inverse, sizeof bits);
-        bits &= ~((std::uint64_t{1} << 15) - 1);  // 53 - 15 = 38 significant bits
-        std::memcpy(&high, &bits, sizeof high);
-        // 1 - m high is exact (m high has 15 + 38 bits and lies near 1), so low is 1/m - high rounded once.
-        low = (1.0 - static_cast<double>(m) * high) / static_cast<double>(m);
+UniformStream MakeStream(std::int32_t k, std::int32_t m) {
+    UniformStream s{k, m, {}, 0, 0, 0};
+    std::int64_t p = 1;
+    for (double& power : s.powers) {
+        p = p * k % m;
+        power = static_cast<double>(p);
     }
-
-    // (power * s) mod m, exact: the product is below 2^30, and its quotient by m lies at least 1/m from the
-    // next integer (m is prime, so the product is never a multiple of it), far beyond the rounding of
-    // product * inverse.
-    double Reduce(double product) const noexcept {
-        const double q = static_cast<double>(static_cast<std::int64_t>(product * inverse));
-        return product - q * static_cast<double>(m);
-    }
-    // s / m correctly rounded.
-    double Quotient(double s) const noexcept { return s * high + s * low; }
-};
-
-const Stream& StreamA() {
-    static const Stream s(171, kModulusA);
+    s.inverse = 1.0 / m;
+    std::uint64_t bits;
+    std::memcpy(&bits, &s.inverse, sizeof bits);
+    bits &= ~((std::uint64_t{1} << 15) - 1);  // 53 - 15 = 38 significant bits
+    std::memcpy(&s.high, &bits, sizeof s.high);
+    // 1 - m high is exact (m high has 15 + 38 bits and lies near 1), so low is 1/m - high rounded once.
+    s.low = (1.0 - static_cast<double>(m) * s.high) / static_cast<double>(m);
     return s;
 }
-const Stream& StreamB() {
-    static const Stream s(172, kModulusB);
+
+// (power * s) mod m, exact: the product is below 2^30, and its quotient by m lies at least 1/m from the
+// next integer (m is prime, so the product is never a multiple of it), far beyond the rounding of
+// product * inverse.
+double Reduce(const UniformStream& s, double product) noexcept {
+    const double q = static_cast<double>(static_cast<std::int64_t>(product * s.inverse));
+    return product - q * static_cast<double>(s.m);
+}
+// s / m correctly rounded.
+double Quotient(const UniformStream& stream, double s) noexcept { return s * stream.high + s * stream.low; }
+
+const UniformStream& StreamA() {
+    static const UniformStream s = MakeStream(171, kModulusA);
     return s;
 }
-const Stream& StreamC() {
-    static const Stream s(170, kModulusC);
+const UniformStream& StreamB() {
+    static const UniformStream s = MakeStream(172, kModulusB);
+    return s;
+}
+const UniformStream& StreamC() {
+    static const UniformStream s = MakeStream(170, kModulusC);
     return s;
 }
 
@@ -71,7 +67,7 @@ struct Lanes {
     __m256d m, inverse, high, low;
 };
 
-__attribute__((target("avx2,fma"))) Lanes LanesOf(const Stream& s) {
+__attribute__((target("avx2,fma"))) Lanes LanesOf(const UniformStream& s) {
     Lanes l;
     for (int v = 0; v < kUniformBlock / 4; ++v) l.powers[v] = _mm256_loadu_pd(s.powers.data() + 4 * v);
     l.m = _mm256_set1_pd(s.m);
@@ -81,7 +77,7 @@ __attribute__((target("avx2,fma"))) Lanes LanesOf(const Stream& s) {
     return l;
 }
 
-// The same results as Stream::Reduce and Stream::Quotient, four lanes at a time. A fused multiply-add
+// The same results as Reduce and Quotient, four lanes at a time. A fused multiply-add
 // is used only where the product it fuses is exact (q m, and s high), so it rounds exactly as the separate
 // operations do.
 __attribute__((target("avx2,fma"))) inline __m256d ReduceLanes(const Lanes& l, __m256d product) {
@@ -126,18 +122,25 @@ __attribute__((target("avx2,fma"))) void FillAvx2(Generator& g, std::span<double
 
 }  // namespace
 
+const UniformStream& UniformStreamNumber(int stream) noexcept {
+    return stream == 0 ? StreamA() : stream == 1 ? StreamB() : StreamC();
+}
+
 bool DrawPathAvailable(DrawPath path) noexcept {
+#ifdef BREVANT_X86
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     switch (path) {
         case DrawPath::Baseline:
             return true;
         case DrawPath::Avx2:
-#ifdef BREVANT_X86
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-            return false;
-#endif
+            return avx2;
+        case DrawPath::Avx512:
+            return avx2 && __builtin_cpu_supports("avx512f");
     }
     return false;
+#else
+    return path == DrawPath::Baseline;
+#endif
 }
 
 DrawPath ActiveDrawPath() noexcept {
@@ -145,8 +148,17 @@ DrawPath ActiveDrawPath() noexcept {
     return active;
 }
 
+DrawPath FastestDrawPath() noexcept {
+    static const DrawPath fastest = DrawPathAvailable(DrawPath::Avx512) ? DrawPath::Avx512 : ActiveDrawPath();
+    return fastest;
+}
+
 void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcept {
 #ifdef BREVANT_X86
+    if (path == DrawPath::Avx512) {
+        FillUniformAvx512(g, out);
+        return;
+    }
     if (path == DrawPath::Avx2) {
         FillAvx2(g, out);
         return;
@@ -156,7 +168,7 @@ void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcep
     FillBaseline(g, out);
 }
 
-void FillUniform(Generator& g, std::span<double> out) noexcept { FillUniformWith(ActiveDrawPath(), g, out); }
+void FillUniform(Generator& g, std::span<double> out) noexcept { FillUniformWith(FastestDrawPath(), g, out); }
 
 void BlockGenerator::Refill() noexcept {
     start_ = after_;
@@ -184,16 +196,12 @@ Seeds BlockGenerator::CurrentSeeds() const noexcept {
     return next_ == kSize ? after_ : JumpAhead(start_, next_);
 }
 
-namespace {
-const Stream& StreamNumber(int stream) { return stream == 0 ? StreamA() : stream == 1 ? StreamB() : StreamC(); }
-}  // namespace
-
 std::int32_t LaneState(int stream, int j, std::int32_t s) noexcept {
-    const Stream& x = StreamNumber(stream);
-    return static_cast<std::int32_t>(x.Reduce(x.powers[static_cast<std::size_t>(j)] * static_cast<double>(s)));
+    const UniformStream& x = UniformStreamNumber(stream);
+    return static_cast<std::int32_t>(Reduce(x, x.powers[static_cast<std::size_t>(j)] * static_cast<double>(s)));
 }
 
-double LaneQuotient(int stream, std::int32_t s) noexcept { return StreamNumber(stream).Quotient(s); }
+double LaneQuotient(int stream, std::int32_t s) noexcept { return Quotient(UniformStreamNumber(stream), s); }
 
 Seeds JumpAhead(Seeds seeds, std::uint64_t n) noexcept {
     const auto jump = [n](std::int64_t k, std::int64_t m, std::int32_t s) {

@@ -22,13 +22,18 @@ inline constexpr int kUniformBlock = 32;
 // out[i] = the (i + 1)-th next g.Uniform(), for i in order; g advances by out.size() draws.
 void FillUniform(Generator& g, std::span<double> out) noexcept;
 
-// The instruction paths FillUniform chooses between at run time. Both give the same bits.
+// The instruction paths FillUniform chooses between at run time, each with the instructions of those
+// before it. All give the same bits.
 enum class DrawPath {
     Baseline,  // any processor: the one-at-a-time generator
     Avx2,      // AVX2 and FMA: four lanes per instruction
+    Avx512,    // AVX-512 (foundation) besides: eight lanes per instruction
 };
 bool DrawPathAvailable(DrawPath path) noexcept;
-DrawPath ActiveDrawPath() noexcept;  // the fastest available
+// The path of the procedures' own lanes (AVX2 where available, on AVX-512 processors too).
+DrawPath ActiveDrawPath() noexcept;
+// The fastest available: the one FillUniform takes.
+DrawPath FastestDrawPath() noexcept;
 // FillUniform on the given path; path must be available.
 void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcept;
 

@@ -1,10 +1,19 @@
 // Draws in blocks against the one-at-a-time generator: the exact lane arithmetic over every state, whole
-// streams on every instruction path, and jumps ahead.
+// streams on every instruction path (and on the AVX-512 kernel emulated, where the processor lacks it), and
+// jumps ahead.
 #include "engine/UniformBlocks.h"
 
 #include <gtest/gtest.h>
 
+// The AVX-512 kernel compiled on portable emulations of its intrinsics (under their own names).
+#define SIMDE_ENABLE_NATIVE_ALIASES
+#include <simde/x86/avx512.h>
+#define BREVANT_AVX512_TARGET
+#include "engine/UniformLanesAvx512.h"
+
 #include <bit>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,25 +41,56 @@ TEST(UniformBlocks, LaneArithmeticIsExactForEveryState) {
     }
 }
 
-TEST(UniformBlocks, StreamsEqualTheOneAtATimeGeneratorOnEveryPath) {
+// The draws of FillUniform against Uniform() one at a time, from several starts and over lengths around
+// the blocks; fill(generator, out) fills out.
+template <typename Fill>
+void ExpectTheOneAtATimeStream(const Fill& fill) {
     const Seeds starts[] = {{1, 1, 1}, {12345, 23456, 30000}, {30268, 30306, 30322}, {7, 9000, 23423}};
     const std::size_t lengths[] = {0, 1, 31, 32, 33, 1000, 100'003};
-    for (const DrawPath path : {DrawPath::Baseline, DrawPath::Avx2}) {
-        if (!brevant::DrawPathAvailable(path)) continue;
-        for (const Seeds& start : starts) {
-            for (const std::size_t n : lengths) {
-                Generator one{start}, blocks{start};
-                std::vector<double> drawn(n);
-                brevant::FillUniformWith(path, blocks, drawn);
-                for (std::size_t i = 0; i < n; ++i) {
-                    ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn[i]), std::bit_cast<std::uint64_t>(one.Uniform()))
-                        << "path " << static_cast<int>(path) << " draw " << i;
-                }
-                EXPECT_EQ(blocks.seeds, one.seeds);
+    for (const Seeds& start : starts) {
+        for (const std::size_t n : lengths) {
+            Generator one{start}, blocks{start};
+            std::vector<double> drawn(n);
+            fill(blocks, std::span<double>(drawn));
+            for (std::size_t i = 0; i < n; ++i) {
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn[i]), std::bit_cast<std::uint64_t>(one.Uniform()))
+                    << "draw " << i << " of " << n;
             }
+            EXPECT_EQ(blocks.seeds, one.seeds);
         }
     }
+}
+
+class EveryPath : public testing::TestWithParam<DrawPath> {};
+
+TEST_P(EveryPath, StreamsEqualTheOneAtATimeGenerator) {
+    const DrawPath path = GetParam();
+    if (!brevant::DrawPathAvailable(path)) GTEST_SKIP() << "this processor lacks the path's instructions";
+    ExpectTheOneAtATimeStream([path](Generator& g, std::span<double> out) { brevant::FillUniformWith(path, g, out); });
+}
+
+std::string PathName(const testing::TestParamInfo<DrawPath>& info) {
+    const char* const names[] = {"Baseline", "Avx2", "Avx512"};
+    return names[static_cast<int>(info.param)];
+}
+INSTANTIATE_TEST_SUITE_P(UniformBlocks, EveryPath,
+                         testing::Values(DrawPath::Baseline, DrawPath::Avx2, DrawPath::Avx512), PathName);
+
+TEST(UniformBlocks, ChosenPathsAreAvailable) {
     EXPECT_TRUE(brevant::DrawPathAvailable(brevant::ActiveDrawPath()));
+    EXPECT_TRUE(brevant::DrawPathAvailable(brevant::FastestDrawPath()));
+    EXPECT_GE(brevant::FastestDrawPath(), brevant::ActiveDrawPath());
+    // Each path has the instructions of those before it.
+    EXPECT_TRUE(!brevant::DrawPathAvailable(DrawPath::Avx512) || brevant::DrawPathAvailable(DrawPath::Avx2));
+}
+
+// The AVX-512 kernel's own source on emulated instructions: its arithmetic checked on any processor.
+TEST(UniformBlocks, Avx512KernelEmulatedGivesTheStream) {
+    ExpectTheOneAtATimeStream([](Generator& g, std::span<double> out) {
+        const std::size_t blocks = out.size() / brevant::kUniformBlock;
+        brevant::avx512::FillBlocks(g.seeds, out.data(), blocks);
+        for (double& u : out.subspan(blocks * brevant::kUniformBlock)) u = g.Uniform();
+    });
 }
 
 // Uniforms hands out the same draws as Uniform, across the refills of the blocks, and leaves the same seeds.
