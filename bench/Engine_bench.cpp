@@ -52,6 +52,24 @@ void BM_FillUniform(benchmark::State& state) {
 }
 BENCHMARK(BM_FillUniform)->Arg(0)->Arg(1)->Arg(2);
 
+// Sixteen generators side by side, 256 draws each, on each instruction path (as BM_FillUniform).
+void BM_FillUniformLanes(benchmark::State& state) {
+    const auto path = static_cast<DrawPath>(state.range(0));
+    if (!DrawPathAvailable(path)) {
+        state.SkipWithError("path not available on this processor");
+        return;
+    }
+    std::vector<Seeds> seeds(16);
+    for (std::size_t j = 0; j < seeds.size(); ++j) seeds[j] = JumpAhead(Seeds{1, 1, 1}, 1000 * j);
+    std::vector<double> draws(16 * 256);
+    for (auto _ : state) {
+        FillUniformLanes(path, seeds, 256, draws.data());
+        benchmark::DoNotOptimize(draws.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(draws.size()));
+}
+BENCHMARK(BM_FillUniformLanes)->Arg(0)->Arg(1)->Arg(2);
+
 void BM_RandomUniformLiteral(benchmark::State& state) {
     literal::seedTable = {1, 1, 1};
     double sum = 0.0;

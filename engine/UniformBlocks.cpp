@@ -64,12 +64,13 @@ void FillBaseline(Generator& g, std::span<double> out) noexcept {
 
 struct Lanes {
     __m256d powers[kUniformBlock / 4];
-    __m256d m, inverse, high, low;
+    __m256d k, m, inverse, high, low;
 };
 
 __attribute__((target("avx2,fma"))) Lanes LanesOf(const UniformStream& s) {
     Lanes l;
     for (int v = 0; v < kUniformBlock / 4; ++v) l.powers[v] = _mm256_loadu_pd(s.powers.data() + 4 * v);
+    l.k = _mm256_set1_pd(s.k);
     l.m = _mm256_set1_pd(s.m);
     l.inverse = _mm256_set1_pd(s.inverse);
     l.high = _mm256_set1_pd(s.high);
@@ -118,7 +119,58 @@ __attribute__((target("avx2,fma"))) void FillAvx2(Generator& g, std::span<double
     FillBaseline(g, out.subspan(done));
 }
 
+// Eight lanes of FillUniformLanes at a time, two registers a stream: each step is the one-at-a-time
+// generator's (s <- k s mod m in each stream, exactly), then the draw as in FillAvx2.
+__attribute__((target("avx2,fma"))) std::size_t FillLanesAvx2(std::span<Seeds> seeds, std::size_t steps,
+                                                              double* out) noexcept {
+    static const Lanes A = LanesOf(StreamA()), B = LanesOf(StreamB()), C = LanesOf(StreamC());
+    const std::size_t lanes = seeds.size(), whole = lanes / 8 * 8;
+    for (std::size_t j = 0; j < whole; j += 8) {
+        const Seeds* const s = seeds.data() + j;
+        __m256d a[2], b[2], c[2];
+        for (int h = 0; h < 2; ++h) {
+            const Seeds* const q = s + 4 * h;
+            a[h] = _mm256_setr_pd(q[0].a, q[1].a, q[2].a, q[3].a);
+            b[h] = _mm256_setr_pd(q[0].b, q[1].b, q[2].b, q[3].b);
+            c[h] = _mm256_setr_pd(q[0].c, q[1].c, q[2].c, q[3].c);
+        }
+        double* to = out + j;
+        for (std::size_t i = 0; i < steps; ++i, to += lanes) {
+            for (int h = 0; h < 2; ++h) {
+                a[h] = ReduceLanes(A, _mm256_mul_pd(A.k, a[h]));
+                b[h] = ReduceLanes(B, _mm256_mul_pd(B.k, b[h]));
+                c[h] = ReduceLanes(C, _mm256_mul_pd(C.k, c[h]));
+                __m256d sum = _mm256_add_pd(QuotientLanes(B, b[h]), QuotientLanes(A, a[h]));
+                sum = _mm256_add_pd(sum, QuotientLanes(C, c[h]));
+                const __m256d u = _mm256_sub_pd(sum, _mm256_round_pd(sum, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+                _mm256_storeu_pd(to + 4 * h, u);
+            }
+        }
+        alignas(32) double last[3][8];
+        for (int h = 0; h < 2; ++h) {
+            _mm256_store_pd(last[0] + 4 * h, a[h]);
+            _mm256_store_pd(last[1] + 4 * h, b[h]);
+            _mm256_store_pd(last[2] + 4 * h, c[h]);
+        }
+        for (std::size_t l = 0; l < 8; ++l) {
+            seeds[j + l] = {static_cast<std::int32_t>(last[0][l]), static_cast<std::int32_t>(last[1][l]),
+                            static_cast<std::int32_t>(last[2][l])};
+        }
+    }
+    return whole;
+}
+
 #endif
+
+// The lanes from first on, one at a time.
+void FillLanesBaseline(std::span<Seeds> seeds, std::size_t first, std::size_t steps, double* out) noexcept {
+    const std::size_t lanes = seeds.size();
+    for (std::size_t j = first; j < lanes; ++j) {
+        Generator g{seeds[j]};
+        for (std::size_t i = 0; i < steps; ++i) out[i * lanes + j] = g.Uniform();
+        seeds[j] = g.seeds;
+    }
+}
 
 }  // namespace
 
@@ -169,6 +221,15 @@ void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcep
 }
 
 void FillUniform(Generator& g, std::span<double> out) noexcept { FillUniformWith(FastestDrawPath(), g, out); }
+
+void FillUniformLanes(DrawPath path, std::span<Seeds> seeds, std::size_t steps, double* out) noexcept {
+    std::size_t done = 0;
+#ifdef BREVANT_X86
+    if (path == DrawPath::Avx512) done = FillUniformLanesAvx512(seeds, steps, out);
+    if (path == DrawPath::Avx2) done = FillLanesAvx2(seeds, steps, out);
+#endif
+    FillLanesBaseline(seeds, done, steps, out);
+}
 
 void BlockGenerator::Refill() noexcept {
     start_ = after_;

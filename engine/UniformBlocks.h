@@ -37,6 +37,13 @@ DrawPath FastestDrawPath() noexcept;
 // FillUniform on the given path; path must be available.
 void FillUniformWith(DrawPath path, Generator& g, std::span<double> out) noexcept;
 
+// Several generators side by side: lane j continues from seeds[j], and out[i * seeds.size() + j] is its
+// (i + 1)-th next draw, for i < steps; each seeds[j] advances by steps draws. The same bits as
+// Generator::Uniform on every path. For resamples that each take their own stretch of the stream (lane j
+// starting where resample j's draws begin): their draws come out side by side, ready for lanes that pick
+// and sum their values together.
+void FillUniformLanes(DrawPath path, std::span<Seeds> seeds, std::size_t steps, double* out) noexcept;
+
 // The seeds n draws ahead: (k^n mod m) s mod m for each generator, by repeated squaring.
 Seeds JumpAhead(Seeds seeds, std::uint64_t n) noexcept;
 

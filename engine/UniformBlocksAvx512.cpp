@@ -1,4 +1,5 @@
-// FillUniform's AVX-512 path: the kernel of UniformLanesAvx512.h on the processor's own instructions.
+// The AVX-512 path of FillUniform and FillUniformLanes: the kernels of UniformLanesAvx512.h on the
+// processor's own instructions.
 #include "engine/UniformStreams.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -15,6 +16,11 @@ BREVANT_AVX512_TARGET void FillUniformAvx512(Generator& g, std::span<double> out
     const std::size_t blocks = out.size() / kUniformBlock;
     avx512::FillBlocks(g.seeds, out.data(), blocks);
     for (double& u : out.subspan(blocks * kUniformBlock)) u = g.Uniform();
+}
+
+BREVANT_AVX512_TARGET std::size_t FillUniformLanesAvx512(std::span<Seeds> seeds, std::size_t steps,
+                                                         double* out) noexcept {
+    return avx512::FillLanes(seeds.data(), seeds.size(), steps, out);
 }
 
 }  // namespace brevant

@@ -6,6 +6,7 @@
 #include "engine/UniformBlocks.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -24,5 +25,7 @@ const UniformStream& UniformStreamNumber(int stream) noexcept;
 
 // FillUniformWith(DrawPath::Avx512, ...), in its own file (x86 only).
 void FillUniformAvx512(Generator& g, std::span<double> out) noexcept;
+// FillUniformLanes on the AVX-512 path for the first lanes, a multiple of sixteen: returns how many.
+std::size_t FillUniformLanesAvx512(std::span<Seeds> seeds, std::size_t steps, double* out) noexcept;
 
 }  // namespace brevant

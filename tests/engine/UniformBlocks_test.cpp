@@ -93,6 +93,50 @@ TEST(UniformBlocks, Avx512KernelEmulatedGivesTheStream) {
     });
 }
 
+// Lanes side by side: each lane's draws those of its own generator, for lane counts around the vector
+// widths; fill(seeds, steps, out) fills out.
+template <typename Fill>
+void ExpectEachLaneItsOwnStream(const Fill& fill) {
+    for (const std::size_t lanes : {1u, 3u, 8u, 16u, 21u, 32u, 40u}) {
+        for (const std::size_t steps : {0u, 1u, 7u, 300u}) {
+            std::vector<Seeds> seeds(lanes), after(lanes);
+            for (std::size_t j = 0; j < lanes; ++j) seeds[j] = brevant::JumpAhead(Seeds{11, 22, 33}, 1000 * j + 7);
+            std::vector<double> drawn(lanes * steps);
+            after = seeds;
+            fill(std::span<Seeds>(after), steps, drawn.data());
+            for (std::size_t j = 0; j < lanes; ++j) {
+                Generator one{seeds[j]};
+                for (std::size_t i = 0; i < steps; ++i) {
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn[i * lanes + j]), std::bit_cast<std::uint64_t>(one.Uniform()))
+                        << "lane " << j << " of " << lanes << ", step " << i;
+                }
+                EXPECT_EQ(after[j], one.seeds) << "lane " << j << " of " << lanes;
+            }
+        }
+    }
+}
+
+TEST_P(EveryPath, LanesEachFollowTheirOwnStream) {
+    const DrawPath path = GetParam();
+    if (!brevant::DrawPathAvailable(path)) GTEST_SKIP() << "this processor lacks the path's instructions";
+    ExpectEachLaneItsOwnStream([path](std::span<Seeds> seeds, std::size_t steps, double* out) {
+        brevant::FillUniformLanes(path, seeds, steps, out);
+    });
+}
+
+TEST(UniformBlocks, Avx512LanesKernelEmulatedFollowsTheStreams) {
+    ExpectEachLaneItsOwnStream([](std::span<Seeds> seeds, std::size_t steps, double* out) {
+        const std::size_t done = brevant::avx512::FillLanes(seeds.data(), seeds.size(), steps, out);
+        EXPECT_EQ(done, seeds.size() / 16 * 16);
+        // The lanes past the kernel's, one at a time.
+        for (std::size_t j = done; j < seeds.size(); ++j) {
+            Generator g{seeds[j]};
+            for (std::size_t i = 0; i < steps; ++i) out[i * seeds.size() + j] = g.Uniform();
+            seeds[j] = g.seeds;
+        }
+    });
+}
+
 // Uniforms hands out the same draws as Uniform, across the refills of the blocks, and leaves the same seeds.
 TEST(UniformBlocks, DrawsTakenInBlocksAreTheDrawsOneAtATime) {
     brevant::BlockGenerator blocks{Seeds{4, 5, 6}};
