@@ -1,14 +1,16 @@
 #include "cli/HistogramFile.h"
 
+#include "cli/HistogramModule.h"
+#include "engine/BuildInfo.h"
+#include "engine/DataFile.h"
 #include "engine/Histogram.h"
 #include "engine/OutputFile.h"
-#include "plot/HistogramPainter.h"
 
-#include <QGuiApplication>
-#include <QString>
+#include <dlfcn.h>
 
 #include <cctype>
 #include <filesystem>
+#include <mutex>
 
 namespace brevant::cli {
 
@@ -20,25 +22,35 @@ std::string Extension(const std::string& path) {
     return extension;
 }
 
-// Qt's start-up complains on standard error about a missing runtime folder, which the tool never uses;
-// the user's terminal should show only the tool's own output.
-void QuietStartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QStringLiteral("QStandardPaths:"))) return;
-    qt_message_output(type, context, message);
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+    throw OutputFileError("The histogram could not be saved as " + PrintableText(path) + ": " + reason);
 }
 
-// Fonts and painting on images need a GUI application object; the tool has no screen, so it uses the
-// offscreen platform unless one is set.
-void EnsureGuiApplication() {
-    if (QCoreApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "brevant-cli";
-    static char* argv[] = {name, nullptr};
-    const QtMessageHandler previous = qInstallMessageHandler(QuietStartupMessages);
-    // Kept to the end of the process: destroying it among static objects at exit is not safe.
-    new QGuiApplication(argc, argv);
-    qInstallMessageHandler(previous);
+// The picture function of the histogram module, loaded on first use and kept to the end of the process;
+// null with the reason when no module could be loaded.
+HistogramPictureFunction PictureFunction(std::string& reason) {
+    static std::once_flag once;
+    static HistogramPictureFunction function = nullptr;
+    static std::string why;
+    std::call_once(once, [] {
+        why = std::string("the picture module ") + kHistogramModuleFile + " is not installed beside the program";
+        for (const std::filesystem::path& folder : ProgramModuleFolders()) {
+            const std::filesystem::path file = folder / kHistogramModuleFile;
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(file, error)) continue;
+            void* const module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (module == nullptr) {
+                const char* const message = ::dlerror();
+                why = std::string("the picture module could not be loaded (") + (message ? message : "unknown error") + ")";
+                continue;
+            }
+            function = reinterpret_cast<HistogramPictureFunction>(::dlsym(module, kHistogramPictureSymbol));
+            if (function != nullptr) return;
+            why = std::string("the picture module ") + file.string() + " is not one of this program";
+        }
+    });
+    reason = why;
+    return function;
 }
 
 }  // namespace
@@ -51,12 +63,18 @@ bool IsHistogramFileName(const std::string& path) {
 void SaveHistogramFile(const std::string& path, RunResult& result) {
     const HistogramGeometry geometry = ComputeHistogram(result.resampled, result.histogram.caption,
                                                         result.histogram.observed, result.histogram.bounds);
-    EnsureGuiApplication();
-    const QSize size(kHistogramPixelsWide, kHistogramPixelsHigh);
-    const QString file = QString::fromStdString(path);
-    const QString error = Extension(path) == ".png" ? plot::SaveHistogramPng(file, geometry, size)
-                                                    : plot::SaveHistogramSvg(file, geometry, size);
-    if (!error.isEmpty()) throw OutputFileError(error.toStdString());
+    std::string reason;
+    const HistogramPictureFunction picture = PictureFunction(reason);
+    if (picture == nullptr) Fail(path, reason + ".");
+    std::string bytes, failure;
+    if (!picture(geometry, Extension(path) == ".png", kHistogramPixelsWide, kHistogramPixelsHigh, bytes, failure)) {
+        Fail(path, failure);
+    }
+    try {
+        WriteFileWhole(path, bytes, "histogram file");
+    } catch (const OutputFileError& e) {
+        Fail(path, e.Reason().empty() ? e.what() : e.Reason());
+    }
 }
 
 }  // namespace brevant::cli

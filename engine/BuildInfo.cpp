@@ -13,4 +13,9 @@ const DataFolderLayout& BuiltLayout() {
 
 std::vector<std::filesystem::path> ProgramDataFolders() { return DataFolders(ExecutableDir(), BuiltLayout()); }
 
+std::vector<std::filesystem::path> ProgramModuleFolders() {
+    static const DataFolderLayout layout{BREVANT_MODULE_FROM_BINDIR, BREVANT_BUILD_DIR, BREVANT_BUILD_DIR "/cli"};
+    return DataFolders(ExecutableDir(), layout);
+}
+
 }  // namespace brevant

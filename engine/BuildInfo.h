@@ -17,4 +17,9 @@ const DataFolderLayout& BuiltLayout();
 // Folders searched after the working folder, for the running program (see DataFolders).
 std::vector<std::filesystem::path> ProgramDataFolders();
 
+// Folders the batch tool's histogram module is looked for in, in order (never the working folder): the
+// installed lib/brevant relative to the program's folder, then, for a program in the build tree, the
+// build's cli/ folder.
+std::vector<std::filesystem::path> ProgramModuleFolders();
+
 }  // namespace brevant

@@ -1,6 +1,5 @@
 #include "plot/HistogramPainter.h"
 
-#include "engine/OutputFile.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -162,54 +161,28 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
     painter.restore();
 }
 
-namespace {
-
-QString SaveFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("The histogram could not be saved as %1: %2").arg(QDir::toNativeSeparators(path), reason);
-}
-
-// The finished picture goes through the output-file writer: a regular file is replaced whole (its
-// permission kept, a read-only one refused), a link is followed, and a pipe or device is written into.
-QString WritePicture(const QString& path, const QByteArray& bytes) {
-    try {
-        WriteFileWhole(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()),
-                       "histogram file");
-    } catch (const OutputFileError& e) {
-        return SaveFailure(path, QString::fromStdString(e.Reason().empty() ? e.what() : e.Reason()));
-    }
-    return {};
-}
-
-QString NoSize(const QString& path) { return SaveFailure(path, QStringLiteral("the picture has no size.")); }
-
-}  // namespace
-
-QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
-                         const std::optional<QFont>& font) {
-    if (size.width() < 1 || size.height() < 1) return NoSize(path);
+QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes) {
+    if (size.width() < 1 || size.height() < 1) return kNoPictureSize;
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
-        return SaveFailure(path, QStringLiteral("not enough memory for a picture of %1 x %2 pixels.")
-                                     .arg(size.width())
-                                     .arg(size.height()));
+        return QStringLiteral("not enough memory for a picture of %1 x %2 pixels.").arg(size.width()).arg(size.height());
     }
     image.fill(Qt::white);
     {
         QPainter painter(&image);
         PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry, font ? *font : HistogramFontFor(size));
     }
-    QByteArray bytes;
+    bytes.clear();
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        return SaveFailure(path, QStringLiteral("the PNG image could not be written."));
+        return QStringLiteral("the PNG image could not be written.");
     }
-    return WritePicture(path, bytes);
+    return {};
 }
 
-QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
-                         const std::optional<QFont>& font) {
-    if (size.width() < 1 || size.height() < 1) return NoSize(path);
-    QByteArray bytes;
+QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes) {
+    if (size.width() < 1 || size.height() < 1) return kNoPictureSize;
+    bytes.clear();
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
@@ -221,14 +194,14 @@ QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry,
     svg.setTitle(QStringLiteral("Histogram"));
     {
         QPainter painter;
-        if (!painter.begin(&svg)) return SaveFailure(path, QStringLiteral("the SVG image could not be started."));
+        if (!painter.begin(&svg)) return QStringLiteral("the SVG image could not be started.");
         const QRectF target(QPointF(0, 0), QSizeF(size));
         painter.fillRect(target, Qt::white);
         PaintHistogram(painter, target, geometry, font ? *font : HistogramFontFor(size));
         painter.end();
     }
     buffer.close();
-    return WritePicture(path, bytes);
+    return {};
 }
 
 }  // namespace brevant::plot

@@ -2,6 +2,7 @@
 // so the three cannot drift apart. Needs Qt Gui and Svg only (no widgets).
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QLocale>
 #include <QRectF>
@@ -33,7 +34,14 @@ QFont HistogramFontFor(QSize size);
 // picture box's default 480 x 400, scaled by the smaller of the two ratios, never below 7 pixels.
 QFont ScaledHistogramFont(const QFont& base, QSizeF size);
 
-// Save the picture on a white background, drawn in memory and then written as an output file is
+// The picture on a white background as the bytes of a PNG or SVG file, in bytes; returns an empty string,
+// or what went wrong ("the picture has no size."). Needs only Qt Gui and Svg (the batch tool's histogram
+// module is built from this file alone).
+inline const QString kNoPictureSize = QStringLiteral("the picture has no size.");
+QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes);
+QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes);
+
+// (HistogramFiles.cpp) Save the picture, drawn in memory and then written as an output file is
 // (engine/OutputFile.h): in full beside the target and renamed over it, so a failed save leaves an existing
 // file as it was; a pipe or device is written into. Return an empty string on success, otherwise
 // what went wrong, ready to show to the user.
@@ -41,5 +49,7 @@ QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry,
                          const std::optional<QFont>& font = std::nullopt);
 QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
                          const std::optional<QFont>& font = std::nullopt);
+// "The histogram could not be saved as <path>: <reason>".
+QString HistogramSaveFailure(const QString& path, const QString& reason);
 
 }  // namespace brevant::plot

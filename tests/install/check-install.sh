@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into an empty temporary prefix and checks what a user or a package gets there: the
 # programs and their --version, the description files and examples (and that the installed batch tool runs
-# one from another folder), the desktop entry, icons, AppStream metadata, man pages and bash completion.
+# one from another folder, and saves its histogram through the installed module), the desktop entry, icons, AppStream metadata, man pages and bash completion.
 # Usage: check-install.sh BUILD_DIR VERSION
 set -uo pipefail
 build=$1
@@ -63,6 +63,14 @@ if (cd "$tmp/elsewhere" && "$prefix/bin/brevant-cli" IndepT "$share/brevant/exam
 else
     cat "$tmp/elsewhere/run.err" >&2
     fail "the installed brevant-cli did not run the installed IndepT example"
+fi
+# The batch tool links no Qt library; the installed histogram module paints its pictures.
+if ldd "$prefix/bin/brevant-cli" | grep -q libQt6; then fail "brevant-cli links Qt"; fi
+if (cd "$tmp/elsewhere" && "$prefix/bin/brevant-cli" IndepT "$share/brevant/examples/IndepT-reaction-times.dat" \
+    --resamples 200 --seed 1,2,3 --histogram h.png > /dev/null 2> run.err); then
+    file "$tmp/elsewhere/h.png" | grep -q "PNG image data, 800 x 600" || fail "the installed histogram is not an 800 x 600 PNG"
+else
+    fail "the installed brevant-cli did not save a histogram: $(cat "$tmp/elsewhere/run.err")"
 fi
 # An example's procedure is named first in its file name: every one runs.
 for example in "$share"/brevant/examples/*.dat; do

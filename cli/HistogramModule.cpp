@@ -1,0 +1,51 @@
+// The histogram module itself (cli/HistogramModule.h), built with plot/HistogramPainter.cpp into
+// brevant-histogram.so.
+#include "cli/HistogramModule.h"
+
+#include "plot/HistogramPainter.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QString>
+
+namespace {
+
+// Qt's start-up complains on standard error about a missing runtime folder, which the tool never uses;
+// the user's terminal should show only the tool's own output.
+void QuietStartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QStringLiteral("QStandardPaths:"))) return;
+    qt_message_output(type, context, message);
+}
+
+// Fonts and painting on images need a GUI application object; the tool has no screen, so it uses the
+// offscreen platform unless one is set.
+void EnsureGuiApplication() {
+    if (QCoreApplication::instance() != nullptr) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "brevant-cli";
+    static char* argv[] = {name, nullptr};
+    const QtMessageHandler previous = qInstallMessageHandler(QuietStartupMessages);
+    // Kept to the end of the process: destroying it among static objects at exit is not safe.
+    new QGuiApplication(argc, argv);
+    qInstallMessageHandler(previous);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) bool BrevantHistogramPicture(
+    const brevant::HistogramGeometry& geometry, bool png, int width, int height, std::string& bytes,
+    std::string& failure) {
+    static_assert(std::is_same_v<decltype(&BrevantHistogramPicture), brevant::cli::HistogramPictureFunction>);
+    EnsureGuiApplication();
+    QByteArray picture;
+    const QSize size(width, height);
+    const QString error = png ? brevant::plot::HistogramPng(geometry, size, std::nullopt, picture)
+                              : brevant::plot::HistogramSvg(geometry, size, std::nullopt, picture);
+    if (!error.isEmpty()) {
+        failure = error.toStdString();
+        return false;
+    }
+    bytes.assign(picture.constData(), static_cast<std::size_t>(picture.size()));
+    return true;
+}

@@ -1,0 +1,20 @@
+// The batch tool's histogram module: the Qt painting of a histogram picture in a library of its own,
+// loaded only when --histogram asks for a picture, so that a plain run starts without loading Qt.
+#pragma once
+
+#include "engine/Histogram.h"
+
+#include <string>
+
+namespace brevant::cli {
+
+// Its file, looked for in ProgramModuleFolders() (engine/BuildInfo.h).
+inline constexpr const char* kHistogramModuleFile = "brevant-histogram.so";
+// The one function it exports (C linkage, so that the batch tool finds it by this name): the picture of
+// geometry, width x height pixels, as the bytes of a PNG (png) or SVG file; false with what went wrong in
+// failure ("the picture has no size.").
+inline constexpr const char* kHistogramPictureSymbol = "BrevantHistogramPicture";
+using HistogramPictureFunction = bool (*)(const HistogramGeometry& geometry, bool png, int width, int height,
+                                          std::string& bytes, std::string& failure);
+
+}  // namespace brevant::cli
