@@ -124,7 +124,7 @@ std::vector<float> AnyValues(std::mt19937& pick, std::size_t n, int kinds) {
 }
 
 std::vector<int> Sizes() {
-    std::vector<int> sizes{0, 1, 2, 3, 4, 5, 6, 7, 8, 2000, 1999};
+    std::vector<int> sizes{0, 1, 2, 3, 4, 5, 6, 7, 8, 2000, 1999, 2048, 3001};  // from 2048 on, a radix sort
     for (int n = 9; n < 1000; n = n * 3 / 2 + 1) sizes.push_back(n);
     return sizes;
 }
@@ -155,6 +155,19 @@ TEST(SortArray, BitIdenticalToLiteralIncludingSignedZeros) {
             SortArray(x);
             ASSERT_EQ(Bits(x), Bits(literal::ZeroBased(lx, n))) << n;
         }
+    }
+}
+
+// The radix sort's passes over keys that share their bits in some or all of the passes' digits.
+TEST(SortArray, LargeArraysOfFewDistinctValues) {
+    for (const std::vector<float>& values : std::vector<std::vector<float>>{
+             {2.5f}, {-1.0f, -3.0f, -2.0f}, {-0.0f, -7.0f}, {1e-45f, 3e38f, -1e-45f, 0.0f}, {1.0f, 1.0000001f}}) {
+        std::vector<float> x(5000);
+        for (std::size_t i = 0; i < x.size(); ++i) x[i] = values[(i * 7919) % values.size()];
+        std::vector<float> expected = x;
+        std::sort(expected.begin(), expected.end());
+        SortArray(x);
+        ASSERT_EQ(Bits(x), Bits(expected)) << values.size();
     }
 }
 
