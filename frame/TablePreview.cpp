@@ -67,6 +67,7 @@ TablePreview::TablePreview(Table table, const QString& path) : table_(std::move(
     rows_->setVerticalHeaderLabels(rowNames);
     rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows_->resizeColumnsToContents();
+    rows_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(rows_, 1);
 
     layout->addWidget(new QLabel(QStringLiteral("Open an analysis with this table as its data file (it then asks "
@@ -79,10 +80,12 @@ TablePreview::TablePreview(Table table, const QString& path) : table_(std::move(
         if (roles == nullptr) continue;
         QString needs = Text(RolesText(*roles));
         if (TakesGroupColumn(*roles)) needs += QStringLiteral(", or values and a grouping column");
-        auto* item = new QListWidgetItem(QStringLiteral("%1 \u2014 %2").arg(row.caption, needs), analyses_);
+        auto* item = new QListWidgetItem(QStringLiteral("%1\n      reads %2").arg(row.caption, needs), analyses_);
+        item->setToolTip(item->text());
         item->setData(Qt::UserRole, row.name);
     }
     analyses_->setCurrentRow(0);
+    analyses_->setSpacing(2);
     connect(analyses_, &QListWidget::itemActivated, this, &TablePreview::OpenSelected);
     layout->addWidget(analyses_, 1);
 
@@ -98,7 +101,7 @@ TablePreview::TablePreview(Table table, const QString& path) : table_(std::move(
     buttons->addWidget(open);
     buttons->addWidget(closeButton);
     layout->addLayout(buttons);
-    resize(640, 560);
+    resize(640, 620);
 }
 
 void TablePreview::OpenSelected() {
