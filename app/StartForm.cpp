@@ -233,7 +233,8 @@ void StartForm::mnuNewFile_Click() { DataEntryForm::ShowShared(); }
 void StartForm::mnuOpenFile_Click() {
     const QString name = frame::ShowFileDialog(
         this, {frame::FileDialogKind::Open, frame::kOpenDataFileTitle,
-               QStringLiteral("Data files(*.dat)|*.dat") + frame::kTableFilterEntry + QStringLiteral("|All files (*)|*")});
+               QStringLiteral("Data files(*.dat)|*.dat") + frame::kTableFilterEntry +
+                   QStringLiteral("|All files (*)|*")});
     if (name.isEmpty()) return;
     if (frame::IsTableFile(name)) {
         frame::ShowTablePreview(this, name);

@@ -51,8 +51,8 @@ bool LayOut(QWidget* parent, QPlainTextEdit* box, const Table& table) {
             roles.push_back(found);
         }
     }
-    const int chosen = frame::AskListChoice(parent, QStringLiteral("Lay the pasted columns out for which analysis?"),
-                                            captions);
+    const int chosen =
+        frame::AskListChoice(parent, QStringLiteral("Lay the pasted columns out for which analysis?"), captions);
     if (chosen < 0 || chosen >= static_cast<int>(roles.size())) return false;
     const ColumnRoles& procedure = *roles[static_cast<std::size_t>(chosen)];
     const std::optional<ColumnChoice> choice = frame::ChooseColumns(parent, table, procedure, std::nullopt);
@@ -65,8 +65,9 @@ bool LayOut(QWidget* parent, QPlainTextEdit* box, const Table& table) {
         return false;
     }
     box->insertPlainText(QString::fromStdString(layout.text));
-    QString told = QStringLiteral("The pasted columns are laid out for %1: %2. Save them with File > Save As and "
-                                  "open the file in that analysis.")
+    QString told = QStringLiteral(
+                       "The pasted columns are laid out for %1: %2. Save them with File > Save As and "
+                       "open the file in that analysis.")
                        .arg(captions[chosen], QString::fromStdString(ColumnsText(table, layout)));
     for (const std::string& note : layout.notes) told += QLatin1Char('\n') + QString::fromStdString(note);
     frame::ShowMessage(parent, told);
@@ -90,7 +91,8 @@ QString PastedTableText(const QString& block) {
     text += QLatin1Char('\n');
     if (LooksLikeTable(text.toStdString())) return text;
     qsizetype columns = 0;
-    for (const QString& line : text.split(QLatin1Char('\n'))) columns = std::max(columns, line.count(QLatin1Char('\t')) + 1);
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        columns = std::max(columns, line.count(QLatin1Char('\t')) + 1);
     QStringList header;
     for (qsizetype c = 1; c <= columns; ++c) header << QStringLiteral("column %1").arg(c);
     return header.join(QLatin1Char('\t')) + QLatin1Char('\n') + text;
@@ -102,9 +104,11 @@ bool HandleTabbedPaste(QWidget* parent, QPlainTextEdit* box, const QString& bloc
     try {
         table.emplace(ReadTextTable(text.toStdString(), kPastedName.toStdString()));
     } catch (const std::exception& e) {  // DataFileError: the line and what is wrong with it
-        const int answer = frame::AskChoice(
-            parent, QStringLiteral("The pasted block holds tabs but cannot be read as a table: %1").arg(QString::fromUtf8(e.what())),
-            {QStringLiteral("Paste as Plain Text"), QStringLiteral("Cancel")});
+        const int answer =
+            frame::AskChoice(parent,
+                             QStringLiteral("The pasted block holds tabs but cannot be read as a table: %1")
+                                 .arg(QString::fromUtf8(e.what())),
+                             {QStringLiteral("Paste as Plain Text"), QStringLiteral("Cancel")});
         return answer != 0;
     }
     const int answer = frame::AskChoice(
@@ -118,10 +122,16 @@ bool HandleTabbedPaste(QWidget* parent, QPlainTextEdit* box, const QString& bloc
         {QStringLiteral("Save as Table..."), QStringLiteral("Lay Out for an Analysis..."),
          QStringLiteral("Paste as Plain Text"), QStringLiteral("Cancel")});
     switch (answer) {
-        case kSaveTable: SaveTable(parent, text); return true;
-        case kLayOut: LayOut(parent, box, *table); return true;
-        case kPlainText: return false;
-        default: return true;
+        case kSaveTable:
+            SaveTable(parent, text);
+            return true;
+        case kLayOut:
+            LayOut(parent, box, *table);
+            return true;
+        case kPlainText:
+            return false;
+        default:
+            return true;
     }
 }
 

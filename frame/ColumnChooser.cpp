@@ -61,8 +61,8 @@ void FillColumnsWidget(QTableWidget* widget, const Table& table) {
     const std::vector<ColumnSummary> summaries = SummariseColumns(table);
     widget->clear();
     widget->setColumnCount(4);
-    widget->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Column"), QStringLiteral("Values"),
-                                       QStringLiteral("First values")});
+    widget->setHorizontalHeaderLabels(
+        {QStringLiteral("#"), QStringLiteral("Column"), QStringLiteral("Values"), QStringLiteral("First values")});
     widget->setRowCount(static_cast<int>(summaries.size()));
     for (int r = 0; r < static_cast<int>(summaries.size()); ++r) {
         const ColumnSummary& s = summaries[static_cast<std::size_t>(r)];
@@ -89,17 +89,16 @@ ColumnChooser::ColumnChooser(const Table& table, const ColumnRoles& roles, const
     setWindowTitle(QStringLiteral("Choose Columns: %1").arg(file));
     auto* layout = new QVBoxLayout(this);
 
-    auto* heading = new QLabel(QStringLiteral("The table %1 has %2 columns and %3 rows. %4 needs %5%6.")
-                                   .arg(file)
-                                   .arg(table.Columns())
-                                   .arg(table.Rows())
-                                   .arg(parent != nullptr && !parent->windowTitle().isEmpty()
-                                            ? parent->windowTitle() : procedure,
-                                        Text(RolesText(roles)),
-                                        TakesGroupColumn(roles)
-                                            ? QStringLiteral(", or one column of values and a grouping column")
-                                            : QString()),
-                               this);
+    auto* heading =
+        new QLabel(QStringLiteral("The table %1 has %2 columns and %3 rows. %4 needs %5%6.")
+                       .arg(file)
+                       .arg(table.Columns())
+                       .arg(table.Rows())
+                       .arg(parent != nullptr && !parent->windowTitle().isEmpty() ? parent->windowTitle() : procedure,
+                            Text(RolesText(roles)),
+                            TakesGroupColumn(roles) ? QStringLiteral(", or one column of values and a grouping column")
+                                                    : QString()),
+                   this);
     heading->setWordWrap(true);
     layout->addWidget(heading);
 
@@ -126,13 +125,13 @@ ColumnChooser::ColumnChooser(const Table& table, const ColumnRoles& roles, const
     if (TakesAnyNumber(roles)) {
         auto* wideLayout = new QVBoxLayout(widePage);
         wideLayout->setContentsMargins(0, 0, 0, 0);
-        wideLayout->addWidget(new QLabel(QStringLiteral("Tick a column for each %1, at least 2, in order:")
-                                             .arg(Text(roles.roles[0])),
-                                         widePage));
+        wideLayout->addWidget(new QLabel(
+            QStringLiteral("Tick a column for each %1, at least 2, in order:").arg(Text(roles.roles[0])), widePage));
         columnList_ = new QListWidget(widePage);
         columnList_->setObjectName(QStringLiteral("lstColumns"));
         for (std::size_t c = 0; c < table.Columns(); ++c) {
-            auto* item = new QListWidgetItem(QStringLiteral("%1  %2").arg(c + 1).arg(ColumnTitle(table, c)), columnList_);
+            auto* item =
+                new QListWidgetItem(QStringLiteral("%1  %2").arg(c + 1).arg(ColumnTitle(table, c)), columnList_);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             item->setCheckState(Qt::Unchecked);
         }
@@ -187,7 +186,8 @@ ColumnChooser::ColumnChooser(const Table& table, const ColumnRoles& roles, const
         try {
             const TableLayout found = LayOutTable(table, roles, {});
             ColumnChoice choice;
-            for (const UsedColumn& used : found.columns) choice.columns.push_back(ColumnKey(static_cast<int>(used.column)).toStdString());
+            for (const UsedColumn& used : found.columns)
+                choice.columns.push_back(ColumnKey(static_cast<int>(used.column)).toStdString());
             Show(choice, false);
             shown = true;
         } catch (const std::exception&) {
@@ -269,7 +269,8 @@ void ColumnChooser::Show(const ColumnChoice& choice, bool longForm) {
 bool ColumnChooser::LongForm() const { return long_ != nullptr && long_->isChecked(); }
 
 QComboBox* ColumnChooser::RoleBox(int role) const {
-    return role >= 0 && role < static_cast<int>(roleBoxes_.size()) ? roleBoxes_[static_cast<std::size_t>(role)] : nullptr;
+    return role >= 0 && role < static_cast<int>(roleBoxes_.size()) ? roleBoxes_[static_cast<std::size_t>(role)]
+                                                                   : nullptr;
 }
 
 ColumnChoice ColumnChooser::Choice() const {

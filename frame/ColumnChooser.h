@@ -37,7 +37,7 @@ std::optional<Table> ReadTableFile(const std::string& path);
 
 // A short summary of one column for lists: its values (cells that are not missing) and the first few.
 struct ColumnSummary {
-    QString name;         // as the table names it; "column 3" when it has none
+    QString name;  // as the table names it; "column 3" when it has none
     std::size_t values = 0;
     QString firstValues;  // "4.1, 5.3, 6.0, ..."
 };

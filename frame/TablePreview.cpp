@@ -59,7 +59,8 @@ TablePreview::TablePreview(Table table, const QString& path) : table_(std::move(
         rowNames << Text(table_.RowLabel(static_cast<std::size_t>(r)));
         for (int c = 0; c < static_cast<int>(summaries.size()); ++c) {
             const auto row = static_cast<std::size_t>(r), column = static_cast<std::size_t>(c);
-            auto* item = new QTableWidgetItem(table_.Missing(row, column) ? QString() : Text(table_.GroupName(row, column)));
+            auto* item =
+                new QTableWidgetItem(table_.Missing(row, column) ? QString() : Text(table_.GroupName(row, column)));
             item->setFlags(Qt::ItemIsEnabled);
             rows_->setItem(r, c, item);
         }
@@ -135,8 +136,9 @@ TablePreview* ShowTablePreview(QWidget* parent, const QString& path) {
         return nullptr;
     }
     if (!table) {
-        ShowMessage(parent, QStringLiteral("%1 is not a table: its first line names no columns.")
-                                .arg(QDir::toNativeSeparators(path)));
+        ShowMessage(
+            parent,
+            QStringLiteral("%1 is not a table: its first line names no columns.").arg(QDir::toNativeSeparators(path)));
         return nullptr;
     }
     auto* preview = new TablePreview(std::move(*table), path);

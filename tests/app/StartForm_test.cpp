@@ -289,8 +289,8 @@ private slots:
         dialogAnswers_ << counts << table;
         trigger(form, "mnuOpenFile");
         QVERIFY(DataEntryForm::Existing()->isVisible());
-        QVERIFY(DataEntryForm::Existing()->findChild<QPlainTextEdit*>(QStringLiteral("DataForm"))->toPlainText().startsWith(
-            QStringLiteral("2\n1 2")));
+        auto* box = DataEntryForm::Existing()->findChild<QPlainTextEdit*>(QStringLiteral("DataForm"));
+        QVERIFY(box->toPlainText().startsWith(QStringLiteral("2\n1 2")));
         DataEntryForm::Existing()->hide();
         trigger(form, "mnuOpenFile");
         auto* preview = qobject_cast<brevant::frame::TablePreview*>(brevant::frame::LoadedWindow(2));

@@ -2,9 +2,9 @@
 // row. Laid out for an analysis it gives that analysis's counts-first text (so IndepT's t is the t of the two
 // pasted columns as groups), saved it is a table that opens in its preview, pasted as plain text it stays as
 // it was, and cancelled nothing changes.
+#include "app/TablePaste.h"
 #include "analysis/catalogue/ProcedureCatalogue.h"
 #include "app/DataEntryForm.h"
-#include "app/TablePaste.h"
 #include "frame/ChoiceDialog.h"
 #include "frame/ColumnChooser.h"
 #include "frame/Dialogs.h"
@@ -14,11 +14,11 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace brevant;
@@ -33,9 +33,9 @@ enum Answer { kSave, kLayOut, kPlain, kCancel };
 struct PasteCase {
     const char* what;
     QString block;
-    int answer;          // to the question; -1: no question may be asked
-    QString text;        // the editor's text afterwards
-    bool previewShown;   // a table was saved and its preview opened
+    int answer;         // to the question; -1: no question may be asked
+    QString text;       // the editor's text afterwards
+    bool previewShown;  // a table was saved and its preview opened
 };
 
 }  // namespace
@@ -50,7 +50,8 @@ private slots:
     void init() {
         messages_.clear();
         frame::SetMessageHook([this](const QString& text) { messages_ << text; });
-        frame::SetFileDialogHook([this](frame::FileDialogKind, const QString&) { return dir_.filePath(QStringLiteral("pasted")); });
+        frame::SetFileDialogHook(
+            [this](frame::FileDialogKind, const QString&) { return dir_.filePath(QStringLiteral("pasted")); });
         frame::SetColumnChooserHook([](frame::ColumnChooser&) { return true; });  // the preselection
     }
     void cleanup() {
@@ -82,7 +83,8 @@ private slots:
             QGuiApplication::clipboard()->setText(c.block);
             box->paste();
             QCOMPARE(asked.isEmpty(), c.answer < 0);
-            if (c.answer >= 0) QVERIFY2(asked[0].contains(QStringLiteral("2 columns and 4 rows")), qPrintable(asked[0]));
+            if (c.answer >= 0)
+                QVERIFY2(asked[0].contains(QStringLiteral("2 columns and 4 rows")), qPrintable(asked[0]));
             QCOMPARE(box->toPlainText(), c.text);
             const QString saved = dir_.filePath(QStringLiteral("pasted.tsv"));
             QCOMPARE(QFile::exists(saved), c.previewShown);

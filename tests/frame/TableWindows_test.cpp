@@ -29,12 +29,12 @@ void Pick(QComboBox* box, int column) {
 
 struct TableCase {
     const char* window;
-    const char* table;    // the file's text (.csv)
-    const char* twin;     // the same values as counts-first text, written by hand
+    const char* table;                           // the file's text (.csv)
+    const char* twin;                            // the same values as counts-first text, written by hand
     std::function<void(ColumnChooser&)> answer;  // what the user does in the chooser before OK
-    const char* columns;  // the Copy Results row, after "Columns\t"
-    const char* options;  // in the command that repeats the run
-    const char* note;     // a note the run must show, or nullptr
+    const char* columns;                         // the Copy Results row, after "Columns\t"
+    const char* options;                         // in the command that repeats the run
+    const char* note;                            // a note the run must show, or nullptr
 };
 
 const TableCase kCases[] = {
@@ -112,9 +112,9 @@ private slots:
             RunAndWait(w);
             QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
             const CatalogueEntry* entry = FindProcedure(c.window);
-            RunResult direct = RunDirect(
-                [entry](DataFile& f, const RunSettings& s, Generator& g, RunControl& r) { return entry->Run(f, s, {}, g, r); },
-                kSeeds, twin, 1000);
+            RunResult direct = RunDirect([entry](DataFile& f, const RunSettings& s, Generator& g,
+                                                 RunControl& r) { return entry->Run(f, s, {}, g, r); },
+                                         kSeeds, twin, 1000);
             for (const ResultBox& box : direct.boxes) QCOMPARE(Box(w, box.control), ExpectedBoxText(box));
             QVERIFY(w->ResultsTable().contains(QStringLiteral("\nColumns\t") + QString::fromUtf8(c.columns) + u'\n'));
             const QString tip = w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip();
@@ -189,7 +189,8 @@ private slots:
         QVERIFY(w != nullptr && preselected && w->DataFileChosen());
         QCOMPARE(w->Stored().dataFile, table);
         QCOMPARE(w->Stored().columns->columns, (std::vector<std::string>{"before", "after"}));
-        QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblDataFile"))->text().endsWith(QStringLiteral("(before, after)")));
+        QVERIFY(
+            w->findChild<QLabel*>(QStringLiteral("lblDataFile"))->text().endsWith(QStringLiteral("(before, after)")));
         // Counts-first text is no table: refused by the preview, chosen in a window without a chooser.
         const QString counts = Temp("counts.dat");
         WriteText(counts, "2\n1 2\n3 4\n");
