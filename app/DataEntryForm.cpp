@@ -1,5 +1,6 @@
 #include "app/DataEntryForm.h"
 
+#include "app/TablePaste.h"
 #include "frame/Dialogs.h"
 #include "frame/Shell.h"
 
@@ -184,7 +185,10 @@ void DataEntryForm::BuildControls() {
     layout->addWidget(txtInstruct_);
 
     // Editable from the start: a user may type a new data file without loading one.
-    DataForm_ = new QPlainTextEdit(central);
+    auto* box = new DataTextEdit(central);
+    // A block of spreadsheet columns asks before it is pasted: read row by row, they would be mixed.
+    box->onTabbedPaste = [this, box](const QString& text) { return HandleTabbedPaste(this, box, text); };
+    DataForm_ = box;
     DataForm_->setObjectName(QStringLiteral("DataForm"));
     DataForm_->setFont(FixedPitchFont());
     DataForm_->setLineWrapMode(QPlainTextEdit::NoWrap);

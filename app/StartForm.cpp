@@ -1,7 +1,9 @@
 #include "app/StartForm.h"
 #include "windows/RegisterWindows.h"
 
+#include "frame/ColumnChooser.h"
 #include "frame/Description.h"
+#include "frame/TablePreview.h"
 #include "frame/Dialogs.h"
 #include "frame/Shell.h"
 #include "app/DataEntryForm.h"
@@ -226,10 +228,19 @@ void StartForm::OpenAnalysis(const QString& windowName) {
 
 void StartForm::mnuNewFile_Click() { DataEntryForm::ShowShared(); }
 
-// The chosen name is not kept: data files are opened in the analysis windows and the data editor.
+// Data first, then the analysis: counts-first text opens in the data editor, a table in a preview of its
+// columns from which any analysis opens with the table as its data file.
 void StartForm::mnuOpenFile_Click() {
-    frame::ShowFileDialog(
-        this, {frame::FileDialogKind::Open, frame::kOpenDataFileTitle, QStringLiteral("Data files(*.dat)|*.dat")});
+    const QString name = frame::ShowFileDialog(
+        this, {frame::FileDialogKind::Open, frame::kOpenDataFileTitle,
+               QStringLiteral("Data files(*.dat)|*.dat") + frame::kTableFilterEntry +
+                   QStringLiteral("|All files (*)|*")});
+    if (name.isEmpty()) return;
+    if (frame::IsTableFile(name)) {
+        frame::ShowTablePreview(this, name);
+        return;
+    }
+    if (DataEntryForm::Shared()->Load(name)) DataEntryForm::ShowShared();  // else it has said why
 }
 
 // The main window holds no data of its own: saving saves the data editor's text.

@@ -1,5 +1,6 @@
 #include "frame/AnalysisWindow.h"
 
+#include "frame/ColumnChooser.h"
 #include "frame/Description.h"
 #include "frame/Dialogs.h"
 #include "frame/HistogramBox.h"
@@ -114,6 +115,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     layout->addWidget(BuildButtons());
     setCentralWidget(central);
     BuildEditMenu();  // after the result area, whose context menu offers Copy Results
+    BuildColumnsEntry();
     BuildStatusLine();
 
     driver_ = new RunDriver({[this](const RunControl& control) { ShowRunProgress(control); },
@@ -269,21 +271,28 @@ void AnalysisWindow::Option2_Click(int index) {
 }
 
 void AnalysisWindow::mnuOpenFile_Click() {
-    const QString name = ShowFileDialog(this, {FileDialogKind::Open, kOpenDataFileTitle, row_.dataFilter});
+    const QString name =
+        ShowFileDialog(this, {FileDialogKind::Open, kOpenDataFileTitle, row_.dataFilter + kTableFilterEntry});
     if (name.isEmpty()) return;  // cancelled: the stored name stays
+    UseDataFile(name);
+}
+
+bool AnalysisWindow::UseDataFile(const QString& name) {
     // The dialog accepts typed names; a file that cannot be read is refused now rather than at the run.
     QFile file(name);
     if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
         const QString reason = QFileInfo(name).isDir() ? QStringLiteral("it is a folder") : file.errorString();
         ShowMessage(this, QStringLiteral("The data file %1 cannot be opened: %2.")
                               .arg(QDir::toNativeSeparators(name), reason));
-        return;
+        return false;
     }
     file.close();
+    if (!ChooseTableColumns(name)) return false;
     Stored().dataFile = name;
     dataFileChosen_ = true;
     ShowFileStatus();
     ShowRunStatus();  // names the last run's data file once it differs
+    return true;
 }
 
 // The dialog is an open-file dialog: picking an existing file (a data file, say) must not quietly give it

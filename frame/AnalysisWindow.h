@@ -19,6 +19,7 @@
 #pragma once
 
 #include "frame/WindowTable.h"
+#include "analysis/ColumnRoles.h"
 #include "analysis/Procedure.h"
 #include "frame/RunDriver.h"
 #include "engine/Module1.h"
@@ -57,6 +58,7 @@ struct StoredValues {
     float quantile = 0.0f;           // likewise for the confidence buttons
     QString dataFile;
     QString outputFile;
+    std::optional<ColumnChoice> columns;  // the data file's chosen columns when it is a table
 };
 // The store of the window of that name (created empty on first use).
 StoredValues& StoredValuesOf(const QString& windowName);
@@ -77,6 +79,7 @@ struct RunRecord {
     Seeds seeds;    // the generator's state as the resamples began
     bool stopped = false;  // the run stopped partway: only the boxes known before the resamples show
     QStringList options;   // the window's own choices as batch-tool options
+    QString columns;       // a table's columns read (ColumnsText); empty for counts-first text
 };
 
 // One row of an analysis window's result area: the label (name and caption) to the left of a read-only
@@ -118,6 +121,11 @@ public:
     // level and seeds, then each label with its boxes' texts as shown, then the notes. Empty before a run.
     QString ResultsTable() const;
     QAction* CopyResultsAction() const { return copyResults_; }
+    // Makes the file the window's data file, as the data-file menu entry does once a name is chosen: a file
+    // that cannot be opened is refused; a table first shows the column chooser (AnalysisWindowTable.cpp),
+    // and cancelling it keeps the earlier data file. True when the file is now the window's.
+    bool UseDataFile(const QString& name);
+    QAction* ChooseColumnsAction() const { return chooseColumns_; }
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
     void ShowProgress1(std::int32_t value, std::int32_t maximum);
@@ -138,6 +146,7 @@ public slots:
     void mnuExitItem_Click();       // handler 10
     void cmdRun_Click();            // the run start, then RunProcedure
     void CopyResults();             // ResultsTable() onto the clipboard
+    void ChooseColumns_Click();     // the chooser again for the table chosen (Edit > Choose Columns...)
 
 protected:
     // The analysis's own run, called once the run start has passed. The frame's own runs the procedure
@@ -190,6 +199,11 @@ private:
     QWidget* BuildProgressRows();
     QWidget* BuildButtons();
     void RunHandler(Handler handler);
+    // Tables (AnalysisWindowTable.cpp): the Edit menu's entry, the chooser, and a run's data laid out from the
+    // chosen columns.
+    void BuildColumnsEntry();
+    bool ChooseTableColumns(const QString& name);
+    DataFile OpenRunData(const QString& path);
     int NextResultRow();
     void ShowBar(QProgressBar* bar, std::int32_t value, std::int32_t maximum);
     bool OutputFileRefused(const RunRequest& request);
@@ -226,6 +240,10 @@ private:
     QLabel* runStatus_ = nullptr;
     QLabel* staleMark_ = nullptr;
     QAction* copyResults_ = nullptr;
+    QAction* chooseColumns_ = nullptr;
+    QString tableNote_;              // rows of a table the run in progress left out
+    QString runColumns_;             // the columns it reads (ColumnsText)
+    QStringList runColumnOptions_;   // and the batch tool's --columns and --group for them
 };
 
 // A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the

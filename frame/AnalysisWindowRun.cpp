@@ -60,9 +60,10 @@ bool AnalysisWindow::Running() const { return driver_->Running(); }
 void AnalysisWindow::StartRun(const RunRequest& request) {
     PreparedRun prepared;
     try {
-        DataFile file = DataFile::Open(QFile::encodeName(request.dataFile).toStdString());
+        DataFile file = OpenRunData(request.dataFile);
         prepared = prepare_(file, request.settings);
         unreadNote_ = QString::fromStdString(file.UnreadItemsNote().value_or(std::string()));
+        if (!tableNote_.isEmpty()) unreadNote_ = unreadNote_.isEmpty() ? tableNote_ : tableNote_ + u'\n' + unreadNote_;
     } catch (const std::bad_alloc&) {
         MarkResultsStale();
         ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")

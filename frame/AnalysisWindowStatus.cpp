@@ -91,6 +91,15 @@ QString RepeatCommand(const QString& procedure, const RunRecord& run) {
     return words.join(QLatin1Char(' '));
 }
 
+// A table's chosen columns after its name on the status line: " (fast, slow)", " (time by speed)".
+QString ChoiceText(const ColumnChoice& choice) {
+    QStringList names;
+    for (const std::string& column : choice.columns) names << QString::fromStdString(column);
+    QString text = names.join(QStringLiteral(", "));
+    if (choice.group) text += QStringLiteral(" by ") + QString::fromStdString(*choice.group);
+    return QStringLiteral(" (") + text + QLatin1Char(')');
+}
+
 const QString kStaleText = QStringLiteral(
     "The results shown are those of the earlier run (see the status line): the last run did not start.");
 
@@ -156,6 +165,7 @@ void AnalysisWindow::ShowFileStatus() {
     ShowFile(dataStatus_, QStringLiteral("Data file"), dataFileChosen_ ? Stored().dataFile : QString(),
              QStringLiteral("none chosen"));
     ShowFile(outputStatus_, QStringLiteral("Output file"), Stored().outputFile, QStringLiteral("none"));
+    if (dataFileChosen_ && Stored().columns) dataStatus_->setText(dataStatus_->text() + ChoiceText(*Stored().columns));
     if (!WritesOutputFile() && !Stored().outputFile.isEmpty())
         outputStatus_->setText(outputStatus_->text() + QStringLiteral(" (not written by this window)"));
 }
@@ -178,7 +188,9 @@ void AnalysisWindow::ShowRunStatus() {
     if (!run.level.isEmpty()) parts << run.level;
     parts << QStringLiteral("seeds ") + SeedsText(run.seeds);
     runStatus_->setText(parts.join(QStringLiteral(" \u00B7 ")));
-    runStatus_->setToolTip(QStringLiteral("The resamples started from the seeds %1; this command repeats the run:\n")
+    const QString columns = run.columns.isEmpty() ? QString() : QStringLiteral("Columns read: %1\n").arg(run.columns);
+    runStatus_->setToolTip(columns +
+                           QStringLiteral("The resamples started from the seeds %1; this command repeats the run:\n")
                                .arg(SeedsText(run.seeds)) +
                            RepeatCommand(row_.name, run));
 }
@@ -191,7 +203,8 @@ void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
         for (int i = 0; i < 3; ++i)
             if (kQuantileValues[i] == request.settings.confidence) record.level = kQuantileCaptions[i];
     }
-    record.options = BatchToolOptions();
+    record.options = BatchToolOptions() + runColumnOptions_;
+    record.columns = runColumns_;
     record.seeds = GetSeeds();  // runs are one at a time: nothing draws between here and the resamples
     starting_ = record;
     // The boxes now show this run's observed figures.
@@ -234,6 +247,7 @@ QString AnalysisWindow::ResultsTable() const {
     QStringList rows;
     rows << TableRow({QStringLiteral("Procedure"), row_.caption, row_.name});
     rows << TableRow({QStringLiteral("Data file"), Native(QFileInfo(run.dataFile).absoluteFilePath())});
+    if (!run.columns.isEmpty()) rows << TableRow({QStringLiteral("Columns"), run.columns});
     rows << TableRow({QStringLiteral("Resamples"), QString::number(run.resamples)});
     if (!run.level.isEmpty()) rows << TableRow({QStringLiteral("Level"), run.level});
     // Three cells: "1,234,567" in one would read as a number in a spreadsheet.

@@ -6,6 +6,7 @@
 #include "frame/Shell.h"
 #include "app/DataEntryForm.h"
 #include "app/StartForm.h"
+#include "frame/TablePreview.h"
 #include "app/frmSplash.h"
 #include "engine/BuildInfo.h"
 #include "engine/Module1.h"
@@ -273,8 +274,29 @@ private slots:
         trigger(form, "mnuOpenFile");
         QCOMPARE(dialogs_.size(), 1);
         QCOMPARE(dialogs_[0].first, FileDialogKind::Open);
-        QCOMPARE(dialogs_[0].second, QStringLiteral("Data files(*.dat)|*.dat"));
-        QCOMPARE(brevant::frame::LoadedWindowCount(), 1);  // nothing else happens
+        // The documented filter first, then tables: the name is opened as what it is. This one does not exist.
+        QVERIFY(dialogs_[0].second.startsWith(QStringLiteral("Data files(*.dat)|*.dat|Tables (*.csv")));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(!DataEntryForm::Existing()->isVisible());
+        // Counts-first text opens in the data editor, a table in its preview.
+        const QString counts = dir_->filePath(QStringLiteral("counts.dat"));
+        const QString table = dir_->filePath(QStringLiteral("table.txt"));
+        for (const auto& [name, text] : {std::pair{counts, "2\n1 2\n3 4\n"}, std::pair{table, "x;y\n1;2\n"}}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        dialogAnswers_ << counts << table;
+        trigger(form, "mnuOpenFile");
+        QVERIFY(DataEntryForm::Existing()->isVisible());
+        auto* box = DataEntryForm::Existing()->findChild<QPlainTextEdit*>(QStringLiteral("DataForm"));
+        QVERIFY(box->toPlainText().startsWith(QStringLiteral("2\n1 2")));
+        DataEntryForm::Existing()->hide();
+        trigger(form, "mnuOpenFile");
+        auto* preview = qobject_cast<brevant::frame::TablePreview*>(brevant::frame::LoadedWindow(2));
+        QVERIFY(preview != nullptr && preview->isVisible() && preview->Path() == table);
+        delete preview;
+        QCOMPARE(messages_.size(), 1);
 
         trigger(form, "mnuNewFile");
         QVERIFY(DataEntryForm::Existing() != nullptr && DataEntryForm::Existing()->isVisible());
@@ -293,7 +315,7 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("2\r\n5 6\r\n"));
         trigger(form, "mnuSaveFileAs");
-        QCOMPARE(dialogs_.size(), 3);
+        QCOMPARE(dialogs_.size(), 5);  // three opens, then the two saves
     }
 
     // "Quit" with the About box, the editor and several analysis windows loaded ends the program.
