@@ -4,58 +4,55 @@
 
 #include <bit>
 #include <cstddef>
+#include <type_traits>
 
 namespace brevant {
 
 namespace {
 
-// The baseline: one RunningSums per lane, the lanes of both groups side by side.
-struct PlainLanes {
-    const LaneGroup& group;
-    RunningSums running[kGroupLanes];
-    bool constant[kGroupLanes] = {true, true, true, true, true, true, true, true};
+// The baseline: four lanes side by side through a group (more would leave the registers), lanes 0-3 of a,
+// then of b, then lanes 4-7. Each lane takes RunningSums' own steps: a float or a double addition, the
+// square formed in double and, for single sums, the sum of squares rounded to float after each addition.
+constexpr int kPlainSide = 4;
 
-    PlainLanes(const LaneGroup& g, SumPrecision precision) noexcept
-        : group(g),
-          running{RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision),
-                  RunningSums(precision), RunningSums(precision), RunningSums(precision), RunningSums(precision)} {}
-
-    void Add(std::int32_t i) noexcept {
-        for (std::size_t j = 0; j < kGroupLanes; ++j) {
-            const float* const lane = group.first + j * static_cast<std::size_t>(group.stride);
-            running[j].Add(lane[i]);
-            constant[j] &= lane[i] == lane[0];
+template <bool kSingle>
+void SumFourPlain(const LaneGroup& g, int firstLane, GroupLaneSums& out) noexcept {
+    using Sum = std::conditional_t<kSingle, float, double>;
+    Sum sum[kPlainSide] = {}, squares[kPlainSide] = {};
+    bool constant[kPlainSide] = {true, true, true, true};
+    const auto stride = static_cast<std::size_t>(g.stride);
+    const float* const lanes = g.first + static_cast<std::size_t>(firstLane) * stride;
+    for (std::int32_t i = 0; i < g.count; ++i) {
+        for (int j = 0; j < kPlainSide; ++j) {
+            const float* const lane = lanes + static_cast<std::size_t>(j) * stride;
+            const float x = lane[i];
+            sum[j] = sum[j] + static_cast<Sum>(x);
+            squares[j] = static_cast<Sum>(static_cast<double>(squares[j]) + static_cast<double>(x) * x);
+            constant[j] &= x == lane[0];
         }
     }
-    void Store(GroupLaneSums& out) const noexcept {
-        for (std::size_t j = 0; j < kGroupLanes; ++j) {
-            out.sum[j] = running[j].Sum();
-            out.squares[j] = running[j].Squares();
-            out.constant[j] = constant[j];
-        }
+    for (int j = 0; j < kPlainSide; ++j) {
+        out.sum[firstLane + j] = sum[j];
+        out.squares[firstLane + j] = squares[j];
+        out.constant[firstLane + j] = constant[j];
     }
-};
+}
 
-void SumPlain(SumPrecision precision, const LaneGroup& a, const LaneGroup& b, GroupLaneSums& sumsA,
-              GroupLaneSums& sumsB) noexcept {
-    PlainLanes lanesA(a, precision), lanesB(b, precision);
-    const std::int32_t common = a.count < b.count ? a.count : b.count;
-    for (std::int32_t i = 0; i < common; ++i) {
-        lanesA.Add(i);
-        lanesB.Add(i);
+template <bool kSingle>
+void SumPlain(const LaneGroup& a, const LaneGroup& b, GroupLaneSums& sumsA, GroupLaneSums& sumsB) noexcept {
+    for (int lane = 0; lane < kGroupLanes; lane += kPlainSide) {
+        SumFourPlain<kSingle>(a, lane, sumsA);
+        SumFourPlain<kSingle>(b, lane, sumsB);
     }
-    for (std::int32_t i = common; i < a.count; ++i) lanesA.Add(i);
-    for (std::int32_t i = common; i < b.count; ++i) lanesB.Add(i);
-    lanesA.Store(sumsA);
-    lanesB.Store(sumsB);
 }
 
 #ifdef BREVANT_LANES_X86
 
 using lanes::EightDoubles;
 
-// One group's sums over eight AVX2 lanes: a float addition, or for double sums a double one; the square
-// formed in double, added in double and, for single sums, rounded to float.
+// One group's sums over eight AVX2 lanes, two groups side by side while both have values: a float
+// addition, or for double sums a double one; the square formed in double, added in double and, for single
+// sums, rounded to float.
 template <bool kSingle>
 struct Avx2Lanes {
     const float* first;
@@ -122,7 +119,11 @@ void SumGroupLanes(DrawPath path, SumPrecision precision, const LaneGroup& a, co
     }
 #endif
     (void)path;
-    SumPlain(precision, a, b, sumsA, sumsB);
+    if (precision == SumPrecision::Single) {
+        SumPlain<true>(a, b, sumsA, sumsB);
+    } else {
+        SumPlain<false>(a, b, sumsA, sumsB);
+    }
 }
 
 }  // namespace brevant

@@ -1,7 +1,8 @@
 // The running sums of a group of values in eight lanes at once, each lane its own arrangement or resample:
-// the sum and the sum of squares as RunningSums gives them, and whether every value equals the first. Two
-// groups go side by side so that their chains of roundings overlap; each lane still adds its own values in
-// order. A baseline path and an AVX2 path give the same bits. Qt-free.
+// the sum and the sum of squares as RunningSums gives them, and whether every value equals the first. The
+// lanes' chains of roundings run side by side (on the AVX2 path the eight lanes of two groups, on the
+// baseline four lanes at a time); each lane still adds its own values in order, so both paths give the same
+// bits. Qt-free.
 #pragma once
 
 #include "engine/Module1.h"
@@ -28,7 +29,7 @@ struct GroupLaneSums {
     bool constant[kGroupLanes];
 };
 
-// The sums of the lanes of a and of b, side by side while both have values, then the longer group alone.
+// The sums of the lanes of a and of b (on the AVX2 path side by side while both have values).
 void SumGroupLanes(DrawPath path, SumPrecision precision, const LaneGroup& a, const LaneGroup& b, GroupLaneSums& sumsA,
                    GroupLaneSums& sumsB) noexcept;
 
