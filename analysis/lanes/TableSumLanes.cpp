@@ -218,7 +218,9 @@ void SumTablesIn(DrawPath path, const float* tables, std::int32_t count, std::in
     const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
     std::vector<Acc> totals;
     std::int32_t b = 0;
-    for (; b + kSide <= count; b += kSide) SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums + b);
+    for (; b + kSide <= count; b += kSide) {
+        SumsSideBySide(tables + static_cast<std::size_t>(b) * size, n, k, totals, sums + b);
+    }
     for (; b < count; ++b) sums[b] = SumsOfTable(tables + static_cast<std::size_t>(b) * size, n, k, totals);
 }
 
