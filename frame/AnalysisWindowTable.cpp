@@ -44,8 +44,9 @@ const QString kChooseAgain = QStringLiteral(" Choose the columns again with Edit
 void AnalysisWindow::BuildColumnsEntry() {
     auto* edit = findChild<QMenu*>(QStringLiteral("mnuEdit"));
     if (edit == nullptr) return;
-    edit->addSeparator();
+    edit->addSeparator()->setProperty(kAddedEntryProperty, true);
     chooseColumns_ = edit->addAction(QStringLiteral("Choose &Columns..."));
+    chooseColumns_->setProperty(kAddedEntryProperty, true);
     chooseColumns_->setObjectName(QStringLiteral("mnuChooseColumns"));
     chooseColumns_->setEnabled(false);  // until a table is the data file
     connect(chooseColumns_, &QAction::triggered, this, &AnalysisWindow::ChooseColumns_Click);
