@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Module1.h"
+#include "engine/SeedsText.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +20,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A whole number written with digits only (at most 18), or nothing.
-std::optional<std::int64_t> WholeNumber(std::string_view text);
+// A whole number written with digits only (at most 18), or nothing (engine/SeedsText.h).
+using brevant::WholeNumber;
 
 // --resamples: 1 to kMaxResamples. Throws UsageError.
 std::int32_t ParseResamples(const std::string& text);
@@ -36,7 +37,8 @@ std::int64_t ParseExactLimit(const std::string& text);
 // --confidence: 90, 95 or 99, with the quantile of the windows' button of that level. Throws UsageError.
 std::pair<int, float> ParseConfidence(const std::string& text);
 
-// --seed: three whole numbers A,B,C, each from 1 to its generator's modulus less one. Throws UsageError.
+// --seed: three whole numbers A,B,C, each from 1 to its generator's modulus less one (ReadSeeds, which the
+// windows' Edit > Seeds reads with too). Throws UsageError.
 Seeds ParseSeeds(const std::string& text);
 
 // The texts in messages: in double quotes, control characters and bytes that are not UTF-8 as "?".
