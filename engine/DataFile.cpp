@@ -334,24 +334,28 @@ std::optional<std::string> DataFile::GroupsInColumnsNote(std::size_t firstSize) 
 DataFile::Item DataFile::Next(std::string_view what) {
     if (itemsRead_ == itemCount_) {
         throw DataFileError("The data file " + Quoted(name_) + " ends too early: item " +
-                            std::to_string(itemCount_ + 1) + " (" + std::string(what) +
+                            std::to_string(itemCount_ + 1) + " of the file (" + std::string(what) +
                             ") is missing; the file holds only " + std::to_string(itemCount_) +
                             (itemCount_ == 1 ? " item." : " items."));
     }
     std::size_t i = position_;
     for (; IsSeparator(text_[i]); ++i) {  // an item is left, so the scan stops inside the text
-        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 == text_.size() || text_[i + 1] != '\n'))) ++line_;
+        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 == text_.size() || text_[i + 1] != '\n'))) {
+            ++line_;
+            lineItems_ = 0;
+        }
     }
     const std::size_t start = i;
     while (i < text_.size() && !IsSeparator(text_[i])) ++i;
     position_ = i;
     ++itemsRead_;
-    return {std::string_view(text_).substr(start, i - start), itemsRead_, line_};
+    ++lineItems_;
+    return {std::string_view(text_).substr(start, i - start), itemsRead_, line_, lineItems_};
 }
 
 void DataFile::Fail(const Item& item, std::string_view what, const std::string& problem) const {
-    throw DataFileError("The data file " + Quoted(name_) + ", item " + std::to_string(item.number) + " on line " +
-                        std::to_string(item.line) + " (" + std::string(what) + "): " + problem);
+    throw DataFileError("The data file " + Quoted(name_) + ", line " + std::to_string(item.line) + ", item " +
+                        std::to_string(item.onLine) + " (" + std::string(what) + "): " + problem);
 }
 
 std::int32_t DataFile::ReadCount(std::string_view what, std::int32_t min, std::int32_t max) {
@@ -400,7 +404,7 @@ float DataFile::ReadValue(std::string_view what) {
 std::vector<float> DataFile::ReadValues(std::size_t n, std::string_view what) {
     if (n > ItemsLeft()) {
         // An item that is no number is the likelier fault ("1;2;3" for three values): name it first.
-        const std::size_t position = position_, line = line_, read = itemsRead_;
+        const std::size_t position = position_, line = line_, lineItems = lineItems_, read = itemsRead_;
         while (ItemsLeft() > 0) {
             float value = 0;
             const Item item = Next(what);
@@ -408,11 +412,12 @@ std::vector<float> DataFile::ReadValues(std::size_t n, std::string_view what) {
         }
         position_ = position;
         line_ = line;
+        lineItems_ = lineItems;
         itemsRead_ = read;
         throw DataFileError("The data file " + Quoted(name_) + " holds fewer values than announced: " +
-                            std::to_string(n) + (n == 1 ? " is" : " are") + " needed from item " + std::to_string(itemsRead_ + 1) +
-                            " on (" + std::string(what) + "), but only " + std::to_string(ItemsLeft()) +
-                            (ItemsLeft() == 1 ? " item is" : " items are") + " left.");
+                            std::to_string(n) + (n == 1 ? " is" : " are") + " needed, starting at item " +
+                            std::to_string(itemsRead_ + 1) + " of the file (" + std::string(what) + "), but only " +
+                            std::to_string(ItemsLeft()) + (ItemsLeft() == 1 ? " item is" : " items are") + " left.");
     }
     std::vector<float> values;
     values.reserve(n);

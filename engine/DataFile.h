@@ -1,7 +1,8 @@
 // The one reader of data files: items separated by any run of commas, blanks, tabs and line breaks,
 // counts first, then values; anything after the last value read is not read (UnreadItemsNote says so). A
-// UTF-8 byte-order mark is skipped; a file in UTF-16 or UTF-32, or one that is not text, is refused by name. Every failure throws DataFileError with a message naming the file, the problem and, where it
-// applies, the item number and line.
+// UTF-8 byte-order mark is skipped; a file in UTF-16 or UTF-32, or one that is not text, is refused by name. Every
+// failure throws DataFileError with a message naming the file, the problem and, where it applies, the line and the
+// item's place on it ("line 3, item 2"); counts over the whole file say so ("item 7 of the file").
 #pragma once
 
 #include <cstddef>
@@ -62,8 +63,9 @@ private:
     // number is counted once at the start so ReadValues can refuse before allocating.
     struct Item {
         std::string_view text;
-        std::size_t number;  // 1-based
+        std::size_t number;  // 1-based, over the whole file
         std::size_t line;    // 1-based
+        std::size_t onLine;  // 1-based place on its line
     };
     DataFile(std::string text, std::string name);
     Item Next(std::string_view what);
@@ -75,6 +77,7 @@ private:
     std::size_t itemsRead_ = 0;
     std::size_t position_ = 0;  // where the search for the next item starts
     std::size_t line_ = 1;      // line of position_
+    std::size_t lineItems_ = 0;  // items read on line_
     std::vector<std::int32_t> counts_;  // the counts read so far, in order
     std::size_t countsLine_ = 0;        // the line of the last count read
     std::optional<std::size_t> valuesStart_;  // where the search for the first value started

@@ -153,7 +153,7 @@ TEST(DataFile, CountsAreWholeNumbersInRange) {
                          Case{"1e400", "\"1e400\" is out of range"},
                          Case{"2147483648", "\"2147483648\" is out of range"}}) {
         const std::string message = ErrorOf([&] { Text(c.text).ReadCount("the size of group 1", 1, 1000); });
-        EXPECT_NE(message.find("\"test.dat\", item 1 on line 1 (the size of group 1): " + std::string(c.problem)),
+        EXPECT_NE(message.find("\"test.dat\", line 1, item 1 (the size of group 1): " + std::string(c.problem)),
                   std::string::npos)
             << message;
     }
@@ -213,14 +213,14 @@ TEST(DataFile, ValuesRoundAsStrtof) {
 }
 
 TEST(DataFile, MessagesNameItemAndLine) {
-    // LF, CR LF and lone CR all end a line; blank lines count.
+    // LF, CR LF and lone CR all end a line; blank lines count; items are counted within their line.
     struct Case {
         const char* text;
         const char* where;
     };
-    for (const Case c : {Case{"1\n2\n\nx", "item 3 on line 4"}, Case{"1\r\n2\r\n\r\nx", "item 3 on line 4"},
-                         Case{"1\r2\r\rx", "item 3 on line 4"}, Case{"1 2,x", "item 3 on line 1"},
-                         Case{"\n\n1 2\r\n  \tx", "item 3 on line 4"}}) {
+    for (const Case c : {Case{"1\n2\n\nx", "line 4, item 1"}, Case{"1\r\n2\r\n\r\nx", "line 4, item 1"},
+                         Case{"1\r2\r\rx", "line 4, item 1"}, Case{"1 2,x", "line 1, item 3"},
+                         Case{"\n\n1 2\r\n  \tx", "line 4, item 1"}, Case{"1\n2 x", "line 2, item 2"}}) {
         DataFile file = Text(c.text);
         file.ReadValue("a");
         file.ReadValue("b");
@@ -238,17 +238,17 @@ TEST(DataFile, FewerValuesThanAnnounced) {
     DataFile file = Text("5\n1 2\n3");
     EXPECT_EQ(file.ReadCount("n", 1, 100), 5);
     EXPECT_EQ(ErrorOf([&] { file.ReadValues(5, "the values"); }),
-              "The data file \"test.dat\" holds fewer values than announced: 5 are needed from item 2 on (the "
-              "values), but only 3 items are left.");
+              "The data file \"test.dat\" holds fewer values than announced: 5 are needed, starting at item 2 of "
+              "the file (the values), but only 3 items are left.");
     DataFile one = Text("1");
     EXPECT_NE(ErrorOf([&] { one.ReadValues(static_cast<std::size_t>(one.ReadCount("n", 1, 9)), "v"); })
-                  .find("1 is needed from item 2 on (v), but only 0 items are left."),
+                  .find("1 is needed, starting at item 2 of the file (v), but only 0 items are left."),
               std::string::npos);
     DataFile ends = Text("1 2");
     ends.ReadValues(2, "values");
     EXPECT_EQ(ErrorOf([&] { ends.ReadCount("the size of group 2", 1, 10); }),
-              "The data file \"test.dat\" ends too early: item 3 (the size of group 2) is missing; the file holds "
-              "only 2 items.");
+              "The data file \"test.dat\" ends too early: item 3 of the file (the size of group 2) is missing; "
+              "the file holds only 2 items.");
 }
 
 // True when text holds only valid UTF-8 and no control character: safe for a terminal and for JSON.
@@ -309,7 +309,7 @@ TEST(DataFile, JoinedNumbersAreNamedWithASeparatorHint) {
     DataFile file = Text("3\n1;2;3");
     EXPECT_EQ(file.ReadCount("n", 1, 10), 3);
     const std::string message = ErrorOf([&] { file.ReadValues(3, "the values"); });
-    EXPECT_EQ(message, "The data file \"test.dat\", item 2 on line 2 (the values): \"1;2;3\" is not a number. Items "
+    EXPECT_EQ(message, "The data file \"test.dat\", line 2, item 1 (the values): \"1;2;3\" is not a number. Items "
                        "are separated by commas, blanks, tabs or line breaks, not by \";\".");
     EXPECT_NE(ErrorOf([] { Text("4|5").ReadCount("n", 1, 10); }).find("\"4|5\" is not a whole number. Items are"),
               std::string::npos);

@@ -240,7 +240,7 @@ private slots:
             const char* text;
             const char* says;
         } cases[] = {
-            {"IndepT", "2 2\r\n1 a 3 4\r\n", "item 4"},
+            {"IndepT", "2 2\r\n1 a 3 4\r\n", "line 2, item 2"},
             {"IndepT", "1 2\r\n1 2 3\r\n", "group A; each group needs at least 2 values"},
             {"IndepT", "2 2\r\n5 5 5 5\r\n", "no spread"},
             {"IndepT", "3 3\r\n1 2 3 4\r\n", "group"},  // fewer values than announced
