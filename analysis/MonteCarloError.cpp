@@ -34,7 +34,7 @@ std::string NameOf(std::span<const ResultBox> boxes, std::size_t at) {
 
 std::string LevelText(double level) { return level == 0.05 ? "0.05" : "0.01"; }
 
-std::string SettleSentence(const MonteCarloFigure& f, double level) {
+std::string SettleSentence(const MonteCarloFigure& f, double level, std::int32_t offered) {
     const std::string opening = f.name + " (" + f.text + ")";
     const std::optional<double> needed = ResamplesToSettle(f.p, level);
     if (!needed) {
@@ -46,7 +46,13 @@ std::string SettleSentence(const MonteCarloFigure& f, double level) {
         return within + "more than " + GroupedCount(kMaxResamples) +
                " resamples, the most one run can draw, would be needed to place it clearly on one side.";
     }
-    return within + "about " + RoundedCountText(*needed) + " resamples would place it clearly on one side.";
+    const std::string about =
+        within + "about " + RoundedCountText(*needed) + " resamples would place it clearly on one side";
+    if (*needed > static_cast<double>(offered)) {
+        return about + ", more than the " + GroupedCount(offered) +
+               " offered here: the batch tool, brevant-cli, can draw them (--resamples).";
+    }
+    return about + ".";
 }
 
 }  // namespace
@@ -75,7 +81,8 @@ std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes
     return figures;
 }
 
-std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples) {
+std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples,
+                                         std::int32_t offered) {
     const std::vector<MonteCarloFigure> figures = MonteCarloFigures(boxes, resamples);
     if (figures.empty()) return {};
     std::string errors;
@@ -96,14 +103,14 @@ std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::
         }
         for (const double level : kMonteCarloLevels) {
             if (f.standardError > 0.0 && std::abs(f.p - level) <= 3.0 * f.standardError)
-                notes.push_back(SettleSentence(f, level));
+                notes.push_back(SettleSentence(f, level, offered));
         }
     }
     return notes;
 }
 
-void AddMonteCarloNotes(RunResult& result, std::int32_t resamples) {
-    for (std::string& note : MonteCarloNotes(result.boxes, resamples)) result.notes.push_back(std::move(note));
+void AddMonteCarloNotes(RunResult& result, std::int32_t resamples, std::int32_t offered) {
+    for (std::string& note : MonteCarloNotes(result.boxes, resamples, offered)) result.notes.push_back(std::move(note));
     AddExactNotes(result);
 }
 

@@ -36,12 +36,14 @@ std::vector<MonteCarloFigure> MonteCarloFigures(std::span<const ResultBox> boxes
 // The notes: one sentence giving every proportion's standard error, then one per proportion and level
 // where p lies within three standard errors of the level, saying how many resamples would place it clearly
 // on one side; a proportion of 0 or 1, whose error is 0, gets the bound 3/R instead. Nothing when no box
-// holds a proportion.
-std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples);
+// holds a proportion. offered is the most resamples the caller can run (a window's largest count button):
+// a count beyond it is said to be the batch tool's to draw.
+std::vector<std::string> MonteCarloNotes(std::span<const ResultBox> boxes, std::int32_t resamples,
+                                         std::int32_t offered = kMaxResamples);
 
 // Appends MonteCarloNotes to the result's notes, then the exact shares' note (ExactNotes), where the
 // procedure counted its arrangements.
-void AddMonteCarloNotes(RunResult& result, std::int32_t resamples);
+void AddMonteCarloNotes(RunResult& result, std::int32_t resamples, std::int32_t offered = kMaxResamples);
 
 // The note on the exact shares (analysis/ExactShares.h): each box's share over all the arrangements, named as
 // the Monte Carlo notes name it; or, when there were too many to count, how many there are. Nothing when

@@ -83,6 +83,14 @@ TEST(MonteCarloError, APValueNearALevelSaysHowManyResamplesWouldSettleIt) {
     EXPECT_EQ(notes[1], "p as extreme (0.048) lies within three standard errors of 0.05; about 110,000 resamples "
                         "would place it clearly on one side.");
 
+    // Where fewer resamples are offered than the count needs (a window's largest button), the batch tool is
+    // named; a count within the offer is advised as before.
+    EXPECT_EQ(brevant::MonteCarloNotes(boxes, 1000, 100'000)[1],
+              "p as extreme (0.048) lies within three standard errors of 0.05; about 110,000 resamples would place "
+              "it clearly on one side, more than the 100,000 offered here: the batch tool, brevant-cli, can draw "
+              "them (--resamples).");
+    EXPECT_EQ(brevant::MonteCarloNotes(boxes, 1000, 110'000)[1], notes[1]);
+
     // Far from 0.05 in errors once R is large: no second note.
     EXPECT_EQ(brevant::MonteCarloNotes(boxes, 1'000'000).size(), 1u);
 
