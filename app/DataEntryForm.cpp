@@ -259,6 +259,10 @@ bool DataEntryForm::SaveTo(const QString& fileName) {
         return false;
     }
     DataForm_->document()->setModified(false);
+    // The text is now that file's: the label names it, as after a load.
+    const QString fullName = QFileInfo(fileName).absoluteFilePath();
+    lblFile_->setText(fullName);
+    lblFile_->setToolTip(fullName);
     return true;
 }
 

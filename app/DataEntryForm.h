@@ -34,7 +34,8 @@ public:
 
     // Loads the file into the box; on failure shows why and leaves the box and the label as they were.
     bool Load(const QString& fileName);
-    // Writes the box's text followed by CR LF, replacing the file only once the whole text is written.
+    // Writes the box's text followed by CR LF, replacing the file only once the whole text is written; the
+    // label then names that file.
     bool SaveTo(const QString& fileName);
 
     // Whether the text changed since it was last loaded or saved.

@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     brevant::RemoveTemporaryFileOnInterrupt();  // an interrupt while an output file is written leaves nothing
+    // The settings (the file dialogs' last folder) are kept under these names.
+    QApplication::setOrganizationName(QStringLiteral("Brevant"));
+    QApplication::setOrganizationDomain(QStringLiteral("brevant.org"));
     QApplication::setApplicationName(QStringLiteral("Brevant Procedures"));
     QApplication::setApplicationVersion(QString::fromLatin1(brevant::ProgramVersion().data(),
                                                           qsizetype(brevant::ProgramVersion().size())));

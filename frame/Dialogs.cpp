@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QStringList>
 #include <QTreeView>
@@ -19,11 +22,13 @@ namespace {
 MessageHook messageHook;
 QuestionHook questionHook;
 FileDialogHook fileDialogHook;
+TextHook textHook;
 }  // namespace
 
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
+void SetTextHook(TextHook hook) { textHook = std::move(hook); }
 
 void ShowMessage(QWidget* parent, const QString& text) {
     if (messageHook) {
@@ -43,6 +48,17 @@ bool AskYesNo(QWidget* parent, const QString& text) {
     if (questionHook) return questionHook(text) == QMessageBox::Yes;
     return QMessageBox::question(parent, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label, const QString& text) {
+    if (textHook) return textHook(label, text);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title.isEmpty() ? kProgramTitle : title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
 QString QtFilter(const QString& pipeFilter) {
@@ -68,7 +84,7 @@ QString FilterSuffix(const QString& pattern) {
 
 QString WithSuffix(const QString& name, const QString& suffix) {
     if (name.isEmpty() || suffix.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
-    if (name.endsWith(QLatin1Char('/'))) return name;  // a folder, not a file name
+    if (name.endsWith(QLatin1Char('/')) || QFileInfo(name).isDir()) return name;  // a folder, not a file name
     return name.endsWith(QLatin1Char('.')) ? name + suffix : name + QLatin1Char('.') + suffix;
 }
 
@@ -108,31 +124,42 @@ QString ExamplesFolder() {
     return found.empty() ? QString() : QDir::cleanPath(QString::fromStdString(found.string()));
 }
 
+QString StartFolder(FileDialogKind kind) {
+    const QString last = QSettings().value(kLastFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    if (kind == FileDialogKind::Open) {
+        if (const QString examples = ExamplesFolder(); !examples.isEmpty()) return examples;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec) {
     const QStringList patterns = FilterPatterns(spec.filter);
-    const bool addSuffix = spec.kind == FileDialogKind::Save && spec.addFilterSuffix;
+    const bool addSuffix = spec.kind == FileDialogKind::Save || spec.addFilterSuffix;
     if (fileDialogHook) {
         const QString name = fileDialogHook(spec.kind, spec.filter);
         return addSuffix && !patterns.isEmpty() ? WithSuffix(name, FilterSuffix(patterns.first())) : name;
     }
     const QString title = spec.title.isEmpty() ? kProgramTitle : spec.title;
-    QFileDialog dialog(parent, title, {}, QtFilter(spec.filter));
+    QFileDialog dialog(parent, title, StartFolder(spec.kind), QtFilter(spec.filter));
+    // The suffix of the filter chosen; QFileDialog adds it as its default suffix, so that it asks about
+    // replacing the suffixed name.
+    QString suffix = addSuffix && !patterns.isEmpty() ? FilterSuffix(patterns.first()) : QString();
+    if (addSuffix) {
+        const auto follow = [&dialog, &suffix, patterns](const QString& chosen) {
+            const qsizetype at = dialog.nameFilters().indexOf(chosen);
+            suffix = at >= 0 && at < patterns.size() ? FilterSuffix(patterns[at]) : QString();
+            dialog.setDefaultSuffix(suffix);
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+        dialog.setDefaultSuffix(suffix);
+    }
+    // Both kinds accept names that do not exist yet: the output file is chosen with an open dialog too.
+    dialog.setFileMode(QFileDialog::AnyFile);
     if (spec.kind == FileDialogKind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (addSuffix) {
-            // QFileDialog adds the default suffix itself and asks about replacing the suffixed name.
-            const auto follow = [&dialog, patterns](const QString& chosen) {
-                const QStringList entries = dialog.nameFilters();
-                const qsizetype at = entries.indexOf(chosen);
-                dialog.setDefaultSuffix(at >= 0 && at < patterns.size() ? FilterSuffix(patterns[at]) : QString());
-            };
-            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
-            if (!patterns.isEmpty()) dialog.setDefaultSuffix(FilterSuffix(patterns.first()));
-        }
     } else {
-        // The open dialog accepts names that do not exist yet: the output file is chosen with it too.
-        dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         // The example data files, wherever the descriptions are found, one click away in the side bar.
         const QString examples = ExamplesFolder();
@@ -140,7 +167,14 @@ QString ShowFileDialog(QWidget* parent, const FileDialogSpec& spec) {
     }
     GiveRoom(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    const QString name = WithSuffix(chosen, suffix);
+    // "name." gets its suffix here, past the dialog's own question about replacing a file.
+    if (name != chosen && spec.kind == FileDialogKind::Save && QFileInfo::exists(name) &&
+        !AskYesNo(parent, QStringLiteral("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(name))))
+        return {};
+    QSettings().setValue(kLastFolderKey, QFileInfo(name).absolutePath());
+    return name;
 }
 
 }  // namespace brevant::frame

@@ -217,21 +217,23 @@ private slots:
         QCOMPARE(box()->blockCount(), int(lines) + 2);  // the last, unended line gains its CR LF
     }
 
-    // A save that fails says so, and the file that was there keeps its old contents.
     // Save As with a name typed without a suffix saves a .dat file, as the data filter promises; a name
-    // with a suffix of its own keeps it.
+    // with a suffix of its own keeps it. The label then names the file saved.
     void saveAsAddsTheDataSuffix() {
         box()->setPlainText(QStringLiteral("3\n1 2 3"));
         saveThroughMenu(path("scores"));
         QCOMPARE(dialogs_.last().first, FileDialogKind::Save);
         QCOMPARE(ReadBytes(path("scores.dat")), QByteArray("3\r\n1 2 3\r\n"));
         QVERIFY(!QFileInfo::exists(path("scores")));
+        QCOMPARE(label()->text(), QFileInfo(path("scores.dat")).absoluteFilePath());
         saveThroughMenu(path("scores.txt"));
         QVERIFY(QFileInfo::exists(path("scores.txt")));
+        QCOMPARE(label()->text(), QFileInfo(path("scores.txt")).absoluteFilePath());
         QVERIFY(!QFileInfo::exists(path("scores.txt.dat")));
         QVERIFY(messages_.isEmpty());
     }
 
+    // A save that fails says so, and the file that was there keeps its old contents.
     void failedSaveKeepsOldFile() {
         WriteBytes(path("old.dat"), "old contents\r\n");
         box()->setPlainText(QString(64 * 1024, QLatin1Char('9')));
