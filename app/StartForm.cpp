@@ -221,7 +221,7 @@ void StartForm::FillDirectoryList() {
 }
 
 void StartForm::OpenAnalysis(const QString& windowName) {
-    if (frame::ShowAnalysisWindow(windowName) == nullptr) {
+    if (frame::ShowAnalysisWindow(windowName, this) == nullptr) {
         frame::ShowMessage(this, QStringLiteral("The analysis window %1 could not be opened.").arg(windowName));
     }
 }
@@ -250,10 +250,10 @@ void StartForm::mnuSaveFileAs_Click() {
     DataEntryForm::Shared()->mnuSaveAsFile_Click();
 }
 
-// Ends the program at once, without unloading the windows one by one; only unsaved editor text is asked about.
+// Ends the program at once, without unloading the windows one by one, once every window that could lose
+// work has agreed: a run in progress, unsaved editor text.
 void StartForm::mnuExit_Click() {
-    DataEntryForm* editor = DataEntryForm::Existing();
-    if (editor != nullptr && !editor->ConfirmQuit()) return;
+    if (!frame::MayQuitAll()) return;
     QCoreApplication::exit(0);
 }
 

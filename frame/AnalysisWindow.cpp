@@ -1,7 +1,6 @@
 #include "frame/AnalysisWindow.h"
 
 #include "frame/ColumnChooser.h"
-#include "frame/Description.h"
 #include "frame/Dialogs.h"
 #include "frame/HistogramBox.h"
 #include "frame/Shell.h"
@@ -9,7 +8,6 @@
 
 #include <QAction>
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
@@ -116,6 +115,7 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
     setCentralWidget(central);
     BuildEditMenu();  // after the result area, whose context menu offers Copy Results
     BuildColumnsEntry();
+    AddDescriptionEntry();
     BuildStatusLine();
 
     driver_ = new RunDriver({[this](const RunControl& control) { ShowRunProgress(control); },
@@ -123,8 +123,8 @@ AnalysisWindow::AnalysisWindow(const WindowRow& row, QWidget* parent) : QMainWin
                              [this](const QString& message) { FailRun(message); }},
                             this);
     // One run at a time in the whole program: every Run button follows the gate.
-    runButton_->setEnabled(!TheRunGate().Busy());
-    connect(&TheRunGate(), &RunGate::busyChanged, runButton_, [this](bool busy) { runButton_->setEnabled(!busy); });
+    FollowRunGate(TheRunGate().Busy());
+    connect(&TheRunGate(), &RunGate::busyChanged, this, &AnalysisWindow::FollowRunGate);
 
     RegisterLoadedWindow(this);
 }
@@ -141,8 +141,8 @@ void AnalysisWindow::BuildMenus() {
         for (const MenuEntry& entry : menu.entries) {
             QAction* action = qmenu->addAction(entry.caption);
             action->setObjectName(entry.name);
-            const Handler handler = entry.handler;
-            connect(action, &QAction::triggered, this, [this, handler] { RunHandler(handler); });
+            // The row lives as long as the program (WindowTable), so the entry may be kept by reference.
+            connect(action, &QAction::triggered, this, [this, &entry] { RunEntry(entry); });
         }
     }
 }
@@ -288,17 +288,29 @@ bool AnalysisWindow::UseDataFile(const QString& name) {
     }
     file.close();
     if (!ChooseTableColumns(name)) return false;
-    Stored().dataFile = name;
+    StoredValues& stored = Stored();
+    // An output file was agreed to for the data it was chosen with: another data file's run must not
+    // quietly replace it (a copy of an example, say). The same data file keeps it.
+    const bool otherData = !stored.dataFile.isEmpty() && QFileInfo(stored.dataFile) != QFileInfo(name);
+    const QString forgotten = otherData ? stored.outputFile : QString();
+    if (otherData) stored.outputFile.clear();
+    stored.dataFile = name;
     dataFileChosen_ = true;
     ShowFileStatus();
     ShowRunStatus();  // names the last run's data file once it differs
+    if (!forgotten.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("A new data file: the output file %1 is no longer used. Choose an "
+                                                "output file again to keep this file's resampled values.")
+                                     .arg(QFileInfo(forgotten).fileName()),
+                                 10000);
+    }
     return true;
 }
 
 // The dialog is an open-file dialog: picking an existing file (a data file, say) must not quietly give it
 // up to the next run's resampled values.
 void AnalysisWindow::mnuOpenOut_Click() {
-    const QString name = ShowFileDialog(this, {FileDialogKind::Open, kChooseOutputFileTitle, kOutputFilter});
+    const QString name = ShowFileDialog(this, {FileDialogKind::Open, kChooseOutputFileTitle, kOutputFilter, true});
     if (name.isEmpty() || !ConfirmOutputFile(name)) return;  // No keeps the earlier choice
     Stored().outputFile = name;  // nothing is written until a run
     ShowFileStatus();
@@ -308,36 +320,6 @@ void AnalysisWindow::mnuNewFile_Click() { ShowDataEditor(); }
 
 void AnalysisWindow::mnuAbout_Click() {
     if (!row_.aboutText.isEmpty()) ShowMessage(this, row_.aboutText);
-}
-
-void AnalysisWindow::mnuDescript_Click() {
-    if (row_.descriptionFile.isEmpty()) return;
-    if (!txtFile_->isVisible()) {
-        txtFile_->setVisible(true);
-        // Grow to make room for the box rather than squeeze the histogram, within the screen.
-        QSize room = sizeHint();
-        if (screen() != nullptr) room = room.boundedTo(screen()->availableGeometry().size());
-        resize(size().expandedTo(room).expandedTo(minimumSizeHint()));
-    }
-    // Lines end in CR LF; the box shows line breaks only. Rebuilt from empty each time.
-    QString text = ReadDescription(row_.descriptionFile);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    txtFile_->setPlainText(text);
-    txtFile_->setEnabled(!row_.descriptionDisabled);
-}
-
-void AnalysisWindow::cmdMainMenu_Click() { close(); }  // closeEvent shows the main window
-
-void AnalysisWindow::Quit_Click() { QuitAll(); }
-
-// "End the program at once" would discard an editor's unsaved text and a run in progress; it quits the
-// same careful way as the quit button, so every window can finish or refuse.
-void AnalysisWindow::mnuExitItem_Click() { QuitAll(); }
-
-void AnalysisWindow::closeEvent(QCloseEvent* event) {
-    driver_->Cancel();  // a run in progress ends here: nothing is written, nothing shown
-    if (!Quitting()) ShowMainWindow();
-    event->accept();
 }
 
 void AnalysisWindow::setVisible(bool visible) {

@@ -9,7 +9,8 @@
 //   other control arrays follow the same scheme: element i of Name is "Name_i" (Label2(0) is "Label2_0")
 //   txtFile, ProgressBar1, ProgressBar2, Histogram, and the row's button, label and menu names.
 //   Beside them: the status line's lblDataFile, lblOutputFile and lblRunInfo, the mark lblStale over results
-//   left from an earlier run, and the Edit menu mnuEdit with mnuCopyResults.
+//   left from an earlier run, the Edit menu mnuEdit with mnuCopyResults and mnuSeeds, and the entry
+//   mnuFullDescription (in the menu of the window's Description entry, else in a Help menu of its own).
 //   Each QMenu and its menuAction() carry the menu's name; each entry's QAction carries the entry's name.
 //
 // A window for one analysis derives from AnalysisWindow and, in its constructor, takes its result boxes and
@@ -22,6 +23,7 @@
 #include "analysis/ColumnRoles.h"
 #include "analysis/Procedure.h"
 #include "frame/RunDriver.h"
+#include "frame/Shell.h"
 #include "engine/Module1.h"
 
 #include <QMainWindow>
@@ -32,6 +34,7 @@
 #include <initializer_list>
 #include <optional>
 #include <span>
+#include <utility>
 
 class QAction;
 class QButtonGroup;
@@ -47,12 +50,14 @@ class QVBoxLayout;
 namespace brevant::frame {
 
 class HistogramBox;
+class StatusLabel;
 
 // Menu entries the frame adds beside those of the window table (the picture box's "Save Histogram As..."
 // and "Plot..." at the end of the first menu, after a separator) carry this property, set to true.
 inline constexpr char kAddedEntryProperty[] = "addedByFrame";
 
 // The four values each analysis window keeps for the whole run of the program, whether it is open or not.
+// The output file belongs with its data file: choosing another data file forgets it.
 struct StoredValues {
     std::int32_t resampleCount = 0;  // 0 until a count button is clicked or a run starts
     float quantile = 0.0f;           // likewise for the confidence buttons
@@ -80,6 +85,8 @@ struct RunRecord {
     bool stopped = false;  // the run stopped partway: only the boxes known before the resamples show
     QStringList options;   // the window's own choices as batch-tool options
     QString columns;       // a table's columns read (ColumnsText); empty for counts-first text
+    QList<std::pair<QString, QString>> choices;  // the same as the window names them ("Bootstrap Errors", "yes")
+    QString outputFile;                          // the file the run writes its resampled values to; empty: none
 };
 
 // One row of an analysis window's result area: the label (name and caption) to the left of a read-only
@@ -92,7 +99,7 @@ struct ResultRow {
     QString secondBox = {};
 };
 
-class AnalysisWindow : public QMainWindow {
+class AnalysisWindow : public QMainWindow, public QuitGuard {
     Q_OBJECT
 
 public:
@@ -117,8 +124,9 @@ public:
     // The run whose results are on show, if any; and whether a later run failed to start, leaving them.
     const std::optional<RunRecord>& ShownRun() const { return shown_; }
     bool ResultsStale() const { return stale_; }
-    // The results as a tab-separated table for a spreadsheet: the run's procedure, data file, resamples,
-    // level and seeds, then each label with its boxes' texts as shown, then the notes. Empty before a run.
+    // The results as a tab-separated table for a spreadsheet: the run's procedure, data file, output file,
+    // resamples, level, the window's own choices and seeds, then each label with its boxes' texts as shown,
+    // then the notes. Empty before a run.
     QString ResultsTable() const;
     QAction* CopyResultsAction() const { return copyResults_; }
     // Makes the file the window's data file, as the data-file menu entry does once a name is chosen: a file
@@ -126,6 +134,12 @@ public:
     // and cancelling it keeps the earlier data file. True when the file is now the window's.
     bool UseDataFile(const QString& name);
     QAction* ChooseColumnsAction() const { return chooseColumns_; }
+    QAction* SeedsAction() const { return seedsAction_; }
+    // The window that shows the whole description, once asked for (nullptr before).
+    QWidget* DescriptionWindow() const { return viewer_; }
+
+    // A quit asks first while this window's run is in progress (Yes stops the run).
+    bool MayQuit() override;
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
     void ShowProgress1(std::int32_t value, std::int32_t maximum);
@@ -147,6 +161,8 @@ public slots:
     void cmdRun_Click();            // the run start, then RunProcedure
     void CopyResults();             // ResultsTable() onto the clipboard
     void ChooseColumns_Click();     // the chooser again for the table chosen (Edit > Choose Columns...)
+    void mnuSeeds_Click();          // Edit > Seeds...: the seeds the next run starts from
+    void ShowFullDescription();     // the description file, whole, in a window of its own
 
 protected:
     // The analysis's own run, called once the run start has passed. The frame's own runs the procedure
@@ -169,8 +185,10 @@ protected:
     void AddOptionWidget(QWidget* widget);
 
     // The batch tool's options for this window's own choices (OnewayBoot's "--errors"), read as a run
-    // starts, so the status line can say how brevant-cli repeats the run.
+    // starts, so the status line can say how brevant-cli repeats the run; and the same choices as the window
+    // names them, for Copy Results.
     virtual QStringList BatchToolOptions() const { return {}; }
+    virtual QList<std::pair<QString, QString>> ChoiceSettings() const { return {}; }
     // False in a window that keeps an output-file name but never writes the file: choosing an existing
     // file then needs no question, and the status line says the file is not written.
     virtual bool WritesOutputFile() const;
@@ -185,6 +203,13 @@ public:
 private:
     void BuildMenus();
     void AddPictureEntries();
+    void AddDescriptionEntry();
+    void AddDescriptionHint(const QString& menuCaption);
+    void RunEntry(const MenuEntry& entry);
+    // While this window's run is in progress: asks whether to stop it (question names what else happens);
+    // true when there is no run or the user says Yes.
+    bool MayStopRun(const QString& question);
+    void FollowRunGate(bool busy);
     // The status line, the Edit menu and the stale mark (AnalysisWindowStatus.cpp).
     void BuildStatusLine();
     void BuildEditMenu();
@@ -235,15 +260,18 @@ private:
     std::optional<RunRecord> starting_;  // the run in progress
     std::optional<RunRecord> shown_;     // the run whose results are on show
     bool stale_ = false;
-    QLabel* dataStatus_ = nullptr;
-    QLabel* outputStatus_ = nullptr;
-    QLabel* runStatus_ = nullptr;
+    bool stopAgreed_ = false;  // the user has agreed to stop the run in progress (one question per quit)
+    StatusLabel* dataStatus_ = nullptr;
+    StatusLabel* outputStatus_ = nullptr;
+    StatusLabel* runStatus_ = nullptr;
     QLabel* staleMark_ = nullptr;
     QAction* copyResults_ = nullptr;
     QAction* chooseColumns_ = nullptr;
     QString tableNote_;              // rows of a table the run in progress left out
     QString runColumns_;             // the columns it reads (ColumnsText)
     QStringList runColumnOptions_;   // and the batch tool's --columns and --group for them
+    QAction* seedsAction_ = nullptr;
+    QWidget* viewer_ = nullptr;
 };
 
 // A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the

@@ -84,7 +84,7 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
     if (progress2_ != nullptr) progress2_->hide();
     running_ = request.settings;
     BeginRunRecord(request);
-    if (!driver_->Start(std::move(prepared.work))) {
+    if (!driver_->Start(std::move(prepared.work), row_.caption)) {
         EndRunRecord(true);
         ShowMessage(this, kRunInProgressMessage);
     }
@@ -116,7 +116,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     const HistogramRequest& h = result.histogram;
     std::vector<float> values = result.resampled;
     histogram_->ShowHistogram(ComputeHistogram(result.resampled, h.caption, h.observed, h.bounds), h, std::move(values));
-    AddMonteCarloNotes(result, running_.resamples);
+    AddMonteCarloNotes(result, running_.resamples, row_.fifthCount);  // advice within the window's counts
     QStringList notes{unreadNote_};
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);

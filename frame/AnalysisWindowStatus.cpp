@@ -4,11 +4,15 @@
 // Ctrl+C), a tab-separated table that pastes into a spreadsheet.
 #include "frame/AnalysisWindow.h"
 
+#include "analysis/catalogue/DataLayout.h"
+#include "engine/SeedsText.h"
 #include "frame/Dialogs.h"
+#include "frame/StatusLabel.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -29,26 +33,22 @@ QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 constexpr int kFileNameWidth = 260;  // pixels for a file's name; a longer one is cut in the middle
 
-QLabel* StatusLabel(const QString& name, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setContentsMargins(4, 0, 14, 0);
-    return label;
+// A file's name as the status line shows it at most: a long name is shortened rather than widening the window.
+QString ShortName(const QLabel* label, const QString& path) {
+    return label->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kFileNameWidth);
 }
 
-// A file's name on the status line, its full path in the tooltip. A long name is shortened rather than
-// widening the window.
-void ShowFile(QLabel* label, const QString& what, const QString& path, const QString& none) {
-    const QString name = path.isEmpty() ? none : QFileInfo(path).fileName();
-    label->setText(what + QStringLiteral(": ") +
-                   label->fontMetrics().elidedText(name, Qt::ElideMiddle, kFileNameWidth));
+// A file on the status line, its full path in the tooltip; the name gives way first when the line is narrow.
+void ShowFile(StatusLabel* label, const QString& what, const QString& path, const QString& none,
+              const QString& after = {}) {
+    std::vector<StatusLabel::Part> parts{{what + QStringLiteral(": ")},
+                                         {path.isEmpty() ? none : ShortName(label, path), true}};
+    if (!after.isEmpty()) parts.push_back({after, true});
+    label->SetParts(std::move(parts));
     label->setToolTip(path.isEmpty() ? QString() : Native(QFileInfo(path).absoluteFilePath()));
 }
 
-QString SeedsText(const Seeds& s) {
-    return QStringLiteral("%1,%2,%3").arg(s.a).arg(s.b).arg(s.c);
-}
+QString SeedsQText(const Seeds& s) { return QString::fromStdString(brevant::SeedsText(s)); }
 
 // A spreadsheet cell: tabs and line breaks would split it.
 QString Cell(QString text) {
@@ -87,7 +87,7 @@ QString RepeatCommand(const QString& procedure, const RunRecord& run) {
                       QLatin1Char('"') + Native(QFileInfo(run.dataFile).absoluteFilePath()) + QLatin1Char('"'),
                       QStringLiteral("--resamples"), QString::number(run.resamples)};
     if (!run.level.isEmpty()) words << QStringLiteral("--confidence") << QString(run.level).remove(QStringLiteral(" %"));
-    words << run.options << QStringLiteral("--seed") << SeedsText(run.seeds);
+    words << run.options << QStringLiteral("--seed") << SeedsQText(run.seeds);
     return words.join(QLatin1Char(' '));
 }
 
@@ -105,17 +105,17 @@ const QString kStaleText = QStringLiteral(
 
 }  // namespace
 
+// Each part of the line shortens its file names, then its other words, before it would hide the seeds; the
+// run's part takes the room left.
 void AnalysisWindow::BuildStatusLine() {
     QStatusBar* line = statusBar();
     line->setObjectName(QStringLiteral("StatusLine"));
     line->setSizeGripEnabled(true);
-    dataStatus_ = StatusLabel(QStringLiteral("lblDataFile"), line);
-    outputStatus_ = StatusLabel(QStringLiteral("lblOutputFile"), line);
-    runStatus_ = StatusLabel(QStringLiteral("lblRunInfo"), line);
+    dataStatus_ = new StatusLabel(QStringLiteral("lblDataFile"), line);
+    outputStatus_ = new StatusLabel(QStringLiteral("lblOutputFile"), line);
+    runStatus_ = new StatusLabel(QStringLiteral("lblRunInfo"), line);
     line->addWidget(dataStatus_);
     line->addWidget(outputStatus_);
-    // The run's line takes the room left and is cut rather than widen the window.
-    runStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     line->addWidget(runStatus_, 1);
     ShowFileStatus();
     ShowRunStatus();
@@ -132,6 +132,10 @@ void AnalysisWindow::BuildEditMenu() {
     copyResults_->setShortcutContext(Qt::WindowShortcut);
     copyResults_->setEnabled(false);  // until there are results
     connect(copyResults_, &QAction::triggered, this, &AnalysisWindow::CopyResults);
+    edit->addSeparator();
+    seedsAction_ = edit->addAction(QStringLiteral("Seeds..."));
+    seedsAction_->setObjectName(QStringLiteral("mnuSeeds"));
+    connect(seedsAction_, &QAction::triggered, this, &AnalysisWindow::mnuSeeds_Click);
     // A right click anywhere in the results offers it too (the boxes add it to their own menus).
     QWidget* results = resultLayout_->parentWidget();
     results->addAction(copyResults_);
@@ -160,38 +164,55 @@ void AnalysisWindow::OfferCopyOn(QLineEdit* box) {
     });
 }
 
+// Before a data file is chosen the line says what the file must hold (analysis/catalogue/DataLayout.h).
 void AnalysisWindow::ShowFileStatus() {
     if (dataStatus_ == nullptr) return;
-    ShowFile(dataStatus_, QStringLiteral("Data file"), dataFileChosen_ ? Stored().dataFile : QString(),
-             QStringLiteral("none chosen"));
-    ShowFile(outputStatus_, QStringLiteral("Output file"), Stored().outputFile, QStringLiteral("none"));
-    if (dataFileChosen_ && Stored().columns) dataStatus_->setText(dataStatus_->text() + ChoiceText(*Stored().columns));
-    if (!WritesOutputFile() && !Stored().outputFile.isEmpty())
-        outputStatus_->setText(outputStatus_->text() + QStringLiteral(" (not written by this window)"));
+    if (dataFileChosen_) {
+        const std::optional<ColumnChoice>& columns = Stored().columns;
+        ShowFile(dataStatus_, QStringLiteral("Data file"), Stored().dataFile, {},
+                 columns ? ChoiceText(*columns) : QString());
+    } else {
+        const std::string_view layout = DataLayout(row_.name.toStdString());
+        const QString expected = QString::fromUtf8(layout.data(), static_cast<qsizetype>(layout.size()));
+        dataStatus_->SetParts({{QStringLiteral("No data file yet")},
+                               {QStringLiteral(": a file of ") + expected + QStringLiteral(", or a table"), true}});
+        dataStatus_->setToolTip(QStringLiteral("Open the data file from the File menu: counts first, %1, separated "
+                                               "by blanks, commas or line breaks; or a table whose first line names "
+                                               "its columns, to choose them from. The description shows an example.")
+                                    .arg(expected));
+    }
+    const bool unused = !WritesOutputFile() && !Stored().outputFile.isEmpty();
+    ShowFile(outputStatus_, QStringLiteral("Output file"), Stored().outputFile, QStringLiteral("none"),
+             unused ? QStringLiteral(" (not written by this window)") : QString());
 }
 
 void AnalysisWindow::ShowRunStatus() {
     if (runStatus_ == nullptr) return;
     if (!shown_) {
-        runStatus_->setText(QString());
+        runStatus_->SetParts({});
         runStatus_->setToolTip(QString());
         return;
     }
     const RunRecord& run = *shown_;
-    QString opening = stale_ ? QStringLiteral("Earlier run") : run.stopped ? QStringLiteral("Stopped run")
-                                                                           : QStringLiteral("Last run");
-    // The data file is named when it is not the one on the line before.
+    const QString opening = starting_     ? QStringLiteral("Running...")
+                            : stale_      ? QStringLiteral("Earlier run")
+                            : run.stopped ? QStringLiteral("Stopped run")
+                                          : QStringLiteral("Last run");
+    std::vector<StatusLabel::Part> parts{{opening}};
+    // The data file is named when it is not the one on the line before; its name gives way first.
     if (!dataFileChosen_ || QFileInfo(Stored().dataFile) != QFileInfo(run.dataFile))
-        opening += QStringLiteral(" on ") + QFileInfo(run.dataFile).fileName();
-    QStringList parts{opening};
-    parts << QLocale().toString(run.resamples) + QStringLiteral(" resamples");
-    if (!run.level.isEmpty()) parts << run.level;
-    parts << QStringLiteral("seeds ") + SeedsText(run.seeds);
-    runStatus_->setText(parts.join(QStringLiteral(" \u00B7 ")));
+        parts.insert(parts.end(), {{QStringLiteral(" on ")}, {ShortName(runStatus_, run.dataFile), true}});
+    const QString dot = QStringLiteral(" \u00B7 ");
+    QString counts = dot + QLocale().toString(run.resamples) + QStringLiteral(" resamples");
+    if (!run.level.isEmpty()) counts += dot + run.level;
+    parts.push_back({counts, true});
+    // The seeds always show: they are what repeats the run.
+    parts.push_back({dot + QStringLiteral("seeds ") + SeedsQText(run.seeds)});
+    runStatus_->SetParts(std::move(parts));
     const QString columns = run.columns.isEmpty() ? QString() : QStringLiteral("Columns read: %1\n").arg(run.columns);
     runStatus_->setToolTip(columns +
                            QStringLiteral("The resamples started from the seeds %1; this command repeats the run:\n")
-                               .arg(SeedsText(run.seeds)) +
+                               .arg(SeedsQText(run.seeds)) +
                            RepeatCommand(row_.name, run));
 }
 
@@ -205,6 +226,8 @@ void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
     }
     record.options = BatchToolOptions() + runColumnOptions_;
     record.columns = runColumns_;
+    record.choices = ChoiceSettings();
+    record.outputFile = QFile::decodeName(request.settings.outputPath.c_str());
     record.seeds = GetSeeds();  // runs are one at a time: nothing draws between here and the resamples
     starting_ = record;
     // The boxes now show this run's observed figures.
@@ -248,8 +271,12 @@ QString AnalysisWindow::ResultsTable() const {
     rows << TableRow({QStringLiteral("Procedure"), row_.caption, row_.name});
     rows << TableRow({QStringLiteral("Data file"), Native(QFileInfo(run.dataFile).absoluteFilePath())});
     if (!run.columns.isEmpty()) rows << TableRow({QStringLiteral("Columns"), run.columns});
+    rows << TableRow({QStringLiteral("Output file"), run.outputFile.isEmpty()
+                                                         ? QStringLiteral("none")
+                                                         : Native(QFileInfo(run.outputFile).absoluteFilePath())});
     rows << TableRow({QStringLiteral("Resamples"), QString::number(run.resamples)});
     if (!run.level.isEmpty()) rows << TableRow({QStringLiteral("Level"), run.level});
+    for (const auto& [choice, value] : run.choices) rows << TableRow({choice, value});
     // Three cells: "1,234,567" in one would read as a number in a spreadsheet.
     rows << TableRow({QStringLiteral("Seeds"), QString::number(run.seeds.a), QString::number(run.seeds.b),
                  QString::number(run.seeds.c)});

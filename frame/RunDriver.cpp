@@ -10,9 +10,10 @@
 
 namespace brevant::frame {
 
-bool RunGate::TryEnter() {
+bool RunGate::TryEnter(const QString& holder) {
     if (busy_) return false;
     busy_ = true;
+    holder_ = holder;
     emit busyChanged(true);
     return true;
 }
@@ -20,6 +21,7 @@ bool RunGate::TryEnter() {
 void RunGate::Leave() {
     if (!busy_) return;
     busy_ = false;
+    holder_.clear();
     emit busyChanged(false);
 }
 
@@ -50,8 +52,8 @@ RunDriver::RunDriver(Callbacks callbacks, QObject* parent) : QObject(parent), ca
 
 RunDriver::~RunDriver() { Cancel(); }
 
-bool RunDriver::Start(ResampleWork work) {
-    if (run_ != nullptr || !TheRunGate().TryEnter()) return false;
+bool RunDriver::Start(ResampleWork work, const QString& holder) {
+    if (run_ != nullptr || !TheRunGate().TryEnter(holder)) return false;
     run_ = std::make_unique<Run>();
     Run* run = run_.get();
     run->worker = std::thread([run, work = std::move(work)] {

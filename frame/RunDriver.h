@@ -28,21 +28,24 @@ namespace brevant::frame {
 // message for the user, or returns the prepared run.
 using PrepareRun = std::function<PreparedRun(DataFile& file, const RunSettings& settings)>;
 
-// Whether a run is in progress anywhere in the program; busyChanged follows it.
+// Whether a run is in progress anywhere in the program, and whose; busyChanged follows it.
 class RunGate : public QObject {
     Q_OBJECT
 
 public:
     bool Busy() const { return busy_; }
+    // What the run in progress was started for (its window's caption); empty when none.
+    const QString& Holder() const { return holder_; }
 
 signals:
     void busyChanged(bool busy);
 
 private:
     friend class RunDriver;
-    bool TryEnter();
+    bool TryEnter(const QString& holder);
     void Leave();
     bool busy_ = false;
+    QString holder_;
 };
 RunGate& TheRunGate();
 
@@ -63,9 +66,9 @@ public:
     explicit RunDriver(Callbacks callbacks, QObject* parent = nullptr);
     ~RunDriver() override;  // cancels a run in progress and waits for its worker
 
-    // Starts the work on a worker thread with TheGenerator(). False, and nothing started, when a run is
-    // already in progress somewhere in the program.
-    bool Start(ResampleWork work);
+    // Starts the work on a worker thread with TheGenerator(), for holder (RunGate::Holder). False, and
+    // nothing started, when a run is already in progress somewhere in the program.
+    bool Start(ResampleWork work, const QString& holder = {});
     // Asks a run in progress to stop and waits for its worker to end; no callback is made for it. The
     // generator keeps the draws made so far.
     void Cancel();

@@ -47,12 +47,16 @@ QWidget* LoadedWindow(int index) {
 
 bool Quitting() { return quitting; }
 
-void QuitAll() {
-    if (quitting) return;
+bool MayQuitAll() {
     for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
         auto* guard = dynamic_cast<QuitGuard*>(LoadedWindow(i));
-        if (guard != nullptr && !guard->MayQuit()) return;
+        if (guard != nullptr && !guard->MayQuit()) return false;
     }
+    return true;
+}
+
+void QuitAll() {
+    if (quitting || !MayQuitAll()) return;
     quitting = true;
     for (int i = LoadedWindowCount() - 1; i >= 0; --i) {
         QWidget* window = LoadedWindow(i);

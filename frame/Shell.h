@@ -29,14 +29,17 @@ public:
     virtual bool MayQuit() = 0;  // false keeps the program running
 };
 
+// Asks every loaded QuitGuard window, most recently loaded first, until one says no; true when none did.
+bool MayQuitAll();
 // Unloads every loaded window, from the most recently loaded to the first; the program ends with the last.
-// Every QuitGuard window is asked first; if one says no, nothing is unloaded.
+// Every QuitGuard window is asked first (MayQuitAll); if one says no, nothing is unloaded.
 void QuitAll();
 // True while QuitAll is unloading windows (a window closing then must not show the main window again).
 bool Quitting();
 
 // Shows the analysis window of that name (IndepT, BootstMean, ...), creating it on first use, non-modal
-// and in front; a window already open is only brought forward. Returns it, or nullptr for an unknown name.
-QWidget* ShowAnalysisWindow(const QString& windowName);
+// and in front; a window already open is only brought forward. A new window opened from opener is placed
+// beside it, leaving the opener's title and menus in sight. Returns it, or nullptr for an unknown name.
+QWidget* ShowAnalysisWindow(const QString& windowName, const QWidget* opener = nullptr);
 
 }  // namespace brevant::frame

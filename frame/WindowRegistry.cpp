@@ -4,6 +4,8 @@
 #include "frame/Shell.h"
 
 #include <QPointer>
+#include <QScreen>
+#include <algorithm>
 #include <map>
 
 namespace brevant::frame {
@@ -18,6 +20,25 @@ std::map<QString, AnalysisWindowFactory>& Factories() {
 std::map<QString, QPointer<AnalysisWindow>>& OpenWindows() {
     static std::map<QString, QPointer<AnalysisWindow>> windows;
     return windows;
+}
+
+// Beside the opener, as far right as the screen allows, so its left part (title, menus) stays in sight; each
+// window already open moves a new one a step down and right, so that none hides another's title.
+void PlaceBeside(QWidget* window, const QWidget* opener) {
+    const QScreen* screen = opener->screen();
+    if (screen == nullptr) return;
+    const QRect room = screen->availableGeometry();
+    const QRect from = opener->frameGeometry();
+    window->resize(window->sizeHint().boundedTo(room.size()));
+    int others = 0;
+    for (const auto& [name, open] : OpenWindows())
+        if (!open.isNull() && open != window && open->isVisible()) ++others;
+    constexpr int kStep = 28;
+    const int x = std::clamp(from.right() + 12 + kStep * others, room.left(),
+                             std::max(room.left(), room.right() - window->width()));
+    const int y = std::clamp(from.top() + 40 + kStep * others, room.top(),
+                             std::max(room.top(), room.bottom() - window->height()));
+    window->move(x, y);
 }
 
 AnalysisWindow* Create(const WindowRow& row) {
@@ -39,12 +60,13 @@ AnalysisWindow* OpenAnalysisWindow(const QString& windowName) {
     return found == OpenWindows().end() ? nullptr : found->second.data();
 }
 
-QWidget* ShowAnalysisWindow(const QString& windowName) {
+QWidget* ShowAnalysisWindow(const QString& windowName, const QWidget* opener) {
     const WindowRow* row = FindWindowRow(windowName);
     if (row == nullptr) return nullptr;
     AnalysisWindow* window = OpenAnalysisWindow(windowName);
     if (window == nullptr) {
         window = Create(*row);
+        if (opener != nullptr) PlaceBeside(window, opener);
         OpenWindows()[windowName] = window;  // a QPointer: cleared when the window is unloaded
     }
     window->show();

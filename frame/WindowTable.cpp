@@ -18,7 +18,16 @@ MenuEntry Added(const char* name, const char* caption, Handler handler) {
 Menu M(const char* name, const char* caption, std::vector<MenuEntry> entries) {
     return {QString::fromUtf8(name), QString::fromUtf8(caption), std::move(entries)};
 }
+// An entry that asks the question first.
+MenuEntry Asked(const char* name, const char* caption, Handler handler, const QString& question) {
+    return {QString::fromUtf8(name), QString::fromUtf8(caption), handler, false, question};
+}
 Button B(const char* name, const char* caption) { return {QString::fromUtf8(name), QString::fromUtf8(caption)}; }
+
+// A "&Close" entry that is the program's end: closing every window at once surprises, so it asks.
+const QString kCloseEndsProgram = QStringLiteral(
+    "Close ends the whole program here: every window closes, and results not copied or saved are lost. End "
+    "the program?");
 
 const QString kNReps = QStringLiteral("NReps");
 const QString kNRepsIndented = QStringLiteral("           NReps");
@@ -161,11 +170,11 @@ std::vector<WindowRow> BuildTable() {
     pairedCorr.frame1Caption = kNRepsIndented;
     SortBar(pairedCorr, kSorting);
     pairedCorr.dataFilter = kDataFilterDT;
-    pairedCorr.descriptionFile.clear();
+    // Its design has no Help menu: the frame adds one for the description (AnalysisWindow.cpp).
     pairedCorr.menus = {
         M("mnuFile", "File",
           {E("mnuNewFile", "New", H::NewDataFile), E("mnuOpenFile", "&Open", H::OpenDataFile),
-           Added("mnuCloseFile", "&Close", H::QuitAll), Added("mnuExit", "E&xit", H::QuitAll)})};
+           Added("mnuCloseFile", "&Close", H::ReturnToMain), Added("mnuExit", "E&xit", H::QuitAll)})};
     rows.push_back(pairedCorr);
 
     WindowRow bootstMean = Base("BootstMean");
@@ -180,7 +189,7 @@ std::vector<WindowRow> BuildTable() {
     bootstMean.menus = {
         M("mnuFile", "&File",
           {Added("mnuNewFile", "&New", H::NewDataFile), E("mnuOpenFile", "&Open", H::OpenDataFile),
-           E("mnuOutput", "OutputFile", H::OpenOutputFile), Added("mnuCloseFile", "&Close", H::QuitAll)}),
+           E("mnuOutput", "OutputFile", H::OpenOutputFile), Added("mnuCloseFile", "&Close", H::ReturnToMain)}),
         M("mnuAnalysis", "Analysis", {E("mnuReturn", "Return to Main Menu", H::ReturnToMain)}),
         M("mnuHelp", "&Help",
           {E("mnuAbout", "About Brevant", H::About),
@@ -197,7 +206,8 @@ std::vector<WindowRow> BuildTable() {
     bootstMedian.menus = {
         M("mnuFile", "&File",
           {Added("mnuNewFile", "&New", H::NewDataFile), E("mnuOpenFile", "&Open", H::OpenDataFile),
-           E("mnuOutput", "OutputFile", H::OpenOutputFile), E("mnuCloseFile", "&Close", H::QuitAll)}),
+           E("mnuOutput", "OutputFile", H::OpenOutputFile),
+           Asked("mnuCloseFile", "&Close", H::QuitAll, kCloseEndsProgram)}),
         M("mnuAnalysis", "Analysis", {E("mnuReturn", "Return to Main Menu", H::ReturnToMain)}),
         M("mnuHelp", "&Help",
           {E("mnuAbout", "About", H::About),

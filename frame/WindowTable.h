@@ -28,8 +28,11 @@ struct MenuEntry {
     QString caption;  // text, "&" marking the access letter
     Handler handler = Handler::None;
     // True where the window's own design left the entry without an action and we gave it the action its
-    // caption promises ("&New" opens the editor, "E&xit"/"&Close" quit, "About" shows the About text).
+    // caption promises ("&New" opens the editor, "E&xit" quits, "&Close" closes the window, "About" shows
+    // the About text).
     bool actionAdded = false;
+    // The entry asks before it acts (Yes / No, No the default): "&Close" where it ends the whole program.
+    QString question = {};
 };
 
 struct Menu {
@@ -62,7 +65,9 @@ struct WindowRow {
     bool option2Acts = false;  // clicks store the confidence quantile; the run start applies "95 %"
     QString frame2Caption;
     QString dataFilter;        // "Description(*.ext)|*.ext|..." form
-    QString descriptionFile;   // empty: the window has no description
+    // The description file: the window's own Description entry (where its menus have one) shows it in
+    // txtFile, and Help > "Description (full text)..." in a window of its own. Empty: none.
+    QString descriptionFile;
     bool descriptionDisabled = false;  // txtFile is shown greyed and disabled
     QString aboutText;         // empty: the window has no About message
     std::vector<Menu> menus;

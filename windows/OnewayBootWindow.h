@@ -18,6 +18,7 @@ public:
 
 protected:
     QStringList BatchToolOptions() const override;
+    QList<std::pair<QString, QString>> ChoiceSettings() const override;
     Choices RunChoices() const override;
 
 private:

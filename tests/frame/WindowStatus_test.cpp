@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -129,6 +130,7 @@ class WindowStatusTest : public QObject {
 
 private slots:
     void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);  // the real dialogs below remember their folder there
         frame::RegisterWindowClasses();
         QVERIFY(dir_.isValid());
         groups_ = Temp("groups.dat");
@@ -190,11 +192,12 @@ private slots:
         QCOMPARE(w->Stored().outputFile, precious);
         QCOMPARE(Label(w, "lblOutputFile"), QStringLiteral("Output file: precious.dat"));
 
-        // The run then does what was agreed to: the file holds the resampled values.
+        // The run then does what was agreed to: the file holds the resampled values, and Copy Results names it.
         Choose(w, "mnuOpenfile", groups_);
         SetSeeds(kSeeds);
         RunAndWait(w);
         QCOMPARE(FileBytes(precious).count("\r\n"), 1000);
+        QVERIFY(w->ResultsTable().contains(QStringLiteral("\nOutput file\t") + QDir::toNativeSeparators(precious)));
     }
 
     // A window that never writes its output file asks nothing and says so on the status line.
@@ -258,7 +261,7 @@ private slots:
     // the ones that repeat it: the procedure called from them gives the same boxes.
     void theStatusLineTellsTheFilesAndTheSeedsThatRepeatTheRun() {
         AnalysisWindow* w = Open("IndepT");
-        QCOMPARE(Label(w, "lblDataFile"), QStringLiteral("Data file: none chosen"));
+        QVERIFY(Label(w, "lblDataFile").startsWith(QStringLiteral("No data file yet: a file of nA, nB")));
         QCOMPARE(Label(w, "lblOutputFile"), QStringLiteral("Output file: none"));
         QCOMPARE(Label(w, "lblRunInfo"), QString());
         Choose(w, "mnuOpenfile", groups_);
@@ -336,6 +339,7 @@ private slots:
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->toolTip().contains(QStringLiteral("--errors")));
         QVERIFY(Label(w, "lblRunInfo").startsWith(QStringLiteral("Last run \u00B7 1,000 resamples")));
         QVERIFY(w->NotesLabel()->text().contains(QStringLiteral("Percent => Fobt ")));
+        QVERIFY(w->ResultsTable().contains(QStringLiteral("\nBootstrap Errors\tyes\n")));
     }
 
     // A run refused on its data leaves the last results marked as the earlier run's; a good run clears the
@@ -406,17 +410,18 @@ private slots:
         Trigger(w, "mnuCopyResults");
         const QString table = QGuiApplication::clipboard()->text();
         const QStringList rows = table.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QVERIFY(rows.size() >= 9);
+        QVERIFY(rows.size() >= 10);
         QCOMPARE(rows[0], QStringLiteral("Procedure\tIndependent Groups t\tIndepT"));
         QCOMPARE(rows[1], QStringLiteral("Data file\t") + QDir::toNativeSeparators(groups_));
-        QCOMPARE(rows[2], QStringLiteral("Resamples\t1000"));
-        QCOMPARE(rows[3], QStringLiteral("Seeds\t1234\t5678\t9012"));
-        QCOMPARE(rows[4], QStringLiteral("Obtained t\t") + Box(w, "txtObtT"));
-        QCOMPARE(rows[5], QStringLiteral("% < - t   | % >  +t\t") + Box(w, "txtNumLess") + QLatin1Char('\t') +
+        QCOMPARE(rows[2], QStringLiteral("Output file\tnone"));
+        QCOMPARE(rows[3], QStringLiteral("Resamples\t1000"));
+        QCOMPARE(rows[4], QStringLiteral("Seeds\t1234\t5678\t9012"));
+        QCOMPARE(rows[5], QStringLiteral("Obtained t\t") + Box(w, "txtObtT"));
+        QCOMPARE(rows[6], QStringLiteral("% < - t   | % >  +t\t") + Box(w, "txtNumLess") + QLatin1Char('\t') +
                               Box(w, "txtNumGreater"));
-        QCOMPARE(rows[6], QStringLiteral("p more extreme\t") + Box(w, "txtProbMore"));
-        QCOMPARE(rows[7], QStringLiteral("Effect size\t") + Box(w, "txtEffectSize"));
-        QVERIFY(rows[8].startsWith(QStringLiteral("Note\tMonte Carlo standard error")));
+        QCOMPARE(rows[7], QStringLiteral("p more extreme\t") + Box(w, "txtProbMore"));
+        QCOMPARE(rows[8], QStringLiteral("Effect size\t") + Box(w, "txtEffectSize"));
+        QVERIFY(rows[9].startsWith(QStringLiteral("Note\tMonte Carlo standard error")));
         // Five and seven values split 792 ways, few enough to count them all: the exact p comes along.
         QVERIFY2(table.contains(QStringLiteral("\nNote\tExact p over all 792 splits: % < - t ")), qPrintable(table));
         for (const QString& row : rows) QVERIFY2(!row.contains(QLatin1Char('\r')), qPrintable(row));
@@ -456,7 +461,7 @@ private slots:
         SetSeeds(kSeeds);
         RunAndWait(w);
         RunResult direct = DirectIndepT(groups_, kSeeds, 1000);
-        AddMonteCarloNotes(direct, 1000);
+        AddMonteCarloNotes(direct, 1000, w->Row().fifthCount);
         QStringList notes;
         for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
         QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));

@@ -77,7 +77,7 @@ inline void ExpectHistogramOf(frame::AnalysisWindow* w, RunResult& direct, Histo
 
 // The window's notes are the direct run's own, followed by the Monte Carlo notes the window adds.
 inline void ExpectNotesOf(frame::AnalysisWindow* w, RunResult& direct, std::int32_t resamples) {
-    AddMonteCarloNotes(direct, resamples);
+    AddMonteCarloNotes(direct, resamples, w->Row().fifthCount);
     QStringList notes;
     for (const std::string& note : direct.notes) notes << QString::fromStdString(note);
     QCOMPARE(w->NotesLabel()->text(), notes.join(QLatin1Char('\n')));
