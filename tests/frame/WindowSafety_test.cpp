@@ -1,7 +1,7 @@
 // What keeps a user's work from being lost, and how files and seeds are handed over, driven through real
 // windows: closing, Main Menu and quitting while a run is in progress ask first; File > Close; the output
-// file forgotten with its data file; the file dialogs' last folder; Edit > Seeds, whose run repeats the batch
-// tool's; the status line that keeps the seeds in sight; the whole description.
+// file forgotten with its data file; Edit > Seeds, whose run repeats the batch tool's; the status line that
+// keeps the seeds in sight; the whole description.
 #include "analysis/catalogue/ProcedureCatalogue.h"
 #include "engine/SeedsText.h"
 #include "frame/Description.h"
@@ -11,14 +11,9 @@
 #include "support/WindowRuns.h"
 #include "support/WindowTestBase.h"
 
-#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRadioButton>
-#include <QScopeGuard>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTimer>
 #include <nlohmann/json.hpp>
 
 using namespace brevant;
@@ -37,21 +32,6 @@ QString ExampleOf(const QString& window) {
     const QStringList found = QDir(QStringLiteral(BREVANT_SOURCE_DIR "/help/examples"))
                                   .entryList({window + QStringLiteral("-*.dat")}, QDir::Files);
     return found.isEmpty() ? QString() : Example(qPrintable(found.first()));
-}
-
-// The next real file dialog: its folder is noted, then the name typed is accepted.
-void AnswerRealDialog(QString* folder, const QString& typed) {
-    QTimer::singleShot(0, [folder, typed] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;  // the caller's checks of the folder catch it
-        *folder = dialog->directory().absolutePath();
-        if (typed.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectFile(typed);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
 }
 
 }  // namespace
@@ -92,8 +72,6 @@ private:
 
 private slots:
     void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().clear();
         QLocale::setDefault(QLocale::c());  // the boxes' three decimals as the batch tool writes them
         InstallHooks(false);
         SetQuestionHook([this](const QString& text) {
@@ -238,30 +216,6 @@ private slots:
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblOutputFile"))->text(), QStringLiteral("Output file: none"));
         RunAndWait(w);
         QVERIFY(!QFile::exists(Temp("results.dat")));
-    }
-
-    // Every dialog opens where the last file was chosen, in this session and the next (QSettings); before
-    // any choice, an open dialog in the examples and a save dialog in the user's documents.
-    void fileDialogsOpenInTheLastFolder() {
-        SetFileDialogHook({});
-        const auto restore = qScopeGuard([this] { InstallHooks(false); });
-        QSettings().remove(kLastFolderKey);
-        QCOMPARE(StartFolder(FileDialogKind::Open), ExamplesFolder());
-        QVERIFY(StartFolder(FileDialogKind::Save) != ExamplesFolder());
-        QVERIFY(QDir().mkpath(Temp("chosen")));
-        const QString folder = QFileInfo(Temp("chosen")).absoluteFilePath();
-        frame::AnalysisWindow* w = Open("OnewayBoot");
-        QString seen;
-        AnswerRealDialog(&seen, folder + QStringLiteral("/out"));
-        w->findChild<QAction*>(QStringLiteral("mnuOpenOut"))->trigger();
-        QCOMPARE(seen, ExamplesFolder());
-        QCOMPARE(w->Stored().outputFile, folder + QStringLiteral("/out.dat"));
-        QCOMPARE(QSettings().value(kLastFolderKey).toString(), folder);
-        AnswerRealDialog(&seen, {});  // cancelled: the folder stays
-        QCOMPARE(ShowFileDialog(w, {FileDialogKind::Save, kSaveHistogramTitle, QStringLiteral("PNG(*.png)|*.png")}),
-                 QString());
-        QCOMPARE(seen, folder);
-        QCOMPARE(StartFolder(FileDialogKind::Open), folder);
     }
 
     // Edit > Seeds: a text that is not three seeds in range is refused with the batch tool's words and

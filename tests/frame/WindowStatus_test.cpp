@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -67,6 +68,7 @@ struct DialogSeen {
     QString title;
     QSize size;
     bool detail = false;
+    QString folder;
 };
 void AnswerNextFileDialog(DialogSeen* seen, const QString& typed) {
     QTimer::singleShot(0, [seen, typed] {
@@ -75,6 +77,7 @@ void AnswerNextFileDialog(DialogSeen* seen, const QString& typed) {
         seen->title = dialog->windowTitle();
         seen->size = dialog->size();
         seen->detail = dialog->viewMode() == QFileDialog::Detail;
+        seen->folder = dialog->directory().absolutePath();
         if (const QString shots = qEnvironmentVariable("BREVANT_FRAME_SHOTS"); !shots.isEmpty()) {
             QDir().mkpath(shots);
             dialog->grab().save(shots + QStringLiteral("/dialog-") + dialog->windowTitle() + QStringLiteral(".png"));
@@ -241,6 +244,31 @@ private slots:
         QCOMPARE(ShowFileDialog(w, {FileDialogKind::Save, kSaveDataFileTitle, QStringLiteral("Data file(*.dat)|*.dat"),
                                     true}),
                  Temp("notes.txt"));  // a name with a suffix keeps it
+        SetFileDialogHook([this](FileDialogKind, const QString&) {
+            return answers_.isEmpty() ? QString() : answers_.takeFirst();
+        });
+    }
+
+    // Every dialog opens where the last file was chosen, in this session and the next (QSettings); before
+    // any choice, an open dialog in the examples and a save dialog elsewhere. The output chooser adds ".dat".
+    void fileDialogsOpenInTheLastFolder() {
+        SetFileDialogHook({});
+        QSettings().remove(kLastFolderKey);
+        QCOMPARE(StartFolder(FileDialogKind::Open), ExamplesFolder());
+        QVERIFY(StartFolder(FileDialogKind::Save) != ExamplesFolder());
+        QVERIFY(QDir().mkpath(Temp("chosen")));
+        const QString folder = QFileInfo(Temp("chosen")).absoluteFilePath();
+        AnalysisWindow* w = Open("OnewayBoot");
+        DialogSeen output, cancelled;
+        AnswerNextFileDialog(&output, folder + QStringLiteral("/out"));
+        Trigger(w, "mnuOpenOut");
+        QCOMPARE(output.folder, ExamplesFolder());
+        QCOMPARE(w->Stored().outputFile, folder + QStringLiteral("/out.dat"));
+        QCOMPARE(QSettings().value(kLastFolderKey).toString(), folder);
+        AnswerNextFileDialog(&cancelled, {});  // cancelled: the folder stays
+        ShowFileDialog(w, {FileDialogKind::Save, kSaveHistogramTitle, QStringLiteral("PNG(*.png)|*.png")});
+        QCOMPARE(cancelled.folder, folder);
+        QCOMPARE(StartFolder(FileDialogKind::Open), folder);
         SetFileDialogHook([this](FileDialogKind, const QString&) {
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });
