@@ -117,6 +117,7 @@ private slots:
         file.write("3\r\n1 3\r\n4 2\r\n0 2\r\n");
         file.close();
         Choose(w, "mnuOpenItem", same);
+        Choose(w, "mnuOpenOut", output);  // the choice for the last data file is forgotten
         w->findChild<QAbstractButton*>(QStringLiteral("Option1_0"))->click();
         RunAndWait(w);
         CompareWithDirect(w, PairedTProcedure, same, 1000, output);

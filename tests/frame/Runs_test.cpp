@@ -143,6 +143,7 @@ private slots:
         const QString tied = Temp("tied.dat");
         WriteText(tied, "2,2\r\n1,2\r\n1,2\r\n");  // a shuffle to A = 1 1, B = 2 2 has no spread
         ChooseData(w, tied);
+        ChooseOutput(w, output);  // the choice for the last data file is forgotten
         Click(w, "Option1_0");
         RunAndWait(w);
         CompareWithDirect(w, IndepTProcedure, tied, 1000, 0.975f, output);
