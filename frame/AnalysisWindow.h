@@ -85,6 +85,7 @@ struct RunRecord {
     bool stopped = false;  // the run stopped partway: only the boxes known before the resamples show
     QStringList options;   // the window's own choices as batch-tool options
     QString columns;       // a table's columns read (ColumnsText); empty for counts-first text
+    QString choice;        // the columns chosen as the data file's line shows them; empty for counts-first text
     QList<std::pair<QString, QString>> choices;  // the same as the window names them ("Bootstrap Errors", "yes")
     QString outputFile;                          // the file the run writes its resampled values to; empty: none
 };

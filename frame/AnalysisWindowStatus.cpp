@@ -199,9 +199,14 @@ void AnalysisWindow::ShowRunStatus() {
                             : run.stopped ? QStringLiteral("Stopped run")
                                           : QStringLiteral("Last run");
     std::vector<StatusLabel::Part> parts{{opening}};
-    // The data file is named when it is not the one on the line before; its name gives way first.
-    if (!dataFileChosen_ || QFileInfo(Stored().dataFile) != QFileInfo(run.dataFile))
+    // The data file, and a table's columns, are named when they are not those on the line before: the
+    // results then belong to other data. The file name gives way first.
+    const std::optional<ColumnChoice>& chosen = Stored().columns;
+    const bool otherColumns = !run.choice.isEmpty() && run.choice != (chosen ? ChoiceText(*chosen) : QString());
+    if (!dataFileChosen_ || QFileInfo(Stored().dataFile) != QFileInfo(run.dataFile) || otherColumns) {
         parts.insert(parts.end(), {{QStringLiteral(" on ")}, {ShortName(runStatus_, run.dataFile), true}});
+        if (!run.choice.isEmpty()) parts.push_back({run.choice, true});
+    }
     const QString dot = QStringLiteral(" \u00B7 ");
     QString counts = dot + QLocale().toString(run.resamples) + QStringLiteral(" resamples");
     if (!run.level.isEmpty()) counts += dot + run.level;
@@ -226,6 +231,7 @@ void AnalysisWindow::BeginRunRecord(const RunRequest& request) {
     }
     record.options = BatchToolOptions() + runColumnOptions_;
     record.columns = runColumns_;
+    if (Stored().columns) record.choice = ChoiceText(*Stored().columns);
     record.choices = ChoiceSettings();
     record.outputFile = QFile::decodeName(request.settings.outputPath.c_str());
     record.seeds = GetSeeds();  // runs are one at a time: nothing draws between here and the resamples

@@ -58,7 +58,9 @@ void AnalysisWindow::ChooseColumns_Click() {
                                          "choose."));
         return;
     }
-    if (ChooseTableColumns(Stored().dataFile)) ShowFileStatus();
+    if (!ChooseTableColumns(Stored().dataFile)) return;
+    ShowFileStatus();
+    ShowRunStatus();  // names the last run's columns once they differ
 }
 
 // A table asks for its columns: the earlier choice is shown when the same table is chosen again. Cancel keeps

@@ -170,6 +170,27 @@ private slots:
         QVERIFY(messages_[0].contains(QStringLiteral("Choose Columns")));
     }
 
+    // Other columns chosen after a run leave its results as an earlier data file's would: the run's line
+    // names the table and its columns until the same columns are chosen again.
+    void otherColumnsLeaveTheRunBehind() {
+        const QString table = Temp("columns.csv");
+        WriteText(table, "fast,slow\n4.1,5.0\n3.9,5.5\n4.4,6.0\n");
+        SetColumnChooserHook([](ColumnChooser& d) { return Pick(d.RoleBox(0), 1), Pick(d.RoleBox(1), 2), true; });
+        AnalysisWindow* w = Open("IndepT");
+        w->resize(1600, w->height());
+        QVERIFY(w->UseDataFile(table));
+        RunAndWait(w);
+        const auto runLine = [w] { return w->findChild<QLabel*>(QStringLiteral("lblRunInfo"))->text(); };
+        QVERIFY2(runLine().startsWith(QStringLiteral("Last run \u00B7")), qPrintable(runLine()));
+        SetColumnChooserHook([](ColumnChooser& d) { return Pick(d.RoleBox(0), 2), Pick(d.RoleBox(1), 1), true; });
+        w->ChooseColumnsAction()->trigger();
+        QVERIFY2(runLine().startsWith(QStringLiteral("Last run on columns.csv (fast, slow) \u00B7")),
+                 qPrintable(runLine()));
+        SetColumnChooserHook([](ColumnChooser& d) { return Pick(d.RoleBox(0), 1), Pick(d.RoleBox(1), 2), true; });
+        w->ChooseColumnsAction()->trigger();
+        QVERIFY2(runLine().startsWith(QStringLiteral("Last run \u00B7")), qPrintable(runLine()));
+    }
+
     // The preview lists every analysis; opening one gives the window the table with its columns chosen.
     void previewOpensWindow() {
         const QString table = Temp("preview.csv");
