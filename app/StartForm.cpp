@@ -138,7 +138,7 @@ void StartForm::BuildControls() {
     QLabel* Label3 = AddLabel(central, "Label3",
                               QStringLiteral("for means, medians, correlations, one-way designs and mediation"));
     QLabel* Label4 = AddLabel(central, "Label4",
-                              QStringLiteral("Data files are plain text: the counts first, then the values"));
+                              QStringLiteral("Data: plain text, counts first, or a table with named columns"));
 
     QLabel* Label5 = AddLabel(central, "Label5", QStringLiteral("Begin by Selecting an Analysis from Menu Bar"));
     QFont promptFont = Label5->font();
