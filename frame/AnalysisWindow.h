@@ -195,6 +195,7 @@ protected:
     virtual bool WritesOutputFile() const;
 
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 public:
     // The first show sizes the window to its layout, result boxes included, rather than to a share of the

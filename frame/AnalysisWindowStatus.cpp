@@ -9,6 +9,8 @@
 #include "frame/Dialogs.h"
 #include "frame/StatusLabel.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
@@ -31,11 +33,13 @@ namespace {
 
 QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
-constexpr int kFileNameWidth = 260;  // pixels for a file's name; a longer one is cut in the middle
+constexpr int kFileNameWidth = 260;  // pixels for a file's name at least; a longer one is cut in the middle
 
-// A file's name as the status line shows it at most: a long name is shortened rather than widening the window.
+// A file's name as the status line shows it at most: a long name is shortened rather than widening the window,
+// to a third of the window's width, so that a wide window shows it whole and a narrow one keeps the seeds.
 QString ShortName(const QLabel* label, const QString& path) {
-    return label->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kFileNameWidth);
+    const int room = std::max(kFileNameWidth, label->window()->width() / 3);
+    return label->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, room);
 }
 
 // A file on the status line, its full path in the tooltip; the name gives way first when the line is narrow.
@@ -184,6 +188,12 @@ void AnalysisWindow::ShowFileStatus() {
     const bool unused = !WritesOutputFile() && !Stored().outputFile.isEmpty();
     ShowFile(outputStatus_, QStringLiteral("Output file"), Stored().outputFile, QStringLiteral("none"),
              unused ? QStringLiteral(" (not written by this window)") : QString());
+}
+
+void AnalysisWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ShowFileStatus();  // the file names take the room the new width gives them
+    ShowRunStatus();
 }
 
 void AnalysisWindow::ShowRunStatus() {

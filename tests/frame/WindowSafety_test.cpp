@@ -257,7 +257,7 @@ private slots:
 
     // At any width the run's part of the status line shows how it opens and its seeds whole, giving up
     // the data file's name and the counts first; at each window's default size, after a run and after a
-    // refused one, it shows everything.
+    // refused one, it shows everything, the data file's whole name included.
     void theStatusLineKeepsTheSeeds() {
         StatusLabel label(QStringLiteral("lblRunInfo"));
         label.SetParts({{QStringLiteral("Earlier run on ")},
@@ -289,6 +289,8 @@ private slots:
             RunAndWait(w);
             const auto* run = RunLabel(w);
             QVERIFY2(run->ShownText() == run->text(), qPrintable(row.name + QLatin1Char(' ') + run->ShownText()));
+            const QString name = QFileInfo(ExampleOf(row.name)).fileName();  // whole where the window has room
+            QVERIFY2(data->ShownText().endsWith(name), qPrintable(data->ShownText()));
             testing::Shot(w, qPrintable(row.name + QStringLiteral("-run")));
             testing::WriteText(Temp("refused.dat"), "2 2 x 1 2 3 4 5 6 7 8\r\n");  // no procedure reads "x"
             ChooseData(w, Temp("refused.dat"));
