@@ -1,8 +1,7 @@
 #include "analysis/bootstrap/BootstMean.h"
 
 #include "analysis/Parallel.h"
-#include "analysis/lanes/CasePickLanes.h"
-#include "analysis/lanes/GroupSumLanes.h"
+#include "analysis/lanes/ResamplePickSumLanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +13,7 @@ namespace brevant {
 namespace {
 
 constexpr std::size_t kLanes = kBootstMeanLanes;
-static_assert(kLanes == 2 * kGroupLanes);
+static_assert(kLanes == kPickSumLanes);
 
 // Observed mean, variance and standard error of the mean, each stored as a float. `shift` is added back to
 // the mean of centred values.
@@ -34,29 +33,6 @@ Observed ObservedFigures(const std::vector<float>& values, SumPrecision sums, do
 ResultBox ObtainedMeanBox(float mean) { return MakeBox(kBootstMeanBoxes[0], mean); }
 
 }  // namespace
-
-void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> roundedSource, float* drawn) noexcept {
-    for (std::size_t left = kLanes * roundedSource.size(); left != 0;) {
-        const std::span<const double> draws = g.Take(left);
-        PickedValues(path, draws, roundedSource, drawn);
-        drawn += draws.size();
-        left -= draws.size();
-    }
-}
-
-// The resamples in two groups of eight lanes, resample j's values n apart.
-void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
-                      ResampleLaneSums& out) noexcept {
-    GroupLaneSums sums[2];
-    const LaneGroup first{drawn, n, n}, second{drawn + kGroupLanes * static_cast<std::size_t>(n), n, n};
-    SumGroupLanes(path, precision, first, second, sums[0], sums[1]);
-    for (std::size_t j = 0; j < kLanes; ++j) {
-        const GroupLaneSums& group = sums[j / kGroupLanes];
-        out.sum[j] = group.sum[j % kGroupLanes];
-        out.squares[j] = group.squares[j % kGroupLanes];
-        out.constant[j] = group.constant[j % kGroupLanes];
-    }
-}
 
 BootstMeanData ReadBootstMeanData(DataFile& file) {
     BootstMeanData data;
@@ -137,20 +113,24 @@ BootstMeanResult RunBootstMean(const BootstMeanData& data, const RunSettings& se
     };
     ResamplesInParallel(R, static_cast<std::uint64_t>(n), settings.threads, generator, control,
                         [&](std::int32_t begin, std::int32_t end, BlockGenerator& g, const ResampleTick& tick) {
-        // Each resample's sums are one chain of roundings in draw order; kLanes resamples drawn first and
-        // summed side by side, each in its own lane, let their chains overlap, each still in its own order.
+        // Each resample's sums are one chain of roundings in draw order; kLanes resamples drawn and summed
+        // side by side, each in its own lane, let their chains overlap, each still in its own order.
         // Past kBatchedDrawsLimit draws a resample goes alone, so a cancel is still seen quickly.
         const bool batched = n <= kBatchedDrawsLimit;
-        std::vector<float> drawn(batched ? kLanes * static_cast<std::size_t>(n) : 0);
-        ResampleLaneSums lanes;
         std::int32_t k = begin;
-        for (; batched && end - k >= kBootstMeanLanes; k += kBootstMeanLanes) {
-            DrawResampleLanes(path, g, rounded, drawn.data());
-            SumResampleLanes(path, sums, drawn.data(), n, lanes);
-            for (std::size_t j = 0; j < kLanes; ++j) {
-                finish(k + static_cast<std::int32_t>(j), lanes.sum[j], lanes.squares[j], lanes.constant[j]);
-                if (!tick()) return;
+        if (batched && end - k >= kBootstMeanLanes) {
+            Seeds at = g.CurrentSeeds();
+            GroupLaneSums lanes[2];
+            for (; end - k >= kBootstMeanLanes; k += kBootstMeanLanes) {
+                at = PickAndSumLanes(path, sums, rounded, at, lanes);
+                for (std::size_t j = 0; j < kLanes; ++j) {
+                    const GroupLaneSums& group = lanes[j / kGroupLanes];
+                    const std::size_t lane = j % kGroupLanes;
+                    finish(k + static_cast<std::int32_t>(j), group.sum[lane], group.squares[lane], group.constant[lane]);
+                    if (!tick()) return;
+                }
             }
+            g = BlockGenerator(at);
         }
         for (; k < end; ++k) {
             RunningSums running(sums);

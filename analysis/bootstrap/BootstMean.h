@@ -71,21 +71,6 @@ struct BootstMeanResult {
 // Resamples drawn and summed at once, each in its own lane.
 inline constexpr std::int32_t kBootstMeanLanes = 16;
 
-// The sums of kBootstMeanLanes resamples of n values: drawn[j * n + i] is value i of resample j. sum[j] and squares[j] are what RunningSums(precision) gives over resample j's values in order (Sum(),
-// Squares()); constant[j] tells whether they all equal its first. The AVX2 path (where available) and the
-// baseline give the same bits.
-struct ResampleLaneSums {
-    double sum[kBootstMeanLanes];
-    double squares[kBootstMeanLanes];
-    bool constant[kBootstMeanLanes];
-};
-void SumResampleLanes(DrawPath path, SumPrecision precision, const float* drawn, std::int32_t n,
-                      ResampleLaneSums& out) noexcept;
-// The values of kBootstMeanLanes resamples drawn from g in order, as BootstrapDrawFrom draws them one
-// resample after another: drawn[j * n + i] is value i of resample j, n = roundedSource.size() >= 1. The
-// AVX2 path (where available) and the baseline give the same values and take the same draws.
-void DrawResampleLanes(DrawPath path, BlockGenerator& g, std::span<const float> roundedSource, float* drawn) noexcept;
-
 // R resamples of n draws each from generator (drawn in blocks in the loop, its seeds stored back at the end or on
 // cancellation); then the sort, reported through control.sortDone / sortTotal. Throws SettingsError for R
 // or q out of range (including R too small for q) and RunCancelled when control asks. The lanes run on path

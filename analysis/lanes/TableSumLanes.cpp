@@ -130,41 +130,92 @@ using SquareLanes = std::conditional_t<std::is_same_v<Acc, float>, FloatSquares,
 template <typename Acc>
 inline constexpr int kGroups = std::is_same_v<Acc, float> ? 4 : 2;
 
+// Four scores of eight tables, table j's at tables + starts[j] + p, turned into four vectors of eight
+// lanes: x[i] holds score p + i of each table, lane j of table j. Two four-by-four transposes side by side
+// (tables 0-3 in the low halves, 4-7 in the high ones), in place of a gather per score.
+BREVANT_AVX2 inline void TransposedFour(const float* tables, const std::int32_t* starts, std::int32_t p,
+                                        __m256* x) noexcept {
+    __m256 r[4];
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(tables + starts[i] + p)),
+                                    _mm_loadu_ps(tables + starts[4 + i] + p), 1);
+    }
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpacklo_ps(r[2], r[3]);
+    const __m256 t2 = _mm256_unpackhi_ps(r[0], r[1]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    x[0] = _mm256_shuffle_ps(t0, t1, 0x44);
+    x[1] = _mm256_shuffle_ps(t0, t1, 0xEE);
+    x[2] = _mm256_shuffle_ps(t2, t3, 0x44);
+    x[3] = _mm256_shuffle_ps(t2, t3, 0xEE);
+}
+
+// The running sums of Groups groups of eight tables, score by score in table order.
+template <typename Acc, int Groups>
+struct TableLanes {
+    Lanes<Acc> grand[Groups], subject[Groups];
+    SquareLanes<Acc> squares[Groups], subjectSquares[Groups];
+    Acc* totals;  // treatment t of group g at 8 (g k + t)
+    std::int32_t k, t = 0;
+
+    BREVANT_AVX2 TableLanes(Acc* treatmentTotals, std::int32_t treatments) noexcept
+        : totals(treatmentTotals), k(treatments) {
+        for (int g = 0; g < Groups; ++g) {
+            grand[g] = Lanes<Acc>::Zero();
+            subject[g] = Lanes<Acc>::Zero();
+            squares[g] = SquareLanes<Acc>::Zero();
+            subjectSquares[g] = SquareLanes<Acc>::Zero();
+        }
+        std::fill_n(totals, static_cast<std::size_t>(8 * Groups * k), Acc(0));
+    }
+
+    // The next score of each table, x[g] of group g: treatment t of its row, the row ending with the last.
+    BREVANT_AVX2 void Add(const __m256* x) noexcept {
+        for (int g = 0; g < Groups; ++g) {
+            grand[g].Add(x[g]);
+            squares[g].AddSquare(x[g]);
+            subject[g].Add(x[g]);
+            Acc* const total = totals + static_cast<std::size_t>(8 * (g * k + t));
+            Lanes<Acc> sum = Lanes<Acc>::Load(total);
+            sum.Add(x[g]);
+            sum.Store(total);
+        }
+        if (++t < k) return;
+        t = 0;
+        for (int g = 0; g < Groups; ++g) {
+            subjectSquares[g].AddSquareOf(subject[g]);
+            subject[g] = Lanes<Acc>::Zero();
+        }
+    }
+};
+
 // SumsSideBySide in groups of AVX2 lanes, lane j the table at tables + starts[j] (8 * Groups lanes): each
-// lane does exactly the scalar operations in the same order, so the sums agree bit for bit. totals holds
-// 8 * Groups * k sums.
+// lane does exactly the scalar operations in the same order, so the sums agree bit for bit. The scores come
+// four at a time through transposes, the last n k mod 4 by gathers. totals holds 8 * Groups * k sums.
 template <typename Acc, int Groups>
 BREVANT_AVX2 void SumsSideBySideAvx2(const float* tables, const std::int32_t* starts, std::int32_t n, std::int32_t k,
                                      Acc* totals, TableSums* sums) noexcept {
     const auto size = static_cast<std::int32_t>(static_cast<std::int64_t>(n) * k);
-    __m256i lane[Groups];
-    Lanes<Acc> grand[Groups];
-    SquareLanes<Acc> squares[Groups], subjectSquares[Groups];
-    for (int g = 0; g < Groups; ++g) {
-        lane[g] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(starts + 8 * g));
-        grand[g] = Lanes<Acc>::Zero();
-        squares[g] = SquareLanes<Acc>::Zero();
-        subjectSquares[g] = SquareLanes<Acc>::Zero();
-    }
-    std::fill_n(totals, static_cast<std::size_t>(8 * Groups * k), Acc(0));  // treatment t of group g at 8 (g k + t)
-    for (std::int32_t row = 0; row < size; row += k) {
-        Lanes<Acc> subject[Groups];
-        for (int g = 0; g < Groups; ++g) subject[g] = Lanes<Acc>::Zero();
-        for (std::int32_t t = 0; t < k; ++t) {
-            const __m256i at = _mm256_set1_epi32(row + t);
-            for (int g = 0; g < Groups; ++g) {
-                const __m256 x = _mm256_i32gather_ps(tables, _mm256_add_epi32(lane[g], at), 4);
-                grand[g].Add(x);
-                squares[g].AddSquare(x);
-                subject[g].Add(x);
-                Acc* const total = totals + static_cast<std::size_t>(8 * (g * k + t));
-                Lanes<Acc> sum = Lanes<Acc>::Load(total);
-                sum.Add(x);
-                sum.Store(total);
-            }
+    TableLanes<Acc, Groups> running(totals, k);
+    std::int32_t p = 0;
+    for (; p + 4 <= size; p += 4) {
+        __m256 four[4][Groups];
+        for (int g = 0; g < Groups; ++g) {
+            __m256 x[4];
+            TransposedFour(tables, starts + 8 * g, p, x);
+            for (int i = 0; i < 4; ++i) four[i][g] = x[i];
         }
-        for (int g = 0; g < Groups; ++g) subjectSquares[g].AddSquareOf(subject[g]);
+        for (int i = 0; i < 4; ++i) running.Add(four[i]);
     }
+    for (; p < size; ++p) {
+        __m256 x[Groups];
+        for (int g = 0; g < Groups; ++g) {
+            const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(starts + 8 * g));
+            x[g] = _mm256_i32gather_ps(tables, _mm256_add_epi32(at, _mm256_set1_epi32(p)), 4);
+        }
+        running.Add(x);
+    }
+    const auto& grand = running.grand;
+    const auto& squares = running.squares;
+    const auto& subjectSquares = running.subjectSquares;
     std::vector<Acc> laneTotals(static_cast<std::size_t>(k));
     for (int g = 0; g < Groups; ++g) {
         Acc grandOf[8], squaresOf[8], subjectSquaresOf[8];

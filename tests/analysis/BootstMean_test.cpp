@@ -2,6 +2,7 @@
 // result boxes, every bootstrap mean, the sorted studentized values, the output file's bytes and the final
 // seeds; the percentile positions; resamples with no spread; data and settings it refuses.
 #include "analysis/bootstrap/BootstMean.h"
+#include "analysis/lanes/ResamplePickSumLanes.h"
 #include "engine/NumberText.h"
 #include "literal/LiteralBootstMean.h"
 #include "support/Files.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <filesystem>
@@ -150,71 +152,44 @@ TEST(BootstMean, DoubleSumsInTheLanesGiveEachResamplesOwnMean) {
     }
 }
 
-// The sums of the lanes, on the AVX2 path (where the processor has it) and the baseline, single and double:
-// each lane's are bit for bit those of RunningSums over its own resample's values in order, for counts that
-// are not multiples of the register width, values with more digits than a float sum keeps, and lanes whose
-// values are all equal (or all but the last).
-TEST(BootstMean, ResampleLanesGiveEachResamplesOwnSumsOnEveryPath) {
-    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
+// The lanes draw, pick and sum at once, on the AVX2 path (where the processor has it) and the baseline,
+// single and double: each lane's sums are bit for bit RunningSums over BootstrapDrawFrom's values, resample
+// after resample from the same stream, and the stream ends after the last; sizes that are not multiples of
+// the register width or of the stretch of draws filled ahead, values with more digits than a float sum
+// keeps, a source of one value (every lane constant) and of equal values but one.
+TEST(BootstMean, ResampleLanesPickAndSumEachResamplesOwnValuesOnEveryPath) {
+    constexpr std::size_t kLanes = brevant::kPickSumLanes;
     std::mt19937 random(2718);
     std::uniform_real_distribution<float> spread(-3000.0f, 9000.0f);
-    for (const std::int32_t n : {2, 3, 8, 13, 1000, 1001}) {
-        const auto size = static_cast<std::size_t>(n);
-        std::vector<float> drawn(kLanes * size);
-        for (std::size_t j = 0; j < kLanes; ++j) {
-            for (std::size_t i = 0; i < size; ++i) {
-                const bool equal = j == 3 || (j == 9 && i + 1 < size);
-                drawn[j * size + i] = equal ? 0.1f : spread(random) * (j % 2 == 0 ? 1.0f : 0.001f);
-            }
-        }
+    for (const int n : {1, 2, 3, 8, 13, 64, 65, 1000, 1001}) {
+        std::vector<float> source(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < source.size(); ++i) source[i] = spread(random) * (i % 2 == 0 ? 1.0f : 0.001f);
+        if (n == 3) source = {0.1f, 0.1f, 7.0f};  // some lanes constant, some not
+        const Seeds seeds{11 + n, 22 + n, 33 + n};
         for (const brevant::SumPrecision precision : {brevant::SumPrecision::Single, brevant::SumPrecision::Double}) {
+            Generator reference{seeds};
+            std::vector<brevant::RunningSums> expected(kLanes, brevant::RunningSums(precision));
+            bool constant[kLanes];
+            std::vector<float> drawn(source.size());
+            for (std::size_t j = 0; j < kLanes; ++j) {
+                brevant::BootstrapDrawFrom(reference, source, drawn);
+                for (const float x : drawn) expected[j].Add(x);
+                constant[j] = std::all_of(drawn.begin(), drawn.end(), [&](float x) { return x == drawn[0]; });
+            }
             for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
                 if (!brevant::DrawPathAvailable(path)) continue;
                 SCOPED_TRACE("n=" + std::to_string(n) + (precision == brevant::SumPrecision::Single ? " single" : " double") +
                              (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
-                brevant::ResampleLaneSums lanes{};
-                brevant::SumResampleLanes(path, precision, drawn.data(), n, lanes);
+                brevant::GroupLaneSums lanes[2] = {};
+                EXPECT_EQ(brevant::PickAndSumLanes(path, precision, source, seeds, lanes), reference.seeds);
                 for (std::size_t j = 0; j < kLanes; ++j) {
-                    brevant::RunningSums running(precision);
-                    for (std::size_t i = 0; i < size; ++i) running.Add(drawn[j * size + i]);
-                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.sum[j]), std::bit_cast<std::uint64_t>(running.Sum()))
-                        << j << " " << lanes.sum[j] << " " << running.Sum();
-                    EXPECT_EQ(std::bit_cast<std::uint64_t>(lanes.squares[j]), std::bit_cast<std::uint64_t>(running.Squares()))
-                        << j << " " << lanes.squares[j] << " " << running.Squares();
-                    EXPECT_EQ(lanes.constant[j], j == 3) << j;
+                    const brevant::GroupLaneSums& group = lanes[j / brevant::kGroupLanes];
+                    const std::size_t lane = j % brevant::kGroupLanes;
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(group.sum[lane]), std::bit_cast<std::uint64_t>(expected[j].Sum())) << j;
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(group.squares[lane]),
+                              std::bit_cast<std::uint64_t>(expected[j].Squares())) << j;
+                    EXPECT_EQ(group.constant[lane], constant[j]) << j;
                 }
-            }
-        }
-    }
-}
-
-// The values of the lanes, drawn a run of draws at a time on the AVX2 path (where the processor has it) and
-// the baseline, are BootstrapDrawFrom's, resample after resample, from the same draws: sizes that are not
-// multiples of the register width, resamples that cross the generator's blocks, a block begun partway.
-TEST(BootstMean, ResampleLanesDrawTheSameValuesFromTheSameDraws) {
-    constexpr std::size_t kLanes = brevant::kBootstMeanLanes;
-    for (const int n : {1, 2, 7, 8, 9, 100, 1000, 3001}) {
-        std::vector<float> source(static_cast<std::size_t>(n));
-        for (std::size_t i = 0; i < source.size(); ++i) source[i] = 0.25f * static_cast<float>(i) - 3.0f;
-        for (const brevant::DrawPath path : {brevant::DrawPath::Baseline, brevant::DrawPath::Avx2}) {
-            if (!brevant::DrawPathAvailable(path)) continue;
-            SCOPED_TRACE(std::to_string(n) + (path == brevant::DrawPath::Avx2 ? " avx2" : " baseline"));
-            const Seeds seeds{11 + n, 22 + n, 33 + n};
-            Generator generator{seeds};
-            brevant::BlockGenerator blocks(seeds);
-            for (int k = 0; k < 37; ++k) {  // into the first block
-                generator.Uniform();
-                blocks.Uniform();
-            }
-            for (int batch = 0; batch < 3; ++batch) {
-                std::vector<float> drawn(kLanes * source.size()), expected(drawn.size());
-                for (std::size_t j = 0; j < kLanes; ++j) {
-                    brevant::BootstrapDrawFrom(generator, source,
-                                               std::span<float>(expected).subspan(j * source.size(), source.size()));
-                }
-                brevant::DrawResampleLanes(path, blocks, source, drawn.data());
-                ASSERT_EQ(drawn, expected) << "batch " << batch;
-                ASSERT_EQ(blocks.CurrentSeeds(), generator.seeds) << "batch " << batch;
             }
         }
     }
