@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and its whole test suite with the address and undefined-behaviour sanitizers into
 # build-sanitize/ and runs the suite there: a read past a buffer, a use after free, a leak, a signed overflow
-# or a misaligned load fails the test that caused it. No optimisation and no benchmarks, which keeps this
-# second build about as cheap as the normal one. Run scripts/setup.sh first (scripts/test.sh does).
+# or a misaligned load fails the test that caused it. No optimisation and no benchmarks: each file then costs
+# about what the normal build pays for it. Run scripts/setup.sh first (scripts/test.sh does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 generator=()
