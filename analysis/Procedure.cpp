@@ -1,6 +1,7 @@
 #include "analysis/Procedure.h"
 
 #include "engine/DataFile.h"
+#include "engine/Histogram.h"
 #include "engine/Module1.h"
 #include "engine/NumberText.h"
 #include "engine/OutputFile.h"
@@ -198,6 +199,20 @@ std::string CorrectedSpreadNote(const std::string& what, const ResampledSpread& 
     return "The " + what + " differ little relative to their size, so single-precision sums could not hold their "
            "spread (they gave " + GeneralText(spread.defined) +
            "): the standard error shown is their spread computed in double precision.";
+}
+
+CountedOffHistogram CountOffHistogram(const HistogramRequest& request, float lower, float binWidth,
+                                      std::span<const float> values) {
+    CountedOffHistogram off;
+    if (!request.extreme) return off;
+    for (const float v : values) {
+        if (!request.extreme->Contains(v) || HistogramBinOf(v, lower, binWidth) >= 0) continue;
+        if (v < lower)
+            ++off.below;
+        else
+            ++off.above;
+    }
+    return off;
 }
 
 }  // namespace brevant

@@ -174,6 +174,16 @@ struct HistogramRequest {
     float Obtained() const noexcept { return obtained.value_or(observed); }
 };
 
+// The resampled values the run counted as at least as extreme (request.extreme) that a histogram from
+// `lower` with bins `binWidth` wide leaves out, by the counting's own rule (HistogramBinOf): below its
+// first bin and above its last. Infinite values count on their side; NaN is never counted.
+struct CountedOffHistogram {
+    std::int64_t below = 0;
+    std::int64_t above = 0;
+};
+CountedOffHistogram CountOffHistogram(const HistogramRequest& request, float lower, float binWidth,
+                                      std::span<const float> values);
+
 // The exact shares of a randomization test whose arrangements were all counted: for each proportion box
 // (by control), the arrangements at least as extreme as the observed one over all of them. When there were
 // more arrangements than the limit, only their number (total) is known and nothing was counted.

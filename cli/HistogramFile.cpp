@@ -11,6 +11,7 @@
 #include <cctype>
 #include <filesystem>
 #include <mutex>
+#include <vector>
 
 namespace brevant::cli {
 
@@ -26,11 +27,11 @@ std::string Extension(const std::string& path) {
     throw OutputFileError("The histogram could not be saved as " + PrintableText(path) + ": " + reason);
 }
 
-// The picture function of the histogram module, loaded on first use and kept to the end of the process;
-// null with the reason when no module could be loaded.
-HistogramPictureFunction PictureFunction(std::string& reason) {
+// The histogram module, loaded on first use and kept to the end of the process; null with the reason
+// when no module could be loaded.
+void* Module(std::string& reason) {
     static std::once_flag once;
-    static HistogramPictureFunction function = nullptr;
+    static void* handle = nullptr;
     static std::string why;
     std::call_once(once, [] {
         why = std::string("the picture module ") + kHistogramModuleFile + " is not installed beside the program";
@@ -44,16 +45,26 @@ HistogramPictureFunction PictureFunction(std::string& reason) {
                 why = std::string("the picture module could not be loaded (") + (message ? message : "unknown error") + ")";
                 continue;
             }
-            function = reinterpret_cast<HistogramPictureFunction>(::dlsym(module, kHistogramPictureSymbol));
-            if (function != nullptr) return;
+            if (::dlsym(module, kHistogramPictureSymbol) != nullptr) {
+                handle = module;
+                return;
+            }
             why = std::string("the picture module ") + file.string() + " is not one of this program";
         }
     });
     reason = why;
-    return function;
+    return handle;
 }
 
 }  // namespace
+
+void* HistogramModuleFunction(const char* symbol, std::string& reason) {
+    void* const module = Module(reason);
+    if (module == nullptr) return nullptr;
+    void* const function = ::dlsym(module, symbol);
+    if (function == nullptr) reason = std::string("the picture module has no ") + symbol + " (an older module?)";
+    return function;
+}
 
 bool IsHistogramFileName(const std::string& path) {
     const std::string extension = Extension(path);
@@ -61,13 +72,17 @@ bool IsHistogramFileName(const std::string& path) {
 }
 
 void SaveHistogramFile(const std::string& path, RunResult& result) {
+    const std::vector<float> values = result.resampled;  // the words read them as the run gave them
     const HistogramGeometry geometry = ComputeHistogram(result.resampled, result.histogram.caption,
                                                         result.histogram.observed, result.histogram.bounds);
+    const CountedOffHistogram off = CountOffHistogram(result.histogram, geometry.lower, geometry.binWidth, values);
     std::string reason;
-    const HistogramPictureFunction picture = PictureFunction(reason);
+    const auto picture =
+        reinterpret_cast<HistogramPictureFunction>(HistogramModuleFunction(kHistogramPictureSymbol, reason));
     if (picture == nullptr) Fail(path, reason + ".");
     std::string bytes, failure;
-    if (!picture(geometry, Extension(path) == ".png", kHistogramPixelsWide, kHistogramPixelsHigh, bytes, failure)) {
+    if (!picture(geometry, result.histogram, off, std::int64_t(values.size()), Extension(path) == ".png", kHistogramPixelsWide,
+                 kHistogramPixelsHigh, bytes, failure)) {
         Fail(path, failure);
     }
     try {

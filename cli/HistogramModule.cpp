@@ -3,6 +3,7 @@
 #include "cli/HistogramModule.h"
 
 #include "plot/HistogramPainter.h"
+#include "plot/RangeWords.h"
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -34,14 +35,16 @@ void EnsureGuiApplication() {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) bool BrevantHistogramPicture(
-    const brevant::HistogramGeometry& geometry, bool png, int width, int height, std::string& bytes,
+    const brevant::HistogramGeometry& geometry, const brevant::HistogramRequest& request,
+    brevant::CountedOffHistogram off, std::int64_t resamples, bool png, int width, int height, std::string& bytes,
     std::string& failure) {
     static_assert(std::is_same_v<decltype(&BrevantHistogramPicture), brevant::cli::HistogramPictureFunction>);
     EnsureGuiApplication();
     QByteArray picture;
     const QSize size(width, height);
-    const QString error = png ? brevant::plot::HistogramPng(geometry, size, std::nullopt, picture)
-                              : brevant::plot::HistogramSvg(geometry, size, std::nullopt, picture);
+    const QString words = brevant::plot::HistogramRangeWords(geometry, request, off, resamples);
+    const QString error = png ? brevant::plot::HistogramPng(geometry, size, std::nullopt, picture, words)
+                              : brevant::plot::HistogramSvg(geometry, size, std::nullopt, picture, words);
     if (!error.isEmpty()) {
         failure = error.toStdString();
         return false;

@@ -150,6 +150,8 @@ HistogramGeometry ComputeHistogram(std::span<float> values, const std::string& c
     return g;
 }
 
+int HistogramBinOf(float value, float lower, float width) noexcept { return BinOf(value - lower, width); }
+
 std::vector<std::string> HistogramLabelTexts(const HistogramGeometry& geometry) {
     std::vector<std::string> texts;
     for (const HistogramText& t : geometry.texts)

@@ -95,6 +95,11 @@ std::int32_t MaxBinCount(std::span<const std::int32_t> counters, int last) noexc
 HistogramGeometry ComputeHistogram(std::span<float> values, const std::string& caption, float observed,
                                    std::optional<std::pair<float, float>> bounds = std::nullopt);
 
+// The bin (0..100) a value falls in on a histogram from `lower` with bins `width` wide, as the counting
+// does it: the shifted value divided by the width in single precision, to the nearest integer with halves
+// to even; -1 outside the bins, for infinities and NaN.
+int HistogramBinOf(float value, float lower, float width) noexcept;
+
 // The three value labels' texts in the C locale ("-5.000", "0.000", "5.000"), as the batch tool shows them.
 std::vector<std::string> HistogramLabelTexts(const HistogramGeometry& geometry);
 

@@ -8,11 +8,13 @@
 #include "frame/Dialogs.h"
 #include "frame/PlotWindow.h"
 #include "plot/HistogramPainter.h"
+#include "plot/RangeWords.h"
 
 namespace brevant::frame {
 
 namespace {
 const QSize kPreferredSize(480, 400);  // the 6:5 shape of the logical page
+const QSize kSmallestSavedSize = kPreferredSize * 2;
 const QSize kSmallestSize(240, 200);
 
 QAction* MakeAction(const QString& name, const QString& caption, QObject* parent) {
@@ -41,13 +43,16 @@ HistogramBox::HistogramBox(QWidget* parent) : QFrame(parent) {
 void HistogramBox::SetActionsEnabled(bool enabled) {
     saveAction_->setEnabled(enabled);
     plotAction_->setEnabled(enabled);
-    setToolTip(enabled ? QStringLiteral("Double-click for the detailed plot") : QString());
+    QString tip = enabled ? QStringLiteral("Double-click for the detailed plot") : QString();
+    if (enabled && !words_.isEmpty()) tip = words_ + QLatin1Char('\n') + tip;
+    setToolTip(tip);
 }
 
 void HistogramBox::ShowHistogram(HistogramGeometry geometry, HistogramRequest request, std::vector<float> values) {
     geometry_ = std::move(geometry);
     request_ = std::move(request);
     values_ = std::move(values);
+    words_ = plot::HistogramRangeWords(*geometry_, request_, values_);
     SetActionsEnabled(true);
     update();
     emit pictureChanged();
@@ -57,6 +62,7 @@ void HistogramBox::Clear() {
     geometry_.reset();
     request_ = {};
     values_ = {};
+    words_.clear();
     SetActionsEnabled(false);
     update();
     emit pictureChanged();
@@ -72,7 +78,8 @@ void HistogramBox::paintEvent(QPaintEvent*) {
     painter.fillRect(contentsRect(), Qt::white);
     if (geometry_) {
         const QRectF target(contentsRect());
-        plot::PaintHistogram(painter, target, *geometry_, plot::ScaledHistogramFont(font(), target.size()));
+        plot::PaintHistogramWithWords(painter, target, *geometry_, words_,
+                                      plot::ScaledHistogramFont(font(), target.size()));
     }
     drawFrame(&painter);
 }
@@ -97,15 +104,15 @@ void HistogramBox::SaveHistogramAs() {
     }
     const QString path = ShowFileDialog(this, {FileDialogKind::Save, kSaveHistogramTitle, kHistogramFileFilter});
     if (path.isEmpty()) return;
-    // The picture as shown, but never smaller than a legible size.
-    const QSize size = contentsRect().size().expandedTo(kPreferredSize);
+    // The picture as shown, but never smaller than twice the box's default size.
+    const QSize size = contentsRect().size().expandedTo(kSmallestSavedSize);
     const QFont font = plot::ScaledHistogramFont(this->font(), QSizeF(size));
     const QString suffix = QFileInfo(path).suffix().toLower();
     QString error;
     if (suffix == QLatin1String("png"))
-        error = plot::SaveHistogramPng(path, *geometry_, size, font);
+        error = plot::SaveHistogramPng(path, *geometry_, size, font, words_);
     else if (suffix == QLatin1String("svg"))
-        error = plot::SaveHistogramSvg(path, *geometry_, size, font);
+        error = plot::SaveHistogramSvg(path, *geometry_, size, font, words_);
     else
         error = QStringLiteral("The histogram can be saved as a PNG or an SVG image: please choose a file name "
                                "ending in .png or .svg.");

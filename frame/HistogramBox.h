@@ -1,6 +1,8 @@
 // The analysis windows' picture box `Histogram`: shows the histogram of the last run scaled to its size,
 // on white inside a sunken frame, saves it as a PNG or SVG picture, and opens the detailed plot of the same
 // run ("Plot...", or a double click). Both entries are in its context menu and in the window's File menu.
+// When the obtained value or resamples counted for p lie off the picture's range, words under the picture
+// say so and where (plot/RangeWords.h); saved pictures carry them too.
 #pragma once
 
 #include <QFrame>
@@ -32,6 +34,7 @@ public:
     const std::optional<HistogramGeometry>& Picture() const { return geometry_; }
     const HistogramRequest& Request() const { return request_; }
     const std::vector<float>& Values() const { return values_; }
+    const QString& RangeWords() const { return words_; }  // empty when everything is on the picture
 
     QAction* SaveAction() const { return saveAction_; }  // "Save Histogram As..."
     QAction* PlotAction() const { return plotAction_; }  // "Plot..."
@@ -60,6 +63,7 @@ private:
     std::optional<HistogramGeometry> geometry_;
     HistogramRequest request_;
     std::vector<float> values_;
+    QString words_;
     QAction* saveAction_ = nullptr;
     QAction* plotAction_ = nullptr;
     QPointer<PlotWindow> plot_;

@@ -30,16 +30,16 @@ QString WritePicture(const QString& path, const QString& failure, const QByteArr
 }  // namespace
 
 QString SaveHistogramPng(const QString& path, const HistogramGeometry& geometry, QSize size,
-                         const std::optional<QFont>& font) {
+                         const std::optional<QFont>& font, const QString& words) {
     QByteArray bytes;
-    const QString failure = HistogramPng(geometry, size, font, bytes);
+    const QString failure = HistogramPng(geometry, size, font, bytes, words);
     return WritePicture(path, failure, bytes);
 }
 
 QString SaveHistogramSvg(const QString& path, const HistogramGeometry& geometry, QSize size,
-                         const std::optional<QFont>& font) {
+                         const std::optional<QFont>& font, const QString& words) {
     QByteArray bytes;
-    const QString failure = HistogramSvg(geometry, size, font, bytes);
+    const QString failure = HistogramSvg(geometry, size, font, bytes, words);
     return WritePicture(path, failure, bytes);
 }
 

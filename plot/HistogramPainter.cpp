@@ -10,6 +10,9 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 namespace brevant::plot {
 
@@ -94,6 +97,54 @@ double LeftOf(const HistogramText& t, const Mapper& map, const QRectF& target, d
     return map(t.x, 0).x();
 }
 
+
+// The "^" in its heavier face, its left edge and top where the geometry puts them. Where it stands over a
+// value label and its foot would touch the label's ink, it rises towards the axis (its ink never reaching
+// it) and, if that is not enough in a small picture, is drawn smaller, so the two never overlap.
+void DrawMarker(QPainter& painter, const HistogramText& t, const Mapper& map, const QRectF& target,
+                const QFont& textFont, const std::vector<QRectF>& labelInk) {
+    const QFontMetricsF metrics(textFont, painter.device());
+    QFont font = MarkerFont(textFont);
+    const QString caret = QStringLiteral("^");
+    const double top = map(0, t.top).y();
+    const auto place = [&](const QFont& f, double baseline) {
+        const QFontMetricsF m(f, painter.device());
+        // The larger glyph's wider side bearing would move its ink right of where the "^" points.
+        const double left = LeftOf(t, map, target, m.horizontalAdvance(caret)) -
+                            (m.leftBearing(QLatin1Char('^')) - metrics.leftBearing(QLatin1Char('^')));
+        return std::pair{left, m.tightBoundingRect(caret).translated(left, baseline)};
+    };
+    double baseline = top + QFontMetricsF(font, painter.device()).ascent();
+    auto [left, ink] = place(font, baseline);
+    const auto clash = [&](const QRectF& mark) -> std::optional<double> {  // the lowest label top it touches
+        std::optional<double> limit;
+        for (const QRectF& label : labelInk)
+            if (mark.right() >= label.left() - 1 && mark.left() <= label.right() + 1 &&
+                mark.bottom() >= label.top() - 1)
+                limit = std::min(limit.value_or(label.top()), label.top());
+        return limit;
+    };
+    if (const auto limit = clash(ink)) {
+        const double axis = map(0, layout::kBaseY).y() + 2;  // the ink stays clear of the horizontal axis
+        const double rise = std::min(ink.bottom() - (*limit - 2), ink.top() - axis);
+        baseline -= std::max(0.0, rise);
+        std::tie(left, ink) = place(font, baseline);
+        if (clash(ink) && ink.height() > 0) {
+            const double scale = std::max(0.6, (*limit - 2 - axis) / ink.height());
+            if (font.pixelSize() > 0)
+                font.setPixelSize(std::max(1, int(std::floor(font.pixelSize() * scale))));
+            else
+                font.setPointSizeF(std::max(1.0, font.pointSizeF() * scale));
+            const QRectF small = QFontMetricsF(font, painter.device()).tightBoundingRect(caret);
+            baseline = axis - small.top();
+            std::tie(left, ink) = place(font, baseline);
+        }
+    }
+    painter.setFont(font);
+    painter.drawText(QPointF(left, baseline), caret);
+    painter.setFont(textFont);
+}
+
 }  // namespace
 
 QString HistogramLabel(double value, const QLocale& locale) {
@@ -136,18 +187,22 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
     painter.setFont(textFont);
     painter.setPen(black);
     const QFontMetricsF metrics(textFont, painter.device());
-    const QFont markerFont = MarkerFont(textFont);
-    const QFontMetricsF markerMetrics(markerFont, painter.device());
+    // The value labels' ink, which the "^" must not touch.
+    std::vector<QRectF> labelInk;
+    for (const HistogramText& t : geometry.texts) {
+        if (!t.value) continue;
+        const QString text = TextOf(t);
+        const double left = LeftOf(t, map, target, metrics.horizontalAdvance(text));
+        labelInk.push_back(metrics.tightBoundingRect(text).translated(left, map(0, t.top).y() + metrics.ascent()));
+    }
     for (const HistogramText& t : geometry.texts) {
         const QString text = TextOf(t);
-        const bool marker = IsMarker(t);
-        const QFontMetricsF& m = marker ? markerMetrics : metrics;
-        if (marker) painter.setFont(markerFont);
-        double left = LeftOf(t, map, target, m.horizontalAdvance(text));
-        // The larger glyph's wider side bearing would move its ink right of where the "^" points.
-        if (marker) left -= markerMetrics.leftBearing(QLatin1Char('^')) - metrics.leftBearing(QLatin1Char('^'));
-        painter.drawText(QPointF(left, map(0, t.top).y() + m.ascent()), text);
-        if (marker) painter.setFont(textFont);
+        if (IsMarker(t)) {
+            DrawMarker(painter, t, map, target, textFont, labelInk);
+            continue;
+        }
+        const double left = LeftOf(t, map, target, metrics.horizontalAdvance(text));
+        painter.drawText(QPointF(left, map(0, t.top).y() + metrics.ascent()), text);
     }
 
     const HistogramColumn& legend = geometry.legend;
@@ -161,7 +216,37 @@ void PaintHistogram(QPainter& painter, const QRectF& target, const HistogramGeom
     painter.restore();
 }
 
-QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes) {
+namespace {
+const QColor kWordsColour(138, 75, 0);
+constexpr double kWordsMargin = 0.4;  // of a text line, around the words
+}  // namespace
+
+double WordsHeight(const QString& words, double width, const QFont& font, QPaintDevice* device) {
+    if (words.isEmpty()) return 0;
+    const QFontMetricsF metrics(font, device);
+    const double margin = metrics.lineSpacing() * kWordsMargin;
+    const QRectF room(0, 0, std::max(1.0, width - 2 * margin), 1e6);
+    return metrics.boundingRect(room, Qt::TextWordWrap, words).height() + 2 * margin;
+}
+
+void PaintHistogramWithWords(QPainter& painter, const QRectF& target, const HistogramGeometry& geometry,
+                             const QString& words, const QFont& font) {
+    const double height = std::min(target.height() / 2, WordsHeight(words, target.width(), font, painter.device()));
+    const QRectF picture(target.topLeft(), QSizeF(target.width(), target.height() - height));
+    PaintHistogram(painter, picture, geometry, font);
+    if (height <= 0) return;
+    const double margin = QFontMetricsF(font, painter.device()).lineSpacing() * kWordsMargin;
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(kWordsColour);
+    painter.drawText(QRectF(picture.left() + margin, picture.bottom() + margin, target.width() - 2 * margin,
+                            height - margin),
+                     Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop, words);
+    painter.restore();
+}
+
+QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes,
+                    const QString& words) {
     if (size.width() < 1 || size.height() < 1) return kNoPictureSize;
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
@@ -170,7 +255,8 @@ QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::o
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry, font ? *font : HistogramFontFor(size));
+        PaintHistogramWithWords(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry, words,
+                                font ? *font : HistogramFontFor(size));
     }
     bytes.clear();
     QBuffer buffer(&bytes);
@@ -180,7 +266,8 @@ QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::o
     return {};
 }
 
-QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes) {
+QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes,
+                    const QString& words) {
     if (size.width() < 1 || size.height() < 1) return kNoPictureSize;
     bytes.clear();
     QBuffer buffer(&bytes);
@@ -197,7 +284,7 @@ QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::o
         if (!painter.begin(&svg)) return QStringLiteral("the SVG image could not be started.");
         const QRectF target(QPointF(0, 0), QSizeF(size));
         painter.fillRect(target, Qt::white);
-        PaintHistogram(painter, target, geometry, font ? *font : HistogramFontFor(size));
+        PaintHistogramWithWords(painter, target, geometry, words, font ? *font : HistogramFontFor(size));
         painter.end();
     }
     buffer.close();

@@ -148,7 +148,7 @@ private slots:
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
         const QImage saved(png);
         QVERIFY(!saved.isNull());
-        QCOMPARE(saved.size(), box.contentsRect().size().expandedTo(QSize(480, 400)));
+        QCOMPARE(saved.size(), box.contentsRect().size().expandedTo(QSize(960, 800)));  // twice the default at least
 
         const QString svg = WorkPath(QStringLiteral("box.SVG"));
         QFile::remove(svg);

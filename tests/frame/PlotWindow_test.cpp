@@ -131,7 +131,8 @@ private slots:
         const QStringList names = PlotNames(plot);
         const std::vector<float> values = Values();
         const auto counted = std::count_if(values.begin(), values.end(), [](float v) { return std::fabs(v) >= 2.5f; });
-        QVERIFY2(names.contains(QStringLiteral("Counted for p: %1 of 502 (\u2264 -2.500 or \u2265 2.500)").arg(counted)),
+        const QString countedName = QStringLiteral("Counted for p: %1 of 502 (\u2264 -2.500 or \u2265 2.500)").arg(counted);
+        QVERIFY2(names.contains(countedName),
                  qPrintable(names.join(QLatin1Char('|'))));
         QVERIFY(names.contains(QStringLiteral("Resampled values")));
         QVERIFY(names.contains(QStringLiteral("Obtained t = 2.500")));

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 #include <csignal>
 
@@ -17,6 +18,7 @@
 #include "engine/Module1.h"
 #include "engine/NumberText.h"
 #include "plot/HistogramPainter.h"
+#include "plot/RangeWords.h"
 
 using namespace brevant;
 
@@ -81,6 +83,9 @@ void WriteText(const QString& path, const QByteArray& text) {
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(std::vector<float>)
+Q_DECLARE_METATYPE(brevant::HistogramRequest)
 
 class HistogramPainterTest : public QObject {
     Q_OBJECT
@@ -264,6 +269,86 @@ private slots:
                  qPrintable(QStringLiteral("marker %1 px wide, a plain ^ %2 px").arg(markerWidth).arg(plainWidth)));
         QVERIFY(marker.left >= markerX - 1 && marker.left <= markerX + 4);
         QVERIFY(marker.top >= 420);
+    }
+
+    // Over a value label, at the box's default size and smaller, the "^" never touches the label's ink: the
+    // picture drawn with the labels alone and again with the "^" differ only away from the labels.
+    void markerClearsTheValueLabels() {
+        std::vector<float> values = TLikeSample(500);
+        for (const QSize size : {QSize(480, 400), QSize(480, 300), QSize(560, 260), QSize(300, 250)}) {
+            for (const float observed : {-0.3f, -0.2f, -4.95f, 4.6f}) {
+                std::vector<float> shifted = values;
+                HistogramGeometry g = ComputeHistogram(shifted, "t Value", observed, std::pair{-5.0f, 5.0f});
+                g.lines.clear();
+                std::erase_if(g.texts, [](const HistogramText& t) { return !t.value && t.text != "^"; });
+                g.legend.lines.clear();
+                const auto draw = [&size](const HistogramGeometry& geometry) {
+                    QImage image(size, QImage::Format_RGB32);
+                    image.fill(Qt::white);
+                    QPainter painter(&image);
+                    plot::PaintHistogram(painter, QRectF(QPointF(0, 0), QSizeF(size)), geometry,
+                                         plot::ScaledHistogramFont(QFont(), QSizeF(size)));
+                    return image;
+                };
+                const QImage both = draw(g);
+                std::erase_if(g.texts, [](const HistogramText& t) { return !t.value; });
+                const QImage labels = draw(g);
+                int caret = 0;
+                for (int y = 1; y + 1 < size.height(); ++y)
+                    for (int x = 1; x + 1 < size.width(); ++x) {
+                        if (both.pixel(x, y) == labels.pixel(x, y)) continue;
+                        ++caret;
+                        for (int dy = -1; dy <= 1; ++dy)
+                            for (int dx = -1; dx <= 1; ++dx)
+                                QVERIFY2(labels.pixel(x + dx, y + dy) == qRgb(255, 255, 255),
+                                         qPrintable(QStringLiteral("%1x%2 at %3: the \"^\" touches a label at %4,%5")
+                                                        .arg(size.width())
+                                                        .arg(size.height())
+                                                        .arg(observed)
+                                                        .arg(x)
+                                                        .arg(y)));
+                    }
+                QVERIFY(caret > 6);
+            }
+        }
+    }
+
+    // The words under the picture: what lies off its range and where, or nothing.
+    void rangeWordsSayWhatLiesOff_data() {
+        QTest::addColumn<std::vector<float>>("values");
+        QTest::addColumn<HistogramRequest>("request");
+        QTest::addColumn<QString>("words");
+        const float inf = std::numeric_limits<float>::infinity();
+        HistogramRequest f{.caption = "F", .observed = 25.6f, .bounds = std::pair{0.0f, 10.0f},
+                           .observedLabel = "Obtained F", .extreme = ExtremeRegion{ExtremeRegion::Tails::Upper, 25.6f}};
+        QTest::newRow("F above") << std::vector<float>{1, 2, 3, 12, 30, inf} << f
+                                 << QStringLiteral("The obtained F, 25.6, lies above the histogram's range, 0 to 10; 2 "
+                                                   "of the 6 resamples counted for p lie off it, above 10.");
+        HistogramRequest t{.caption = "t", .observed = 2.5f, .bounds = std::pair{-5.0f, 5.0f},
+                           .observedLabel = "Obtained t", .extreme = ExtremeRegion{ExtremeRegion::Tails::Both, 2.5f}};
+        QTest::newRow("t both ways") << std::vector<float>{-6, -5.2f, 0, 1, 5.5f, 3, 5.04f} << t
+                                     << QStringLiteral("3 of the 7 resamples counted for p lie off the histogram's "
+                                                       "range, -5 to 5: 2 below -5 and 1 above 5.");
+        QTest::newRow("one below") << std::vector<float>{-5.3f, 0} << t
+                                   << QStringLiteral("1 of the 2 resamples counted for p lies off the histogram's "
+                                                     "range, -5 to 5: below -5.");
+        QTest::newRow("all on it") << std::vector<float>{-4, 0, 4.9f} << t << QString();
+        t.observed = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("obtained not a number") << std::vector<float>{0, 1} << t << QString();
+        HistogramRequest medians{.caption = "D", .observed = 5.0f, .observedLabel = "Median Difference"};
+        QTest::newRow("no bounds") << std::vector<float>{1, 2, 3.004f} << medians
+                                   << QStringLiteral("The obtained median difference, 5, lies above the histogram's "
+                                                     "range, 1 to 3.004.");
+    }
+    void rangeWordsSayWhatLiesOff() {
+        QFETCH(std::vector<float>, values);
+        QFETCH(HistogramRequest, request);
+        QFETCH(QString, words);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        std::vector<float> shifted = values;
+        const HistogramGeometry g = ComputeHistogram(shifted, request.caption, request.observed, request.bounds);
+        QCOMPARE(plot::HistogramRangeWords(g, request, values), words);
+        QLocale::setDefault(QLocale::system());
     }
 
     void scaledFontFollowsTheSmallerSide() {
