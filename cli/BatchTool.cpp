@@ -6,6 +6,8 @@
 #include "cli/HistogramFile.h"
 #include "cli/OptionValues.h"
 #include "cli/Progress.h"
+#include "cli/ReportFile.h"
+#include "plot/ReportFacts.h"
 #include "engine/BuildInfo.h"
 #include "engine/DataFile.h"
 #include "engine/NumberText.h"
@@ -71,9 +73,15 @@ void CheckOptions(const Options& o, const std::string& confidenceText) {
     if (!o.output.empty() && !o.histogram.empty() && SameFile(o.output, o.histogram)) {
         throw UsageError("--output and --histogram name the same file.");
     }
+    for (const auto& [other, option] : {std::pair{&o.output, "--output"}, std::pair{&o.histogram, "--histogram"}}) {
+        if (!o.report.empty() && !other->empty() && SameFile(o.report, *other)) {
+            throw UsageError(std::string("--report and ") + option + " name the same file.");
+        }
+    }
     try {
         CheckOutputFile(o.output, o.dataFile);
         CheckOutputFile(o.histogram, o.dataFile, "histogram file");
+        if (!o.report.empty()) plot::CheckReportFile(o.report, o.dataFile);
     } catch (const OutputFileError& e) {
         throw UsageError(e.what());
     }
@@ -93,6 +101,8 @@ std::string Footer(const ProcedureTable& procedures) {
            "columns: --columns chooses them by name or number (from 1) in the procedure's order, --group names a\n"
            "grouping column (the values in one column); without --columns, the table's numeric columns as they\n"
            "stand. Empty cells, NA and . are missing: skipped in a group's column, the row left out otherwise.\n"
+           "--report writes the data file, settings, seeds, the command that repeats the run, every result, the notes\n"
+           "and the detailed plot (inline SVG) into one page that needs nothing else: no scripts, links or files.\n"
            "Exit codes: 0 done, 2 usage error (an output file found unwritable before the run included), 3 data\n"
            "error, 4 a file could not be written after the run (the results are printed all the same), 5 the run\n"
            "stopped partway on its data (what was known before is printed), 1 any other failure.";
@@ -156,6 +166,7 @@ void PrintJson(std::ostream& out, const Options& o, Seeds seeds, const RunResult
     if (o.procedure->Has(kBootstrapErrors)) options["bootstrapErrors"] = o.bootstrapErrors;
     options["output"] = o.output.empty() ? Json(nullptr) : Json(o.output);
     options["histogram"] = o.histogram.empty() ? Json(nullptr) : Json(o.histogram);
+    options["report"] = o.report.empty() ? Json(nullptr) : Json(o.report);
     json["options"] = options;
     Json boxes = Json::object();
     for (const ResultBox& box : result.boxes) {
@@ -253,6 +264,8 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
                                          "one column")->type_name("NAME");
     app.add_flag("--errors", options.bootstrapErrors, "Bootstrap the errors instead of the observations (OnewayBoot)");
     app.add_option("--histogram", options.histogram, "Save the histogram")->type_name("FILE.svg|FILE.png");
+    app.add_option("--report", options.report, "Write the run's report: one self-contained HTML page (a name "
+                                               "ending in .pdf: a PDF document)")->type_name("FILE.html");
     app.add_flag("--json", options.json, "Print one JSON object instead of text lines");
     app.set_version_flag("--version", "brevant-cli " + std::string(ProgramVersion()), "Print the version and exit");
     app.footer(Footer(procedures));
@@ -274,7 +287,7 @@ std::optional<int> ParseArguments(int argc, const char* const* argv, const Proce
         // An option given with an empty value (an unset variable in a script) is an error, never "not given":
         // without --seed the run could not be repeated.
         for (const char* name : {"--resamples", "--confidence", "--seed", "--threads", "--exact-limit", "--output",
-                                 "--histogram", "--columns", "--group"}) {
+                                 "--histogram", "--columns", "--group", "--report"}) {
             const CLI::Option* option = app.get_option(name);
             if (option->count() > 0 && option->as<std::string>().empty()) {
                 throw UsageError(std::string(name) + " was given an empty value; give a value or leave the option out.");
@@ -356,6 +369,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             WriteOutputFile(settings, result.resampled);
         } catch (const OutputFileError& e) {
             writeErrors.emplace_back(e.what());
+        }
+        // The report before the histogram, which shifts the values the report's plot reads.
+        if (!options.report.empty()) {
+            try {
+                SaveReportFile(options.report, options, seeds, result, table ? &table->table : nullptr,
+                               table ? &table->layout : nullptr);
+            } catch (const OutputFileError& e) {
+                writeErrors.emplace_back(e.what());
+            }
         }
         if (!options.histogram.empty()) {
             try {

@@ -31,6 +31,7 @@ struct Options {
     std::int64_t exactLimit = kDefaultExactLimit;  // 0: no exact count
     bool bootstrapErrors = false;
     std::string histogram;          // empty: none
+    std::string report;             // the run's report page (plot/Report.h); empty: none
     bool json = false;
     std::vector<std::string> columns;  // --columns: names or numbers from 1; empty: as the table stands
     std::optional<std::string> group;  // --group: the long form's grouping column

@@ -1,9 +1,10 @@
-// The histogram module itself (cli/HistogramModule.h), built with plot/HistogramPainter.cpp into
+// The histogram module itself (cli/HistogramModule.h), built with the painters of plot/ it needs into
 // brevant-histogram.so.
 #include "cli/HistogramModule.h"
 
 #include "plot/HistogramPainter.h"
 #include "plot/RangeWords.h"
+#include "plot/Report.h"
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -50,5 +51,18 @@ extern "C" __attribute__((visibility("default"))) bool BrevantHistogramPicture(
         return false;
     }
     bytes.assign(picture.constData(), static_cast<std::size_t>(picture.size()));
+    return true;
+}
+
+extern "C" __attribute__((visibility("default"))) bool BrevantReportDocument(
+    const brevant::plot::ReportContent& content, bool pdf, std::string& bytes, std::string& failure) {
+    static_assert(std::is_same_v<decltype(&BrevantReportDocument), brevant::cli::ReportDocumentFunction>);
+    EnsureGuiApplication();
+    const QByteArray document = brevant::plot::ReportDocument(content, pdf);
+    if (document.isEmpty()) {
+        failure = "the report could not be drawn.";
+        return false;
+    }
+    bytes.assign(document.constData(), static_cast<std::size_t>(document.size()));
     return true;
 }

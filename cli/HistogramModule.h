@@ -1,9 +1,10 @@
-// The batch tool's histogram module: the Qt painting of a histogram picture in a library of its own,
-// loaded only when --histogram asks for a picture, so that a plain run starts without loading Qt.
+// The batch tool's histogram module: the Qt painting of a histogram picture and of the report page in a
+// library of its own, loaded only when --histogram or --report asks for one, so that a plain run starts without loading Qt.
 #pragma once
 
 #include "analysis/Procedure.h"
 #include "engine/Histogram.h"
+#include "plot/ReportFacts.h"
 
 #include <cstdint>
 #include <string>
@@ -21,5 +22,11 @@ using HistogramPictureFunction = bool (*)(const HistogramGeometry& geometry, con
                                           CountedOffHistogram off, std::int64_t resamples, bool png,
                                           int width, int height,
                                           std::string& bytes, std::string& failure);
+
+// The report of a run (plot/Report.h) as the bytes of an HTML page, or of a PDF document (pdf); false with
+// what went wrong in failure.
+inline constexpr const char* kReportDocumentSymbol = "BrevantReportDocument";
+using ReportDocumentFunction = bool (*)(const plot::ReportContent& content, bool pdf, std::string& bytes,
+                                        std::string& failure);
 
 }  // namespace brevant::cli

@@ -152,7 +152,11 @@ void AnalysisWindow::AddPictureEntries() {
     QMenu* file = menus.isEmpty() ? nullptr : menus.constFirst()->menu();
     if (file == nullptr) return;  // every window has a File menu first; the box's context menu serves anyway
     file->addSeparator()->setProperty(kAddedEntryProperty, true);
-    for (QAction* action : {histogram_->SaveAction(), histogram_->PlotAction()}) {
+    saveReport_ = new QAction(QStringLiteral("Save Report..."), this);
+    saveReport_->setObjectName(QStringLiteral("mnuSaveReport"));
+    saveReport_->setEnabled(false);  // until a run's results are on show
+    connect(saveReport_, &QAction::triggered, this, &AnalysisWindow::SaveReport);
+    for (QAction* action : {histogram_->SaveAction(), histogram_->PlotAction(), saveReport_}) {
         action->setProperty(kAddedEntryProperty, true);
         file->addAction(action);
     }

@@ -35,6 +35,10 @@
 #include <optional>
 #include <span>
 #include <utility>
+#include <string>
+#include <vector>
+
+#include "plot/Report.h"
 
 class QAction;
 class QButtonGroup;
@@ -53,7 +57,8 @@ class HistogramBox;
 class StatusLabel;
 
 // Menu entries the frame adds beside those of the window table (the picture box's "Save Histogram As..."
-// and "Plot..." at the end of the first menu, after a separator) carry this property, set to true.
+// and "Plot..." and the window's "Save Report..." at the end of the first menu, after a separator) carry
+// this property, set to true.
 inline constexpr char kAddedEntryProperty[] = "addedByFrame";
 
 // The four values each analysis window keeps for the whole run of the program, whether it is open or not.
@@ -141,6 +146,10 @@ public:
 
     // A quit asks first while this window's run is in progress (Yes stops the run).
     bool MayQuit() override;
+    // The report of the run on show (plot/Report.h), once it has finished; its plot reads the picture box's
+    // values, so it lasts as long as they do (AnalysisWindowReport.cpp).
+    std::optional<plot::ReportContent> ReportContent() const;
+    QAction* SaveReportAction() const { return saveReport_; }  // "Save Report..."
 
     // Progress: makes the bar visible with minimum 1, maximum `maximum` and value `value`.
     void ShowProgress1(std::int32_t value, std::int32_t maximum);
@@ -164,6 +173,8 @@ public slots:
     void ChooseColumns_Click();     // the chooser again for the table chosen (Edit > Choose Columns...)
     void mnuSeeds_Click();          // Edit > Seeds...: the seeds the next run starts from
     void ShowFullDescription();     // the description file, whole, in a window of its own
+    // "Save Report...": asks for a file name and writes the report as an HTML page (or, named .pdf, a PDF).
+    void SaveReport();
 
 protected:
     // The analysis's own run, called once the run start has passed. The frame's own runs the procedure
@@ -212,6 +223,7 @@ private:
     // true when there is no run or the user says Yes.
     bool MayStopRun(const QString& question);
     void FollowRunGate(bool busy);
+    void KeepForReport(const RunResult& result, const QStringList& notes, bool outputWritten);
     // The status line, the Edit menu and the stale mark (AnalysisWindowStatus.cpp).
     void BuildStatusLine();
     void BuildEditMenu();
@@ -274,6 +286,13 @@ private:
     QStringList runColumnOptions_;   // and the batch tool's --columns and --group for them
     QAction* seedsAction_ = nullptr;
     QWidget* viewer_ = nullptr;
+    QAction* saveReport_ = nullptr;
+    struct ReportFigures {
+        std::vector<ResultBox> boxes;
+        std::vector<std::string> notes, messages;
+        std::string outputFile;
+    };
+    std::optional<ReportFigures> reportFigures_;  // the finished run on show
 };
 
 // A result box's text as the window shows it: three decimals in the user's locale (QLocale()) or the

@@ -77,6 +77,8 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
     // The data are good: the last run's results go, and what is known before the resamples shows.
     for (QLineEdit* box : resultLayout_->parentWidget()->findChildren<QLineEdit*>()) box->clear();
     histogram_->Clear();
+    reportFigures_.reset();
+    saveReport_->setEnabled(false);
     ShowNotes({unreadNote_});
     ShowBoxes(prepared.observed);
     // The bars start again; the sort's bar comes back with the sort, not showing the last run's end.
@@ -121,6 +123,7 @@ void AnalysisWindow::FinishRun(RunResult&& result) {
     for (const std::string& note : result.notes) notes << QString::fromStdString(note);
     ShowNotes(notes);
     ShowBoxes(result.boxes);
+    KeepForReport(result, notes, writeProblem.isEmpty());
     EndRunRecord(false);
     if (!writeProblem.isEmpty()) {
         ShowMessage(this, writeProblem + QStringLiteral(" The results of the run are shown in the window, but "

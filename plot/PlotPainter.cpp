@@ -1,6 +1,11 @@
 #include "plot/PlotPainter.h"
 
+#include <QBuffer>
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSvgGenerator>
 #include <QLocale>
 #include <QPainter>
 #include <algorithm>
@@ -407,6 +412,29 @@ QFont PlotFontFor(QSize size) {
     QFont font;
     font.setPixelSize(std::clamp(int(std::lround(size.height() / 42.0)), 11, 22));
     return font;
+}
+
+QByteArray PlotSvg(const PlotModel& model, const QString& caption, QSize size, const QFont& font,
+                   const QString& title) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
+    svg.setTitle(title);
+    svg.setDescription(QStringLiteral("The resampled values of the run in 101 bins, with the obtained value marked."));
+    // The family the texts were measured in, by name, so a viewer draws them alike; else any sans-serif.
+    QFont named = font;
+    named.setFamily(QFontInfo(font).family());
+    QPainter painter;
+    if (!painter.begin(&svg)) return {};
+    PaintPlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), model, caption, named);
+    painter.end();
+    static const QRegularExpression family(QStringLiteral("font-family=\"([^\"]*)\""));
+    return QString::fromUtf8(bytes).replace(family, QStringLiteral("font-family=\"\\1, sans-serif\"")).toUtf8();
 }
 
 }  // namespace brevant::plot

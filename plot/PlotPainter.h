@@ -8,6 +8,7 @@
 // on the lowest row above the plot where it neither covers another name nor crosses another line.
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QRectF>
 #include <QSize>
@@ -73,5 +74,7 @@ QStringList PlotNotes(const PlotModel& model, const HistogramRequest& request);
 
 // A font for a plot with no font of its own (the batch tool, the report).
 QFont PlotFontFor(QSize size);
+// The plot as an SVG document of that size (UTF-8), titled `title` (the report's inline plot, Export).
+QByteArray PlotSvg(const PlotModel& model, const QString& caption, QSize size, const QFont& font, const QString& title);
 
 }  // namespace brevant::plot

@@ -1,5 +1,6 @@
 // The detailed plot window: opened from the picture box and the analysis window's File menu, following
-// the box's runs, its marks and notes, its tooltips per bin, and its exports through the dialog seams.
+// the box's runs, its marks and notes, its tooltips per bin, its exports through the dialog seams; and the
+// window's report of the same run.
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -300,25 +301,28 @@ private slots:
         QVERIFY(messages_[0].contains(QStringLiteral("nothing to export")));
     }
 
-    // A real run: the File menu ends with the picture's two entries, and the plot carries the run's region.
-    void analysisWindowOffersThePictureEntries() {
+    // A real run: the File menu ends with the picture's two entries and Save Report..., the plot carries the
+    // run's region, and the report holds what the window shows.
+    void analysisWindowOffersThePictureEntriesAndTheReport() {
         auto* w = qobject_cast<AnalysisWindow*>(ShowAnalysisWindow(QStringLiteral("IndepT")));
         QVERIFY(w != nullptr);
         QMenu* file = w->menuBar()->actions().constFirst()->menu();
         const QList<QAction*> entries = file->actions();
-        QVERIFY(entries.size() >= 3);
-        QVERIFY(entries[entries.size() - 3]->isSeparator());
-        QCOMPARE(entries[entries.size() - 2]->text(), QStringLiteral("Save Histogram As..."));
-        QCOMPARE(entries.last()->text(), QStringLiteral("Plot..."));
-        QVERIFY(!entries.last()->isEnabled());
+        QVERIFY(entries.size() >= 4);
+        QVERIFY(entries[entries.size() - 4]->isSeparator());
+        QCOMPARE(entries[entries.size() - 3]->text(), QStringLiteral("Save Histogram As..."));
+        QCOMPARE(entries[entries.size() - 2]->text(), QStringLiteral("Plot..."));
+        QCOMPARE(entries.last()->text(), QStringLiteral("Save Report..."));
+        QVERIFY(!entries[entries.size() - 2]->isEnabled() && !entries.last()->isEnabled());
 
-        answers_ << QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/IndepT-reaction-times.dat");
+        const QString data = QStringLiteral(BREVANT_SOURCE_DIR "/help/examples/IndepT-reaction-times.dat");
+        answers_ << data;
         w->findChild<QAction*>(QStringLiteral("mnuOpenfile"))->trigger();
         SetSeeds(Seeds{11, 22, 33});
         w->RunButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w->Running(), 60000);
-        QVERIFY(entries.last()->isEnabled());
-        entries.last()->trigger();
+        QVERIFY(entries[entries.size() - 2]->isEnabled() && entries.last()->isEnabled());
+        entries[entries.size() - 2]->trigger();
         PlotWindow* plot = w->Histogram()->Plot();
         QVERIFY(plot != nullptr);
         QVERIFY(plot->Model() && plot->Model()->region);
@@ -326,6 +330,32 @@ private slots:
         const double obtained = QLocale().toDouble(w->findChild<QLineEdit*>(QStringLiteral("txtObtT"))->text());
         QVERIFY(std::fabs(plot->Model()->obtained->value - obtained) < 0.0005);
         QVERIFY(plot->windowTitle().startsWith(w->windowTitle()));
+
+        // The report: every box as shown, the seeds, the data file, the command, the plot.
+        const QString report = WorkPath(QStringLiteral("IndepT report.html"));
+        QFile::remove(report);
+        answers_ << report;
+        entries.last()->trigger();
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+        const QString page = QString::fromUtf8(ReadAll(report));
+        for (QLineEdit* box : w->findChildren<QLineEdit*>())
+            if (!box->text().isEmpty())
+                QVERIFY2(page.contains(QStringLiteral("<td>%1</td>").arg(box->text())), qPrintable(box->text()));
+        QVERIFY(page.contains(QStringLiteral("<code>11,22,33</code>")));
+        QVERIFY(page.contains(QStringLiteral("brevant-cli IndepT %1 --resamples 1000 --seed 11,22,33").arg(data)));
+        QVERIFY(page.contains(QStringLiteral("Obtained t = ")));
+        QVERIFY(page.contains(w->NotesLabel()->text().split(QLatin1Char('\n')).constFirst().toHtmlEscaped()));
+        // Refused where it cannot go: no folder, or the data file itself, which stays as it was.
+        const QByteArray before = ReadAll(data);
+        for (const QString& path : {WorkPath(QStringLiteral("no-such-folder/r.html")), data}) {
+            messages_.clear();
+            answers_ << path;
+            w->SaveReport();
+            QCOMPARE(messages_.size(), 1);
+            QVERIFY2(messages_[0].contains(QStringLiteral("report file")), qPrintable(messages_[0]));
+        }
+        QCOMPARE(ReadAll(data), before);
+
         // Unloading the analysis window takes its plot with it.
         QPointer<PlotWindow> watched(plot);
         w->close();

@@ -114,7 +114,7 @@ done
 # Bash completion offers the procedures, the options and the data files.
 completion=$share/bash-completion/completions/brevant-cli
 if [ -r /usr/share/bash-completion/bash_completion ]; then
-    mkdir "$tmp/completing" && touch "$tmp/completing/groups.dat" "$tmp/completing/notes.txt" "$tmp/completing/hist.svg"
+    mkdir "$tmp/completing" && touch "$tmp/completing/groups.dat" "$tmp/completing/notes.txt" "$tmp/completing/hist.svg" "$tmp/completing/report.html"
     complete_words() {  # the words of the command line, the last being completed
         (cd "$tmp/completing" && bash -c '
             source /usr/share/bash-completion/bash_completion
@@ -137,6 +137,7 @@ if [ -r /usr/share/bash-completion/bash_completion ]; then
     expect_completion "" brevant-cli IndepT groups.dat no
     expect_completion "90 95 99" brevant-cli IndepT groups.dat --confidence ""
     expect_completion "hist.svg" brevant-cli IndepT groups.dat --histogram ""
+    expect_completion "report.html" brevant-cli IndepT groups.dat --report ""
     expect_completion "--resamples" brevant-cli IndepT --res
     expect_completion "$(printf '%s\n' $options | sort | tr '\n' ' ' | sed 's/ $//')" brevant-cli -
 else
