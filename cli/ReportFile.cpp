@@ -46,8 +46,10 @@ void SaveReportFile(const std::string& path, const Options& options, Seeds seeds
     if (table != nullptr && layout != nullptr) {
         run.columns = ColumnsText(*table, *layout);
         std::string columns;
-        for (const UsedColumn& used : layout->columns)
-            columns += (columns.empty() ? "" : ",") + CommandColumn(*table, used.column);
+        for (const UsedColumn& used : layout->columns) {
+            if (!columns.empty()) columns += ',';
+            columns += CommandColumn(*table, used.column);
+        }
         run.options.insert(run.options.end(), {"--columns", columns});
         if (layout->groupColumn)
             run.options.insert(run.options.end(), {"--group", CommandColumn(*table, *layout->groupColumn)});

@@ -189,7 +189,7 @@ QByteArray ReportPage(const ReportContent& content) {
 }
 
 // The same page laid out on A4 by the text engine, which draws no SVG: the plot goes in as a picture at
-// twice the page's pixel size.
+// twice its pixel size, shown three quarters of it across the page.
 QByteArray ReportPdf(const ReportContent& content) {
     const PlotModel model = BuildPlotModel(content.resampled, content.histogram);
     QImage picture(kPlotSize * 2, QImage::Format_RGB32);
@@ -206,8 +206,8 @@ QByteArray ReportPdf(const ReportContent& content) {
         PageHtml(content, model,
                  QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%3\"/>")
                      .arg(name)
-                     .arg(kPlotSize.width() / 2)
-                     .arg(kPlotSize.height() / 2))
+                     .arg(kPlotSize.width() * 3 / 4)
+                     .arg(kPlotSize.height() * 3 / 4))
             .replace(QStringLiteral("<h2>Plot</h2>"),
                      QStringLiteral("<h2 style=\"page-break-before: always\">Plot</h2>"))
             .replace(QStringLiteral(";line-height:1.4"), QString()));  // the text engine spaces pictures too

@@ -41,7 +41,10 @@ std::string RepeatCommand(const ReportRun& run) {
     const Seeds& s = run.seeds;
     words.insert(words.end(), {"--seed", std::to_string(s.a) + "," + std::to_string(s.b) + "," + std::to_string(s.c)});
     std::string command;
-    for (const std::string& w : words) command += (command.empty() ? "" : " ") + ShellWord(w);
+    for (const std::string& w : words) {
+        if (!command.empty()) command += ' ';
+        command += ShellWord(w);
+    }
     return command;
 }
 

@@ -64,13 +64,14 @@ else
     cat "$tmp/elsewhere/run.err" >&2
     fail "the installed brevant-cli did not run the installed IndepT example"
 fi
-# The batch tool links no Qt library; the installed histogram module paints its pictures.
+# The batch tool links no Qt library; the installed histogram module paints its pictures and report pages.
 if ldd "$prefix/bin/brevant-cli" | grep -q libQt6; then fail "brevant-cli links Qt"; fi
 if (cd "$tmp/elsewhere" && "$prefix/bin/brevant-cli" IndepT "$share/brevant/examples/IndepT-reaction-times.dat" \
-    --resamples 200 --seed 1,2,3 --histogram h.png > /dev/null 2> run.err); then
-    file "$tmp/elsewhere/h.png" | grep -q "PNG image data, 800 x 600" || fail "the installed histogram is not an 800 x 600 PNG"
+    --resamples 200 --seed 1,2,3 --histogram h.png --report r.html > /dev/null 2> run.err); then
+    file "$tmp/elsewhere/h.png" | grep -q "PNG image data, 960 x 800" || fail "the installed histogram is not a 960 x 800 PNG"
+    grep -q "Obtained t = " "$tmp/elsewhere/r.html" || fail "the installed report has no plot"
 else
-    fail "the installed brevant-cli did not save a histogram: $(cat "$tmp/elsewhere/run.err")"
+    fail "the installed brevant-cli did not save a histogram and report: $(cat "$tmp/elsewhere/run.err")"
 fi
 # An example's procedure is named first in its file name: every one runs.
 for example in "$share"/brevant/examples/*.dat; do
