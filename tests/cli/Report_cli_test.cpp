@@ -102,7 +102,9 @@ TEST(Report, EveryExampleGivesAWholePageThatRepeatsItsRun) {
                 EXPECT_NE(page.find(Escaped(note)), std::string::npos) << name << ": " << note;
         EXPECT_NE(page.find("<code>1,2,3</code>"), std::string::npos) << name;
         EXPECT_NE(page.find(Escaped(data)), std::string::npos) << name;
-        if (table) EXPECT_NE(page.find("<th scope=\"row\">Columns</th>"), std::string::npos);
+        if (table) {
+            EXPECT_NE(page.find("<th scope=\"row\">Columns</th>"), std::string::npos);
+        }
         const std::size_t svg = page.find("<svg"), svgEnd = page.find("</svg>");
         ASSERT_TRUE(svg != std::string::npos && svgEnd != std::string::npos) << name;
         EXPECT_NE(page.substr(svg, svgEnd - svg).find(">Obtained "), std::string::npos) << name;
