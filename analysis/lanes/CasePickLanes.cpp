@@ -19,11 +19,6 @@ void CaseNumbersPlain(std::span<const double> draws, double scale, std::int32_t*
     for (const double u : draws) *out++ = CaseNumber(u, scale);
 }
 
-// Index(n) = floor(u (n - 0.0001) + 1) is at least 1: the truncation.
-void PickedValuesPlain(std::span<const double> draws, const float* source, double scale, float* out) noexcept {
-    for (const double u : draws) *out++ = source[static_cast<std::int32_t>(u * scale + 1.0) - 1];
-}
-
 void PairRowsPlain(std::span<const double> draws, std::int32_t i, std::int32_t* out) noexcept {
     for (const double u : draws) {
         *out++ = 2 * i + (static_cast<float>(u) < 0.5f ? 0 : 1);
@@ -44,23 +39,6 @@ BREVANT_AVX2 void CaseNumbersAvx2(std::span<const double> draws, double scale, s
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi32(index, ones));
     }
     CaseNumbersPlain(draws.subspan(i), scale, out + i);
-}
-
-// Eight at a time: the product, the sum, the truncation, then the values gathered from the source.
-BREVANT_AVX2 void PickedValuesAvx2(std::span<const double> draws, const float* source, double scale,
-                                   float* out) noexcept {
-    const std::size_t count = draws.size();
-    const double* const u = draws.data();
-    const __m256d factor = _mm256_set1_pd(scale), one = _mm256_set1_pd(1.0);
-    const float* const before = source - 1;  // positions 1..n
-    std::size_t k = 0;
-    for (; k + 8 <= count; k += 8) {
-        const __m256d a = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k), factor), one);
-        const __m256d b = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(u + k + 4), factor), one);
-        const __m256i positions = _mm256_set_m128i(_mm256_cvttpd_epi32(b), _mm256_cvttpd_epi32(a));
-        _mm256_storeu_ps(out + k, _mm256_i32gather_ps(before, positions, 4));
-    }
-    PickedValuesPlain(draws.subspan(k), source, scale, out + k);
 }
 
 // Four at a time: rounded to float as one at a time, compared with 0.5, the all-ones mask (-1) taking
@@ -93,18 +71,6 @@ void CaseNumbers(DrawPath path, std::span<const double> draws, std::int32_t m, s
 #endif
     (void)path;
     CaseNumbersPlain(draws, scale, out);
-}
-
-void PickedValues(DrawPath path, std::span<const double> draws, std::span<const float> source, float* out) noexcept {
-    const double scale = static_cast<double>(source.size()) - 0.0001;
-#ifdef BREVANT_LANES_X86
-    if (path == DrawPath::Avx2) {
-        PickedValuesAvx2(draws, source.data(), scale, out);
-        return;
-    }
-#endif
-    (void)path;
-    PickedValuesPlain(draws, source.data(), scale, out);
 }
 
 void PairRows(DrawPath path, std::span<const double> draws, std::int32_t i, std::int32_t* out) noexcept {

@@ -50,9 +50,10 @@ Outcome RunOn(const std::string& procedure, const fs::path& data, std::vector<st
 std::string UsedColumns(const Json& json) {
     std::string used;
     for (const Json& column : json.value("columns", Json::array())) {
-        used += (used.empty() ? "" : ",") + column["name"].get<std::string>();
+        if (!used.empty()) used += ',';
+        used += column["name"].get<std::string>();
     }
-    if (json.contains("groupColumn")) used += "|" + json["groupColumn"]["name"].get<std::string>();
+    if (json.contains("groupColumn")) used.append("|").append(json["groupColumn"]["name"].get<std::string>());
     return used;
 }
 
