@@ -1,8 +1,7 @@
 #include "analysis/lanes/GroupSumLanes.h"
 
-#include "analysis/lanes/Avx2Widen.h"
+#include "analysis/lanes/EightLaneSums.h"
 
-#include <bit>
 #include <cstddef>
 #include <type_traits>
 
@@ -48,43 +47,19 @@ void SumPlain(const LaneGroup& a, const LaneGroup& b, GroupLaneSums& sumsA, Grou
 
 #ifdef BREVANT_LANES_X86
 
-using lanes::EightDoubles;
-
-// One group's sums over eight AVX2 lanes, two groups side by side while both have values: a float
-// addition, or for double sums a double one; the square formed in double, added in double and, for single
-// sums, rounded to float.
+// One group's sums over eight AVX2 lanes, lane j at first + j stride, its values gathered one step at a
+// time; two groups go side by side while both have values.
 template <bool kSingle>
 struct Avx2Lanes {
     const float* first;
     __m256i offsets;
-    __m256 single, constant, firstValues;
-    EightDoubles sum, squares;
+    lanes::EightLaneSums<kSingle> sums;
 
     BREVANT_AVX2 explicit Avx2Lanes(const LaneGroup& g) noexcept
-        : first(g.first), offsets(lanes::LaneOffsets(g.stride)), single(_mm256_setzero_ps()),
-          constant(_mm256_castsi256_ps(_mm256_set1_epi32(-1))), firstValues(_mm256_i32gather_ps(g.first, offsets, 4)),
-          sum(lanes::ZeroDoubles()), squares(lanes::ZeroDoubles()) {}
+        : first(g.first), offsets(lanes::LaneOffsets(g.stride)), sums(_mm256_i32gather_ps(g.first, offsets, 4)) {}
 
-    BREVANT_AVX2 void Add(std::int32_t i) noexcept {
-        const __m256 x = _mm256_i32gather_ps(first + i, offsets, 4);
-        constant = _mm256_and_ps(constant, _mm256_cmp_ps(x, firstValues, _CMP_EQ_OQ));
-        const EightDoubles wide = lanes::Widen(x);
-        squares = lanes::AddSquares(squares, wide);
-        if constexpr (kSingle) {
-            single = _mm256_add_ps(single, x);
-            squares = lanes::RoundedToFloat(squares);
-        } else {
-            sum = lanes::Add(sum, wide);
-        }
-    }
-
-    BREVANT_AVX2 void Store(GroupLaneSums& out) const noexcept {
-        lanes::Store(kSingle ? lanes::Widen(single) : sum, out.sum);
-        lanes::Store(squares, out.squares);
-        alignas(32) float masks[kGroupLanes];
-        _mm256_store_ps(masks, constant);
-        for (std::size_t j = 0; j < kGroupLanes; ++j) out.constant[j] = std::bit_cast<std::uint32_t>(masks[j]) != 0;
-    }
+    BREVANT_AVX2 void Add(std::int32_t i) noexcept { sums.Add(_mm256_i32gather_ps(first + i, offsets, 4)); }
+    BREVANT_AVX2 void Store(GroupLaneSums& out) const noexcept { sums.Store(out); }
 };
 
 template <bool kSingle>

@@ -1,10 +1,9 @@
 #include "analysis/lanes/ResamplePickSumLanes.h"
 
-#include "analysis/lanes/Avx2Widen.h"
+#include "analysis/lanes/EightLaneSums.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <type_traits>
 
@@ -61,8 +60,6 @@ void PickSumPlain(const Picks& p, std::int32_t n, std::span<Seeds, kLanes> seeds
 
 #ifdef BREVANT_LANES_X86
 
-using lanes::EightDoubles;
-
 // Eight lanes' values from their draws u[0..7]: the product, the sum and the truncation as one at a time,
 // then the values read one by one from the source (faster here than a gather, which the next step waits on).
 BREVANT_AVX2 inline __m256 Picked(const Picks& p, const double* u) noexcept {
@@ -76,37 +73,6 @@ BREVANT_AVX2 inline __m256 Picked(const Picks& p, const double* u) noexcept {
     return _mm256_setr_ps(v[at[0]], v[at[1]], v[at[2]], v[at[3]], v[at[4]], v[at[5]], v[at[6]], v[at[7]]);
 }
 
-// Eight lanes' running sums, as GroupSumLanes' AVX2 lanes form them from values in hand.
-template <bool kSingle>
-struct Avx2Sums {
-    __m256 single, constant, firstValues;
-    EightDoubles sum, squares;
-
-    BREVANT_AVX2 explicit Avx2Sums(__m256 first) noexcept
-        : single(_mm256_setzero_ps()), constant(_mm256_castsi256_ps(_mm256_set1_epi32(-1))), firstValues(first),
-          sum(lanes::ZeroDoubles()), squares(lanes::ZeroDoubles()) {}
-
-    BREVANT_AVX2 void Add(__m256 x) noexcept {
-        constant = _mm256_and_ps(constant, _mm256_cmp_ps(x, firstValues, _CMP_EQ_OQ));
-        const EightDoubles wide = lanes::Widen(x);
-        squares = lanes::AddSquares(squares, wide);
-        if constexpr (kSingle) {
-            single = _mm256_add_ps(single, x);
-            squares = lanes::RoundedToFloat(squares);
-        } else {
-            sum = lanes::Add(sum, wide);
-        }
-    }
-
-    BREVANT_AVX2 void Store(GroupLaneSums& out) const noexcept {
-        lanes::Store(kSingle ? lanes::Widen(single) : sum, out.sum);
-        lanes::Store(squares, out.squares);
-        alignas(32) float masks[kGroupLanes];
-        _mm256_store_ps(masks, constant);
-        for (std::size_t j = 0; j < kGroupLanes; ++j) out.constant[j] = std::bit_cast<std::uint32_t>(masks[j]) != 0;
-    }
-};
-
 template <bool kSingle>
 BREVANT_AVX2 void PickSumAvx2(const Picks& p, std::int32_t n, std::span<Seeds, kLanes> seeds,
                               GroupLaneSums (&out)[2]) noexcept {
@@ -114,7 +80,7 @@ BREVANT_AVX2 void PickSumAvx2(const Picks& p, std::int32_t n, std::span<Seeds, k
     alignas(32) double draws[kSteps * kLanes];
     std::size_t steps = std::min<std::size_t>(kSteps, static_cast<std::size_t>(n));
     FillDraws(seeds, steps, draws);
-    Avx2Sums<kSingle> low(Picked(p, draws)), high(Picked(p, draws + 8));
+    lanes::EightLaneSums<kSingle> low(Picked(p, draws)), high(Picked(p, draws + 8));
     std::size_t i = 0;
     for (std::int32_t done = 0;;) {
         for (const double* u = draws + i * kLanes; i < steps; ++i, u += kLanes) {
