@@ -20,6 +20,8 @@
 #include <random>
 #include <set>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -434,3 +436,4 @@ TEST(BootstCorr, RefusesDataAndSettingsThatCannotGiveAnInterval) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

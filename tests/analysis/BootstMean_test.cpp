@@ -19,6 +19,8 @@
 #include <random>
 #include <sstream>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -361,3 +363,4 @@ TEST(BootstMean, TooFewResamplesNameTheSmallestCountThatWorks) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

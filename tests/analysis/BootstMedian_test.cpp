@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -326,3 +328,4 @@ TEST(BootstMedian, RefusesDataAndSettingsThatCannotGiveAnInterval) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

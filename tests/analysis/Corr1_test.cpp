@@ -15,6 +15,8 @@
 #include <cmath>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -323,3 +325,4 @@ TEST(Corr1, CancelledRunStoresTheGeneratorBack) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DrawPath;
@@ -136,3 +138,4 @@ TEST(DrawnRows, SingleSumsDifferFromDoubleOnesForTheseTerms) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -20,6 +20,8 @@
 #include <numeric>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using namespace brevant;
@@ -371,3 +373,4 @@ TEST(ExactShares, LongRandomRunsAgreeWithTheExactShare) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

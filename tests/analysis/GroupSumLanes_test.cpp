@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DrawPath;
@@ -66,3 +68,4 @@ TEST(GroupSumLanes, EachLaneIsItsRunningSums) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

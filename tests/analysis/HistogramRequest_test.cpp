@@ -27,7 +27,7 @@
 #include <limits>
 #include <string>
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 using Run = std::function<RunResult(DataFile&, const RunSettings&, Generator&, RunControl&)>;

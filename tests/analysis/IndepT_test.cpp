@@ -19,6 +19,8 @@
 #include <sstream>
 #include <thread>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -512,3 +514,4 @@ TEST(OutputPath, TheDataFileItselfIsRefusedAsOutputFile) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

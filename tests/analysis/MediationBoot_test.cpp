@@ -18,6 +18,8 @@
 #include <random>
 #include <set>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -529,3 +531,4 @@ TEST(MediationBoot, RefusesDataAndSettingsThatCannotGiveAnInterval) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::BoxFormat;
@@ -130,3 +132,4 @@ TEST(MonteCarloError, AddedToARunsNotesAfterItsOwn) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -18,6 +18,8 @@
 #include <random>
 #include <thread>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -324,3 +326,4 @@ TEST(OnewayBoot, RefusesDataWithoutADefinedFOrTooLargeForItsSums) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -14,6 +14,8 @@
 #include <string>
 #include <type_traits>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DrawPath;
@@ -114,3 +116,4 @@ TEST(OnewayF, EightSideBySideMatchTheLiteralFOnEveryPath) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

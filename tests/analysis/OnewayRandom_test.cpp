@@ -19,6 +19,8 @@
 #include <random>
 #include <thread>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -394,3 +396,4 @@ TEST(OnewayRandom, CancelledRunKeepsTheDrawsMadeAndBadCountsAreRefused) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

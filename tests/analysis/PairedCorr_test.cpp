@@ -16,6 +16,8 @@
 #include <cmath>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -479,3 +481,4 @@ TEST(PairedCorr, PicksDrawnAtOnceAreThoseOfOneDrawAtATime) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

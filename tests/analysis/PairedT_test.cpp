@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -354,3 +356,4 @@ TEST(PairedT, CancelledRunKeepsTheGeneratorWhereItStopped) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

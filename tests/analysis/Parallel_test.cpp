@@ -19,6 +19,8 @@
 #include <tuple>
 #include <thread>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using namespace brevant;
@@ -473,3 +475,4 @@ TEST(Parallel, TheEarliestStopWinsWhateverTheOrderItIsMet) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

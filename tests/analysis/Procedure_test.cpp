@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 // Int((1 - q)(R + 1)) and Int(q(R + 1)) with q the float level, exact in double.
@@ -103,3 +105,4 @@ TEST(Procedure, ResampledStandardErrorKeepsTheDefinedFigureWhereItHolds) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

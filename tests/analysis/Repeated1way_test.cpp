@@ -22,6 +22,8 @@
 #include <numeric>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -526,3 +528,4 @@ TEST(Repeated1way, EveryPathGivesTheLiteralRunsPermutedF) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -208,3 +210,4 @@ TEST(TwoMedianBootTest, RefusesDataAndSettingsItCannotRun) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <random>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DataFile;
@@ -226,3 +228,4 @@ TEST(TwoMedianRandomTest, RefusesDataAndSettingsItCannotRun) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

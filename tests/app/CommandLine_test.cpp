@@ -5,6 +5,10 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include "support/QtTests.h"
+
+namespace BREVANT_TEST_UNIT {
+
 using brevant::app::AnswerCommandLine;
 
 class CommandLineTest : public QObject {
@@ -69,5 +73,6 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(CommandLineTest)
+BREVANT_QTEST(CommandLineTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "CommandLine_test.moc"

@@ -16,9 +16,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+
+namespace BREVANT_TEST_UNIT {
 
 using brevant::app::DataEntryForm;
 using brevant::frame::FileDialogKind;
@@ -377,5 +381,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(DataEntryFormTest)
+BREVANT_QTEST(DataEntryFormTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "DataEntryForm_test.moc"

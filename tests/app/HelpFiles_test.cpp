@@ -5,9 +5,13 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <functional>
 #include <optional>
 #include "support/DescriptionFiles.h"
+
+namespace BREVANT_TEST_UNIT {
 
 namespace {
 
@@ -120,5 +124,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(HelpFilesTest)
+BREVANT_QTEST(HelpFilesTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "HelpFiles_test.moc"

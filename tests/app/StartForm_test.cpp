@@ -26,8 +26,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <memory>
 #include "support/DescriptionFiles.h"
+
+namespace BREVANT_TEST_UNIT {
 
 using brevant::app::DataEntryForm;
 using brevant::app::StartForm;
@@ -402,5 +406,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(StartFormTest)
+BREVANT_QTEST(StartFormTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "StartForm_test.moc"

@@ -21,6 +21,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "support/QtTests.h"
+
+namespace BREVANT_TEST_UNIT {
+
 using namespace brevant;
 
 namespace {
@@ -128,5 +132,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TablePasteTest)
+BREVANT_QTEST(TablePasteTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "TablePaste_test.moc"

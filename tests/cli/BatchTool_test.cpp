@@ -32,6 +32,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using namespace brevant;
@@ -607,3 +609,4 @@ TEST(ProgressBar, DrawsOnlyWhenEnabledAndOnlyOnChange) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

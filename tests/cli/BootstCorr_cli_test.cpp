@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,3 +99,4 @@ TEST(BootstCorrCli, RefusedData) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,3 +68,4 @@ TEST(BootstMeanCli, RefusedDataAndSettings) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,3 +61,4 @@ TEST(BootstMedianCli, RefusedDataAndSettings) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

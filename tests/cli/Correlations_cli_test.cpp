@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -76,3 +78,4 @@ TEST(CorrelationsCli, NeitherWritesAnOutputFile) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

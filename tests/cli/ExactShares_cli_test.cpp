@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -84,3 +86,4 @@ TEST(ExactSharesCli, LimitOptionRefusals) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -98,3 +100,4 @@ TEST(IndepTCli, DegenerateShufflesAreNotedAndWrittenAsInf) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

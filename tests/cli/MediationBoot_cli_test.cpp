@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -96,3 +98,4 @@ TEST(MediationBootCli, RefusedData) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,3 +65,4 @@ TEST(MonteCarloNotesCli, HelpTellsOfTheNotes) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -103,3 +105,4 @@ TEST(OnewayCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -138,3 +140,4 @@ TEST(PairedRepeatedCli, RefusedDataExitsThreeAndLeavesTheOldOutputFile) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

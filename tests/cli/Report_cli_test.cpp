@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::testing::Cli;
@@ -162,3 +164,4 @@ TEST(Report, RefusedBeforeTheRunReplacedWholeOrAPdf) {
     EXPECT_NE(document.find("%%EOF"), std::string::npos);
     EXPECT_GT(document.size(), 20000u);  // the pages and the plot's picture
 }
+}  // namespace BREVANT_TEST_UNIT

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using namespace brevant;
@@ -78,3 +80,4 @@ TEST_F(RunOutcomes, MessagesAfterARunArePrintedAsNotes) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

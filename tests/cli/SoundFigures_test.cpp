@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::testing::Cli;
@@ -357,3 +359,4 @@ INSTANTIATE_TEST_SUITE_P(EveryProcedure, SoundFigures, ::testing::Range<std::siz
                          });
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -294,3 +296,4 @@ TEST(TablesCli, SpssAndStataFilesAreReadByVariableNamesAndValueLabels) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <fstream>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using namespace brevant;
@@ -96,3 +98,4 @@ TEST(Threads, TheBatchToolTakesAThreadCount) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,3 +68,4 @@ TEST(TwoMediansCli, RefusedDataAndSettingsLeaveTheOldOutputFile) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -23,7 +23,8 @@
 // Malloc-backed replacements of the global operators; GCC cannot see that new and delete match here.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-// Records the largest single allocation while armed, to show that absurd counts allocate nothing big.
+// Records the largest single allocation while armed, to show that absurd counts allocate nothing big. Being
+// global, the replacements serve every test of the engine's test program.
 namespace {
 bool allocationWatch = false;
 std::size_t largestAllocation = 0;
@@ -36,6 +37,8 @@ void* operator new(std::size_t size) {
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace BREVANT_TEST_UNIT {
 
 namespace {
 
@@ -409,3 +412,4 @@ TEST(DataFile, LargeFileReadsQuickly) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

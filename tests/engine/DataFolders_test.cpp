@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -125,7 +127,7 @@ TEST_F(DataFoldersTest, FirstExistingEntryWinsInOrder) {
 TEST(BuiltLayout, TestProgramFindsTheSourceTreeDescriptionsAndExamples) {
     const fs::path executableDir = brevant::ExecutableDir();
     ASSERT_FALSE(executableDir.empty());
-    EXPECT_TRUE(fs::exists(executableDir / "engine_DataFolders_test"));
+    EXPECT_TRUE(fs::exists(executableDir / "tests_engine"));  // the folder of the engine's test programs
     const fs::path help = fs::weakly_canonical(fs::path(BREVANT_SOURCE_DIR) / "help");
     const std::vector<fs::path> folders = brevant::ProgramDataFolders();
     ASSERT_EQ(folders.size(), 2u);
@@ -139,3 +141,4 @@ TEST(BuiltLayout, TestProgramFindsTheSourceTreeDescriptionsAndExamples) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

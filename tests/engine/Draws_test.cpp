@@ -12,7 +12,7 @@
 #include "engine/Module1.h"
 #include "literal/LiteralEngine.h"
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 float Literal7(float v) { return literal::ReadSingle(literal::GeneralText(v)); }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 const std::pair<float, float> kTBounds{-5.0f, 5.0f};

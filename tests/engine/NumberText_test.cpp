@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DefaultNumberText;
@@ -288,3 +290,4 @@ TEST(NumberText, ShortestReadsBack) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

@@ -21,6 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -363,3 +365,4 @@ TEST(ValueLines, OneDefaultNumberTextPerLineEndedByCrLf) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

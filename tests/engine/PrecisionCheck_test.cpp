@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 std::vector<float> Normal(double centre, double spread, int n, unsigned seed) {

@@ -9,7 +9,7 @@
 #include "engine/Module1.h"
 #include "literal/LiteralEngine.h"
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 TEST(Random, ReferenceValuesFromSeedsOneOneOne) {

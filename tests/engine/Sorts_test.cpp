@@ -13,7 +13,7 @@
 #include "engine/Module1.h"
 #include "literal/LiteralEngine.h"
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }

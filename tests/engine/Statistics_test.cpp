@@ -11,7 +11,7 @@
 #include "engine/Module1.h"
 #include "literal/LiteralEngine.h"
 
-namespace brevant {
+namespace brevant::BREVANT_TEST_UNIT {
 namespace {
 
 std::uint64_t Bits(double v) { return std::bit_cast<std::uint64_t>(v); }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -137,3 +139,4 @@ TEST(TableFile, ValuesStandingInColumnsAreNotedForGroupByGroupReading) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

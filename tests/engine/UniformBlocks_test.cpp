@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace BREVANT_TEST_UNIT {
+
 namespace {
 
 using brevant::DrawPath;
@@ -164,3 +166,4 @@ TEST(UniformBlocks, JumpAheadLandsWhereTheDrawsWould) {
 }
 
 }  // namespace
+}  // namespace BREVANT_TEST_UNIT

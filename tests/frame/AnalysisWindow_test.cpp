@@ -27,7 +27,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <filesystem>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant::frame;
 
@@ -777,5 +781,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(AnalysisWindowTest)
+BREVANT_QTEST(AnalysisWindowTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "AnalysisWindow_test.moc"

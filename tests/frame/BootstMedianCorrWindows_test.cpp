@@ -26,6 +26,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/QtTests.h"
+
+namespace BREVANT_TEST_UNIT {
+
 using namespace brevant;
 using namespace brevant::frame;
 using namespace brevant::testing;
@@ -161,5 +165,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(BootstMedianCorrWindowsTest)
+BREVANT_QTEST(BootstMedianCorrWindowsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "BootstMedianCorrWindows_test.moc"

@@ -25,7 +25,11 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <cmath>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -131,5 +135,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(CorrelationWindowsTest)
+BREVANT_QTEST(CorrelationWindowsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "CorrelationWindows_test.moc"

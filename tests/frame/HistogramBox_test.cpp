@@ -5,10 +5,14 @@
 #include <QImage>
 #include <QSvgRenderer>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <vector>
 
 #include "frame/Dialogs.h"
 #include "frame/HistogramBox.h"
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using brevant::frame::FileDialogKind;
@@ -188,5 +192,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(HistogramBoxTest)
+BREVANT_QTEST(HistogramBoxTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "HistogramBox_test.moc"

@@ -25,7 +25,11 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <cmath>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -187,5 +191,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(MediationBootWindowTest)
+BREVANT_QTEST(MediationBootWindowTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "MediationBootWindow_test.moc"

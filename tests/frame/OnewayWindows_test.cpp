@@ -28,8 +28,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <cmath>
 #include <functional>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -173,5 +177,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(OnewayWindowsTest)
+BREVANT_QTEST(OnewayWindowsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "OnewayWindows_test.moc"

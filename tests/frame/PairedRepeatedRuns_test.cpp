@@ -27,7 +27,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <cmath>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -160,5 +164,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(PairedRepeatedRunsTest)
+BREVANT_QTEST(PairedRepeatedRunsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "PairedRepeatedRuns_test.moc"

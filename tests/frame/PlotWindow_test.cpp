@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -26,6 +28,8 @@
 #include "frame/Shell.h"
 #include "engine/Module1.h"
 #include "support/WindowRuns.h"
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -364,5 +368,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlotWindowTest)
+BREVANT_QTEST(PlotWindowTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "PlotWindow_test.moc"

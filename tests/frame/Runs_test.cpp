@@ -32,8 +32,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include "support/QtTests.h"
 #include <cmath>
 #include <limits>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -435,5 +439,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(RunsTest)
+BREVANT_QTEST(RunsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "Runs_test.moc"

@@ -4,6 +4,7 @@
 #include "analysis/catalogue/ProcedureCatalogue.h"
 #include "frame/ColumnChooser.h"
 #include "frame/TablePreview.h"
+#include "support/QtTests.h"
 #include "support/WindowRuns.h"
 #include "support/WindowTestBase.h"
 
@@ -12,6 +13,8 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QStatusBar>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -222,5 +225,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TableWindowsTest)
+BREVANT_QTEST(TableWindowsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "TableWindows_test.moc"

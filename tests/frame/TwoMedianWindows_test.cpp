@@ -25,6 +25,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/QtTests.h"
+
+namespace BREVANT_TEST_UNIT {
+
 using namespace brevant;
 using namespace brevant::frame;
 using namespace brevant::testing;
@@ -123,5 +127,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(TwoMedianWindowsTest)
+BREVANT_QTEST(TwoMedianWindowsTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "TwoMedianWindows_test.moc"

@@ -8,6 +8,7 @@
 #include "frame/DescriptionViewer.h"
 #include "frame/StatusLabel.h"
 #include "support/CliRun.h"
+#include "support/QtTests.h"
 #include "support/WindowRuns.h"
 #include "support/WindowTestBase.h"
 
@@ -15,6 +16,8 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <nlohmann/json.hpp>
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::frame;
@@ -331,5 +334,6 @@ private:
     }
 };
 
-QTEST_MAIN(WindowSafetyTest)
+BREVANT_QTEST(WindowSafetyTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "WindowSafety_test.moc"

@@ -33,6 +33,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "support/QtTests.h"
+
+namespace BREVANT_TEST_UNIT {
+
 using namespace brevant;
 using namespace brevant::frame;
 
@@ -499,5 +503,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowStatusTest)
+BREVANT_QTEST(WindowStatusTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "WindowStatus_test.moc"

@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QtTest>
+
+#include "support/PlotMetaTypes.h"
+#include "support/QtTests.h"
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -19,6 +22,8 @@
 #include "engine/NumberText.h"
 #include "plot/HistogramPainter.h"
 #include "plot/RangeWords.h"
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 
@@ -83,9 +88,6 @@ void WriteText(const QString& path, const QByteArray& text) {
 }
 
 }  // namespace
-
-Q_DECLARE_METATYPE(std::vector<float>)
-Q_DECLARE_METATYPE(brevant::HistogramRequest)
 
 class HistogramPainterTest : public QObject {
     Q_OBJECT
@@ -422,5 +424,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(HistogramPainterTest)
+BREVANT_QTEST(HistogramPainterTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "HistogramPainter_test.moc"

@@ -2,6 +2,9 @@
 // over made-up values and over every example's own run.
 #include <QDir>
 #include <QtTest>
+
+#include "support/PlotMetaTypes.h"
+#include "support/QtTests.h"
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -12,14 +15,13 @@
 #include "engine/DataFile.h"
 #include "plot/PlotModel.h"
 
+namespace BREVANT_TEST_UNIT {
+
 using namespace brevant;
 using brevant::plot::BinAt;
 using brevant::plot::BuildPlotModel;
 using brevant::plot::NiceStep;
 using brevant::plot::PlotModel;
-
-Q_DECLARE_METATYPE(std::vector<float>)
-Q_DECLARE_METATYPE(brevant::HistogramRequest)
 
 namespace {
 
@@ -252,5 +254,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlotModelTest)
+BREVANT_QTEST(PlotModelTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "PlotModel_test.moc"

@@ -5,12 +5,17 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QtTest>
+
+#include "support/PlotMetaTypes.h"
+#include "support/QtTests.h"
 #include <cmath>
 #include <vector>
 
 #include "plot/PlotFiles.h"
 #include "plot/PlotModel.h"
 #include "plot/PlotPainter.h"
+
+namespace BREVANT_TEST_UNIT {
 
 using namespace brevant;
 using namespace brevant::plot;
@@ -35,9 +40,6 @@ HistogramRequest Limits(float obtained, float lower, float upper) {
 bool IsCountedColour(QRgb p) { return qRed(p) > 190 && qGreen(p) > 70 && qGreen(p) < 120 && qBlue(p) < 70; }
 
 }  // namespace
-
-Q_DECLARE_METATYPE(std::vector<float>)
-Q_DECLARE_METATYPE(brevant::HistogramRequest)
 
 class PlotPainterTest : public QObject {
     Q_OBJECT
@@ -130,5 +132,6 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlotPainterTest)
+BREVANT_QTEST(PlotPainterTest)
+}  // namespace BREVANT_TEST_UNIT
 #include "PlotPainter_test.moc"
