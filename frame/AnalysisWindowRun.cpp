@@ -30,8 +30,6 @@ namespace brevant::frame {
 
 namespace {
 
-QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 // Three decimals in the user's locale; a value that rounds to zero shows no sign.
 QString LocaleThreeDecimals(double value) {
     const QLocale locale;
@@ -67,7 +65,7 @@ void AnalysisWindow::StartRun(const RunRequest& request) {
     } catch (const std::bad_alloc&) {
         MarkResultsStale();
         ShowMessage(this, QStringLiteral("There is not enough memory to read the data file %1.")
-                              .arg(Native(request.dataFile)));
+                              .arg(QDir::toNativeSeparators(request.dataFile)));
         return;
     } catch (const std::exception& e) {  // DataFileError, SettingsError: the message says what is wrong
         MarkResultsStale();
