@@ -18,7 +18,7 @@ function(brevant_sanitized_twin target optimisation)
   get_target_property(sources ${target} SOURCES)
   add_library(${twin} STATIC ${sources})
   foreach(property INCLUDE_DIRECTORIES INTERFACE_INCLUDE_DIRECTORIES COMPILE_DEFINITIONS
-                   INTERFACE_COMPILE_DEFINITIONS COMPILE_OPTIONS AUTOMOC AUTOUIC AUTORCC UNITY_BUILD LINKER_LANGUAGE)
+                   INTERFACE_COMPILE_DEFINITIONS COMPILE_OPTIONS AUTOMOC AUTOUIC AUTORCC LINKER_LANGUAGE)
     get_target_property(value ${target} ${property})
     if(NOT value STREQUAL "value-NOTFOUND")
       set_property(TARGET ${twin} PROPERTY ${property} "${value}")

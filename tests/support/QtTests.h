@@ -15,9 +15,9 @@ bool RegisterQtTest(const char* name, QtTestRun run);
 
 }  // namespace brevant::testing
 
-#define BREVANT_QTEST(TestClass)                                                                       \
-    [[maybe_unused]] const bool kRegistered##TestClass = ::brevant::testing::RegisterQtTest(           \
-        #TestClass, [](int argc, char** argv) {                                                        \
-            TestClass test;                                                                            \
-            return QTest::qExec(&test, argc, argv);                                                    \
+#define BREVANT_QTEST(TestClass)                                                   \
+    [[maybe_unused]] const bool kRegistered##TestClass =                           \
+        ::brevant::testing::RegisterQtTest(#TestClass, [](int argc, char** argv) { \
+            TestClass test;                                                        \
+            return QTest::qExec(&test, argc, argv);                                \
         });
