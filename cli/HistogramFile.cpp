@@ -88,7 +88,7 @@ void SaveHistogramFile(const std::string& path, RunResult& result) {
     try {
         WriteFileWhole(path, bytes, "histogram file");
     } catch (const OutputFileError& e) {
-        Fail(path, e.Reason().empty() ? e.what() : e.Reason());
+        Fail(path, e.Reason());
     }
 }
 

@@ -18,8 +18,8 @@ public:
     using std::runtime_error::runtime_error;
     OutputFileError(const std::string& message, std::string reason)
         : std::runtime_error(message), reason_(std::move(reason)) {}
-    // The cause alone, without the file's name, where the failure was in writing; else empty.
-    const std::string& Reason() const noexcept { return reason_; }
+    // The cause alone, without the file's name, where the failure was in writing; else the whole message.
+    std::string Reason() const { return reason_.empty() ? what() : reason_; }
 
 private:
     std::string reason_;

@@ -22,7 +22,7 @@ QString WritePicture(const QString& path, const QString& failure, const QByteArr
         WriteFileWhole(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()),
                        "histogram file");
     } catch (const OutputFileError& e) {
-        return HistogramSaveFailure(path, QString::fromStdString(e.Reason().empty() ? e.what() : e.Reason()));
+        return HistogramSaveFailure(path, QString::fromStdString(e.Reason()));
     }
     return {};
 }

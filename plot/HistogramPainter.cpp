@@ -266,19 +266,22 @@ QString HistogramPng(const HistogramGeometry& geometry, QSize size, const std::o
     return {};
 }
 
+void StartSvg(QSvgGenerator& svg, QBuffer& buffer, QSize size, const QString& title) {
+    buffer.open(QIODevice::WriteOnly);
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
+    svg.setTitle(title);
+}
+
 QString HistogramSvg(const HistogramGeometry& geometry, QSize size, const std::optional<QFont>& font, QByteArray& bytes,
                     const QString& words) {
     if (size.width() < 1 || size.height() < 1) return kNoPictureSize;
     bytes.clear();
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    // The same resolution as an image, so a point-sized font measures the same as in the PNG.
-    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
-    svg.setTitle(QStringLiteral("Histogram"));
+    StartSvg(svg, buffer, size, QStringLiteral("Histogram"));
     {
         QPainter painter;
         if (!painter.begin(&svg)) return QStringLiteral("the SVG image could not be started.");

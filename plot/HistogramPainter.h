@@ -12,8 +12,10 @@
 
 #include "engine/Histogram.h"
 
+class QBuffer;
 class QPaintDevice;
 class QPainter;
+class QSvgGenerator;
 
 namespace brevant::plot {
 
@@ -41,6 +43,10 @@ QFont HistogramFontFor(QSize size);
 // The base font (family, weight) at a pixel size that grows and shrinks with the picture: 12 pixels at the
 // picture box's default 480 x 400, scaled by the smaller of the two ratios, never below 7 pixels.
 QFont ScaledHistogramFont(const QFont& base, QSizeF size);
+
+// Points svg at buffer, opened for writing, for a picture of size titled title, at an image's resolution so that
+// a point-sized font measures as it does in a PNG.
+void StartSvg(QSvgGenerator& svg, QBuffer& buffer, QSize size, const QString& title);
 
 // The picture on a white background as the bytes of a PNG or SVG file, in bytes; returns an empty string,
 // or what went wrong ("the picture has no size."). Words, when given, go under the picture as on the screen.

@@ -75,7 +75,7 @@ QString SavePlot(const QString& path, const PlotModel& model, const QString& cap
         WriteFileWhole(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()),
                        "plot file");
     } catch (const OutputFileError& e) {
-        return ExportFailure(path, QString::fromStdString(e.Reason().empty() ? e.what() : e.Reason()));
+        return ExportFailure(path, QString::fromStdString(e.Reason()));
     }
     return {};
 }

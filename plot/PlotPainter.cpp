@@ -418,13 +418,8 @@ QByteArray PlotSvg(const PlotModel& model, const QString& caption, QSize size, c
                    const QString& title) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
-    svg.setTitle(title);
+    StartSvg(svg, buffer, size, title);
     svg.setDescription(QStringLiteral("The resampled values of the run in 101 bins, with the obtained value marked."));
     // The family the texts were measured in, by name, so a viewer draws them alike; else any sans-serif.
     QFont named = font;
